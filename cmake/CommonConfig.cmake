@@ -1,0 +1,48 @@
+# One interface target carries the language standard, the warnings and the
+# strictness defines; every library and test links it.
+add_library(lianshuo_options INTERFACE)
+target_compile_features(lianshuo_options INTERFACE cxx_std_20)
+target_compile_options(lianshuo_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+    -Wunused -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+target_compile_definitions(lianshuo_options INTERFACE
+    _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS)
+if(LIANSHUO_WERROR)
+    target_compile_options(lianshuo_options INTERFACE -Werror)
+endif()
+
+if(LIANSHUO_SANITIZE)
+    include(CheckCXXSourceCompiles)
+    set(CMAKE_REQUIRED_FLAGS "-fsanitize=${LIANSHUO_SANITIZE}")
+    set(CMAKE_REQUIRED_LINK_OPTIONS "-fsanitize=${LIANSHUO_SANITIZE}")
+    check_cxx_source_compiles("int main() { return 0; }" LIANSHUO_HAS_SANITIZERS)
+    unset(CMAKE_REQUIRED_FLAGS)
+    unset(CMAKE_REQUIRED_LINK_OPTIONS)
+    if(NOT LIANSHUO_HAS_SANITIZERS)
+        message(FATAL_ERROR "The compiler does not support -fsanitize=${LIANSHUO_SANITIZE}")
+    endif()
+    target_compile_options(lianshuo_options INTERFACE
+        -fsanitize=${LIANSHUO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(lianshuo_options INTERFACE -fsanitize=${LIANSHUO_SANITIZE})
+endif()
+
+# Texts inside the program are GB18030 (GBK) byte strings, so narrow string
+# literals are emitted in that charset; the windows use UTF-16 literals and
+# convert at the edge. clang can only emit UTF-8 literals: its builds (the fuzz
+# targets) keep working on consistent texts, just not GBK ones.
+add_library(lianshuo_gbk INTERFACE)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(lianshuo_gbk INTERFACE -finput-charset=UTF-8 -fexec-charset=GB18030)
+endif()
+
+# Declares a static library of one folder of src/, with src/ as its include root.
+function(lianshuo_add_library name)
+    cmake_parse_arguments(ARG "UTF16_LITERALS" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC lianshuo_options ${ARG_PUBLIC_LIBS}
+                          PRIVATE ${ARG_PRIVATE_LIBS})
+    if(NOT ARG_UTF16_LITERALS)
+        target_link_libraries(${name} PRIVATE lianshuo_gbk)
+    endif()
+endfunction()
