@@ -1,0 +1,85 @@
+#include "app/settings.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "app/base/paths.h"
+#include "store/controlstatestore.h"
+
+namespace lianshuo {
+namespace {
+
+constexpr const char* kSection = "基本配置";
+
+bool writableFolder(const std::filesystem::path& folder) {
+    return access(folder.c_str(), W_OK) == 0;
+}
+
+std::string perUserSettingsPath() {
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::filesystem::path(home) / ".config";
+    else
+        base = std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = base / nativePath(appTitle());
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return gbkPath(folder) + "/" + appTitle() + ".ini";
+}
+
+// A stored index of any size, or not a number at all, must not overflow an int.
+int toIndex(double value) {
+    if (!(value > -1e9 && value < 1e9)) return 0;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+const std::string& appTitle() {
+    static const std::string title = "蓝棠·链梭";
+    return title;
+}
+
+std::string settingsFilePath() {
+    if (const char* path = std::getenv("LIANSHUO_SETTINGS"); path && *path) return gbkPath(path);
+    const std::string beside = programDirectory() + "/" + appTitle() + ".ini";
+    const std::filesystem::path native = nativePath(beside);
+    std::error_code ec;
+    const bool fileWritable =
+        !std::filesystem::exists(native, ec) || access(native.c_str(), W_OK) == 0;
+    if (fileWritable && writableFolder(native.parent_path())) return beside;
+    return perUserSettingsPath();
+}
+
+ControlStateStore& settingsStore() {
+    static ControlStateStore store;
+    return store;
+}
+
+void loadSettings(ControlStateStore& store, AppSettings& settings) {
+    store.selectSection(kSection);
+    settings.service = toIndex(store.readNumber("短网址索引", settings.service));
+    settings.interfaceIndex = toIndex(store.readNumber("自定义接口短网址索引", settings.interfaceIndex));
+    settings.interval = store.readText("生成间隔秒", settings.interval);
+    settings.baiduToken = store.readText("百度Token", settings.baiduToken);
+    settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
+    settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
+    if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
+}
+
+void saveSettings(ControlStateStore& store, const AppSettings& settings) {
+    store.selectSection(kSection);
+    store.writeNumber("短网址索引", settings.service);
+    store.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
+    store.writeText("生成间隔秒", settings.interval);
+    store.saveCheckBox("选择框自动保存到目录", settings.autoSave);
+    store.saveEditText("编辑框保存目录", settings.saveDir);
+    store.writeText("百度Token", settings.baiduToken);
+}
+
+}  // namespace lianshuo

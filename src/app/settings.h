@@ -1,0 +1,38 @@
+#pragma once
+// The application title, the one settings file, and the basic settings of
+// the main window (section "基本配置") as a plain record.
+
+#include <string>
+
+namespace lianshuo {
+
+class ControlStateStore;
+
+/// "蓝棠·链梭" as GBK text: the title and the base name of the settings file.
+const std::string& appTitle();
+
+/// The settings file: $LIANSHUO_SETTINGS when set; else beside the program,
+/// or the per-user config folder when the program's folder is not writable.
+std::string settingsFilePath();
+
+/// The process-wide store bound to the settings file at start-up.
+ControlStateStore& settingsStore();
+
+/// The six keys of "基本配置", mirrored by the main window's controls.
+struct AppSettings {
+    int service = 1;          // "短网址索引": 0 custom, 1 Baidu, 2 Weibo, 3 TinyURL
+    int interfaceIndex = -1;  // "自定义接口短网址索引"
+    std::string interval = "0";  // "生成间隔秒", kept as typed
+    bool autoSave = true;        // "选择框自动保存到目录"
+    std::string saveDir;         // "编辑框保存目录"
+    std::string baiduToken;      // "百度Token"
+};
+
+/// Reads "基本配置" into `settings`, whose current values are the defaults;
+/// an empty folder becomes the program's folder + "/生成目录".
+void loadSettings(ControlStateStore& store, AppSettings& settings);
+
+/// Writes "基本配置" in the order the window writes it on close.
+void saveSettings(ControlStateStore& store, const AppSettings& settings);
+
+}  // namespace lianshuo

@@ -1,0 +1,40 @@
+#pragma once
+// The INI text of the settings file, edited byte for byte: untouched lines keep
+// their exact bytes, new keys go right under their section header (newest
+// first), and sections are found only where a line starts.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lianshuo::ini {
+
+/// Position of the "]" that ends the header of `section`, or nullopt.
+std::optional<std::size_t> findSection(std::string_view content, std::string_view section,
+                                       std::size_t from = 0);
+
+/// Where the next section header after `from` starts (content size when none).
+std::size_t nextHeader(std::string_view content, std::size_t from);
+
+/// Raw stored value of `key` in `section`, or nullopt when the section or key is missing.
+std::optional<std::string> readRaw(std::string_view content, std::string_view section,
+                                   std::string_view key);
+
+enum class WriteResult { Written, SectionNotFound, KeyNotWritable };
+
+/// Sets `key` in `section` to the raw `value`, creating the section and key as needed.
+WriteResult writeRaw(std::string& content, std::string_view section, std::string_view key,
+                     std::string_view value);
+
+/// Removes one entry, or the whole section when `key` is empty: 0 removed,
+/// 1 no such section, 2 no such key.
+int deleteRaw(std::string& content, std::string_view section, std::string_view key);
+
+/// Names of the sections whose header line contains `include` and not
+/// `exclude` (empty: no test), in file order.
+std::vector<std::string> listSections(std::string_view content, std::string_view include,
+                                      std::string_view exclude);
+
+}  // namespace lianshuo::ini

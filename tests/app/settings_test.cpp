@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "app/base/paths.h"
+#include "app/settings.h"
+#include "store/controlstatestore.h"
+#include "support/tempdir.h"
+
+using namespace lianshuo;
+
+TEST(AppSettings, FirstRunDefaultsAndTheExactBytesWrittenOnClose) {
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+    AppSettings settings;
+    loadSettings(store, settings);
+    EXPECT_EQ(settings.service, 1);
+    EXPECT_EQ(settings.interfaceIndex, -1);
+    EXPECT_EQ(settings.interval, "0");
+    EXPECT_TRUE(settings.autoSave);
+    EXPECT_EQ(settings.saveDir, programDirectory() + "/生成目录");
+    settings.interval = "abc";
+    settings.baiduToken = "tok";
+    settings.saveDir = "/tmp/out";
+    saveSettings(store, settings);
+    EXPECT_EQ(test::readFile(dir / "a.ini"),
+              "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
+              "生成间隔秒=abc\r\n自定义接口短网址索引=-1\r\n短网址索引=1");
+    AppSettings again;
+    again.autoSave = false;
+    loadSettings(store, again);
+    EXPECT_EQ(again.interval, "abc");
+    EXPECT_TRUE(again.autoSave);
+    EXPECT_EQ(again.baiduToken, "tok");
+}
+
+TEST(AppSettings, StoredIndexesThatAreNotNumbersOrOutOfRangeReadSafely) {
+    test::TempDir dir;
+    test::writeFile(dir / "a.ini", "[基本配置]\r\n短网址索引=abc\r\n自定义接口短网址索引=1e300");
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+    AppSettings settings;
+    loadSettings(store, settings);
+    EXPECT_EQ(settings.service, 0);
+    EXPECT_EQ(settings.interfaceIndex, 0);
+}
+
+TEST(AppSettings, TheEnvironmentNamesTheSettingsFile) {
+    // The environment is native (UTF-8); inside, the path is GBK.
+    setenv("LIANSHUO_SETTINGS", reinterpret_cast<const char*>(u8"/tmp/x/其他.ini"), 1);
+    EXPECT_EQ(settingsFilePath(), "/tmp/x/其他.ini");
+    unsetenv("LIANSHUO_SETTINGS");
+    const std::string path = settingsFilePath();
+    EXPECT_EQ(path.substr(path.size() - appTitle().size() - 4), appTitle() + ".ini");
+}

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "app/base/messages.h"
+#include "store/controlstatestore.h"
+#include "support/tempdir.h"
+
+using namespace lianshuo;
+
+TEST(StoreQueue, AWriteFromInsideARunningWriteWaitsAndIsAppliedInOrder) {
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "q.ini").string()));
+    store.selectSection("s");
+    std::vector<int> innerResults;
+    bool inside = false;
+    setMessagePump([&] {
+        if (inside) return;
+        inside = true;
+        // A click handled while the outer write is being applied.
+        innerResults.push_back(store.writeText("inner", "2") ? 1 : 0);
+        innerResults.push_back(store.deleteEntry("s", "outer"));
+        inside = false;
+    });
+    const bool outer = store.writeText("outer", "1");
+    setMessagePump({});
+    EXPECT_TRUE(outer);
+    EXPECT_EQ(innerResults, (std::vector<int>{0, 3}));
+    // Both queued requests ran after the outer one, in the order they were made.
+    EXPECT_EQ(test::readFile(dir / "q.ini"), "[s]\r\ninner=2");
+    EXPECT_EQ(store.content(), test::readFile(dir / "q.ini"));
+}
+
+namespace {
+
+std::string padding(int i) { return std::string(static_cast<std::size_t>(i * 37 % 3000), 'x') + "#" + std::to_string(i); }
+
+[[noreturn]] void writeForever(const std::string& path) {
+    ControlStateStore store;
+    if (!store.bindFile(path)) _exit(3);
+    store.selectSection("s");
+    for (int i = 1;; ++i) {
+        store.writeNumber("a", i);
+        store.writeText("pad", padding(i));
+    }
+}
+
+// Every state a whole file can be in while the writer runs.
+bool isCommittedState(const std::string& bytes) {
+    if (bytes.empty() || bytes == "[s]\r\na=1") return true;
+    const std::size_t a = bytes.rfind("\r\na=");
+    if (a == std::string::npos) return false;
+    const int i = std::atoi(bytes.c_str() + a + 4);
+    for (int j : {i - 1, i}) {
+        if (j >= 1 && bytes == "[s]\r\npad=" + padding(j) + "\r\na=" + std::to_string(i))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(StoreCrashSafety, AKilledWriterAlwaysLeavesAWholeCommittedFile) {
+    test::TempDir dir;
+    const std::string path = (dir / "crash.ini").string();
+    std::mt19937 random(12345);
+    int states = 0;
+    for (int round = 0; round < 25; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) writeForever(path);
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer could not bind the file";
+        const std::string bytes = test::readFile(dir / "crash.ini");
+        ASSERT_TRUE(isCommittedState(bytes)) << "torn file after round " << round << ": "
+                                              << bytes.substr(0, 80);
+        // The next writer goes on from what the last one left.
+        states += !bytes.empty();
+    }
+    EXPECT_GT(states, 0);
+}
