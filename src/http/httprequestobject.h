@@ -1,0 +1,121 @@
+#pragma once
+// A request object: ordered thin members over one libcurl easy handle (its connections are
+// kept between requests), a stored cookie text, and the full request fetchPage built from them.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lianshuo {
+
+// Every member has an initializer, so callers may name only the fields they set.
+struct FetchOptions {
+    std::string postText{};
+    int charsetMode = 0;       // -2 responseText, -1 the raw body, else a CharsetMode
+    float timeoutSeconds = 0;  // -1 the object's own time-outs; below 1 the defaults; else all
+    std::optional<std::string> proxy{};  // "server[,user,password]", "IE" the system's, "-1" none
+    bool synchronous = false;
+    std::string postBytes{};  // sent instead of postText when not empty
+    std::string referer{};    // empty: the URL itself
+    std::string cookies{};    // empty: the stored cookies; "-1": an empty Cookie header
+    bool keepCookies = false;
+    std::string contentType{}, userAgent{};
+    std::string headers{};  // "Name: value" lines joined by "\r\n"
+    bool fakeClientAddress = false;
+};
+
+/// Resolve, connect, send and receive time-outs in milliseconds; 0 or less means no limit.
+struct RequestTimeouts {
+    int resolve = 0;
+    int connect = 60000;
+    int send = 30000;
+    int receive = 30000;
+    bool operator==(const RequestTimeouts&) const = default;
+};
+
+/// setProxy settings: 0 the system's proxy (the environment), 1 direct, 2 the named proxy.
+enum ProxySetting : int { kProxyDefault = 0, kProxyDirect = 1, kProxyNamed = 2 };
+
+/// setCredentials targets.
+enum CredentialsTarget : int { kServerCredentials = 0, kProxyCredentials = 1 };
+
+/// The time-outs fetchPage sets for `timeoutSeconds`; nullopt for -1 (keep the object's own).
+std::optional<RequestTimeouts> fetchTimeoutsFor(float timeoutSeconds);
+
+/// The seconds fetchPage waits for the reply: 120 below 1, else the whole seconds.
+int fetchWaitSecondsFor(float timeoutSeconds);
+
+class HttpRequestObject {
+public:
+    /// A new object with its own handle; copies share the handle and the request in progress.
+    HttpRequestObject();
+
+    /// Starts a request: `url` gets "http://" unless it starts with "http://" or "https://"
+    /// (exact case) and loses everything from the first "#".
+    void open(std::string_view method, std::string_view url, bool async = false);
+    /// Sets a request header, replacing one of the same name; a Referer without a scheme gets
+    /// "http://", and an empty value sends the header empty.
+    void setRequestHeader(std::string_view name, std::string_view value);
+    /// Time-outs in ms; a connect, send or receive value of 0 or less takes the resolve value.
+    void setTimeouts(int resolve, int connect, int send, int receive);
+    /// For kProxyNamed, `proxy` is "server[,user,password]"; `bypass` lists hosts to reach
+    /// directly.
+    void setProxy(int setting = kProxyNamed, std::string_view proxy = {},
+                  std::string_view bypass = {});
+    /// Credentials for the server or (kProxyCredentials) the proxy, used when challenged.
+    void setCredentials(std::string_view user, std::string_view password,
+                        int target = kServerCredentials);
+    /// Sends bytesBody, else textBody, else no body. A synchronous request completes here; an
+    /// asynchronous one in waitForResponse, or at the first read of its reply.
+    void send(std::string_view textBody = {}, std::string_view bytesBody = {});
+    /// Completes an asynchronous request within `seconds` (0 or less: no limit); false when the
+    /// reply did not come in time, which leaves the reply empty.
+    bool waitForResponse(int seconds);
+    /// Drops a request that has not completed yet.
+    void abort();
+
+    long status();
+    std::string statusText();
+    /// The reply body bytes; empty when the request failed.
+    std::string responseBody();
+    /// The reply body converted to GBK from the charset its Content-Type names (UTF-8 when none).
+    std::string responseText();
+    /// The reply's header lines, without the status line, each followed by "\r\n".
+    std::string allResponseHeaders();
+    /// The value of the first reply header named `name` (case-blind), or empty text.
+    std::string responseHeader(std::string_view name);
+    std::string setCookieLines();
+    std::string responseCookieHeader();
+    std::string responseCookie(std::string_view name);
+
+    const std::string& storedCookies() const { return storedCookies_; }
+    void setStoredCookies(std::string cookies) { storedCookies_ = std::move(cookies); }
+    /// Empties the stored cookies; returns empty text.
+    std::string clearStoredCookies();
+    /// Header lines claiming one random client address under three names.
+    static std::string fakeClientAddressHeaders();
+    /// A fresh handle in place of the current one; the stored cookies stay.
+    void reset();
+    /// The time-outs the next request uses.
+    const RequestTimeouts& timeouts() const;
+
+    /// The full request; GBK text, empty on failure. *charsetModeOut receives the mode written
+    /// back (2 when 0 and the headers declare UTF-8).
+    std::string fetchPage(std::string_view url, const FetchOptions& options = {},
+                          int* charsetModeOut = nullptr);
+    /// fetchPage's request, returning the body bytes (gunzipped when they are gzip).
+    std::string fetchPageBytes(std::string_view url, const FetchOptions& options = {},
+                               int* charsetModeOut = nullptr);
+
+private:
+    struct Session;
+
+    void runFetch(std::string_view url, const FetchOptions& options);
+    int charsetModeAfterFetch(int mode);
+
+    std::shared_ptr<Session> session_;
+    std::string storedCookies_;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,226 @@
+#include "http/webrequest.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/base/gbk.h"
+#include "app/base/helpers.h"
+#include "app/base/messages.h"
+#include "http/cookies.h"
+#include "http/transfer.h"
+
+namespace lianshuo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kWaitStep = std::chrono::milliseconds(10);
+constexpr std::string_view kDefaultAccept =
+    "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
+    "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
+    "application/msword, */*\r\n";
+
+// One request, shared by the caller and its worker; whichever lets go last frees it.
+struct PendingRequest {
+    transfer::Request request;
+    std::atomic<bool> abandoned{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    transfer::Result result;
+
+    bool isDone() {
+        std::lock_guard lock(mutex);
+        return done;
+    }
+};
+
+void runWorker(PendingRequest& pending) {
+    transfer::Result result;
+    if (CURL* handle = curl_easy_init()) {
+        result = transfer::perform(handle, pending.request, &pending.abandoned);
+        curl_easy_cleanup(handle);
+    } else {
+        result.error = TransferError::Transport;
+    }
+    std::lock_guard lock(pending.mutex);
+    pending.result = std::move(result);
+    pending.done = true;
+    pending.finished.notify_all();
+}
+
+// Workers whose callers gave up on them. They abort within about a second (libcurl calls the
+// progress callback at least that often) and are joined by the next request or at exit.
+class AbandonedWorkers {
+public:
+    ~AbandonedWorkers() {
+        std::lock_guard lock(mutex_);
+        for (Worker& worker : workers_) worker.thread.join();
+    }
+
+    void adopt(std::thread thread, std::shared_ptr<PendingRequest> pending) {
+        std::lock_guard lock(mutex_);
+        workers_.push_back({std::move(thread), std::move(pending)});
+    }
+
+    void joinFinished() {
+        std::lock_guard lock(mutex_);
+        std::erase_if(workers_, [](Worker& worker) {
+            if (!worker.pending->isDone()) return false;
+            worker.thread.join();
+            return true;
+        });
+    }
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<PendingRequest> pending;
+    };
+    std::mutex mutex_;
+    std::vector<Worker> workers_;
+};
+
+AbandonedWorkers& abandonedWorkers() {
+    // libcurl (and the TLS library under it) first, so that at exit the workers are joined
+    // before their exit handlers run.
+    transfer::ensureInitialised();
+    static AbandonedWorkers workers;
+    return workers;
+}
+
+// The caller's header text with the defaults it lacks. Each test is case-blind over the text as
+// it stands, so any name holding "Accept" (Accept-Language too) counts as an Accept line.
+std::vector<std::string> headerLinesFor(const WebRequestParams& params, std::string_view url,
+                                        bool post) {
+    std::string text = params.headers;
+    if (!text.empty()) text += "\r\n";
+    if (!containsText(text, "Accept", true)) text += kDefaultAccept;
+    if (containsText(text, "RefererNo", true)) {
+        // The caller's way of asking for no Referer at all.
+        const std::size_t at = findText(text, "RefererNo");
+        if (at != npos) text.erase(at, 9);
+    } else if (!containsText(text, "Referer", true)) {
+        text += "Referer: " + std::string(url) + "\r\n";
+    }
+    if (!containsText(text, "Accept-Language", true)) text += "Accept-Language: zh-cn\r\n";
+    if (post && !params.body.empty() && !containsText(text, "Content-Type", true))
+        text += "Content-Type: application/x-www-form-urlencoded\r\n";
+    // Content-Length is left to libcurl, which counts the body it actually sends.
+    if (!params.cookies.empty()) text += "Cookie: " + params.cookies + "\r\n";
+    std::vector<std::string> lines = splitText(text, "\r\n");
+    std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+    return lines;
+}
+
+// The request as the worker sends it: the address rebuilt from host, port and path. Any
+// "https://" in the address (even in its query) makes the request secure, and a secure request
+// without a port of its own goes to 443. A port the address names is kept, so that services
+// (and test servers) on other ports can be reached over TLS too.
+transfer::Request transferFor(const WebRequestParams& params, std::string_view url,
+                              long timeoutMs) {
+    const bool secure = containsText(toLowerAscii(url), "https://");
+    const bool post = params.method == 1;
+    const bool portGiven = containsText(hostOfUrl(url, true), ":");
+    const int port = secure && !portGiven ? 443 : urlPortOf(url);
+    transfer::Request request;
+    request.url = transfer::escapeUrl((secure ? "https://" : "http://") + hostOfUrl(url) + ":" +
+                                      std::to_string(port) + urlPathOf(url));
+    request.method = post ? "POST" : "GET";
+    if (post) request.body = params.body;
+    request.headerLines = headerLinesFor(params, url, post);
+    if (!containsText(params.headers, "User-Agent:", true))
+        request.userAgent = transfer::kBrowserAgent;
+    // The proxy serves plain HTTP only; secure requests always connect directly.
+    if (!secure && !params.proxy.empty()) {
+        request.proxyMode = transfer::ProxyMode::Named;
+        request.proxy = params.proxy;
+    }
+    request.trustedCertificates = transfer::trustedCertificatesFromEnvironment();
+    request.followRedirects = !params.noRedirect;
+    request.totalTimeoutMs = timeoutMs;
+    // Caller cookies replace the stored ones on the wire; what the reply sets is kept either way.
+    request.cookies = trimSpaces(params.cookies).empty() ? transfer::CookieUse::Shared
+                                                         : transfer::CookieUse::StoreOnly;
+    return request;
+}
+
+WebResponse failure(TransferError error) {
+    WebResponse response;
+    response.error = error;
+    return response;
+}
+
+WebResponse responseOf(transfer::Result result) {
+    WebResponse response;
+    response.error = result.error;
+    response.status = result.status;
+    response.body = std::move(result.body);
+    response.cookies = collectedCookiesOf(result.headerBlock);
+    response.headerBlock = std::move(result.headerBlock);
+    return response;
+}
+
+}  // namespace
+
+WebResponse webRequest(const WebRequestParams& params) {
+    abandonedWorkers().joinFinished();
+    if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl);
+    const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
+    if (timeoutMs <= 0) return failure(TransferError::Timeout);
+    std::string url = params.url;
+    if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
+
+    auto pending = std::make_shared<PendingRequest>();
+    pending->request = transferFor(params, url, timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::thread worker;
+    try {
+        worker = std::thread([pending] { runWorker(*pending); });
+    } catch (const std::system_error&) {
+        return failure(TransferError::Transport);
+    }
+
+    bool finished = false;
+    for (;;) {
+        {
+            std::unique_lock lock(pending->mutex);
+            const auto left = deadline - Clock::now();
+            finished = pending->finished.wait_for(lock, std::min<Clock::duration>(left, kWaitStep),
+                                                  [&] { return pending->done; });
+        }
+        // A worker that ends right at the deadline still counts as too late.
+        if (Clock::now() >= deadline) break;
+        processPendingMessages();
+        if (finished) {
+            worker.join();
+            return responseOf(std::move(pending->result));
+        }
+    }
+    pending->abandoned = true;
+    abandonedWorkers().adopt(std::move(worker), std::move(pending));
+    return failure(TransferError::Timeout);
+}
+
+std::string urlPathOf(std::string_view url) {
+    const std::size_t hostAt = findTextNoCase(url, hostOfUrl(url));
+    const std::size_t slash = hostAt == npos ? npos : findText(url, "/", hostAt);
+    return slash == npos ? "/" : std::string(url.substr(slash));
+}
+
+int urlPortOf(std::string_view url) {
+    const std::string host = hostOfUrl(url, true);
+    const std::size_t colon = rfindText(host, ":");
+    if (colon == npos) return startsWithNoCase(url, "https") ? 443 : 80;
+    int port = 0;
+    for (std::size_t i = colon + 1; i < host.size() && host[i] >= '0' && host[i] <= '9'; ++i)
+        port = std::min(port * 10 + (host[i] - '0'), 1 << 20);  // absurd ports fail, not overflow
+    return port;
+}
+
+}  // namespace lianshuo
