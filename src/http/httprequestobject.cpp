@@ -42,7 +42,8 @@ struct HttpRequestObject::Session {
     transfer::ProxyMode proxyMode = transfer::ProxyMode::Direct;
     std::string proxy, bypass, proxyUser, proxyPassword, user, password;
     std::string body;
-    bool pending = false;  // sent, not yet performed
+    bool pending = false;     // sent, not yet performed
+    bool performing = false;  // a transfer is under way (window messages run meanwhile)
     transfer::Result reply;
 
     Session() {
@@ -84,8 +85,17 @@ struct HttpRequestObject::Session {
         pending = false;
         transfer::Request request = transferRequest();
         request.totalTimeoutMs = totalMs;
-        if (handle != nullptr) {
-            reply = transfer::perform(handle, request);
+        // An asynchronous request is waited for with the window kept alive; a click handled
+        // meanwhile that reaches this same object gets a failed request, never the handle.
+        if (performing) {
+            reply = {};
+            reply.error = TransferError::Transport;
+        } else if (handle != nullptr) {
+            performing = true;
+            reply = transfer::perform(handle, request, nullptr,
+                                      async ? transfer::Waiting::PumpingMessages
+                                            : transfer::Waiting::Blocked);
+            performing = false;
         } else {
             reply = {};
             reply.error = TransferError::Transport;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/base/gbk.h"
+#include "app/base/messages.h"
 #include "http/charsets.h"
 
 namespace lianshuo::transfer {
@@ -142,7 +143,33 @@ void ensureInitialised() {
     static_cast<void>(initialised);
 }
 
-Result perform(CURL* h, const Request& request, const std::atomic<bool>* abandon) {
+// The transfer driven from the window thread: libcurl is polled in short steps and the window
+// processes its messages between them, so a slow service never freezes it.
+CURLcode performPumping(CURL* h) {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr || curl_multi_add_handle(multi, h) != CURLM_OK) {
+        if (multi != nullptr) curl_multi_cleanup(multi);
+        return curl_easy_perform(h);
+    }
+    CURLcode result = CURLE_OK;
+    for (int running = 1; running > 0;) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        if (running > 0) curl_multi_poll(multi, nullptr, 0, 10, nullptr);
+        processPendingMessages();
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == h) result = message->data.result;
+    }
+    curl_multi_remove_handle(multi, h);
+    curl_multi_cleanup(multi);
+    return result;
+}
+
+Result perform(CURL* h, const Request& request, const std::atomic<bool>* abandon, Waiting waiting) {
     ensureInitialised();
     curl_easy_reset(h);
     Sink sink;
@@ -177,7 +204,8 @@ Result perform(CURL* h, const Request& request, const std::atomic<bool>* abandon
         curl_easy_setopt(h, CURLOPT_XFERINFODATA, abandon);
     }
 
-    const CURLcode code = curl_easy_perform(h);
+    const CURLcode code =
+        waiting == Waiting::PumpingMessages ? performPumping(h) : curl_easy_perform(h);
     Result result;
     result.error = errorOf(code, sink);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);

@@ -54,8 +54,15 @@ struct Result {
 /// Initialises libcurl for the process, once, from any thread.
 void ensureInitialised();
 
+/// How the calling thread spends the transfer.
+enum class Waiting {
+    Blocked,          // inside libcurl until the transfer ends (a worker thread)
+    PumpingMessages,  // polling in 10 ms steps and processing window messages in between
+};
+
 /// Runs `request` on `handle` (reset first). A set `abandon` flag aborts the transfer.
-Result perform(CURL* handle, const Request& request, const std::atomic<bool>* abandon = nullptr);
+Result perform(CURL* handle, const Request& request, const std::atomic<bool>* abandon = nullptr,
+               Waiting waiting = Waiting::Blocked);
 
 /// The certificate file the environment names (SSL_CERT_FILE, else CURL_CA_BUNDLE), or empty.
 std::string trustedCertificatesFromEnvironment();

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "app/base/messages.h"
 #include "http/httprequestobject.h"
 #include "support/scoped_env.h"
 #include "support/test_pages.h"
@@ -190,6 +191,31 @@ TEST_F(FetchPageTest, FailedRequestsGiveEmptyText) {
     EXPECT_EQ(object.fetchPage(server.url("/500")), "error page");
     EXPECT_EQ(object.status(), 500);
     EXPECT_EQ(object.statusText(), "Internal Server Error");
+}
+
+TEST_F(FetchPageTest, WaitingKeepsTheWindowAliveAndRefusesReentry) {
+    using namespace std::chrono_literals;
+    server.route("/slow", test::delayedReply(300ms, 200, "done"));
+    server.route("/quick", test::reply(200, "quick"));
+    int pumps = 0;
+    std::string nested = "not run";
+    setMessagePump([&] {
+        // A click handled while the object waits, reaching the same object.
+        if (++pumps == 3) nested = object.fetchPage(server.url("/quick"));
+    });
+    const std::string reply = object.fetchPage(server.url("/slow"));
+    setMessagePump({});
+    EXPECT_EQ(reply, "done");
+    EXPECT_GE(pumps, 10);  // 300 ms of waiting, in 10 ms steps
+    EXPECT_EQ(nested, "");
+    // Synchronous requests block, as asked (decoding the reply may still pump once).
+    pumps = 0;
+    setMessagePump([&] { ++pumps; });
+    FetchOptions blocking;
+    blocking.synchronous = true;
+    EXPECT_EQ(object.fetchPage(server.url("/slow"), blocking), "done");
+    setMessagePump({});
+    EXPECT_LE(pumps, 2);
 }
 
 TEST_F(FetchPageTest, ProxySettingsAndCredentials) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -25,8 +26,9 @@ std::size_t startOffset(std::string_view text, long startPos) {
 }
 
 std::string twoDigits(int value) {
-    std::string s = std::to_string(value);
-    return s.size() == 1 ? "0" + s : s;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%02d", value);
+    return digits;
 }
 
 }  // namespace

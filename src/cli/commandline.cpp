@@ -1,0 +1,80 @@
+#include "cli/commandline.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "app/base/charset.h"
+#include "cli/session.h"
+
+namespace lianshuo {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lianshuo [COMMAND] [options]\n"
+    "\n"
+    "Without a command, opens the main window.\n"
+    "\n"
+    "  convert [options] [URL ...]   convert long addresses, as the batch does\n"
+    "  files [options] FOLDER        rewrite the files of a folder, as the file converter does\n"
+    "  interfaces list               the saved interfaces' names\n"
+    "  interfaces show NAME          the keys of a saved interface\n"
+    "  interfaces export NAME FILE   write a saved interface into FILE\n"
+    "  interfaces import FILE        save the first interface of FILE into the settings\n"
+    "  interfaces delete NAME        delete a saved interface\n"
+    "\n"
+    "Options of convert and files:\n"
+    "  --settings FILE     the settings file (also LIANSHUO_SETTINGS)\n"
+    "  --service S         custom, baidu, weibo, tinyurl (or 0 to 3)\n"
+    "  --interface NAME    the saved custom interface to use\n"
+    "  --interval SECONDS  the pause between two conversions\n"
+    "  --token TOKEN       the Baidu token\n"
+    "convert only:\n"
+    "  --input FILE        read the addresses from FILE (- for standard input)\n"
+    "  --save-dir DIR      write the results file into DIR\n"
+    "  --no-save           write no results file\n"
+    "files only:\n"
+    "  --pattern P         which files (default from the settings, else *.htm)\n"
+    "  --search            list files as the right button does\n"
+    "  --white TEXT | --no-white, --white-regex\n"
+    "  --black TEXT | --no-black, --black-regex\n"
+    "\n"
+    "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted.\n";
+
+void onInterrupt(int) {
+    cli::interrupted = true;
+    // A second interrupt ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
+void installInterruptHandler() { std::signal(SIGINT, onInterrupt); }
+
+int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                   std::ostream& err) {
+    cli::interrupted = false;
+    cli::Console console{in, out, err, &err == &std::cerr && isatty(STDERR_FILENO) == 1};
+    std::string error;
+    const auto options = cli::parseOptions(args, error);
+    if (!options) return cli::fail(console, error + " (see lianshuo --help)");
+    if (options->command.empty()) {
+        err << kUsage;  // a build without windows needs a command
+        return cli::kUsage;
+    }
+    if (options->command == "--help") {
+        out << kUsage;
+        return cli::kOk;
+    }
+    if (options->command == "--version") {
+        out << "lianshuo 1.3.0\n";
+        return cli::kOk;
+    }
+    if (options->command == "convert") return cli::runConvert(*options, console);
+    if (options->command == "files") return cli::runFiles(*options, console);
+    if (options->command == "interfaces") return cli::runInterfaces(*options, console);
+    return cli::fail(console, "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
+}
+
+}  // namespace lianshuo

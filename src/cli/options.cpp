@@ -1,0 +1,82 @@
+#include "cli/options.h"
+
+#include <map>
+
+#include "app/base/charset.h"
+
+namespace lianshuo::cli {
+namespace {
+
+using Field = std::optional<std::string> Options::*;
+using Flag = bool Options::*;
+
+const std::map<std::string, Field>& valueOptions() {
+    static const std::map<std::string, Field> options{
+        {"--settings", &Options::settings}, {"--service", &Options::service},
+        {"--interface", &Options::interfaceName}, {"--interval", &Options::interval},
+        {"--token", &Options::token},       {"--input", &Options::input},
+        {"--save-dir", &Options::saveDir},  {"--pattern", &Options::pattern},
+        {"--white", &Options::white},       {"--black", &Options::black}};
+    return options;
+}
+
+const std::map<std::string, Flag>& flagOptions() {
+    static const std::map<std::string, Flag> flags{
+        {"--no-save", &Options::noSave},       {"--search", &Options::search},
+        {"--no-white", &Options::noWhite},     {"--no-black", &Options::noBlack},
+        {"--white-regex", &Options::whiteRegex}, {"--black-regex", &Options::blackRegex}};
+    return flags;
+}
+
+}  // namespace
+
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error) {
+    Options options;
+    bool onlyPositional = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyPositional || arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
+            if (options.command.empty())
+                options.command = arg;
+            else
+                options.positional.push_back(fromUtf8(arg));
+            continue;
+        }
+        if (arg == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "--version") {
+            options.command = arg;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        if (const auto value = valueOptions().find(name); value != valueOptions().end()) {
+            if (equals != std::string::npos) {
+                options.*(value->second) = fromUtf8(arg.substr(equals + 1));
+            } else if (i + 1 < args.size()) {
+                options.*(value->second) = fromUtf8(args[++i]);
+            } else {
+                error = "option " + fromUtf8(name) + " needs a value";
+                return std::nullopt;
+            }
+        } else if (const auto flag = flagOptions().find(arg); flag != flagOptions().end()) {
+            options.*(flag->second) = true;
+        } else {
+            error = "unknown option " + fromUtf8(arg);
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+int parseService(const std::string& text) {
+    static const std::map<std::string, int> names{
+        {"custom", 0}, {"baidu", 1}, {"weibo", 2}, {"tinyurl", 3},
+        {"0", 0},      {"1", 1},     {"2", 2},     {"3", 3}};
+    const auto found = names.find(text);
+    return found == names.end() ? -1 : found->second;
+}
+
+}  // namespace lianshuo::cli

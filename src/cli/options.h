@@ -1,0 +1,29 @@
+#pragma once
+// Parsed command-line options. Texts are GBK; whatever is not given stays
+// unset and is taken from the settings file.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lianshuo::cli {
+
+struct Options {
+    std::string command;  // "convert", "files", "interfaces", "--help", "--version"
+    std::vector<std::string> positional;
+    std::optional<std::string> settings, service, interfaceName, interval, token;
+    // convert
+    std::optional<std::string> input, saveDir;
+    bool noSave = false;
+    // files
+    std::optional<std::string> pattern, white, black;
+    bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;
+};
+
+/// Parses `args` (UTF-8); on failure returns nullopt and sets `error` (UTF-8).
+std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string& error);
+
+/// The service number of "custom", "baidu", "weibo", "tinyurl" or "0"-"3"; -1 when unknown.
+int parseService(const std::string& text);
+
+}  // namespace lianshuo::cli

@@ -1,0 +1,70 @@
+#pragma once
+// What a command reads from the settings file and its options: the service,
+// the token, the custom interface and the interval, standing in for the
+// window's controls.
+
+#include <atomic>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "app/settings.h"
+#include "cli/options.h"
+#include "services/conversionsource.h"
+#include "services/shorturlconverter.h"
+#include "store/controlstatestore.h"
+
+namespace lianshuo::cli {
+
+/// Set by SIGINT; the commands' message pump turns it into a stop request.
+extern std::atomic<bool> interrupted;
+
+/// The streams a command prints to.
+struct Console {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool progress;  // standard error is a terminal
+};
+
+/// Exit statuses.
+enum ExitStatus : int { kOk = 0, kConversionFailed = 1, kUsage = 2, kInterrupted = 130 };
+
+class Session : public ConversionSource {
+public:
+    /// Opens the settings file; `forWriting` binds it (creating it when missing).
+    bool openSettings(const Options& options, bool forWriting, std::string& error);
+
+    /// Resolves the service, token, interface and interval; false with `error` when one is bad.
+    bool resolveConversion(const Options& options, std::string& error);
+
+    int selectedService() const override { return service_; }
+    std::string baiduToken() const override { return token_; }
+    ShortUrlInterface readInterfaceFromPanel() const override { return interface_; }
+
+    ControlStateStore& store() { return store_; }
+    const AppSettings& appSettings() const { return app_; }
+    const std::string& interval() const { return interval_; }
+    ShortUrlConverter& converter() { return *converter_; }
+
+private:
+    ControlStateStore store_;
+    AppSettings app_;
+    int service_ = 1;
+    std::string token_;
+    ShortUrlInterface interface_;
+    std::string interval_ = "0";
+    std::unique_ptr<ShortUrlConverter> converter_;
+};
+
+/// The command's one-line error, printed as the terminal expects.
+int fail(Console& console, const std::string& messageGbk, int status = kUsage);
+
+/// Prints a GBK text as UTF-8.
+void print(std::ostream& stream, std::string_view gbk);
+
+int runConvert(const Options& options, Console& console);
+int runFiles(const Options& options, Console& console);
+int runInterfaces(const Options& options, Console& console);
+
+}  // namespace lianshuo::cli

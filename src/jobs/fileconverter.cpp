@@ -1,0 +1,162 @@
+#include "jobs/fileconverter.h"
+
+#include <chrono>
+#include <tuple>
+#include <unordered_set>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+
+#include "app/base/charset.h"
+#include "app/base/gbk.h"
+#include "app/base/helpers.h"
+#include "app/base/messages.h"
+#include "app/base/paths.h"
+#include "jobs/filelisting.h"
+#include "jobs/interval.h"
+#include "jobs/urlreplace.h"
+#include "script/regexobject.h"
+#include "services/encoding.h"
+#include "services/shorturlconverter.h"
+
+namespace lianshuo {
+namespace {
+
+// Letters, "://", then anything but white space, quotes, "<", ">" and CJK
+// ideographs. "A-z" (not "A-Z") is how users' pages have always been read.
+constexpr std::string_view kUrlPattern = "[a-zA-z]+://[^\\s\"'<>\\u4e00-\\u9fa5]+";
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(nativePath(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(nativePath(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string fileName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// One address found in a file: as GBK text, and as the file's own bytes.
+struct FoundUrl {
+    std::string text;
+    std::string bytes;
+};
+
+}  // namespace
+
+struct FileConverterEngine::Run {
+    FileConverterSettings settings;
+    std::string outputFolder;
+    RegexObject finder, white, black;
+    std::mt19937 random{static_cast<unsigned>(
+        std::chrono::system_clock::now().time_since_epoch().count())};
+};
+
+std::string FileConverterEngine::idleCaption() { return "开始转换短网址并替换原地址"; }
+
+std::string FileConverterEngine::progressCaption(int position, int count, std::string_view path) {
+    std::string base = fileName(path);
+    if (const std::size_t dot = base.rfind('.'); dot != std::string::npos) base.resize(dot);
+    return "(" + std::to_string(count) + ":" + std::to_string(position) + ")" + base;
+}
+
+void FileConverterEngine::startOrStopConversion(bool bySearch) {
+    if (view_.startCaption() != idleCaption() || running_) {
+        view_.setStartCaption("正在停止中..");
+        requestStop();
+        return;
+    }
+    running_ = true;
+    outcome_ = run(bySearch);
+    running_ = false;
+}
+
+FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
+    Run state;
+    state.settings = view_.settings();
+    const FileConverterSettings& s = state.settings;
+    succeeded_ = failed_ = 0;
+
+    // A list whose regular expression does not compile would silently skip
+    // (white) or keep (black) every address: refuse before touching anything.
+    state.white.create(s.whiteListMode == 1 ? s.whiteList : RegexObject::wildcardToPattern(s.whiteList));
+    state.black.create(s.blackListMode == 1 ? s.blackList : RegexObject::wildcardToPattern(s.blackList));
+    for (const auto& [on, object, name] : {std::tuple{s.whiteListOn, &state.white, "网址白名单"},
+                                           std::tuple{s.blackListOn, &state.black, "网址黑名单"}}) {
+        if (on && !object->isValid()) {
+            view_.showMessage(std::string(name) + "的规则不是有效的正则表达式：" + object->errorMessage());
+            return Outcome::InvalidList;
+        }
+    }
+
+    const std::vector<std::string> files =
+        bySearch ? listFilesBySearch(s.folder, s.pattern) : listFilesByPattern(s.folder, s.pattern);
+    if (files.empty()) {
+        view_.showMessage("在这个目录下‘" + s.folder + "’找不到‘" + s.pattern + "’类型的文件！");
+        return Outcome::NoFiles;
+    }
+    view_.setStartCaption("停止转换");
+    stopRequested_ = false;
+    state.finder.create(kUrlPattern);
+    state.outputFolder = s.folder;
+    if (state.outputFolder.empty() || state.outputFolder.back() != '/') state.outputFolder += '/';
+    state.outputFolder += "处理结果/";
+    createDirectoryPath(state.outputFolder);
+    converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
+    view_.showProgress(true);
+
+    const int count = static_cast<int>(files.size());
+    for (int i = 0; i < count && !stopRequested_; ++i) processFile(state, files[i], i + 1, count);
+
+    view_.showProgress(false);
+    view_.setStartCaption(idleCaption());
+    view_.clearRows();
+    view_.finished(state.outputFolder);
+    return Outcome::Finished;
+}
+
+void FileConverterEngine::processFile(Run& state, const std::string& path, int position, int count) {
+    view_.setProgress(position, count, progressCaption(position, count, path));
+    std::string bytes = readBytes(path);
+    // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
+    const bool utf8 = isValidUtf8(bytes);
+    const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
+
+    std::vector<FoundUrl> urls;
+    std::unordered_set<std::string> seen;
+    const long matches = state.finder.execute(bytes, encoding);
+    for (long n = 1; n <= matches; ++n) {
+        const std::string_view raw = state.finder.matchBytes(n);
+        if (state.settings.whiteListOn && state.white.execute(raw, encoding) == 0) continue;
+        if (state.settings.blackListOn && state.black.execute(raw, encoding) > 0) continue;
+        std::string text = state.finder.matchValue(n);
+        if (seen.insert(text).second) urls.push_back({std::move(text), std::string(raw)});
+        processPendingMessages();
+    }
+
+    view_.clearRows();
+    for (const FoundUrl& url : urls) view_.addRow("队列中..", url.text, ResultRowState::Waiting);
+    for (std::size_t row = 0; row < urls.size() && !stopRequested_; ++row) {
+        const int index = static_cast<int>(row);
+        view_.setRow(index, "正在转换..", ResultRowState::Converting);
+        const std::string result = converter_.convertUrl(urls[row].text, ShortUrlConverter::kConvert);
+        if (isSuccessfulResult(result)) {
+            ++succeeded_;
+            view_.setRow(index, result, ResultRowState::Done);
+            bytes = replaceWholeUrl(bytes, urls[row].bytes, utf8 ? toUtf8(result) : result, utf8);
+        } else {
+            ++failed_;
+            view_.setRow(index, conversionErrorText(), ResultRowState::Error);
+        }
+        waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random), stopRequested_);
+    }
+    writeBytes(state.outputFolder + fileName(path), bytes);
+}
+
+}  // namespace lianshuo

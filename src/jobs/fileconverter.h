@@ -1,0 +1,87 @@
+#pragma once
+// The file converter: every web address in the files of a folder is kept or
+// dropped by a white and a black list, converted once per file, and replaced
+// in a copy of the file written to "处理结果/" inside the folder. The source
+// files are never changed. Like the batch, it runs inside the start click
+// and a second press only asks it to stop.
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "jobs/resultrow.h"
+
+namespace lianshuo {
+
+class ShortUrlConverter;
+
+/// The inputs, read from the window when a run starts.
+struct FileConverterSettings {
+    std::string folder;
+    std::string pattern;
+    bool whiteListOn = true;
+    std::string whiteList;
+    int whiteListMode = 0;  // 0 wildcard, 1 regular expression
+    bool blackListOn = false;
+    std::string blackList;
+    int blackListMode = 0;
+};
+
+/// What the engine reads and changes in its window (or the command line).
+class FileConverterView {
+public:
+    virtual ~FileConverterView() = default;
+    virtual std::string startCaption() const = 0;
+    virtual void setStartCaption(std::string_view caption) = 0;
+    virtual FileConverterSettings settings() const = 0;
+    /// The main window's interval, read again after every conversion.
+    virtual std::string intervalText() const = 0;
+    /// A message with an OK button (no files found, an invalid list).
+    virtual void showMessage(std::string_view text) = 0;
+    virtual void showProgress(bool visible) = 0;
+    virtual void setProgress(int position, int count, std::string_view caption) = 0;
+    virtual void clearRows() = 0;
+    virtual void addRow(std::string_view text, std::string_view longUrl, ResultRowState state) = 0;
+    /// Changes a row and brings it into view.
+    virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
+    /// The run has ended (also after a stop); the window asks whether to open the folder.
+    virtual void finished(std::string_view outputFolder) = 0;
+};
+
+class FileConverterEngine {
+public:
+    /// How the last run ended.
+    enum class Outcome { None, Finished, NoFiles, InvalidList };
+
+    FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter)
+        : view_(view), converter_(converter) {}
+
+    /// The start button: starts a run (listing by search when `bySearch`, the
+    /// right button) when the caption is the idle one, else asks for a stop.
+    void startOrStopConversion(bool bySearch);
+
+    void requestStop() { stopRequested_ = true; }
+    bool running() const { return running_; }
+    Outcome outcome() const { return outcome_; }
+    int succeeded() const { return succeeded_; }
+    int failed() const { return failed_; }
+
+    static std::string idleCaption();
+    /// "(" + count + ":" + position + ")" + the file's base name.
+    static std::string progressCaption(int position, int count, std::string_view path);
+
+private:
+    struct Run;
+    Outcome run(bool bySearch);
+    void processFile(Run& run, const std::string& path, int position, int count);
+
+    FileConverterView& view_;
+    ShortUrlConverter& converter_;
+    std::atomic<bool> stopRequested_{false};
+    bool running_ = false;
+    Outcome outcome_ = Outcome::None;
+    int succeeded_ = 0;
+    int failed_ = 0;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,51 @@
+#include "jobs/fileconvertersettings.h"
+
+#include "store/controlstatestore.h"
+
+namespace lianshuo {
+namespace {
+
+constexpr const char* kSection = "文件短网址转换器";
+
+int toMode(double value) { return value == 1 ? 1 : 0; }
+
+}  // namespace
+
+FileConverterSettings defaultFileConverterSettings() {
+    FileConverterSettings s;
+    s.folder = "/包含长网址的文件所在目录";
+    s.pattern = "*.htm";
+    s.whiteListOn = true;
+    s.whiteList = "s.click.taobao.com";
+    s.whiteListMode = 0;
+    s.blackListOn = false;
+    s.blackList = "*.js|*.css|*.jpg|*.png|*.gif";
+    s.blackListMode = 0;
+    return s;
+}
+
+void loadFileConverterSettings(ControlStateStore& store, FileConverterSettings& s) {
+    store.selectSection(kSection);
+    s.whiteListOn = store.restoreCheckBox("选择框白名单", s.whiteListOn);
+    s.whiteList = store.readText("白名单", s.whiteList);
+    s.blackListOn = store.restoreCheckBox("选择框黑名单", s.blackListOn);
+    s.blackList = store.readText("黑名单", s.blackList);
+    s.whiteListMode = toMode(store.readNumber("白名单模式", s.whiteListMode));
+    s.blackListMode = toMode(store.readNumber("黑名单模式", s.blackListMode));
+    s.folder = store.readText("文章目录", s.folder);
+    s.pattern = store.readText("过滤", s.pattern);
+}
+
+void saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& s) {
+    store.selectSection(kSection);
+    store.saveCheckBox("选择框白名单", s.whiteListOn);
+    store.writeText("白名单", s.whiteList);
+    store.saveCheckBox("选择框黑名单", s.blackListOn);
+    store.writeText("黑名单", s.blackList);
+    store.writeNumber("白名单模式", s.whiteListMode);
+    store.writeNumber("黑名单模式", s.blackListMode);
+    store.writeText("文章目录", s.folder);
+    store.writeText("过滤", s.pattern);
+}
+
+}  // namespace lianshuo

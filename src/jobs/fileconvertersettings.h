@@ -1,0 +1,20 @@
+#pragma once
+// The file converter window's settings, section "文件短网址转换器".
+
+#include "jobs/fileconverter.h"
+
+namespace lianshuo {
+
+class ControlStateStore;
+
+/// The window's initial content: the Taobao affiliate host as the white list,
+/// scripts, styles and images as the (unticked) black list, pattern "*.htm".
+FileConverterSettings defaultFileConverterSettings();
+
+/// Reads the section into `settings`, whose current values are the defaults.
+void loadFileConverterSettings(ControlStateStore& store, FileConverterSettings& settings);
+
+/// Writes the section in the order the window writes it on close.
+void saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& settings);
+
+}  // namespace lianshuo

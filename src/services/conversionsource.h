@@ -1,0 +1,26 @@
+#pragma once
+// What a conversion reads from the window at every call: the chosen
+// service, the Baidu token and the interface panel. The main window and the
+// command line each implement it.
+
+#include <string>
+
+#include "services/shorturlinterface.h"
+
+namespace lianshuo {
+
+/// Service numbers, equal to the item index of the service list.
+enum Service : int { kCustomService = 0, kBaiduService = 1, kWeiboService = 2, kTinyUrlService = 3 };
+
+class ConversionSource {
+public:
+    virtual ~ConversionSource() = default;
+    /// The selected service number.
+    virtual int selectedService() const = 0;
+    /// The Baidu access token as typed.
+    virtual std::string baiduToken() const = 0;
+    /// The interface panel's current definition.
+    virtual ShortUrlInterface readInterfaceFromPanel() const = 0;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,116 @@
+#include "services/encoding.h"
+
+#include "app/base/charset.h"
+#include "app/base/gbk.h"
+#include "app/base/helpers.h"
+#include "app/base/messages.h"
+
+namespace lianshuo {
+namespace {
+
+bool isAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+void appendEscape(std::string& out, unsigned char byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+}
+
+}  // namespace
+
+const std::string& conversionErrorText() {
+    static const std::string text = "生成错误";
+    return text;
+}
+
+std::string percentEncodeLongUrl(std::string_view text, bool utf8) {
+    // The conversion's terminating zero must not reach the URL, so it is left
+    // out here rather than encoded and removed again.
+    const std::string bytes = utf8 ? gbkToUtf8(text, true) : std::string(text);
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        if (isAsciiAlnum(c))
+            out += c;
+        else if (c == '.' || c == '_' || c == '-')
+            out += c;  // the "%2E|%5F|%2D" turned back
+        else
+            appendEscape(out, static_cast<unsigned char>(c));
+        processPendingMessages();
+    }
+    return out;
+}
+
+std::string percentEncodeComponent(std::string_view text, bool utf8) {
+    const std::string bytes = utf8 ? gbkToUtf8(text, true) : std::string(text);
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        if (isAsciiAlnum(c) || std::string_view("!()-.*_").find(c) != std::string_view::npos)
+            out += c;
+        else
+            appendEscape(out, static_cast<unsigned char>(c));
+        processPendingMessages();
+    }
+    return out;
+}
+
+std::string unescapeJsonText(std::string_view text) {
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t slash = findText(text, "\\"); slash != npos;
+         slash = findText(text, "\\", start)) {
+        // There is no room for a full "\uXXXX" in the last five bytes.
+        if (slash + 5 >= text.size()) break;
+        if (text[slash + 1] == 'u') {
+            const long long unit = numberFromDigits(text.substr(slash + 2, 4), 16);
+            if (unit >= 1) {
+                out.append(text.substr(start, slash - start));
+                const char16_t code = static_cast<char16_t>(unit & 0xFFFF);
+                std::string utf16le{static_cast<char>(code & 0xFF), static_cast<char>(code >> 8)};
+                std::string gbk = convertCharset(utf16le, "UTF-16LE", "GB18030");
+                out.append(gbk.empty() ? "?" : gbk);
+                start = slash + 6;
+                continue;
+            }
+        }
+        out.append(text.substr(start, slash + 1 - start));
+        start = slash + 1;
+    }
+    out.append(text.substr(start));
+    out = replaceAll(out, "\\\"", "\"");
+    return replaceAll(out, "\\/", "/");
+}
+
+std::string escapeJsonString(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (isLeadByte(c) && i + 1 < text.size()) {
+            out.append(text.substr(i, 2));  // the second byte of a pair may be a backslash
+            ++i;
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[(c >> 4) & 0x0F];
+            out += kHex[c & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool isSuccessfulResult(std::string_view result) {
+    if (result == conversionErrorText()) return false;
+    return toLowerAscii(trimSpaces(result).substr(0, 4)) == "http";
+}
+
+}  // namespace lianshuo

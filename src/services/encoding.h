@@ -1,0 +1,29 @@
+#pragma once
+// The encodings the services put long addresses and replies through.
+
+#include <string>
+#include <string_view>
+
+namespace lianshuo {
+
+/// The long address for a custom interface's templates: every byte but ASCII
+/// letters, digits, ".", "_" and "-" as %XX, over its UTF-8 (or GBK) bytes.
+std::string percentEncodeLongUrl(std::string_view text, bool utf8);
+
+/// The long address as a URL query component: letters, digits and !()-.*_ stay.
+std::string percentEncodeComponent(std::string_view text, bool utf8);
+
+/// A JSON string's contents with "\uXXXX", "\"" and "\/" decoded, as GBK.
+std::string unescapeJsonText(std::string_view text);
+
+/// `text` as the contents of a JSON string: backslash, quote and control characters escaped.
+std::string escapeJsonString(std::string_view text);
+
+/// True when a conversion result is a usable short address: not "生成错误",
+/// and "http" after trimming spaces, in any letter case.
+bool isSuccessfulResult(std::string_view result);
+
+/// The error result of every service.
+const std::string& conversionErrorText();
+
+}  // namespace lianshuo

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "app/base/charset.h"
+#include "app/base/paths.h"
+#include "app/settings.h"
+#include "jobs/fileconvertersettings.h"
+#include "services/interfacestore.h"
+#include "store/controlstatestore.h"
+#include "subprocess.h"
+#include "support/tempdir.h"
+#include "support/test_server.h"
+
+using namespace lianshuo;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Output is UTF-8; the expectations are written as GBK literals.
+std::string utf8(const std::string& gbk) { return toUtf8(gbk); }
+
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.route("/short", [](test::Exchange& e) {
+            const std::string& target = e.request().target;
+            e.answer(200, target.find("bad") != std::string::npos
+                              ? ""
+                              : "http://s.test/" + target.substr(target.size() - 1));
+        });
+        // A settings file as the window writes it, with one saved interface selected.
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        ShortUrlInterface d;
+        d.address = server.url("/short?u=#长网址#");
+        saveInterface(d, store);
+        AppSettings app;
+        app.service = 0;
+        app.interfaceIndex = 0;
+        app.saveDir = gbkPath(dir / "out");
+        saveSettings(store, app);
+    }
+
+    test::ProcessResult run(std::vector<std::string> args, const std::string& input = {},
+                            std::function<int(const std::string&)> onOutput = {}) {
+        args.insert(args.begin() + (args.empty() ? 0 : 1), {"--settings", (dir / "s.ini").string()});
+        return test::runProcess(LIANSHUO_PROGRAM, args, input, std::chrono::seconds(60), onOutput);
+    }
+    std::string settings() const { return gbkPath(dir / "s.ini"); }
+    std::vector<fs::path> resultFiles() const {
+        std::vector<fs::path> files;
+        if (fs::exists(dir / "out"))
+            for (const auto& entry : fs::directory_iterator(dir / "out")) files.push_back(entry.path());
+        return files;
+    }
+
+    test::TempDir dir;
+    test::TestServer server;
+};
+
+}  // namespace
+
+TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
+    auto r = test::runProcess(LIANSHUO_PROGRAM, {"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "lianshuo 1.3.0\n");
+    r = test::runProcess(LIANSHUO_PROGRAM, {"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("interfaces export NAME FILE"), std::string::npos);
+    r = test::runProcess(LIANSHUO_PROGRAM, {"frobnicate"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown command 'frobnicate'"), std::string::npos);
+    r = test::runProcess(LIANSHUO_PROGRAM, {"convert", "--bogus"});
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(CommandLine, ConvertsArgumentsWithTheSettingsDefaultsAndWritesTheResultsFile) {
+    const auto r = run({"convert", "a.test/1", " http://a.test/2 "});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\nhttp://s.test/2\thttp://a.test/2\n");
+    const auto files = resultFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename().string().rfind("127.0.0.1:" + std::to_string(server.port()) + "_", 0), 0u);
+    EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\nhttp://s.test/2\r\n");
+    EXPECT_NE(r.err.find(files[0].string()), std::string::npos);
+}
+
+TEST_F(CommandLine, ReadsStandardInputAndInputFilesAndReportsFailures) {
+    auto r = run({"convert", "--no-save"}, "http://a.test/1\r\n\r\n\xE3\x80\x80http://a.test/bad\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n" + utf8("生成错误") + "\thttp://a.test/bad\n");
+    EXPECT_TRUE(resultFiles().empty());
+
+    test::writeFile(dir / "list.txt", "http://a.test/7\n");
+    r = run({"convert", "--input", (dir / "list.txt").string(), "--save-dir", (dir / "elsewhere").string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "http://s.test/7\thttp://a.test/7\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()), 1);
+
+    r = run({"convert", "--no-save"}, "");
+    EXPECT_EQ(r.status, 0);  // nothing to convert
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CommandLine, BadInputSaysWhichAndWritesNothing) {
+    auto r = run({"convert", "--service", "nosuch", "http://a.test/1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown service 'nosuch'"), std::string::npos);
+    r = run({"convert", "--interface", "missing.test", "http://a.test/1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown interface 'missing.test'"), std::string::npos);
+    r = run({"convert", "--input", (dir / "nofile.txt").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot read the input file"), std::string::npos);
+    EXPECT_TRUE(resultFiles().empty());
+    EXPECT_EQ(server.requests().size(), 0u);
+
+    fs::create_directory(dir / "pages");
+    test::writeFile(dir / "pages" / "a.htm", "http://a.test/1");
+    r = run({"files", "--white", "(", "--white-regex", (dir / "pages").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(utf8("网址白名单")), std::string::npos);
+    EXPECT_FALSE(fs::exists(nativePath(gbkPath(dir / "pages") + "/处理结果")));
+    r = run({"files", (dir / "no-such-folder").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no such folder"), std::string::npos);
+}
+
+TEST_F(CommandLine, FilesRewritesAFolderWithTheWindowsSettings) {
+    fs::create_directory(dir / "pages");
+    test::writeFile(dir / "pages" / "a.htm", "<a href=\"http://a.test/1\">x</a>");
+    test::writeFile(dir / "pages" / "b.txt", "http://a.test/2");
+    {
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        FileConverterSettings s = defaultFileConverterSettings();
+        s.whiteListOn = false;
+        saveFileConverterSettings(store, s);
+    }
+    const auto r = run({"files", (dir / "pages").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n");
+    const fs::path output = nativePath(gbkPath(dir / "pages") + "/处理结果");
+    EXPECT_EQ(test::readFile(output / "a.htm"), "<a href=\"http://s.test/1\">x</a>");
+    EXPECT_FALSE(fs::exists(output / "b.txt"));
+    EXPECT_NE(r.err.find(utf8("处理结果")), std::string::npos);
+}
+
+TEST_F(CommandLine, InterfacesListShowExportImportDelete) {
+    const std::string name = "127.0.0.1";
+    auto r = run({"interfaces", "list"});
+    EXPECT_EQ(r.out, name + "\n");
+    r = run({"interfaces", "show", name});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), utf8("调用模式=0"));
+    EXPECT_NE(r.out.find(utf8("截取=假")), std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14);
+
+    const std::string exported = (dir / "one.ini").string();
+    EXPECT_EQ(run({"interfaces", "export", name, exported}).status, 0);
+    EXPECT_EQ(run({"interfaces", "delete", name}).status, 0);
+    EXPECT_EQ(run({"interfaces", "list"}).out, "");
+    EXPECT_EQ(run({"interfaces", "delete", name}).status, 2);
+    r = run({"interfaces", "import", exported});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, name + "\n");
+    EXPECT_EQ(run({"interfaces", "list"}).out, name + "\n");
+    EXPECT_EQ(run({"interfaces", "import", (dir / "none.ini").string()}).status, 2);
+    EXPECT_EQ(run({"interfaces", "show"}).status, 2);
+}
+
+TEST_F(CommandLine, AnInterruptFinishesTheCurrentRowAndKeepsTheResults) {
+    const auto r = run({"convert", "--interval", "30", "http://a.test/1", "http://a.test/2"}, "",
+                       [](const std::string& out) { return out.empty() ? 0 : SIGINT; });
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n");
+    const auto files = resultFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\n");
+}

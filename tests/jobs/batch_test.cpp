@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/base/messages.h"
+#include "app/base/paths.h"
+#include "jobs/batchjob.h"
+#include "services/shorturlconverter.h"
+#include "support/tempdir.h"
+#include "support/test_server.h"
+#include "../services/fakeservices.h"
+
+using namespace lianshuo;
+
+namespace {
+
+struct Row {
+    std::string text;
+    ResultRowState state;
+    std::string longUrl;
+};
+
+// The batch's side of the main window, recording what the batch shows.
+struct FakeBatchView : BatchView {
+    std::vector<Row> rows;
+    std::string caption = BatchJob::idleCaption();
+    std::vector<std::string> captions;
+    std::string interval = "0";
+    bool save = false;
+    std::string folder;
+    std::string resultFile;
+    bool pasteEnabled = true;
+
+    int rowCount() const override { return static_cast<int>(rows.size()); }
+    std::string longUrl(int row) const override { return rows[static_cast<std::size_t>(row)].longUrl; }
+    void setRow(int row, std::string_view text, ResultRowState state) override {
+        rows[static_cast<std::size_t>(row)].text = text;
+        rows[static_cast<std::size_t>(row)].state = state;
+    }
+    std::string generateCaption() const override { return caption; }
+    void setGenerateCaption(std::string_view c) override {
+        caption = c;
+        captions.emplace_back(c);
+    }
+    void setPasteCopyEnabled(bool enabled) override { pasteEnabled = enabled; }
+    std::string intervalText() const override { return interval; }
+    bool autoSave() const override { return save; }
+    std::string saveFolder() const override { return folder; }
+    void setResultFilePath(std::string_view path) override { resultFile = path; }
+
+    void add(const std::string& url) { rows.push_back({"等待转换", ResultRowState::Waiting, url}); }
+};
+
+// A service that returns a short address for "ok" addresses and nothing otherwise.
+void routeEcho(test::TestServer& server) {
+    server.route("/short", [](test::Exchange& e) {
+        const std::string& target = e.request().target;
+        e.answer(200, target.find("ok") != std::string::npos ? "https://s.test/" + std::to_string(target.size())
+                                                             : "");
+    });
+}
+
+}  // namespace
+
+TEST(Batch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheService) {
+    test::TestServer server;
+    routeEcho(server);
+    test::TempDir dir;
+    test::FakeSource source;
+    source.panel.address = server.url("/short?u=#长网址#");
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    FakeBatchView view;
+    view.save = true;
+    view.folder = gbkPath(dir.path()) + "/结果";
+    view.add("http://a.test/ok1");
+    view.add("http://a.test/bad");
+    view.add("http://a.test/ok2");
+    BatchJob job(view, converter);
+    job.generateClicked();
+
+    EXPECT_EQ(view.rows[0].state, ResultRowState::Done);
+    EXPECT_EQ(view.rows[1].state, ResultRowState::Error);
+    EXPECT_EQ(view.rows[1].text, "生成错误");
+    EXPECT_EQ(view.rows[2].state, ResultRowState::Done);
+    EXPECT_EQ(view.captions.front(), "停止生成(3:1)");
+    EXPECT_EQ(view.caption, "生成短网址");
+    EXPECT_TRUE(view.pasteEnabled);
+    EXPECT_EQ(job.failed(), 1);
+
+    const std::string prefix = view.folder + "/127.0.0.1:" + std::to_string(server.port()) + "_";
+    ASSERT_EQ(view.resultFile.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(test::readFile(nativePath(view.resultFile)), view.rows[0].text + "\r\n" + view.rows[2].text + "\r\n");
+}
+
+TEST(Batch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
+    test::TestServer server;
+    routeEcho(server);
+    test::TempDir dir;
+    test::FakeSource source;
+    source.panel.address = server.url("/short?u=#长网址#");
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    FakeBatchView view;
+    view.save = true;
+    view.folder = gbkPath(dir.path()) + "/";
+    view.add("http://a.test/ok");
+    BatchJob job(view, converter);
+    job.generateClicked();
+    const std::string first = view.resultFile;
+    job.generateClicked();
+    EXPECT_NE(view.resultFile, first);
+    EXPECT_NE(view.resultFile.find(" (2).txt"), std::string::npos);
+    EXPECT_EQ(first.find("//"), std::string::npos);  // a folder ending in "/" gets no second one
+    EXPECT_TRUE(std::filesystem::exists(nativePath(first)));
+}
+
+TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
+    test::TestServer server;
+    routeEcho(server);
+    test::FakeSource source;
+    source.panel.address = server.url("/short?u=#长网址#");
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    // No pause after row 1; a long one after row 2, which the stop must cut short.
+    struct PausingView : FakeBatchView {
+        std::string intervalText() const override {
+            return rows[1].state == ResultRowState::Done ? "30" : "0";
+        }
+    } view;
+    for (int i = 0; i < 5; ++i) view.add("http://a.test/ok" + std::to_string(i));
+    BatchJob job(view, converter);
+    // The second click, handled by the message processing inside the pause after row 2.
+    setMessagePump([&] {
+        if (view.rows[1].state == ResultRowState::Done && view.caption != "正在停止..") job.generateClicked();
+    });
+    job.generateClicked();
+    setMessagePump({});
+    EXPECT_EQ(view.rows[0].state, ResultRowState::Done);
+    EXPECT_EQ(view.rows[1].state, ResultRowState::Done);
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_EQ(view.rows[static_cast<std::size_t>(i)].state, ResultRowState::Waiting);
+        EXPECT_EQ(view.rows[static_cast<std::size_t>(i)].text, "等待转换");
+    }
+    EXPECT_EQ(view.caption, "生成短网址");
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST(Batch, AnEmptyListStillCreatesTheEmptyFile) {
+    test::TempDir dir;
+    test::FakeSource source;
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    FakeBatchView view;
+    view.save = true;
+    view.folder = gbkPath(dir.path());
+    BatchJob job(view, converter);
+    job.generateClicked();
+    EXPECT_EQ(test::readFile(nativePath(view.resultFile)), "");
+    EXPECT_EQ(view.caption, "生成短网址");
+}

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/base/messages.h"
+#include "app/base/paths.h"
+#include "jobs/fileconverter.h"
+#include "jobs/fileconvertersettings.h"
+#include "services/shorturlconverter.h"
+#include "store/controlstatestore.h"
+#include "support/tempdir.h"
+#include "support/test_server.h"
+#include "../services/fakeservices.h"
+
+using namespace lianshuo;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FakeFileView : FileConverterView {
+    FileConverterSettings input;
+    std::string caption = FileConverterEngine::idleCaption();
+    std::vector<std::string> messages, progress, converted, failedUrls;
+    std::vector<std::string> rows;
+    std::string output;
+    std::function<void()> onConverted;
+
+    std::string startCaption() const override { return caption; }
+    void setStartCaption(std::string_view c) override { caption = c; }
+    FileConverterSettings settings() const override { return input; }
+    std::string intervalText() const override { return "0"; }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    void showProgress(bool) override {}
+    void setProgress(int, int, std::string_view c) override { progress.emplace_back(c); }
+    void clearRows() override { rows.clear(); }
+    void addRow(std::string_view, std::string_view url, ResultRowState) override { rows.emplace_back(url); }
+    void setRow(int row, std::string_view, ResultRowState state) override {
+        if (state == ResultRowState::Done) converted.push_back(rows[static_cast<std::size_t>(row)]);
+        if (state == ResultRowState::Error) failedUrls.push_back(rows[static_cast<std::size_t>(row)]);
+        if (state == ResultRowState::Done && onConverted) onConverted();
+    }
+    void finished(std::string_view folder) override { output = folder; }
+};
+
+// Short addresses "http://s.test/N" numbered in the order asked; "bad" addresses fail.
+class ConverterFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.route("/short", [this](test::Exchange& e) {
+            if (e.request().target.find("bad") != std::string::npos) return (void)e.answer(200, "");
+            e.answer(200, "http://s.test/" + std::to_string(++count));
+        });
+        source.panel.address = server.url("/short?u=#长网址#");
+        view.input = defaultFileConverterSettings();
+        view.input.folder = gbkPath(dir.path());
+        view.input.whiteListOn = false;
+    }
+    void write(const std::string& name, const std::string& bytes) { test::writeFile(dir / name, bytes); }
+    // Names with Chinese in them are GBK here, so they go through nativePath.
+    fs::path outputPath(const std::string& name) const {
+        return nativePath(gbkPath(dir.path()) + "/处理结果/" + name);
+    }
+    std::string output(const std::string& name) { return test::readFile(outputPath(name)); }
+    void run(bool bySearch = false) {
+        ShortUrlConverter converter(source, defaultBuiltinHosts());
+        FileConverterEngine engine(view, converter);
+        engine.startOrStopConversion(bySearch);
+        outcome = engine.outcome();
+    }
+
+    test::TempDir dir;
+    test::TestServer server;
+    test::FakeSource source;
+    FakeFileView view;
+    int count = 0;
+    FileConverterEngine::Outcome outcome = FileConverterEngine::Outcome::None;
+};
+
+}  // namespace
+
+TEST_F(ConverterFixture, RewritesCopiesByteForByteAndNeverTouchesTheSources) {
+    const std::string gbk = "\xD6\xD0http://a.test/1\xCE\xC4 \"http://a.test/1\"\r\nend";
+    const std::string utf8Bom = "\xEF\xBB\xBF<a href='http://a.test/2'>\xE4\xB8\xAD</a>\r\n";
+    const std::string zero = "x http://a.test/3 \0 y http://a.test/3"s;
+    write("gbk.htm", gbk);
+    write("bom.htm", utf8Bom);
+    write("zero.htm", zero);
+    view.input.pattern = "*.htm";
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::Finished);
+    EXPECT_EQ(test::readFile(dir / "gbk.htm"), gbk);
+    EXPECT_EQ(test::readFile(dir / "bom.htm"), utf8Bom);
+    // Files are taken in name order: bom, gbk, zero.
+    EXPECT_EQ(output("bom.htm"), "\xEF\xBB\xBF<a href='http://s.test/1'>\xE4\xB8\xAD</a>\r\n");
+    EXPECT_EQ(output("gbk.htm"), "\xD6\xD0http://s.test/2\xCE\xC4 \"http://s.test/2\"\r\nend");
+    EXPECT_EQ(output("zero.htm"), "x http://s.test/3 \0 y http://s.test/3"s);
+    EXPECT_EQ(count, 3);  // each distinct address once per file
+    EXPECT_EQ(view.output, gbkPath(dir.path()) + "/处理结果/");
+    EXPECT_EQ(view.caption, FileConverterEngine::idleCaption());
+}
+
+TEST_F(ConverterFixture, DistinctAddressesAndThePrefixCase) {
+    write("a.htm", "http://a.test/x http://A.test/x http://a.test/x http://a.test/xyz");
+    run();
+    EXPECT_EQ(view.converted, (std::vector<std::string>{"http://a.test/x", "http://A.test/x",
+                                                        "http://a.test/xyz"}));
+    EXPECT_EQ(output("a.htm"), "http://s.test/1 http://s.test/2 http://s.test/1 http://s.test/3");
+}
+
+TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
+    write("a.htm", "http://keep.test/1 http://other.test/2 http://keep.test/x.js http://also.test/3");
+    view.input.whiteListOn = true;
+    view.input.whiteList = "keep.test|also.*";
+    view.input.blackListOn = true;
+    view.input.blackList = "*.js|*.css";
+    run();
+    EXPECT_EQ(view.converted, (std::vector<std::string>{"http://keep.test/1", "http://also.test/3"}));
+
+    view.converted.clear();
+    view.input.whiteListMode = 1;
+    view.input.whiteList = "^http://(keep|other)\\.test/\\d$";
+    view.input.blackListMode = 1;
+    view.input.blackList = "other";
+    run();
+    EXPECT_EQ(view.converted, std::vector<std::string>{"http://keep.test/1"});
+}
+
+TEST_F(ConverterFixture, AnInvalidRegularExpressionStopsBeforeAnythingIsWritten) {
+    write("a.htm", "http://a.test/1");
+    view.input.whiteListOn = true;
+    view.input.whiteListMode = 1;
+    view.input.whiteList = "(unclosed";
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::InvalidList);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].find("网址白名单"), 0u);
+    EXPECT_FALSE(fs::exists(outputPath("")));
+    EXPECT_EQ(server.requests().size(), 0u);
+}
+
+TEST_F(ConverterFixture, ListingByPatternAndBySearch) {
+    write("a.htm", "");
+    write("b.html", "");
+    write("c.txt", "");
+    write("d.ini", "");
+    write("e.txt.bak", "");
+    fs::create_directory(dir / "sub.htm");
+    view.input.pattern = "*.htm";
+    run();
+    EXPECT_EQ(view.progress, (std::vector<std::string>{"(2:1)a", "(2:2)b"}));  // .html too
+
+    view.progress.clear();
+    view.input.pattern = "*.txt|*.ini";
+    run();
+    EXPECT_EQ(view.progress, (std::vector<std::string>{"(3:1)c", "(3:2)d", "(3:3)e.txt"}));
+    view.progress.clear();
+    run(true);  // the search lists the parts one after the other, exact masks only
+    EXPECT_EQ(view.progress, (std::vector<std::string>{"(2:1)c", "(2:2)d"}));
+
+    view.progress.clear();
+    view.input.pattern = "*.TXT";
+    run();
+    EXPECT_EQ(view.progress, std::vector<std::string>{"(1:1)c"});
+}
+
+TEST_F(ConverterFixture, NoMatchingFileSaysSoAndCreatesNothing) {
+    view.input.pattern = "*.none";
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::NoFiles);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], "在这个目录下‘" + view.input.folder + "’找不到‘*.none’类型的文件！");
+    EXPECT_FALSE(fs::exists(outputPath("")));
+}
+
+TEST_F(ConverterFixture, AStopMidFileWritesTheReplacementsMadeSoFar) {
+    write("a.htm", "http://a.test/1 http://a.test/2 http://a.test/3");
+    write("b.htm", "http://a.test/4");
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    FileConverterEngine engine(view, converter);
+    view.onConverted = [&] {
+        if (view.converted.size() == 2) engine.startOrStopConversion(false);  // the second press
+    };
+    engine.startOrStopConversion(false);
+    EXPECT_EQ(output("a.htm"), "http://s.test/1 http://s.test/2 http://a.test/3");
+    EXPECT_FALSE(fs::exists(outputPath("b.htm")));
+    EXPECT_EQ(view.output, gbkPath(dir.path()) + "/处理结果/");  // the run still ends normally
+}
+
+TEST_F(ConverterFixture, FailedConversionsLeaveTheAddressAlone) {
+    write("a.htm", "http://a.test/bad http://a.test/good");
+    run();
+    EXPECT_EQ(view.failedUrls, std::vector<std::string>{"http://a.test/bad"});
+    EXPECT_EQ(output("a.htm"), "http://a.test/bad http://s.test/1");
+}
+
+TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
+    EXPECT_EQ(FileConverterEngine::progressCaption(3, 12, "/x/y/index.htm"), "(12:3)index");
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "s.ini").string()));
+    FileConverterSettings s = defaultFileConverterSettings();
+    loadFileConverterSettings(store, s);
+    EXPECT_EQ(s.pattern, "*.htm");
+    EXPECT_TRUE(s.whiteListOn);
+    EXPECT_FALSE(s.blackListOn);
+    s.whiteListOn = false;
+    s.blackListMode = 1;
+    s.folder = "/data";
+    saveFileConverterSettings(store, s);
+    EXPECT_EQ(test::readFile(dir / "s.ini"),
+              "[文件短网址转换器]\r\n过滤=*.htm\r\n文章目录=/data\r\n黑名单模式=1\r\n白名单模式=0\r\n"
+              "黑名单=*.js|*.css|*.jpg|*.png|*.gif\r\n选择框黑名单=假\r\n白名单=s.click.taobao.com\r\n"
+              "选择框白名单=假");
+    FileConverterSettings again = defaultFileConverterSettings();
+    loadFileConverterSettings(store, again);
+    EXPECT_FALSE(again.whiteListOn);
+    EXPECT_EQ(again.blackListMode, 1);
+    EXPECT_EQ(again.folder, "/data");
+}

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "services/encoding.h"
+
+using namespace lianshuo;
+
+TEST(PercentEncoding, LongUrlKeepsOnlyLettersDigitsDotUnderscoreHyphen) {
+    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", false), "http%3A%2F%2Fa.test%2F%3Fq%3D%D6%D0");
+    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", true), "http%3A%2F%2Fa.test%2F%3Fq%3D%E4%B8%AD");
+    EXPECT_EQ(percentEncodeLongUrl("a_b-c.d~ e", true), "a_b-c.d%7E%20e");
+    EXPECT_EQ(percentEncodeLongUrl("", true), "");
+}
+
+TEST(PercentEncoding, ComponentKeepsTheUnreservedMarks) {
+    EXPECT_EQ(percentEncodeComponent("a b!~中", true), "a%20b!%7E%E4%B8%AD");
+    EXPECT_EQ(percentEncodeComponent("(x)*'/:?&=", false), "(x)*%27%2F%3A%3F%26%3D");
+}
+
+TEST(JsonText, UnescapeDecodesUnicodeQuotesAndSlashesOnly) {
+    EXPECT_EQ(unescapeJsonText("http:\\/\\/s.test\\/ab\\u0031"), "http://s.test/ab1");
+    EXPECT_EQ(unescapeJsonText("\\u4e2d\\u6587"), "中文");
+    EXPECT_EQ(unescapeJsonText("a\\\"b\\nc\\\\d"), "a\"b\\nc\\\\d");
+    EXPECT_EQ(unescapeJsonText("x\\u0000y"), "x\\u0000y");  // zero is not decoded
+    EXPECT_EQ(unescapeJsonText("tail\\u12"), "tail\\u12");  // no room for a full escape
+    EXPECT_EQ(unescapeJsonText("\\ud83d\\ude00"), "??");    // lone surrogates
+}
+
+TEST(JsonText, EscapeMakesAnyAddressASafeJsonString) {
+    EXPECT_EQ(escapeJsonString("http://a.test/?q=\"x\",\"Admin\":true"),
+              "http://a.test/?q=\\\"x\\\",\\\"Admin\\\":true");
+    EXPECT_EQ(escapeJsonString("a\\b\r\n"), "a\\\\b\\u000d\\u000a");
+    EXPECT_EQ(escapeJsonString("\xD3\x5C"), "\xD3\x5C");  // a character ending in a backslash byte
+}
+
+TEST(ConversionResult, OnlyAddressesStartingWithHttpCount) {
+    EXPECT_TRUE(isSuccessfulResult("https://t.example.test/a"));
+    EXPECT_TRUE(isSuccessfulResult("  HTTP://x"));
+    EXPECT_FALSE(isSuccessfulResult("ftp://x"));
+    EXPECT_FALSE(isSuccessfulResult(""));
+    EXPECT_FALSE(isSuccessfulResult("生成错误"));
+    EXPECT_FALSE(isSuccessfulResult("令牌无效"));
+}

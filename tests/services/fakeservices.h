@@ -1,0 +1,31 @@
+#pragma once
+// Local stand-ins for the outside short-link services, and a conversion
+// source that plays the main window's part.
+
+#include <cstdlib>
+#include <string>
+
+#include "services/conversionsource.h"
+#include "support/test_server.h"
+
+namespace lianshuo::test {
+
+struct FakeSource : ConversionSource {
+    int service = kCustomService;
+    std::string token;
+    ShortUrlInterface panel;
+    int selectedService() const override { return service; }
+    std::string baiduToken() const override { return token; }
+    ShortUrlInterface readInterfaceFromPanel() const override { return panel; }
+};
+
+/// Trusts the HTTPS test server's certificate for as long as it lives.
+class TrustedServer : public TestServer {
+public:
+    TrustedServer() : TestServer(Scheme::Https) {
+        setenv("SSL_CERT_FILE", certificateFile().c_str(), 1);
+    }
+    ~TrustedServer() { unsetenv("SSL_CERT_FILE"); }
+};
+
+}  // namespace lianshuo::test
