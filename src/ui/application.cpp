@@ -1,0 +1,38 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "app/base/messages.h"
+#include "app/settings.h"
+#include "store/controlstatestore.h"
+#include "ui/dialogs.h"
+#include "ui/fileconverterwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+
+namespace lianshuo {
+
+void installWindowHooks() {
+    setMessagePump([] { QCoreApplication::processEvents(); });
+    ControlStateStore::setWarningHandler([](std::string_view title, std::string_view text) {
+        MessageBox::warning(nullptr, toQt(title), toQt(text));
+    });
+}
+
+int runWindows(int& argc, char** argv) {
+    QApplication application(argc, argv);
+    installWindowHooks();
+    settingsStore().bindFile(settingsFilePath());
+    MainWindow window;
+    window.setFileConverterOpener([&window] { showFileConverterWindow(window); });
+    window.show();
+    // The start-up benchmark measures the way to the shown window, and no further.
+    if (qEnvironmentVariableIsSet("LIANSHUO_QUIT_WHEN_SHOWN"))
+        QTimer::singleShot(0, &application, &QCoreApplication::quit);
+    const int code = QApplication::exec();
+    setMessagePump({});
+    return code;
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,15 @@
+#pragma once
+// The windows' side of the program's entry.
+
+namespace lianshuo {
+
+/// Hands the core what it needs from the windows: Qt's event processing as
+/// the message pump, and message boxes for the settings store's warnings.
+void installWindowHooks();
+
+/// Creates the application, binds settingsStore() to the settings file, shows
+/// the main window and runs the event loop until it closes; the exit code.
+/// With LIANSHUO_QUIT_WHEN_SHOWN set it quits as soon as the window is shown.
+int runWindows(int& argc, char** argv);
+
+}  // namespace lianshuo

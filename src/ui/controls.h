@@ -1,0 +1,21 @@
+#pragma once
+// Windows are built as tables of named controls at fixed places, as the
+// settings file and the tests address every control by its name.
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <utility>
+
+namespace lianshuo {
+
+/// A new `Widget(args..., parent)` named `name` at `geometry` inside `parent`.
+template <typename Widget, typename... Args>
+Widget* addControl(QWidget* parent, const QString& name, const QRect& geometry, Args&&... args) {
+    auto* control = new Widget(std::forward<Args>(args)..., parent);
+    control->setObjectName(name);
+    control->setGeometry(geometry);
+    return control;
+}
+
+}  // namespace lianshuo

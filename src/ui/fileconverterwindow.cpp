@@ -1,0 +1,140 @@
+#include "ui/fileconverterwindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+
+#include "app/settings.h"
+#include "jobs/fileconvertersettings.h"
+#include "ui/clickables.h"
+#include "ui/infobox.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "ui/shell.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+FileConverterWindow::FileConverterWindow(MainWindow& owner)
+    : QWidget(&owner, Qt::Window), owner_(owner) {
+    setWindowTitle(u"文件短网址转换器 - 使用当前短网址设定，转换文本文件中的长网址为短网址"_s);
+    setFixedSize(716, 474);
+    setFont(uiFont(FontFace::Song, 15));
+    buildFolderRow();
+    buildListAndButtons();
+    buildUrlLists();
+    connectEvents();
+    restoreSettings();
+    // Closing the main window closes this one too, so its settings are saved.
+    owner.installEventFilter(this);
+}
+
+FileConverterWindow::~FileConverterWindow() = default;
+
+void FileConverterWindow::connectEvents() {
+    connect(chooseButton_, &QPushButton::clicked, this, &FileConverterWindow::chooseFolder);
+    connect(whiteBox_, &QCheckBox::toggled, this, &FileConverterWindow::applyWhiteListRule);
+    connect(blackBox_, &QCheckBox::toggled, this, &FileConverterWindow::applyBlackListRule);
+    // The run goes on inside the press that started it; a second press
+    // arrives through the message pump and only asks it to stop.
+    connect(startButton_, &RightClickButton::clicked, this, [this] { startOrStop(false); });
+    connect(startButton_, &RightClickButton::rightPressed, this, [this] { startOrStop(true); });
+    connect(helpButton_, &QPushButton::clicked, this,
+            [] { showInformation(fileConverterHelpText(), u"信息："_s, nullptr); });
+}
+
+void FileConverterWindow::restoreSettings() {
+    FileConverterSettings s = defaultFileConverterSettings();
+    loadFileConverterSettings(settingsStore(), s);
+    showSettings(s);
+    applyWhiteListRule();
+    applyBlackListRule();
+}
+
+void FileConverterWindow::applyWhiteListRule() {
+    whiteEdit_->setEnabled(whiteBox_->isChecked());
+    whiteMode_->setEnabled(whiteBox_->isChecked());
+}
+
+void FileConverterWindow::applyBlackListRule() {
+    blackEdit_->setEnabled(blackBox_->isChecked());
+    blackMode_->setEnabled(blackBox_->isChecked());
+}
+
+void FileConverterWindow::chooseFolder() {
+    const QString folder = browseForFolder(this, folderEdit_->text());
+    if (!folder.isEmpty()) folderEdit_->setText(folder);
+}
+
+bool FileConverterWindow::running() const {
+    return engine_ && engine_->running();
+}
+
+void FileConverterWindow::startOrStop(bool bySearch) {
+    if (!engine_) engine_.emplace(*this, owner_.converter());
+    engine_->startOrStopConversion(bySearch);
+    // Only the press the run went on in returns here with the run over.
+    if (closePending_ && !running()) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void FileConverterWindow::closeEvent(QCloseEvent* event) {
+    if (running()) {
+        // The run reads and fills this window until it ends; it stops at its
+        // next step and the window closes then.
+        closePending_ = true;
+        engine_->requestStop();
+        startButton_->setText(u"正在停止中.."_s);
+        event->ignore();
+        return;
+    }
+    saveFileConverterSettings(settingsStore(), settings());
+    event->accept();
+}
+
+bool FileConverterWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &owner_ && event->type() == QEvent::Close && isVisible()) close();
+    return QWidget::eventFilter(watched, event);
+}
+
+void showFileConverterWindow(MainWindow& owner) {
+    // A closed window lingers hidden until its deletion comes round.
+    for (FileConverterWindow* open :
+         owner.findChildren<FileConverterWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (!open->isVisible()) continue;
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* window = new FileConverterWindow(owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+QString fileConverterHelpText() {
+    const QString host = toQt(defaultFileConverterSettings().whiteList);
+    const QStringList lines = {
+        u"使用本工具，你可以给你的淘宝客单页里的淘宝客链接或其他任何需要转换短网址的页面里的长网址批量转换短网址，程序转换后会自动将短网址替换到原来的长网址位置处。"_s,
+        u""_s,
+        u"只需选择要转换短网址的文件所在目录，然后设定文件类型（可以使用通配符如“*.txt”代表读取txt文件，“*.htm”读取htm文件，等等），再设置下白名单黑名单就可以开始转换了"_s,
+        u""_s,
+        QString(40, u'-'),
+        u""_s,
+        u"网址白名单：当启用时，只有符合白名单规则的长网址才被转换为短网址，比如转换淘宝客单页里的淘宝客链接，就需要输入“"_s +
+            host +
+            u"”这样的规则来限制只转换淘宝客链接。可以使用“|”来隔开多组规则，匹配时符合其一即可。"_s,
+        u""_s,
+        u"网址黑名单：与白名单相反，只要符合黑名单规则的网址都不转换。"_s,
+        u""_s,
+        u"白名单和黑名单可以选择通配或正则模式来匹配。通配符就是 * 代表任意个任意字符"_s,
+    };
+    return lines.join(u"\r\n"_s);
+}
+
+}  // namespace lianshuo

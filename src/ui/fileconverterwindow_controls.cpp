@@ -1,0 +1,83 @@
+// The control table of the file converter window: every control at its
+// place, with its name, caption, font and initial state.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "ui/clickables.h"
+#include "ui/controls.h"
+#include "ui/fileconverterwindow.h"
+#include "ui/qtext.h"
+#include "ui/resultslist.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QLineEdit* addListEdit(QWidget* parent, const QString& name, int top) {
+    auto* edit = addControl<QLineEdit>(parent, name, QRect(128, top, 496, 32));
+    edit->setFont(uiFont(FontFace::Hei, 21));
+    return edit;
+}
+
+QComboBox* addModeList(QWidget* parent, const QString& name, int top) {
+    auto* list = addControl<QComboBox>(parent, name, QRect(628, top, 68, 27));
+    list->addItems({u"通配"_s, u"正则"_s});
+    list->setFont(uiFont(FontFace::Song, 19));
+    return list;
+}
+
+}  // namespace
+
+void FileConverterWindow::buildFolderRow() {
+    folderLabel_ = addControl<QLabel>(this, u"标签1"_s, QRect(16, 8, 80, 32), u"文件目录："_s);
+    folderEdit_ = addControl<QLineEdit>(this, u"编辑框文章目录"_s, QRect(96, 8, 539, 32));
+    // The pattern sits over the right end of the folder box.
+    patternEdit_ = addControl<QLineEdit>(this, u"编辑框过滤"_s, QRect(552, 10, 80, 28));
+    patternEdit_->setAlignment(Qt::AlignCenter);
+    chooseButton_ = addControl<QPushButton>(this, u"按钮选择"_s, QRect(640, 8, 56, 32), u"选择"_s);
+    // The progress bar and its caption take the folder row's place during a run.
+    progressBar_ = addControl<QProgressBar>(this, u"进度条1"_s, QRect(16, 8, 680, 32));
+    progressBar_->setTextVisible(false);
+    progressBar_->hide();
+    progressLabel_ = addControl<QLabel>(this, u"透明标签1"_s, QRect(32, 8, 648, 32));
+    progressLabel_->setAttribute(Qt::WA_TranslucentBackground);
+    progressLabel_->setAlignment(Qt::AlignCenter);
+    progressLabel_->setFont(uiFont(FontFace::Hei, 19));
+    progressLabel_->hide();
+}
+
+void FileConverterWindow::buildListAndButtons() {
+    resultsView_ =
+        addResultsList(this, u"列表框"_s, QRect(16, 48, 680, 232), u"短网址"_s, 300, 350);
+    resultsView_->header()->setStretchLastSection(false);
+
+    startButton_ = addControl<RightClickButton>(this, u"按钮开始转换"_s, QRect(16, 296, 608, 40),
+                                                toQt(FileConverterEngine::idleCaption()));
+    startButton_->setFont(uiFont(FontFace::Hei, 21, true));
+    helpButton_ =
+        addControl<QPushButton>(this, u"按钮使用说明"_s, QRect(628, 296, 68, 40), u"帮助？"_s);
+    helpButton_->setCursor(Qt::WhatsThisCursor);
+    helpButton_->setFont(uiFont(FontFace::Hei, 15));
+}
+
+void FileConverterWindow::buildUrlLists() {
+    whiteBox_ =
+        addControl<QCheckBox>(this, u"选择框白名单"_s, QRect(16, 353, 104, 32), u"网址白名单"_s);
+    whiteEdit_ = addListEdit(this, u"编辑框白名单"_s, 353);
+    whiteMode_ = addModeList(this, u"组合框白名单通配"_s, 354);
+    blackBox_ =
+        addControl<QCheckBox>(this, u"选择框黑名单"_s, QRect(16, 394, 104, 32), u"网址黑名单"_s);
+    blackEdit_ = addListEdit(this, u"编辑框黑名单"_s, 394);
+    blackMode_ = addModeList(this, u"组合框黑名单通配"_s, 396);
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,108 @@
+// What the engine reads from and shows in the file converter window while it runs.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/settings.h"
+#include "ui/clickables.h"
+#include "ui/dialogs.h"
+#include "ui/fileconverterwindow.h"
+#include "ui/icons.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "ui/resultslist.h"
+#include "ui/shell.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+std::string FileConverterWindow::startCaption() const {
+    return fromQt(startButton_->text());
+}
+
+void FileConverterWindow::setStartCaption(std::string_view caption) {
+    startButton_->setText(toQt(caption));
+}
+
+FileConverterSettings FileConverterWindow::settings() const {
+    FileConverterSettings s;
+    s.folder = fromQt(folderEdit_->text());
+    s.pattern = fromQt(patternEdit_->text());
+    s.whiteListOn = whiteBox_->isChecked();
+    s.whiteList = fromQt(whiteEdit_->text());
+    s.whiteListMode = whiteMode_->currentIndex();
+    s.blackListOn = blackBox_->isChecked();
+    s.blackList = fromQt(blackEdit_->text());
+    s.blackListMode = blackMode_->currentIndex();
+    return s;
+}
+
+void FileConverterWindow::showSettings(const FileConverterSettings& s) {
+    folderEdit_->setText(toQt(s.folder));
+    patternEdit_->setText(toQt(s.pattern));
+    whiteBox_->setChecked(s.whiteListOn);
+    whiteEdit_->setText(toQt(s.whiteList));
+    whiteMode_->setCurrentIndex(s.whiteListMode);
+    blackBox_->setChecked(s.blackListOn);
+    blackEdit_->setText(toQt(s.blackList));
+    blackMode_->setCurrentIndex(s.blackListMode);
+}
+
+std::string FileConverterWindow::intervalText() const {
+    return owner_.intervalText();
+}
+
+void FileConverterWindow::showMessage(std::string_view text) {
+    MessageBox::information(this, toQt(appTitle()), toQt(text));
+}
+
+void FileConverterWindow::showProgress(bool visible) {
+    // The bar covers the folder row; hiding the row also keeps it from being
+    // edited while a run reads from it.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{folderLabel_, folderEdit_, patternEdit_, chooseButton_})
+        control->setVisible(!visible);
+    progressBar_->setVisible(visible);
+    progressLabel_->setVisible(visible);
+}
+
+void FileConverterWindow::setProgress(int position, int count, std::string_view caption) {
+    progressBar_->setRange(0, count);
+    progressBar_->setValue(position);
+    progressLabel_->setText(toQt(caption));
+}
+
+void FileConverterWindow::clearRows() {
+    resultsView_->clear();
+}
+
+void FileConverterWindow::addRow(std::string_view text, std::string_view longUrl,
+                                 ResultRowState state) {
+    auto* item = new QTreeWidgetItem(resultsView_);
+    item->setText(1, toQt(longUrl));
+    showResultRow(item, toQt(text), state);
+}
+
+void FileConverterWindow::setRow(int row, std::string_view text, ResultRowState state) {
+    QTreeWidgetItem* item = resultsView_->topLevelItem(row);
+    if (!item) return;
+    resultsView_->scrollToItem(item);
+    showResultRow(item, toQt(text), state);
+}
+
+void FileConverterWindow::finished(std::string_view outputFolder) {
+    const QString folder = toQt(outputFolder);
+    const QString question =
+        u"处理完成。处理的结果保存在这个目录："_s + folder + u"\r\n\r\n请问是否打开它？"_s;
+    if (MessageBox::show(this, QMessageBox::Question, toQt(appTitle()), question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        openInExplorer(folder, false);
+}
+
+}  // namespace lianshuo

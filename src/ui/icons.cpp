@@ -1,0 +1,183 @@
+#include "ui/icons.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <array>
+
+#include "ui/qtext.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kRowIconSize = 24;
+
+QPixmap transparentPixmap(int width, int height) {
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+QPen whitePen(qreal width) {
+    return QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+QPixmap drawRowIcon(ResultRowState state) {
+    static const std::array<QColor, 4> colours = {
+        QColor(0x2e, 0x9d, 0x4f), QColor(0xd6, 0x45, 0x41), QColor(0x9a, 0xa5, 0xb1),
+        QColor(0x2f, 0x80, 0xed)};
+    QPixmap pixmap = transparentPixmap(kRowIconSize, kRowIconSize);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colours[static_cast<std::size_t>(state)]);
+    p.drawEllipse(QRectF(1.5, 1.5, 21, 21));
+    p.setBrush(Qt::NoBrush);
+    switch (state) {
+        case ResultRowState::Done:
+            p.setPen(whitePen(2.6));
+            p.drawPolyline(QPolygonF({QPointF(7, 12.5), QPointF(10.5, 16), QPointF(17, 8.5)}));
+            break;
+        case ResultRowState::Error:
+            p.setPen(whitePen(2.6));
+            p.drawLine(QPointF(8, 8), QPointF(16, 16));
+            p.drawLine(QPointF(16, 8), QPointF(8, 16));
+            break;
+        case ResultRowState::Waiting:
+            p.setPen(whitePen(2));
+            p.drawEllipse(QRectF(6, 6, 12, 12));
+            p.drawPolyline(QPolygonF({QPointF(12, 8.5), QPointF(12, 12), QPointF(14.5, 13.5)}));
+            break;
+        case ResultRowState::Converting: {
+            p.setPen(whitePen(2.2));
+            const QRectF ring(6.5, 6.5, 11, 11);
+            p.drawArc(ring, 30 * 16, 120 * 16);
+            p.drawArc(ring, 210 * 16, 120 * 16);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawPolygon(QPolygonF({QPointF(15, 4.5), QPointF(19.5, 8.5), QPointF(14, 10)}));
+            p.drawPolygon(QPolygonF({QPointF(9, 19.5), QPointF(4.5, 15.5), QPointF(10, 14)}));
+            break;
+        }
+    }
+    return pixmap;
+}
+
+// A rounded tile with a soft vertical gradient, the ground of each banner button.
+void drawTile(QPainter& p, const QColor& colour) {
+    QLinearGradient gradient(0, 4, 0, 60);
+    gradient.setColorAt(0, colour.lighter(135));
+    gradient.setColorAt(1, colour);
+    p.setPen(QPen(colour.darker(120), 1));
+    p.setBrush(gradient);
+    p.drawRoundedRect(QRectF(6.5, 6.5, 51, 51), 10, 10);
+}
+
+void drawQuestions(QPainter& p) {
+    drawTile(p, QColor(0x2f, 0x80, 0xed));
+    p.setPen(Qt::white);
+    p.setFont(uiFont(FontFace::Hei, 38, true));
+    p.drawText(QRectF(6, 6, 52, 52), Qt::AlignCenter, u"?"_s);
+}
+
+void drawHomePage(QPainter& p) {
+    drawTile(p, QColor(0x2e, 0x9d, 0x4f));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygonF({QPointF(32, 15), QPointF(49, 31), QPointF(15, 31)}));
+    p.drawRect(QRectF(20, 30, 24, 17));
+    p.setBrush(QColor(0x2e, 0x9d, 0x4f));
+    p.drawRect(QRectF(28.5, 36, 7, 11));
+}
+
+void drawFileConverter(QPainter& p) {
+    drawTile(p, QColor(0xe6, 0x7e, 0x22));
+    QPainterPath page;
+    page.moveTo(19, 13);
+    page.lineTo(38, 13);
+    page.lineTo(46, 21);
+    page.lineTo(46, 51);
+    page.lineTo(19, 51);
+    page.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.setBrush(QColor(0xf5, 0xc2, 0x8f));
+    p.drawPolygon(QPolygonF({QPointF(38, 13), QPointF(46, 21), QPointF(38, 21)}));
+    // Two lines of text and a short one: a long address becoming a short one.
+    p.setPen(QPen(QColor(0xe6, 0x7e, 0x22), 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(24, 28), QPointF(41, 28));
+    p.drawLine(QPointF(24, 35), QPointF(41, 35));
+    p.drawLine(QPointF(24, 43), QPointF(32, 43));
+    p.drawLine(QPointF(35, 40), QPointF(38, 43));
+    p.drawLine(QPointF(35, 46), QPointF(38, 43));
+}
+
+void drawBlossom(QPainter& p, QPointF centre, qreal radius) {
+    const QColor petal(0x3b, 0x6f, 0xd8);
+    p.setPen(QPen(petal.darker(125), 1));
+    for (int i = 0; i < 5; ++i) {
+        p.save();
+        p.translate(centre);
+        p.rotate(72.0 * i);
+        QLinearGradient gradient(0, 0, 0, -radius);
+        gradient.setColorAt(0, petal.lighter(150));
+        gradient.setColorAt(1, petal);
+        p.setBrush(gradient);
+        p.drawEllipse(QRectF(-radius * 0.42, -radius * 1.02, radius * 0.84, radius * 0.95));
+        p.restore();
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xf2, 0xc9, 0x4c));
+    p.drawEllipse(centre, radius * 0.22, radius * 0.22);
+}
+
+void drawLogo(QPainter& p) {
+    drawBlossom(p, QPointF(32, 32), 25);
+    p.setPen(QColor(0x1f, 0x4e, 0xa8));
+    p.setFont(uiFont(FontFace::Hei, 30, true));
+    p.drawText(QRectF(62, 4, 133, 38), Qt::AlignLeft | Qt::AlignVCenter, u"蓝棠软件"_s);
+    p.setPen(QColor(0x6b, 0x7b, 0x93));
+    QFont small = uiFont(FontFace::Song, 11);
+    small.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
+    p.setFont(small);
+    p.drawText(QRectF(63, 42, 132, 16), Qt::AlignLeft | Qt::AlignVCenter, u"LANTANG SOFTWARE"_s);
+}
+
+}  // namespace
+
+QIcon rowStateIcon(ResultRowState state) {
+    static const std::array<QIcon, 4> icons = {QIcon(drawRowIcon(ResultRowState::Done)),
+                                               QIcon(drawRowIcon(ResultRowState::Error)),
+                                               QIcon(drawRowIcon(ResultRowState::Waiting)),
+                                               QIcon(drawRowIcon(ResultRowState::Converting))};
+    return icons[static_cast<std::size_t>(state)];
+}
+
+QPixmap bannerImage(BannerImage image) {
+    const bool logo = image == BannerImage::Logo;
+    QPixmap pixmap = transparentPixmap(logo ? 195 : 64, 64);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    switch (image) {
+        case BannerImage::Logo:
+            drawLogo(p);
+            break;
+        case BannerImage::Questions:
+            drawQuestions(p);
+            break;
+        case BannerImage::HomePage:
+            drawHomePage(p);
+            break;
+        case BannerImage::FileConverter:
+            drawFileConverter(p);
+            break;
+    }
+    return pixmap;
+}
+
+}  // namespace lianshuo

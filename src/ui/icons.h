@@ -1,0 +1,20 @@
+#pragma once
+// The images of the windows, all drawn here: the icons of the results rows
+// and the banner's pictures.
+
+#include <QIcon>
+#include <QPixmap>
+
+#include "jobs/resultrow.h"
+
+namespace lianshuo {
+
+/// The 24 x 24 icon of a results row; the same icon object for a state every time.
+QIcon rowStateIcon(ResultRowState state);
+
+enum class BannerImage { Logo, Questions, HomePage, FileConverter };
+
+/// A banner picture: the logo is 195 x 64, the others 64 x 64.
+QPixmap bannerImage(BannerImage image);
+
+}  // namespace lianshuo

@@ -1,0 +1,178 @@
+#include "ui/interfacepanel.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/settings.h"
+#include "services/interfacestore.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/qtext.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kFileFilter = u"ini文件 (*.ini);;全部文件 (*)"_s;
+
+QLabel* addLabel(QWidget* parent, const QString& name, const QRect& geometry,
+                 const QString& caption) {
+    auto* label = addControl<QLabel>(parent, name, geometry, caption);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+// The multi-line edit box holds "\n" breaks; definitions keep the "\r\n" they were typed with.
+std::string fromEditBox(const QString& text) {
+    return fromQt(QString(text).replace(u"\n"_s, u"\r\n"_s));
+}
+
+QString toEditBox(const std::string& text) {
+    return withWidgetBreaks(toQt(text));
+}
+
+}  // namespace
+
+InterfacePanel::InterfacePanel(const ShortUrlInterface& initial, QWidget* parent) : QFrame(parent) {
+    setObjectName(u"图片框面板"_s);
+    setGeometry(224, 96, 544, 432);
+    setFont(uiFont(FontFace::Song, 15));
+    setAutoFillBackground(true);
+    buildSendGroup();
+    buildReplyGroup();
+    buildButtons();
+    writeInterface(initial);
+    hide();
+}
+
+void InterfacePanel::buildSendGroup() {
+    auto* group =
+        addControl<QGroupBox>(this, u"分组框1"_s, QRect(8, 8, 520, 160),
+                              u"发送包 - 在接口地址或POST数据中插入 #长网址# 代表欲转换的长网址"_s);
+    addLabel(group, u"标签21"_s, QRect(16, 24, 80, 24), u"调用模式："_s);
+    auto* modes = addControl<QWidget>(group, u"图片框4"_s, QRect(97, 24, 151, 26));
+    get_ = addControl<QRadioButton>(modes, u"单选框GET"_s, QRect(0, 0, 56, 24), u"GET"_s);
+    post_ = addControl<QRadioButton>(modes, u"单选框POST"_s, QRect(56, 0, 71, 24), u"POST"_s);
+    addLabel(group, u"标签23"_s, QRect(312, 24, 73, 24), u"URL编码："_s);
+    auto* encodings = addControl<QWidget>(group, u"图片框2"_s, QRect(377, 24, 127, 26));
+    gbk_ = addControl<QRadioButton>(encodings, u"单选框GBK"_s, QRect(8, 0, 56, 24), u"GBK"_s);
+    utf8_ = addControl<QRadioButton>(encodings, u"单选框UTF8"_s, QRect(64, 0, 71, 24), u"UTF-8"_s);
+    addLabel(group, u"标签16"_s, QRect(16, 60, 80, 24), u"接口地址:"_s);
+    address_ = addControl<QLineEdit>(group, u"编辑框接口地址"_s, QRect(96, 60, 408, 24));
+    addLabel(group, u"标签22"_s, QRect(16, 96, 80, 48), u"POST数据:"_s);
+    postData_ = addControl<QPlainTextEdit>(group, u"编辑框POST数据"_s, QRect(96, 96, 408, 48));
+    connect(get_, &QRadioButton::clicked, this, &InterfacePanel::applyEnableRule);
+    connect(post_, &QRadioButton::clicked, this, &InterfacePanel::applyEnableRule);
+}
+
+void InterfacePanel::buildReplyGroup() {
+    auto* group = addControl<QGroupBox>(this, u"分组框2"_s, QRect(8, 181, 520, 192),
+                                        u"处理返回结果 - 如果返回结果直接是短网址可以忽视本选项"_s);
+    cut_ = addControl<QCheckBox>(group, u"选择框截取"_s, QRect(16, 24, 120, 24), u"截取返回结果"_s);
+    reverseCut_ = addControl<QCheckBox>(group, u"选择框逆向截取"_s, QRect(137, 24, 327, 24),
+                                        u"逆向截取(先定位右边字符再定位左边字符)"_s);
+    addLabel(group, u"标签19"_s, QRect(16, 52, 80, 24), u"左边字符:"_s);
+    left_ = addControl<QLineEdit>(group, u"编辑框左边字符"_s, QRect(96, 52, 408, 24));
+    addLabel(group, u"标签20"_s, QRect(16, 80, 80, 24), u"右边字符:"_s);
+    right_ = addControl<QLineEdit>(group, u"编辑框右边字符"_s, QRect(96, 80, 408, 24));
+    replace_ =
+        addControl<QCheckBox>(group, u"选择框替换"_s, QRect(16, 114, 120, 24), u"替换返回结果"_s);
+    find_ = addControl<QLineEdit>(group, u"编辑框欲替换"_s, QRect(136, 114, 152, 24));
+    addControl<QLabel>(group, u"标签24"_s, QRect(288, 114, 63, 24), u"替换为"_s)
+        ->setAlignment(Qt::AlignCenter);
+    replaceWith_ = addControl<QLineEdit>(group, u"编辑框替换为"_s, QRect(352, 114, 152, 24));
+    insert_ =
+        addControl<QCheckBox>(group, u"选择框插入"_s, QRect(16, 148, 120, 24), u"插入前缀后缀"_s);
+    prefix_ = addControl<QLineEdit>(group, u"编辑框前缀"_s, QRect(136, 148, 152, 24));
+    suffix_ = addControl<QLineEdit>(group, u"编辑框后缀"_s, QRect(296, 148, 208, 24));
+    for (QCheckBox* box : {cut_, replace_, insert_})
+        connect(box, &QCheckBox::clicked, this, &InterfacePanel::applyEnableRule);
+}
+
+void InterfacePanel::buildButtons() {
+    auto* exportButton =
+        addControl<QPushButton>(this, u"按钮导出接口"_s, QRect(8, 385, 104, 32), u"导出接口"_s);
+    auto* importButton =
+        addControl<QPushButton>(this, u"按钮导入接口"_s, QRect(112, 385, 104, 32), u"导入接口"_s);
+    auto* testButton =
+        addControl<QPushButton>(this, u"按钮测试接口"_s, QRect(216, 385, 176, 32), u"测试接口"_s);
+    auto* closeButton =
+        addControl<QPushButton>(this, u"按钮关闭面板"_s, QRect(432, 385, 96, 32), u"关闭面板"_s);
+    connect(exportButton, &QPushButton::clicked, this, &InterfacePanel::exportToFile);
+    connect(importButton, &QPushButton::clicked, this, &InterfacePanel::importFromFile);
+    connect(testButton, &QPushButton::clicked, this, &InterfacePanel::testRequested);
+    connect(closeButton, &QPushButton::clicked, this, &InterfacePanel::closeRequested);
+}
+
+ShortUrlInterface InterfacePanel::readInterface() const {
+    ShortUrlInterface d;
+    d.postMode = !get_->isChecked();
+    d.utf8Encoding = !gbk_->isChecked();
+    d.address = fromQt(address_->text());
+    d.postTemplate = fromEditBox(postData_->toPlainText());
+    d.cutEnabled = cut_->isChecked();
+    d.leftMarker = fromQt(left_->text());
+    d.rightMarker = fromQt(right_->text());
+    d.reverseCut = reverseCut_->isChecked();
+    d.replaceEnabled = replace_->isChecked();
+    d.findList = fromQt(find_->text());
+    d.replaceList = fromQt(replaceWith_->text());
+    d.insertEnabled = insert_->isChecked();
+    d.prefix = fromQt(prefix_->text());
+    d.suffix = fromQt(suffix_->text());
+    return d;
+}
+
+void InterfacePanel::writeInterface(const ShortUrlInterface& d) {
+    (d.postMode ? post_ : get_)->setChecked(true);
+    (d.utf8Encoding ? utf8_ : gbk_)->setChecked(true);
+    address_->setText(toQt(d.address));
+    postData_->setPlainText(toEditBox(d.postTemplate));
+    cut_->setChecked(d.cutEnabled);
+    left_->setText(toQt(d.leftMarker));
+    right_->setText(toQt(d.rightMarker));
+    reverseCut_->setChecked(d.reverseCut);
+    replace_->setChecked(d.replaceEnabled);
+    find_->setText(toQt(d.findList));
+    replaceWith_->setText(toQt(d.replaceList));
+    insert_->setChecked(d.insertEnabled);
+    prefix_->setText(toQt(d.prefix));
+    suffix_->setText(toQt(d.suffix));
+    applyEnableRule();
+}
+
+void InterfacePanel::applyEnableRule() {
+    postData_->setEnabled(!get_->isChecked());
+    for (QWidget* control : {static_cast<QWidget*>(reverseCut_), static_cast<QWidget*>(left_),
+                             static_cast<QWidget*>(right_)})
+        control->setEnabled(cut_->isChecked());
+    find_->setEnabled(replace_->isChecked());
+    replaceWith_->setEnabled(replace_->isChecked());
+    prefix_->setEnabled(insert_->isChecked());
+    suffix_->setEnabled(insert_->isChecked());
+}
+
+void InterfacePanel::exportToFile() {
+    const QString path =
+        FileDialog::getSaveFileName(window(), u"导出接口"_s, kFileFilter, u"ini"_s);
+    if (path.isEmpty()) return;
+    // A file that cannot be written is not reported, as the user sees the message either way.
+    exportInterface(readInterface(), fromQt(path));
+    MessageBox::information(window(), toQt(appTitle()), u"接口已导出！"_s);
+}
+
+void InterfacePanel::importFromFile() {
+    const QString path = FileDialog::getOpenFileName(window(), u"导入接口"_s, kFileFilter);
+    if (path.isEmpty()) return;
+    writeInterface(importInterface(fromQt(path)));
+    MessageBox::information(window(), toQt(appTitle()), u"接口已导入！"_s);
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,63 @@
+#pragma once
+// The editor of one custom interface. It lies over the results view of the
+// main window and is also the live definition every conversion snapshots.
+
+#include <QFrame>
+
+#include "services/shorturlinterface.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace lianshuo {
+
+class InterfacePanel : public QFrame {
+    Q_OBJECT
+public:
+    /// The panel (hidden) holding `initial`.
+    InterfacePanel(const ShortUrlInterface& initial, QWidget* parent);
+
+    /// The definition in the controls; its name stays empty.
+    ShortUrlInterface readInterface() const;
+    /// Puts `definition` into the controls, then applies the enable rule.
+    void writeInterface(const ShortUrlInterface& definition);
+
+    /// Each switch enables the controls it governs; disabled texts are kept.
+    void applyEnableRule();
+
+    /// Asks for a file and saves the panel's definition into it.
+    void exportToFile();
+    /// Asks for a file and puts its first interface into the panel.
+    void importFromFile();
+
+signals:
+    void testRequested();
+    void closeRequested();
+
+private:
+    void buildSendGroup();
+    void buildReplyGroup();
+    void buildButtons();
+
+    QRadioButton* get_;
+    QRadioButton* post_;
+    QRadioButton* gbk_;
+    QRadioButton* utf8_;
+    QLineEdit* address_;
+    QPlainTextEdit* postData_;
+    QCheckBox* cut_;
+    QCheckBox* reverseCut_;
+    QLineEdit* left_;
+    QLineEdit* right_;
+    QCheckBox* replace_;
+    QLineEdit* find_;
+    QLineEdit* replaceWith_;
+    QCheckBox* insert_;
+    QLineEdit* prefix_;
+    QLineEdit* suffix_;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,159 @@
+#include "ui/mainwindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+#include "app/settings.h"
+#include "services/panelinterface.h"
+#include "services/shorturlconverter.h"
+#include "store/controlstatestore.h"
+#include "ui/clickables.h"
+#include "ui/icons.h"
+#include "ui/interfacepanel.h"
+#include "ui/qtext.h"
+#include "ui/resultslist.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent), hosts_(readBuiltinHosts(settingsStore())) {
+    setWindowTitle(u"蓝棠·链梭 v1.3.0.0 - 内置主流短网址，支持自定义短网址接口"_s);
+    setFixedSize(770, 565);
+    setFont(uiFont(FontFace::Song, 15));
+    buildBanner();
+    buildServiceColumn();
+    buildResultsColumn();
+    buildTokenGroup();
+    panel_ = new InterfacePanel(initialPanelInterface(hosts_), this);
+    saveFolderButton_->raise();
+    connectEvents();
+    startUp();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::startUp() {
+    fillInterfaceList();
+    // The controls' current values are the defaults of missing keys.
+    AppSettings settings = settingsInControls();
+    loadSettings(settingsStore(), settings);
+    {
+        // The rules run once below, in their order, not once per restored control.
+        const QSignalBlocker blockCombo(serviceCombo_);
+        const QSignalBlocker blockList(interfaceList_);
+        serviceCombo_->setCurrentIndex(settings.service);
+        interfaceList_->setCurrentRow(settings.interfaceIndex);
+    }
+    intervalEdit_->setText(toQt(settings.interval));
+    tokenEdit_->setText(toQt(settings.baiduToken));
+    autoSaveBox_->setChecked(settings.autoSave);
+    saveFolderEdit_->setText(toQt(settings.saveDir));
+    loadSelectedInterface();
+    applyServiceChoice();
+    applySaveFolderRule();
+}
+
+AppSettings MainWindow::settingsInControls() const {
+    AppSettings settings;
+    settings.service = serviceCombo_->currentIndex();
+    settings.interfaceIndex = interfaceList_->currentRow();
+    settings.interval = fromQt(intervalEdit_->text());
+    settings.autoSave = autoSaveBox_->isChecked();
+    settings.saveDir = fromQt(saveFolderEdit_->text());
+    settings.baiduToken = fromQt(tokenEdit_->text());
+    return settings;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A batch still running underneath would go on converting for a closed window.
+    if (batch_ && batch_->running()) batch_->requestStop();
+    saveSettings(settingsStore(), settingsInControls());
+    event->accept();
+}
+
+ShortUrlConverter& MainWindow::converter() {
+    if (!converter_) converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
+    return *converter_;
+}
+
+BatchJob& MainWindow::batch() {
+    if (!batch_) batch_ = std::make_unique<BatchJob>(*this, converter());
+    return *batch_;
+}
+
+void MainWindow::setFileConverterOpener(std::function<void()> opener) {
+    fileConverterOpener_ = std::move(opener);
+}
+
+int MainWindow::selectedService() const {
+    return serviceCombo_->currentIndex();
+}
+
+std::string MainWindow::baiduToken() const {
+    return fromQt(tokenEdit_->text());
+}
+
+ShortUrlInterface MainWindow::readInterfaceFromPanel() const {
+    return panel_->readInterface();
+}
+
+int MainWindow::rowCount() const {
+    return resultsView_->topLevelItemCount();
+}
+
+std::string MainWindow::longUrl(int row) const {
+    const QTreeWidgetItem* item = resultsView_->topLevelItem(row);
+    return item ? fromQt(item->text(1)) : std::string();
+}
+
+void MainWindow::setRow(int row, std::string_view text, ResultRowState state) {
+    QTreeWidgetItem* item = resultsView_->topLevelItem(row);
+    if (!item) return;
+    showResultRow(item, toQt(text), state);
+    if (state == ResultRowState::Converting) resultsView_->scrollToItem(item);
+}
+
+void MainWindow::addWaitingRow(const QString& url) {
+    auto* item = new QTreeWidgetItem(resultsView_);
+    item->setText(1, url);
+    showResultRow(item, u"等待转换"_s, ResultRowState::Waiting);
+}
+
+std::string MainWindow::generateCaption() const {
+    return fromQt(generateButton_->text());
+}
+
+void MainWindow::setGenerateCaption(std::string_view caption) {
+    generateButton_->setText(toQt(caption));
+}
+
+void MainWindow::setPasteCopyEnabled(bool enabled) {
+    pasteButton_->setEnabled(enabled);
+    copyButton_->setEnabled(enabled);
+}
+
+std::string MainWindow::intervalText() const {
+    return fromQt(intervalEdit_->text());
+}
+
+bool MainWindow::autoSave() const {
+    return autoSaveBox_->isChecked();
+}
+
+std::string MainWindow::saveFolder() const {
+    return fromQt(saveFolderEdit_->text());
+}
+
+void MainWindow::setResultFilePath(std::string_view path) {
+    resultFilePath_ = path;
+}
+
+}  // namespace lianshuo

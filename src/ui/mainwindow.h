@@ -1,0 +1,128 @@
+#pragma once
+// The start-up window: the service choice, the list of custom interfaces, the
+// results list and its batch, the Baidu token and the result folder. The
+// batch and the services read it through the two interfaces it implements.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/settings.h"
+#include "jobs/batchjob.h"
+#include "services/builtinhosts.h"
+#include "services/conversionsource.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace lianshuo {
+
+class InterfacePanel;
+class RightClickButton;
+class ShortUrlConverter;
+
+class MainWindow : public QWidget, public ConversionSource, public BatchView {
+    Q_OBJECT
+public:
+    /// Builds the window and runs the start-up sequence against settingsStore().
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    int selectedService() const override;
+    std::string baiduToken() const override;
+    ShortUrlInterface readInterfaceFromPanel() const override;
+
+    int rowCount() const override;
+    std::string longUrl(int row) const override;
+    void setRow(int row, std::string_view text, ResultRowState state) override;
+    std::string generateCaption() const override;
+    void setGenerateCaption(std::string_view caption) override;
+    void setPasteCopyEnabled(bool enabled) override;
+    std::string intervalText() const override;
+    bool autoSave() const override;
+    std::string saveFolder() const override;
+    void setResultFilePath(std::string_view path) override;
+
+    /// Adds a results row for `url` waiting to be converted.
+    void addWaitingRow(const QString& url);
+    /// The results file the last batch wrote to, or empty.
+    const std::string& resultFilePath() const { return resultFilePath_; }
+    /// The converter every run of this window goes through, made at its first use.
+    ShortUrlConverter& converter();
+    /// Installs what the banner's file converter image and link open.
+    void setFileConverterOpener(std::function<void()> opener);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildBanner();
+    void buildServiceColumn();
+    void buildResultsColumn();
+    void buildTokenGroup();
+
+    void connectEvents();
+    void connectBanner();
+    void applyServiceChoice();
+    void toggleTokenGroup();
+    void pasteToken();
+    void applySaveFolderRule();
+    void chooseSaveFolder();
+    void showSaveFolder();
+    void pasteLongUrls();
+    void copyShortUrls();
+    void openRow(QTreeWidgetItem* item);
+    void copyRowAt(const QPoint& position);
+    void showQuestions();
+    void openFileConverter();
+
+    void fillInterfaceList();
+    void addClicked();
+    void addOrModifyInterface();
+    void selectInterface(int row);
+    void loadSelectedInterface();
+    void deleteSelectedInterface();
+    void clearAllInterfaces();
+    void testInterface();
+    void closePanel();
+
+    BatchJob& batch();
+    void startUp();
+    AppSettings settingsInControls() const;
+
+    QComboBox* serviceCombo_ = nullptr;
+    QPushButton* tokenButton_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* clearButton_ = nullptr;
+    QListWidget* interfaceList_ = nullptr;
+    QCheckBox* autoSaveBox_ = nullptr;
+    QLineEdit* saveFolderEdit_ = nullptr;
+    RightClickButton* saveFolderButton_ = nullptr;
+    QTreeWidget* resultsView_ = nullptr;
+    QLineEdit* intervalEdit_ = nullptr;
+    QPushButton* generateButton_ = nullptr;
+    QPushButton* pasteButton_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    QGroupBox* tokenGroup_ = nullptr;
+    QLineEdit* tokenEdit_ = nullptr;
+    QPushButton* tokenPasteButton_ = nullptr;
+    InterfacePanel* panel_ = nullptr;
+
+    BuiltinHosts hosts_;
+    // Both wait for their first use: the converter starts the HTTP client,
+    // which showing the window does not need.
+    std::unique_ptr<ShortUrlConverter> converter_;
+    std::unique_ptr<BatchJob> batch_;
+    std::string resultFilePath_;
+    std::function<void()> fileConverterOpener_;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,138 @@
+// The control table of the main window: every control at its place, with its
+// name, caption, font and initial state.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "ui/clickables.h"
+#include "ui/controls.h"
+#include "ui/icons.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "ui/resultslist.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+ClickableImage* addImage(QWidget* parent, const QString& name, const QRect& geometry,
+                         BannerImage image) {
+    auto* control = addControl<ClickableImage>(parent, name, geometry);
+    control->setPixmap(bannerImage(image));
+    return control;
+}
+
+void addLink(QWidget* parent, const QString& name, const QRect& geometry, const QString& caption) {
+    addControl<LinkLabel>(parent, name, geometry, caption, uiFont(FontFace::Song, 12));
+}
+
+}  // namespace
+
+void MainWindow::buildBanner() {
+    auto* banner = addControl<QWidget>(this, u"图片框1"_s, QRect(0, 0, 816, 88));
+    QLinearGradient ground(0, 0, 0, 88);
+    ground.setColorAt(0, QColor(0xfb, 0xfd, 0xff));
+    ground.setColorAt(1, QColor(0xe4, 0xee, 0xfb));
+    QPalette colours = banner->palette();
+    colours.setBrush(QPalette::Window, ground);
+    banner->setPalette(colours);
+    banner->setAutoFillBackground(true);
+    addImage(banner, u"图片蓝棠软件"_s, QRect(392, 12, 195, 64), BannerImage::Logo);
+    addImage(banner, u"图片疑点说明"_s, QRect(16, 0, 64, 64), BannerImage::Questions);
+    addLink(banner, u"链接疑点说明"_s, QRect(16, 64, 64, 24), u"疑点说明"_s);
+    addImage(banner, u"图片软件主页"_s, QRect(96, 0, 64, 64), BannerImage::HomePage);
+    addLink(banner, u"链接软件主页"_s, QRect(96, 64, 64, 24), u"软件主页"_s);
+    addImage(banner, u"图片框文件短网址转换器"_s, QRect(664, 0, 64, 64),
+             BannerImage::FileConverter);
+    addLink(banner, u"超级链接框文件短网址转换器"_s, QRect(632, 64, 128, 24),
+            u"文件短网址转换器"_s);
+    auto* rule = addControl<QFrame>(this, u"标签13"_s, QRect(0, 88, 1000, 2));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+}
+
+void MainWindow::buildServiceColumn() {
+    serviceCombo_ = addControl<QComboBox>(this, u"组合框短网址"_s, QRect(12, 104, 200, 23));
+    serviceCombo_->addItems({u"更多 - 自定义接口"_s, u"百度 - "_s + toQt(hosts_.baidu),
+                             u"新浪 - "_s + toQt(hosts_.weibo),
+                             u"国外 - "_s + toQt(hosts_.tinyurl)});
+    serviceCombo_->setCurrentIndex(kBaiduService);
+    addButton_ =
+        addControl<QPushButton>(this, u"按钮添加"_s, QRect(12, 136, 108, 24), u"打开接口面板"_s);
+    deleteButton_ =
+        addControl<QPushButton>(this, u"按钮删除"_s, QRect(122, 136, 44, 24), u"删除"_s);
+    clearButton_ = addControl<QPushButton>(this, u"按钮清空"_s, QRect(168, 136, 44, 24), u"清空"_s);
+    // Shown only for Baidu, when the three buttons under it are disabled.
+    tokenButton_ = addControl<QPushButton>(this, u"按钮设置Token"_s, QRect(12, 136, 200, 24),
+                                           u"设置百度Token.."_s);
+    tokenButton_->hide();
+    interfaceList_ = addControl<QListWidget>(this, u"列表框"_s, QRect(12, 168, 200, 352));
+    interfaceList_->setFont(uiFont(FontFace::Hei, 29));
+}
+
+void MainWindow::buildResultsColumn() {
+    autoSaveBox_ = addControl<QCheckBox>(this, u"选择框自动保存到目录"_s, QRect(232, 104, 136, 24),
+                                         u"自动保存到目录"_s);
+    autoSaveBox_->setChecked(true);
+    saveFolderEdit_ = addControl<QLineEdit>(this, u"编辑框保存目录"_s, QRect(368, 104, 384, 24));
+    saveFolderButton_ =
+        addControl<RightClickButton>(this, u"按钮保存目录"_s, QRect(721, 106, 28, 20), u".."_s);
+
+    resultsView_ = addResultsList(this, u"列表框转换"_s, QRect(232, 136, 520, 328),
+                                  u"短网址(双击打开,右击复制)"_s, 230, 500);
+    resultsView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    resultsView_->header()->setStretchLastSection(false);
+
+    addControl<QLabel>(this, u"标签1"_s, QRect(232, 471, 96, 24), u"生成间隔秒："_s);
+    intervalEdit_ =
+        addControl<QLineEdit>(this, u"编辑框生成间隔秒"_s, QRect(232, 495, 86, 23), u"0"_s);
+    intervalEdit_->setAlignment(Qt::AlignCenter);
+    generateButton_ = addControl<QPushButton>(this, u"按钮生成"_s, QRect(328, 472, 256, 48),
+                                              toQt(BatchJob::idleCaption()));
+    generateButton_->setFont(uiFont(FontFace::Hei, 29, true));
+    generateButton_->setDefault(true);
+    pasteButton_ =
+        addControl<QPushButton>(this, u"按钮粘贴"_s, QRect(592, 472, 160, 24), u"粘贴长网址"_s);
+    copyButton_ =
+        addControl<QPushButton>(this, u"按钮复制"_s, QRect(592, 496, 160, 24), u"复制短网址"_s);
+}
+
+void MainWindow::buildTokenGroup() {
+    tokenGroup_ =
+        addControl<QGroupBox>(this, u"分组框3"_s, QRect(232, 104, 520, 416), u"设置百度Token"_s);
+    tokenGroup_->setAccessibleName(u"TokenGroup"_s);
+    tokenGroup_->setAutoFillBackground(true);
+    const QString host = toQt(hosts_.baidu);
+    auto* notice = addControl<QLabel>(
+        tokenGroup_, u"标签2"_s, QRect(16, 24, 496, 64),
+        u"百度短网址已经收费（不是软件另外收费），10元生成一万个网址，免费版只能用少量。\n\n"_s
+        u"浏览器中输入 "_s +
+            host +
+            u" 进去，登录你的百度账号，右上角【充值中心】(输入身份证即可认证后即可充值)，"
+            u"然后将【Token设置】里的Token复制到下面："_s);
+    notice->setWordWrap(true);
+    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The notice needs more than its 64 pixels with the fonts found here; the
+    // token row moves down under it rather than cover its last lines.
+    notice->resize(notice->width(), std::max(notice->height(), notice->heightForWidth(496)));
+    const int row = std::max(88, notice->geometry().bottom() + 9);
+    addControl<QLabel>(tokenGroup_, u"标签3"_s, QRect(16, row, 56, 24), u"Token:"_s);
+    tokenEdit_ = addControl<QLineEdit>(tokenGroup_, u"编辑框百度Token"_s, QRect(72, row, 376, 24));
+    tokenPasteButton_ =
+        addControl<QPushButton>(tokenGroup_, u"按钮1"_s, QRect(456, row, 48, 24), u"粘贴"_s);
+    tokenGroup_->hide();
+}
+
+}  // namespace lianshuo

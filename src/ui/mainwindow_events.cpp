@@ -1,0 +1,149 @@
+// What the main window's controls do: the rules between them, the clipboard,
+// the folder, the results list and the banner.
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/base/gbk.h"
+#include "app/base/messages.h"
+#include "ui/clickables.h"
+#include "ui/infobox.h"
+#include "ui/interfacepanel.h"
+#include "ui/mainwindow.h"
+#include "ui/makerlinks.h"
+#include "ui/qtext.h"
+#include "ui/shell.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+void MainWindow::connectEvents() {
+    connect(serviceCombo_, &QComboBox::currentIndexChanged, this, &MainWindow::applyServiceChoice);
+    connect(tokenButton_, &QPushButton::clicked, this, &MainWindow::toggleTokenGroup);
+    connect(tokenPasteButton_, &QPushButton::clicked, this, &MainWindow::pasteToken);
+    connect(addButton_, &QPushButton::clicked, this, &MainWindow::addClicked);
+    connect(deleteButton_, &QPushButton::clicked, this, &MainWindow::deleteSelectedInterface);
+    connect(clearButton_, &QPushButton::clicked, this, &MainWindow::clearAllInterfaces);
+    connect(interfaceList_, &QListWidget::currentRowChanged, this,
+            &MainWindow::loadSelectedInterface);
+    connect(autoSaveBox_, &QCheckBox::clicked, this, &MainWindow::applySaveFolderRule);
+    connect(saveFolderButton_, &RightClickButton::clicked, this, &MainWindow::chooseSaveFolder);
+    connect(saveFolderButton_, &RightClickButton::rightPressed, this, &MainWindow::showSaveFolder);
+    connect(pasteButton_, &QPushButton::clicked, this, &MainWindow::pasteLongUrls);
+    connect(copyButton_, &QPushButton::clicked, this, &MainWindow::copyShortUrls);
+    // The batch runs inside this click; a second click arrives through the
+    // message pump while it runs and only asks it to stop.
+    connect(generateButton_, &QPushButton::clicked, this, [this] { batch().generateClicked(); });
+    connect(resultsView_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openRow);
+    connect(resultsView_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::copyRowAt);
+    connect(panel_, &InterfacePanel::testRequested, this, &MainWindow::testInterface);
+    connect(panel_, &InterfacePanel::closeRequested, this, &MainWindow::closePanel);
+    connectBanner();
+}
+
+void MainWindow::connectBanner() {
+    const auto image = [this](const QString& name) { return findChild<ClickableImage*>(name); };
+    const auto link = [this](const QString& name) { return findChild<LinkLabel*>(name); };
+    const auto openHomePage = [] { openWithShell(QString::fromLatin1(maker::kHomePage)); };
+    connect(image(u"图片蓝棠软件"_s), &ClickableImage::clicked, this,
+            [] { openWithShell(QString::fromLatin1(maker::kWebSite)); });
+    connect(image(u"图片疑点说明"_s), &ClickableImage::clicked, this, &MainWindow::showQuestions);
+    connect(link(u"链接疑点说明"_s), &LinkLabel::pressed, this, &MainWindow::showQuestions);
+    connect(image(u"图片软件主页"_s), &ClickableImage::clicked, this, openHomePage);
+    connect(link(u"链接软件主页"_s), &LinkLabel::pressed, this, openHomePage);
+    connect(image(u"图片框文件短网址转换器"_s), &ClickableImage::clicked, this,
+            &MainWindow::openFileConverter);
+    connect(link(u"超级链接框文件短网址转换器"_s), &LinkLabel::pressed, this,
+            &MainWindow::openFileConverter);
+}
+
+void MainWindow::applyServiceChoice() {
+    const int service = serviceCombo_->currentIndex();
+    // The interface list can only be edited while the custom interface is chosen.
+    const bool builtin = service != kCustomService;
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{clearButton_, deleteButton_, addButton_, interfaceList_})
+        control->setEnabled(!builtin);
+    if (builtin) closePanel();
+    tokenButton_->setVisible(service == kBaiduService);
+    tokenGroup_->hide();
+}
+
+void MainWindow::toggleTokenGroup() {
+    const bool show = tokenGroup_->isHidden();
+    tokenGroup_->setVisible(show);
+    if (show) tokenGroup_->raise();
+    tokenButton_->setText(show ? u"关闭百度Token.."_s : u"设置百度Token.."_s);
+}
+
+void MainWindow::pasteToken() {
+    tokenEdit_->setText(QGuiApplication::clipboard()->text());
+}
+
+void MainWindow::applySaveFolderRule() {
+    saveFolderEdit_->setEnabled(autoSaveBox_->isChecked());
+    saveFolderButton_->setEnabled(autoSaveBox_->isChecked());
+}
+
+void MainWindow::chooseSaveFolder() {
+    const QString folder = browseForFolder(this, saveFolderEdit_->text());
+    if (!folder.isEmpty()) saveFolderEdit_->setText(folder);
+}
+
+void MainWindow::showSaveFolder() {
+    const QString written = toQt(resultFilePath_);
+    if (!written.isEmpty() && QFileInfo(written).isFile())
+        openInExplorer(written, true);
+    else
+        openInExplorer(saveFolderEdit_->text(), false);
+}
+
+void MainWindow::pasteLongUrls() {
+    resultsView_->clear();
+    const QString text = QGuiApplication::clipboard()->text();
+    for (QString line : text.split(u'\n')) {
+        if (line.endsWith(u'\r')) line.chop(1);
+        std::string url = trimSpaces(fromQt(line), true);
+        if (url.empty()) continue;
+        if (!containsText(url, "://")) url.insert(0, "http://");
+        addWaitingRow(toQt(url));
+        processPendingMessages();
+    }
+}
+
+void MainWindow::copyShortUrls() {
+    QString text;
+    for (int row = 0; row < resultsView_->topLevelItemCount(); ++row)
+        text += resultsView_->topLevelItem(row)->text(0) + u"\r\n"_s;
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::openRow(QTreeWidgetItem* item) {
+    if (item) openWithShell(item->text(0));
+}
+
+void MainWindow::copyRowAt(const QPoint& position) {
+    QTreeWidgetItem* item = resultsView_->itemAt(position);
+    if (!item) return;
+    resultsView_->setCurrentItem(item);
+    QGuiApplication::clipboard()->setText(item->text(0));
+}
+
+void MainWindow::showQuestions() {
+    showInformation(introductionText(), u"疑点说明"_s, this);
+}
+
+void MainWindow::openFileConverter() {
+    if (fileConverterOpener_) fileConverterOpener_();
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,113 @@
+// The list of saved custom interfaces beside the panel: add or modify, load,
+// delete, clear, and the test of the panel's definition.
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "app/base/messages.h"
+#include "app/settings.h"
+#include "services/interfacestore.h"
+#include "services/shorturlconverter.h"
+#include "store/controlstatestore.h"
+#include "ui/dialogs.h"
+#include "ui/interfacepanel.h"
+#include "ui/mainwindow.h"
+#include "ui/makerlinks.h"
+#include "ui/qtext.h"
+#include "ui/shell.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+void MainWindow::fillInterfaceList() {
+    for (const std::string& name : listInterfaceNames(settingsStore())) {
+        interfaceList_->addItem(toQt(name));
+        processPendingMessages();
+    }
+}
+
+void MainWindow::addClicked() {
+    if (!panel_->isHidden()) {
+        addOrModifyInterface();
+        return;
+    }
+    addButton_->setText(u"添加/修改"_s);
+    panel_->show();
+    panel_->raise();
+}
+
+void MainWindow::closePanel() {
+    panel_->hide();
+    addButton_->setText(u"打开接口面板"_s);
+}
+
+void MainWindow::addOrModifyInterface() {
+    const ShortUrlInterface definition = panel_->readInterface();
+    // The name is the host, so a second address on the same host replaces the first.
+    const QString name = toQt(interfaceName(definition));
+    int row = 0;
+    while (row < interfaceList_->count() && interfaceList_->item(row)->text() != name) ++row;
+    if (row == interfaceList_->count()) {
+        const QSignalBlocker block(interfaceList_);
+        interfaceList_->addItem(name);
+    }
+    saveInterface(definition, settingsStore());
+    selectInterface(row);
+}
+
+void MainWindow::selectInterface(int row) {
+    {
+        const QSignalBlocker block(interfaceList_);
+        interfaceList_->setCurrentRow(row);
+        if (row < 0) interfaceList_->clearSelection();
+    }
+    loadSelectedInterface();
+}
+
+void MainWindow::loadSelectedInterface() {
+    QListWidgetItem* item = interfaceList_->currentItem();
+    if (!item) return;
+    item->setSelected(true);
+    panel_->writeInterface(loadInterface(fromQt(item->text()), settingsStore()));
+}
+
+void MainWindow::deleteSelectedInterface() {
+    const int row = interfaceList_->currentRow();
+    if (row < 0) return;
+    deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore());
+    {
+        const QSignalBlocker block(interfaceList_);
+        delete interfaceList_->takeItem(row);
+    }
+    selectInterface(row < interfaceList_->count() ? row : row - 1);
+}
+
+void MainWindow::clearAllInterfaces() {
+    if (MessageBox::show(this, QMessageBox::Question, toQt(appTitle()),
+                         u"确定要删除全部的短网址接口吗？"_s,
+                         QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    {
+        const QSignalBlocker block(interfaceList_);
+        interfaceList_->clear();
+    }
+    deleteAllInterfaces(settingsStore());
+}
+
+void MainWindow::testInterface() {
+    const std::optional<QString> longUrl = InputDialog::getText(
+        this, toQt(appTitle()), u"请输入一个长网址，根据当前接口测试是否能正确转换短网址："_s,
+        QString::fromLatin1(maker::kSampleLongUrl));
+    if (!longUrl) return;
+    const QString result =
+        toQt(converter().convertUrl(fromQt(*longUrl), ShortUrlConverter::kSnapshotAndConvert));
+    const QString message = *longUrl + u"\r\n\r\n转为如下短网址：\r\n\r\n"_s + result +
+                            u"\r\n\r\n点击确定将在浏览器打开短网址！"_s;
+    if (MessageBox::show(this, QMessageBox::Information, u"转换结果"_s, message,
+                         QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
+        openWithShell(result);
+}
+
+}  // namespace lianshuo

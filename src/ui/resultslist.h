@@ -1,0 +1,23 @@
+#pragma once
+// The report-style results list both windows show: a short-address column,
+// a long-address column, and a 24 x 24 state icon per row.
+
+#include <QRect>
+#include <QString>
+#include <QTreeWidget>
+
+#include "jobs/resultrow.h"
+
+namespace lianshuo {
+
+/// The item data role that holds a row's ResultRowState.
+inline constexpr int kRowStateRole = Qt::UserRole;
+
+/// A new results list named `name` at `geometry`, with the two column headers and widths.
+QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& geometry,
+                            const QString& shortHeader, int shortWidth, int longWidth);
+
+/// Shows `text` and the state's icon in the row's first column.
+void showResultRow(QTreeWidgetItem* item, const QString& text, ResultRowState state);
+
+}  // namespace lianshuo

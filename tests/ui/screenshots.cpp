@@ -1,0 +1,97 @@
+// Renders the windows to PNG files offscreen: `ui_screenshots <folder>`.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+
+#include "ui/fileconverterwindow.h"
+#include "ui/infobox.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "uitestkit.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace lianshuo;
+using test::control;
+
+namespace {
+
+bool save(QWidget& widget, const QDir& folder, const QString& name) {
+    QApplication::processEvents();
+    const QString path = folder.filePath(name);
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+void fillResults(MainWindow& window) {
+    const QStringList urls = {u"http://www.example.test/products/2024/spring-sale.html?from=list"_s,
+                              u"https://news.example.test/article/88231"_s,
+                              u"http://shop.example.test/item?id=5531&spm=a1z10"_s,
+                              u"https://blog.example.test/2023/11/notes-on-links"_s,
+                              u"http://docs.example.test/manual/chapter-7"_s};
+    for (const QString& url : urls) window.addWaitingRow(url);
+    window.setRow(0, "https://s.example.test/a1B2", ResultRowState::Done);
+    window.setRow(1, "https://s.example.test/c3D4", ResultRowState::Done);
+    window.setRow(2, fromQt(u"生成错误"_s), ResultRowState::Error);
+    window.setRow(3, fromQt(u"正在转换.."_s), ResultRowState::Converting);
+}
+
+// The file converter halfway through a run: the progress bar over the folder row.
+void showRun(FileConverterWindow& converter) {
+    converter.showProgress(true);
+    converter.setProgress(3, 12, fromQt(u"(12:3)index"_s));
+    converter.addRow("https://s.example.test/e5F6", "http://s.click.taobao.com/t?e=m%3D2%26s%3Dab",
+                     ResultRowState::Done);
+    converter.addRow(fromQt(u"正在转换.."_s), "http://s.click.taobao.com/t?e=m%3D2%26s%3Dcd",
+                     ResultRowState::Converting);
+    converter.addRow(fromQt(u"队列中.."_s), "http://s.click.taobao.com/t?e=m%3D2%26s%3Def",
+                     ResultRowState::Waiting);
+    converter.setStartCaption(fromQt(u"停止转换"_s));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: ui_screenshots <folder>\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(u"."_s)) return 1;
+    test::SettingsSandbox sandbox;
+    MainWindow window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    bool ok = true;
+
+    fillResults(window);
+    control<QLineEdit>(&window, u"编辑框保存目录"_s)->setText(u"/home/user/生成目录"_s);
+    ok &= save(window, folder, u"main-window.png"_s);
+
+    QTest::mouseClick(control<QPushButton>(&window, u"按钮设置Token"_s), Qt::LeftButton);
+    ok &= save(window, folder, u"token-group.png"_s);
+
+    control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(0);
+    QTest::mouseClick(control<QPushButton>(&window, u"按钮添加"_s), Qt::LeftButton);
+    ok &= save(window, folder, u"interface-panel.png"_s);
+
+    InputBoxWindow box(&window);
+    box.showText(introductionText(), u"疑点说明"_s);
+    box.show();
+    if (!QTest::qWaitForWindowExposed(&box)) return 1;
+    ok &= save(box, folder, u"information-box.png"_s);
+    box.close();
+
+    FileConverterWindow converter(window);
+    converter.show();
+    if (!QTest::qWaitForWindowExposed(&converter)) return 1;
+    showRun(converter);
+    ok &= save(converter, folder, u"file-converter.png"_s);
+    return ok ? 0 : 1;
+}
