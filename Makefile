@@ -18,8 +18,8 @@ build: configure
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: build
-	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+test: deps
+	@bash scripts/test.sh
 
 bench:
 	@$(MAKE) --no-print-directory PRESET=release build

@@ -90,8 +90,9 @@ std::string escapeJsonString(std::string_view text) {
     out.reserve(text.size() + 8);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (isLeadByte(c) && i + 1 < text.size()) {
-            out.append(text.substr(i, 2));  // the second byte of a pair may be a backslash
+        // The second byte of a pair may be a backslash; a control byte never is one.
+        if (isLeadByte(c) && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+            out.append(text.substr(i, 2));
             ++i;
         } else if (c == '"' || c == '\\') {
             out += '\\';

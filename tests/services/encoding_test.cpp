@@ -30,6 +30,7 @@ TEST(JsonText, EscapeMakesAnyAddressASafeJsonString) {
               "http://a.test/?q=\\\"x\\\",\\\"Admin\\\":true");
     EXPECT_EQ(escapeJsonString("a\\b\r\n"), "a\\\\b\\u000d\\u000a");
     EXPECT_EQ(escapeJsonString("\xD3\x5C"), "\xD3\x5C");  // a character ending in a backslash byte
+    EXPECT_EQ(escapeJsonString("\x89\x02"), "\x89\\u0002");  // a lead byte before a control byte
 }
 
 TEST(ConversionResult, OnlyAddressesStartingWithHttpCount) {

@@ -1,0 +1,35 @@
+// A local short-link service for the benchmarks: answers every request to
+// /short at once with a short address. Prints "port certificate-file" and
+// serves until its standard input closes (or ten minutes pass).
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "support/test_server.h"
+
+int main(int argc, char** argv) {
+    using lianshuo::test::TestServer;
+    const bool https = argc > 1 && std::strcmp(argv[1], "https") == 0;
+    TestServer server(https ? TestServer::Scheme::Https : TestServer::Scheme::Http);
+    std::atomic<long> count{0};
+    server.route("/short", [&count](lianshuo::test::Exchange& e) {
+        e.answer(200, "http://s.test/" + std::to_string(++count));
+    });
+    std::printf("%d %s\n", server.port(),
+                server.certificateFile().empty() ? "-" : server.certificateFile().c_str());
+    std::fflush(stdout);
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::minutes(10));
+        std::_Exit(0);
+    }).detach();
+    char buffer[64];
+    while (read(0, buffer, sizeof buffer) > 0) {
+    }
+    return 0;
+}

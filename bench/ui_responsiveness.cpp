@@ -1,0 +1,99 @@
+// How long the window goes without handling events while a batch runs: 200
+// addresses against a local service that answers each after 50 ms, with a
+// 5 ms timer whose longest gap between two ticks is the measure. The same
+// timer in an idle event loop, measured in the same run, is the reference.
+// Usage: ui_responsiveness [http|https ...]  (both when none is named)
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/test_server.h"
+#include "ui/application.h"
+#include "ui/mainwindow.h"
+#include "uitestkit.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace lianshuo;
+
+namespace {
+
+constexpr int kAddresses = 200;
+
+// The longest time between two ticks of a 5 ms timer while `work` runs.
+qint64 longestGap(const std::function<void()>& work) {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer ticks;
+    ticks.setInterval(5);
+    ticks.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    clock.start();
+    ticks.start();
+    work();
+    longest = std::max(longest, clock.elapsed() - last);
+    return longest;
+}
+
+qint64 idleReference() {
+    return longestGap([] { QTest::qWait(2000); });
+}
+
+qint64 batchGap(test::TestServer::Scheme scheme) {
+    test::TestServer server(scheme);
+    server.route("/short", [](test::Exchange& exchange) {
+        if (exchange.pause(std::chrono::milliseconds(50)))
+            exchange.answer(200, "https://s.example.test/x", {"Content-Type: text/plain"});
+    });
+    if (!server.certificateFile().empty())
+        setenv("SSL_CERT_FILE", server.certificateFile().c_str(), 1);
+    MainWindow window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return -1;
+    test::useCustomInterface(window,
+                             QString::fromStdString(server.url("/short?u=")) + u"#长网址#"_s);
+    test::control<QCheckBox>(&window, u"选择框自动保存到目录"_s)->setChecked(false);
+    QStringList urls;
+    for (int i = 0; i < kAddresses; ++i)
+        urls.append(u"http://long.example.test/item?id=%1"_s.arg(i));
+    test::pasteUrls(window, urls);
+    auto* start = test::control<QPushButton>(&window, u"按钮生成"_s);
+    return longestGap([start] { QTest::mouseClick(start, Qt::LeftButton); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    installWindowHooks();
+    test::SettingsSandbox sandbox;
+    QStringList schemes;
+    for (int i = 1; i < argc; ++i) schemes.append(QString::fromLocal8Bit(argv[i]));
+    if (schemes.isEmpty()) schemes = {u"http"_s, u"https"_s};
+
+    const qint64 reference = idleReference();
+    std::printf("idle event loop: longest gap %lld ms\n", static_cast<long long>(reference));
+    for (const QString& scheme : schemes) {
+        const bool https = scheme == u"https"_s;
+        const qint64 gap =
+            batchGap(https ? test::TestServer::Scheme::Https : test::TestServer::Scheme::Http);
+        std::printf(
+            "batch of %d (%s, 50 ms replies): longest gap %lld ms (goal <= 50 ms: %s); "
+            "ratio to idle %.2f\n",
+            kAddresses, qPrintable(scheme), static_cast<long long>(gap),
+            gap <= 50 ? "met" : "MISSED", reference > 0 ? double(gap) / double(reference) : 0.0);
+    }
+    return 0;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Everything `make test` checks: the whole suite in the dev build, again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of every
+# fuzz target. Usage: scripts/test.sh [fuzz-seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+fuzz_seconds=${1:-${FUZZ_SECONDS:-10}}
+
+suite() {  # preset
+    local preset=$1 build=build/$1
+    [ -f "$build/build.ninja" ] || cmake --preset "$preset" >/dev/null
+    cmake --build "$build" -j "$jobs"
+    ctest --test-dir "$build" --output-on-failure -j "$jobs"
+}
+
+echo "== Tests (dev build)"
+suite dev
+
+echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+suite asan
+
+echo "== Fuzz targets, ${fuzz_seconds}s each"
+[ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null
+cmake --build build/fuzz -j "$jobs"
+bash scripts/fuzz.sh build/fuzz "$fuzz_seconds"
