@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a build for the given number of seconds, each
-# on a copy of its seed corpus (fuzz/corpus/<name without _fuzzer>) so that the
+# on a copy of its seed corpus (tests/corpus/<name without _fuzzer>) so that the
 # corpus in the tree stays small. Inputs that crash are kept in
 # <build-dir>/fuzz-artifacts/. Fails when any target fails.
 # Usage: scripts/fuzz.sh <build-dir> <seconds>
@@ -26,7 +26,7 @@ for fuzzer in "${fuzzers[@]}"; do
   name=$(basename "$fuzzer" _fuzzer)
   corpus="$work/$name"
   mkdir -p "$corpus"
-  if [ -d "$root/fuzz/corpus/$name" ]; then cp -R "$root/fuzz/corpus/$name/." "$corpus/"; fi
+  if [ -d "$root/tests/corpus/$name" ]; then cp -R "$root/tests/corpus/$name/." "$corpus/"; fi
   echo "== $name for ${seconds}s" >&2
   if ! "$fuzzer" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
       -artifact_prefix="$artifacts/$name-" "$corpus" >"$work/$name.log" 2>&1; then

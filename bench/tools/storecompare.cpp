@@ -11,23 +11,15 @@
 #include <string>
 
 #include "services/interfacestore.h"
+#include "services/panelinterface.h"
 #include "store/controlstatestore.h"
 
 namespace {
 
+// The panel's starting definition, on a host of its own.
 lianshuo::ShortUrlInterface sample(int i) {
-    lianshuo::ShortUrlInterface d;
-    d.postMode = i % 2;
+    lianshuo::ShortUrlInterface d = lianshuo::initialPanelInterface(lianshuo::defaultBuiltinHosts());
     d.address = "https://s" + std::to_string(i) + ".example/api?url=#u#";
-    d.postTemplate = "url=#u#&alias=&access_type=web";
-    d.cutEnabled = true;
-    d.leftMarker = "{\"tinyurl\":\"";
-    d.rightMarker = "\"";
-    d.replaceEnabled = true;
-    d.findList = "\\/";
-    d.replaceList = "/";
-    d.prefix = "pre";
-    d.suffix = "post";
     return d;
 }
 

@@ -92,9 +92,9 @@ struct HttpRequestObject::Session {
             reply.error = TransferError::Transport;
         } else if (handle != nullptr) {
             performing = true;
-            reply = transfer::perform(handle, request, nullptr,
-                                      async ? transfer::Waiting::PumpingMessages
-                                            : transfer::Waiting::Blocked);
+            reply = transfer::perform(
+                handle, request, nullptr,
+                async ? transfer::Waiting::PumpingMessages : transfer::Waiting::Blocked);
             performing = false;
         } else {
             reply = {};

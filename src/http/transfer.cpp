@@ -1,5 +1,6 @@
 #include "http/transfer.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/base/gbk.h"
@@ -106,11 +107,13 @@ void setSecurity(CURL* h, const Request& request) {
 }
 
 void setLimits(CURL* h, const Request& request) {
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, request.totalTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, scaledMs(request.connectTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, scaledMs(request.totalTimeoutMs));
     if (request.inactivitySeconds > 0) {
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, request.inactivitySeconds);
+        // libcurl counts this limit in whole seconds.
+        const long seconds = (scaledMs(request.inactivitySeconds * 1000) + 999) / 1000;
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max(1L, seconds));
     }
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
 }
@@ -138,6 +141,19 @@ TransferError errorOf(CURLcode code, const Sink& sink) {
 
 }  // namespace
 
+namespace {
+std::atomic<double> timeScale{1.0};
+}  // namespace
+
+void setTimeScale(double factor) {
+    timeScale = factor > 0 ? factor : 1.0;
+}
+
+long scaledMs(long ms) {
+    if (ms <= 0) return ms;
+    return std::max(1L, static_cast<long>(static_cast<double>(ms) * timeScale.load()));
+}
+
 void ensureInitialised() {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_ALL);
     static_cast<void>(initialised);
@@ -162,7 +178,8 @@ CURLcode performPumping(CURL* h) {
     }
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == h) result = message->data.result;
+        if (message->msg == CURLMSG_DONE && message->easy_handle == h)
+            result = message->data.result;
     }
     curl_multi_remove_handle(multi, h);
     curl_multi_cleanup(multi);

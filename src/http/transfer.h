@@ -51,6 +51,12 @@ struct Result {
     std::string headerBlock;  // the final reply's status line and header lines, then "\r\n"
 };
 
+/// Sets the process-wide time-out scale (see setTimeoutScale).
+void setTimeScale(double factor);
+
+/// `ms` under the process-wide time-out scale (0 and less stay as they are).
+long scaledMs(long ms);
+
 /// Initialises libcurl for the process, once, from any thread.
 void ensureInitialised();
 

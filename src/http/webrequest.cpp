@@ -178,7 +178,7 @@ WebResponse webRequest(const WebRequestParams& params) {
 
     auto pending = std::make_shared<PendingRequest>();
     pending->request = transferFor(params, url, timeoutMs);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
     std::thread worker;
     try {
         worker = std::thread([pending] { runWorker(*pending); });
@@ -205,6 +205,10 @@ WebResponse webRequest(const WebRequestParams& params) {
     pending->abandoned = true;
     abandonedWorkers().adopt(std::move(worker), std::move(pending));
     return failure(TransferError::Timeout);
+}
+
+void setTimeoutScale(double factor) {
+    transfer::setTimeScale(factor);
 }
 
 std::string urlPathOf(std::string_view url) {

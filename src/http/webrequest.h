@@ -35,6 +35,10 @@ struct WebResponse {
 /// processPendingMessages(). Body empty on any failure, a time-out or a body past 64 MiB.
 WebResponse webRequest(const WebRequestParams& params);
 
+/// Stretches or shortens every time-out of both request engines by `factor` (1: as set).
+/// Tests use it to watch a service that never answers fail in a fraction of a second.
+void setTimeoutScale(double factor);
+
 /// Forgets every cookie that replies have left in the process-wide cookie jar.
 void clearSharedCookies();
 

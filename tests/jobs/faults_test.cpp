@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include "app/base/messages.h"
+#include "http/webrequest.h"
 #include "jobs/batchjob.h"
 #include "services/shorturlconverter.h"
 #include "support/test_pages.h"
@@ -39,9 +41,15 @@ struct ListView : BatchView {
 }  // namespace
 
 // Services that break in the middle of a batch: each of those rows shows the
-// error text, the batch goes on, and a reply of a gigabyte never reaches memory.
-TEST(BatchFaults, ResetsHugeRepliesAndErrorPagesFailOnlyTheirRow) {
+// error text, the batch goes on, the window keeps being served, and a reply of
+// a gigabyte never reaches memory.
+TEST(BatchFaults, HangsTricklesResetsAndHugeRepliesFailOnlyTheirRow) {
+    using namespace std::chrono_literals;
+    // Two minutes of waiting for a dead service become a little over one second.
+    setTimeoutScale(0.01);
     test::TestServer server;
+    server.route("/hang", test::neverAnswer());
+    server.route("/trickle", test::trickle(std::string(100, 't'), 100, 100ms));
     server.route("/reset", test::resetMidBody(std::string(200000, 'r')));
     server.route("/huge", test::oversized(std::uint64_t{1} << 30, false));
     server.route("/huge-announced", test::oversized(std::uint64_t{1} << 30, true));
@@ -52,21 +60,25 @@ TEST(BatchFaults, ResetsHugeRepliesAndErrorPagesFailOnlyTheirRow) {
     // The long address is the path the fake service answers on.
     ShortUrlConverter converter(source, defaultBuiltinHosts());
     ListView view;
-    for (const char* path : {"reset", "huge", "ok", "huge-announced", "ok"}) {
+    for (const char* path : {"hang", "reset", "huge", "ok", "trickle", "huge-announced", "ok"}) {
         view.urls.emplace_back(path);
         view.texts.emplace_back();
         view.states.push_back(ResultRowState::Waiting);
     }
+    int pumps = 0;
+    setMessagePump([&] { ++pumps; });
     const long before = peakKiB();
     BatchJob job(view, converter);
     job.generateClicked();
+    setMessagePump({});
+    setTimeoutScale(1);
 
-    const std::vector<ResultRowState> expected{ResultRowState::Error, ResultRowState::Error,
-                                               ResultRowState::Done, ResultRowState::Error,
-                                               ResultRowState::Done};
+    using S = ResultRowState;
+    const std::vector<S> expected{S::Error, S::Error, S::Error, S::Done, S::Error, S::Error, S::Done};
     EXPECT_EQ(view.states, expected);
     EXPECT_EQ(view.texts[0], "生成错误");
-    EXPECT_EQ(view.texts[2], "https://s.test/ok");
+    EXPECT_EQ(view.texts[3], "https://s.test/ok");
+    EXPECT_GT(pumps, 100);  // the hang and the trickle each took over a second of 10 ms steps
     // Bodies are capped at 64 MiB; a gigabyte held anywhere would show here.
     EXPECT_LT(peakKiB() - before, 400 * 1024);
 }
