@@ -10,6 +10,9 @@ trap 'rm -rf "$work"; [ -n "${svc_pid:-}" ] && kill "$svc_pid" 2>/dev/null || tr
 results=$build/bench-results.md
 rows=()
 
+# BENCH_ONLY="batch files store window micro" picks sections (all by default).
+only=${BENCH_ONLY:-batch files store window micro}
+wanted() { [[ " $only " == *" $1 "* ]]; }
 row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g ? "met" : "MISSED") }'; }
@@ -40,10 +43,13 @@ batch_round() {  # scheme
     svc_pid=
     unset SSL_CERT_FILE
 }
-batch_round http
-batch_round https
+if wanted batch; then
+    batch_round http
+    batch_round https
+fi
 
 # ---- File converter scan: 200 MB of HTML in 2,000 files --------------------
+if wanted files; then
 mkdir -p "$work/pages"
 "$bin/makepages" "$work/pages" 2000 100000
 largest_kib=$(( $(find "$work/pages" -type f -printf '%s\n' | sort -n | tail -1) / 1024 ))
@@ -55,20 +61,23 @@ row "File converter scan vs grep -oE" "$t s" "$g s" "$(ratio "$t" "$g")" "<= 2.0
 limit=$(( 3 * largest_kib + 102400 ))
 row "File converter peak memory vs 3x largest file + 100 MB" "$rss KiB" "$limit KiB" "$(ratio "$rss" "$limit")" "<= 1.00: $(verdict "$(ratio "$rss" "$limit")" 1.00)"
 rm -rf "$work/pages"
+fi
 
 # ---- Settings store: 1,000 interfaces = 14,000 persisted writes ------------
+if wanted store; then
 read -r ours theirs < <("$bin/storecompare" 1000)
 row "Settings store, 14,000 writes vs QSettings + sync()" "$ours s" "$theirs s" "$(ratio "$ours" "$theirs")" "<= 1.00: $(verdict "$(ratio "$ours" "$theirs")" 1.00)"
+fi
 
 # ---- The window: responsiveness during a batch, start-up time and memory --
-if [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreference" ]; then
+if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreference" ]; then
     bash "$(dirname "$0")/bench-ui.sh" "$build" 5 > "$work/ui.txt" 2>/dev/null || true
     while IFS= read -r line; do row "Window: $line" "" "" "" ""; done < "$work/ui.txt"
 fi
 
 # ---- JSON reader and regular expressions (Google Benchmark) ---------------
 for b in json_bench regex_bench; do
-    [ -x "$bin/$b" ] || continue
+    wanted micro && [ -x "$bin/$b" ] || continue
     "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
     while read -r name value; do row "$name" "$value" "" "" ""; done < <(awk '/^ratio/ { print $2, $3 }' "$work/$b.txt")
 done

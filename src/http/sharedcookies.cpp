@@ -22,13 +22,17 @@ void unlockShare(CURL*, curl_lock_data data, void*) {
     shareLocks()[static_cast<std::size_t>(data)].unlock();
 }
 
-CURLSH* createJar() {
+// TLS sessions and name look-ups are shared by every request, so that the second request to a
+// service resumes its TLS session instead of a full handshake.
+CURLSH* createShare(bool withCookies) {
     ensureInitialised();
     CURLSH* share = curl_share_init();
     if (share == nullptr) return nullptr;
     curl_share_setopt(share, CURLSHOPT_LOCKFUNC, lockShare);
     curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, unlockShare);
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    if (withCookies) curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     return share;
 }
 
@@ -47,8 +51,13 @@ void editSharedJar(Edit edit) {
 CURLSH* sharedCookieJar() {
     // Connections stay out of the share: libcurl does not support sharing them between threads
     // that run at the same time, and an abandoned worker may still be running.
-    static CURLSH* const jar = createJar();
+    static CURLSH* const jar = createShare(true);
     return jar;
+}
+
+CURLSH* sharedSessions() {
+    static CURLSH* const sessions = createShare(false);
+    return sessions;
 }
 
 void storeInSharedJar(const curl_slist* lines) {

@@ -119,8 +119,9 @@ void setLimits(CURL* h, const Request& request) {
 }
 
 void setCookies(CURL* h, CookieUse use) {
+    curl_easy_setopt(h, CURLOPT_SHARE,
+                     use == CookieUse::Shared ? sharedCookieJar() : sharedSessions());
     if (use == CookieUse::None) return;
-    if (use == CookieUse::Shared) curl_easy_setopt(h, CURLOPT_SHARE, sharedCookieJar());
     // An empty file name turns the cookie engine on without reading any file.
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
 }

@@ -80,8 +80,11 @@ bool hasHttpScheme(std::string_view url);
 /// The URL with spaces, control bytes and bytes above 0x7E percent-encoded.
 std::string escapeUrl(std::string_view url);
 
-/// The process-wide cookie jar, shared by every thread.
+/// The process-wide cookie jar, shared by every thread (with TLS sessions and look-ups).
 CURLSH* sharedCookieJar();
+
+/// TLS sessions and look-ups shared by the requests that keep out of the cookie jar.
+CURLSH* sharedSessions();
 
 /// Adds Netscape-format cookie lines to the shared jar.
 void storeInSharedJar(const curl_slist* lines);

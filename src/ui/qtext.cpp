@@ -1,5 +1,7 @@
 #include "ui/qtext.h"
 
+#include <QFontDatabase>
+
 #include <QStringList>
 
 #include "app/base/charset.h"
@@ -20,11 +22,28 @@ QString withWidgetBreaks(QString text) {
     return text.replace(u"\r\n"_s, u"\n"_s);
 }
 
+namespace {
+
+// The families of `wanted` that are installed (all of them when none is). Asking for a
+// family that is missing sends every font of that family through the system's fallback
+// search, which is what made the window slow to open on machines without the Windows fonts.
+QStringList installed(const QStringList& wanted) {
+    QStringList found;
+    for (const QString& family : wanted)
+        if (QFontDatabase::hasFamily(family)) found << family;
+    return found.isEmpty() ? wanted : found;
+}
+
+}  // namespace
+
 QFont uiFont(FontFace face, int pixelSize, bool bold) {
-    QFont font;
     // Machines without the Windows fonts fall back to one that has the Chinese glyphs.
-    font.setFamilies({face == FontFace::Song ? u"SimSun"_s : u"SimHei"_s, u"WenQuanYi Micro Hei"_s,
-                      u"Noto Sans CJK SC"_s});
+    static const QStringList song =
+        installed({u"SimSun"_s, u"WenQuanYi Micro Hei"_s, u"Noto Sans CJK SC"_s});
+    static const QStringList hei =
+        installed({u"SimHei"_s, u"WenQuanYi Micro Hei"_s, u"Noto Sans CJK SC"_s});
+    QFont font;
+    font.setFamilies(face == FontFace::Song ? song : hei);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
