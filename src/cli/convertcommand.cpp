@@ -10,6 +10,7 @@
 #include "app/base/paths.h"
 #include "cli/session.h"
 #include "jobs/batchjob.h"
+#include "jobs/pastedaddresses.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -19,25 +20,15 @@ std::string fromInputText(const std::string& bytes) {
     return isValidUtf8(bytes) ? fromUtf8(bytes) : bytes;
 }
 
-// The lines as the window's paste takes them: trimmed, empty ones skipped,
-// "http://" before a line without "://".
-std::vector<std::string> addressesOf(const std::string& text) {
-    std::vector<std::string> addresses;
-    for (std::string line : splitText(replaceAll(text, "\r\n", "\n"), "\n")) {
-        line = trimSpaces(replaceAll(line, "\r", ""), true);
-        if (line.empty()) continue;
-        if (!containsText(line, "://")) line.insert(0, "http://");
-        addresses.push_back(line);
-    }
-    return addresses;
-}
-
 class ConsoleBatchView : public BatchView {
 public:
     ConsoleBatchView(Console& console, std::vector<std::string> rows, std::string interval,
                      bool autoSave, std::string folder)
-        : console_(console), rows_(std::move(rows)), interval_(std::move(interval)),
-          autoSave_(autoSave), folder_(std::move(folder)) {}
+        : console_(console),
+          rows_(std::move(rows)),
+          interval_(std::move(interval)),
+          autoSave_(autoSave),
+          folder_(std::move(folder)) {}
 
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     std::string longUrl(int row) const override { return rows_[static_cast<std::size_t>(row)]; }
@@ -88,8 +79,8 @@ int runConvert(const Options& options, Console& console) {
     } else if (options.input || options.positional.empty()) {
         text.assign(std::istreambuf_iterator<char>(console.in), std::istreambuf_iterator<char>());
     }
-    std::vector<std::string> addresses = addressesOf(fromInputText(text));
-    for (const std::string& url : addressesOf(joinText(options.positional, "\n")))
+    std::vector<std::string> addresses = pastedAddresses(fromInputText(text));
+    for (const std::string& url : pastedAddresses(joinText(options.positional, "\n")))
         addresses.push_back(url);
 
     const AppSettings& app = session.appSettings();

@@ -12,8 +12,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
+#include "jobs/pastedaddresses.h"
 #include "ui/clickables.h"
 #include "ui/infobox.h"
 #include "ui/interfacepanel.h"
@@ -109,15 +108,8 @@ void MainWindow::showSaveFolder() {
 
 void MainWindow::pasteLongUrls() {
     resultsView_->clear();
-    const QString text = QGuiApplication::clipboard()->text();
-    for (QString line : text.split(u'\n')) {
-        if (line.endsWith(u'\r')) line.chop(1);
-        std::string url = trimSpaces(fromQt(line), true);
-        if (url.empty()) continue;
-        if (!containsText(url, "://")) url.insert(0, "http://");
+    for (const std::string& url : pastedAddresses(fromQt(QGuiApplication::clipboard()->text())))
         addWaitingRow(toQt(url));
-        processPendingMessages();
-    }
 }
 
 void MainWindow::copyShortUrls() {

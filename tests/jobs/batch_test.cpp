@@ -2,13 +2,14 @@
 
 #include <filesystem>
 
+#include "../services/fakeservices.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "jobs/batchjob.h"
+#include "jobs/pastedaddresses.h"
 #include "services/shorturlconverter.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
-#include "../services/fakeservices.h"
 
 using namespace lianshuo;
 
@@ -32,7 +33,9 @@ struct FakeBatchView : BatchView {
     bool pasteEnabled = true;
 
     int rowCount() const override { return static_cast<int>(rows.size()); }
-    std::string longUrl(int row) const override { return rows[static_cast<std::size_t>(row)].longUrl; }
+    std::string longUrl(int row) const override {
+        return rows[static_cast<std::size_t>(row)].longUrl;
+    }
     void setRow(int row, std::string_view text, ResultRowState state) override {
         rows[static_cast<std::size_t>(row)].text = text;
         rows[static_cast<std::size_t>(row)].state = state;
@@ -55,8 +58,9 @@ struct FakeBatchView : BatchView {
 void routeEcho(test::TestServer& server) {
     server.route("/short", [](test::Exchange& e) {
         const std::string& target = e.request().target;
-        e.answer(200, target.find("ok") != std::string::npos ? "https://s.test/" + std::to_string(target.size())
-                                                             : "");
+        e.answer(200, target.find("ok") != std::string::npos
+                          ? "https://s.test/" + std::to_string(target.size())
+                          : "");
     });
 }
 
@@ -89,7 +93,8 @@ TEST(Batch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheService) {
 
     const std::string prefix = view.folder + "/127.0.0.1:" + std::to_string(server.port()) + "_";
     ASSERT_EQ(view.resultFile.substr(0, prefix.size()), prefix);
-    EXPECT_EQ(test::readFile(nativePath(view.resultFile)), view.rows[0].text + "\r\n" + view.rows[2].text + "\r\n");
+    EXPECT_EQ(test::readFile(nativePath(view.resultFile)),
+              view.rows[0].text + "\r\n" + view.rows[2].text + "\r\n");
 }
 
 TEST(Batch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
@@ -129,7 +134,8 @@ TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
     BatchJob job(view, converter);
     // The second click, handled by the message processing inside the pause after row 2.
     setMessagePump([&] {
-        if (view.rows[1].state == ResultRowState::Done && view.caption != "正在停止..") job.generateClicked();
+        if (view.rows[1].state == ResultRowState::Done && view.caption != "正在停止..")
+            job.generateClicked();
     });
     job.generateClicked();
     setMessagePump({});
@@ -154,4 +160,10 @@ TEST(Batch, AnEmptyListStillCreatesTheEmptyFile) {
     job.generateClicked();
     EXPECT_EQ(test::readFile(nativePath(view.resultFile)), "");
     EXPECT_EQ(view.caption, "生成短网址");
+}
+
+TEST(PastedAddresses, TrimSkipEmptyLinesAndAddAScheme) {
+    EXPECT_EQ(pastedAddresses("a.test/x\r\n\r\n \xA1\xA1https://b.test/ \t\nftp://c.test\n   \n"),
+              (std::vector<std::string>{"http://a.test/x", "https://b.test/", "ftp://c.test"}));
+    EXPECT_TRUE(pastedAddresses("").empty());
 }

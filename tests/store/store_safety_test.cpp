@@ -39,13 +39,19 @@ TEST(StoreQueue, AWriteFromInsideARunningWriteWaitsAndIsAppliedInOrder) {
 
 namespace {
 
-std::string padding(int i) { return std::string(static_cast<std::size_t>(i * 37 % 3000), 'x') + "#" + std::to_string(i); }
+std::string padding(int i) {
+    return std::string(static_cast<std::size_t>(i * 37 % 3000), 'x') + "#" + std::to_string(i);
+}
 
 [[noreturn]] void writeForever(const std::string& path) {
     ControlStateStore store;
     if (!store.bindFile(path)) _exit(3);
     store.selectSection("s");
-    for (int i = 1;; ++i) {
+    // Go on from what the last writer left, so that every state stays one the
+    // checker knows: pad(i - 1) or pad(i) beside a = i.
+    const int last = static_cast<int>(store.readNumber("a", 0));
+    if (last > 0) store.writeText("pad", padding(last));
+    for (int i = last + 1;; ++i) {
         store.writeNumber("a", i);
         store.writeText("pad", padding(i));
     }
@@ -81,8 +87,8 @@ TEST(StoreCrashSafety, AKilledWriterAlwaysLeavesAWholeCommittedFile) {
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer could not bind the file";
         const std::string bytes = test::readFile(dir / "crash.ini");
-        ASSERT_TRUE(isCommittedState(bytes)) << "torn file after round " << round << ": "
-                                              << bytes.substr(0, 80);
+        ASSERT_TRUE(isCommittedState(bytes))
+            << "torn file after round " << round << ": " << bytes.substr(0, 80);
         // The next writer goes on from what the last one left.
         states += !bytes.empty();
     }

@@ -1,0 +1,21 @@
+#include "jobs/pastedaddresses.h"
+
+#include "app/base/gbk.h"
+#include "app/base/messages.h"
+
+namespace lianshuo {
+
+std::vector<std::string> pastedAddresses(std::string_view text) {
+    std::vector<std::string> addresses;
+    for (std::string line : splitText(text, "\n")) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        line = trimSpaces(line, true);
+        if (line.empty()) continue;
+        if (!containsText(line, "://")) line.insert(0, "http://");
+        addresses.push_back(std::move(line));
+        processPendingMessages();  // a long paste keeps the window alive
+    }
+    return addresses;
+}
+
+}  // namespace lianshuo
