@@ -4,7 +4,7 @@ PRESET ?= dev
 BUILD := build/$(PRESET)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-asan bench fuzz screenshots format clean
+.PHONY: deps configure build run test bench fuzz screenshots format clean
 
 deps:
 	@bash scripts/install-deps.sh

@@ -19,14 +19,13 @@ TEST(StoreQueue, AWriteFromInsideARunningWriteWaitsAndIsAppliedInOrder) {
     ASSERT_TRUE(store.bindFile((dir / "q.ini").string()));
     store.selectSection("s");
     std::vector<int> innerResults;
-    bool inside = false;
+    bool clicked = false;
     setMessagePump([&] {
-        if (inside) return;
-        inside = true;
-        // A click handled while the outer write is being applied.
+        // One click, handled while the outer write is being applied.
+        if (clicked) return;
+        clicked = true;
         innerResults.push_back(store.writeText("inner", "2") ? 1 : 0);
         innerResults.push_back(store.deleteEntry("s", "outer"));
-        inside = false;
     });
     const bool outer = store.writeText("outer", "1");
     setMessagePump({});
