@@ -64,17 +64,24 @@ void routeEcho(test::TestServer& server) {
     });
 }
 
-}  // namespace
-
-TEST(Batch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheService) {
+// A batch through the echo service whose results file goes into a temporary folder.
+class SavingBatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        routeEcho(server);
+        source.panel.address = server.url("/short?u=#长网址#");
+        view.save = true;
+    }
     test::TestServer server;
-    routeEcho(server);
     test::TempDir dir;
     test::FakeSource source;
-    source.panel.address = server.url("/short?u=#长网址#");
-    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    ShortUrlConverter converter{source, defaultBuiltinHosts()};
     FakeBatchView view;
-    view.save = true;
+};
+
+}  // namespace
+
+TEST_F(SavingBatch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheService) {
     view.folder = gbkPath(dir.path()) + "/结果";
     view.add("http://a.test/ok1");
     view.add("http://a.test/bad");
@@ -97,15 +104,7 @@ TEST(Batch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheService) {
               view.rows[0].text + "\r\n" + view.rows[2].text + "\r\n");
 }
 
-TEST(Batch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
-    test::TestServer server;
-    routeEcho(server);
-    test::TempDir dir;
-    test::FakeSource source;
-    source.panel.address = server.url("/short?u=#长网址#");
-    ShortUrlConverter converter(source, defaultBuiltinHosts());
-    FakeBatchView view;
-    view.save = true;
+TEST_F(SavingBatch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
     view.folder = gbkPath(dir.path()) + "/";
     view.add("http://a.test/ok");
     BatchJob job(view, converter);
