@@ -23,7 +23,6 @@
 
 #include "app/base/messages.h"
 #include "jobs/fileconvertersettings.h"
-#include "ui/resultslist.h"
 #include "ui/application.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
@@ -32,6 +31,7 @@
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/resultslist.h"
 #include "uitestkit.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -42,19 +42,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kIdle = u"开始转换短网址并替换原地址"_s;
-
-// The rows of the window's results list.
-QList<test::Row> rowsOf(const FileConverterWindow* window) {
-    const auto* view = control<QTreeWidget>(window, u"列表框"_s);
-    QList<test::Row> rows;
-    for (int i = 0; i < view->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = view->topLevelItem(i);
-        const auto state = static_cast<ResultRowState>(item->data(0, kRowStateRole).toInt());
-        const bool iconMatches = item->icon(0).cacheKey() == rowStateIcon(state).cacheKey();
-        rows.append({item->text(0), item->text(1), iconMatches ? static_cast<int>(state) : -1});
-    }
-    return rows;
-}
 
 }  // namespace
 
@@ -168,7 +155,8 @@ private slots:
             folderRowShown |= edit(window, u"编辑框文章目录"_s)->isVisible();
             if (captions.isEmpty() || captions.constLast() != caption->text())
                 captions.append(caption->text());
-            if (caption->text() == u"(2:1)a"_s) rowsOfA = rowsOf(window);
+            if (caption->text() == u"(2:1)a"_s)
+                rowsOfA = test::rowsOf(control<QTreeWidget>(window, u"列表框"_s));
         });
 
         MessageBox::setNextAnswer(QMessageBox::Yes);

@@ -13,10 +13,10 @@
 #include "app/base/paths.h"
 #include "app/settings.h"
 #include "store/controlstatestore.h"
-#include "ui/resultslist.h"
 #include "ui/icons.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/resultslist.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -31,7 +31,10 @@ void SettingsSandbox::rebind() {
 }
 
 QList<Row> rowsOf(const MainWindow& window) {
-    const auto* view = control<QTreeWidget>(&window, u"列表框转换"_s);
+    return rowsOf(control<QTreeWidget>(&window, u"列表框转换"_s));
+}
+
+QList<Row> rowsOf(const QTreeWidget* view) {
     QList<Row> rows;
     for (int i = 0; i < view->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = view->topLevelItem(i);

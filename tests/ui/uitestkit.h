@@ -17,6 +17,8 @@
 #include "support/test_server.h"
 #include "ui/shell.h"
 
+class QTreeWidget;
+
 namespace lianshuo {
 class MainWindow;
 }
@@ -53,6 +55,8 @@ struct Row {
     bool operator==(const Row&) const = default;
 };
 QList<Row> rowsOf(const MainWindow& window);
+/// The rows of any results list (the file converter's "列表框" too).
+QList<Row> rowsOf(const QTreeWidget* view);
 
 /// A short-link service on 127.0.0.1: "/short" answers "https://s.example.test/r" + the
 /// number of the request, or nothing (a failed conversion) when the address holds "bad".
