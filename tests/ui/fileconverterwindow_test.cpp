@@ -43,6 +43,10 @@ namespace {
 
 const QString kIdle = u"开始转换短网址并替换原地址"_s;
 
+QList<test::Row> resultRows(const FileConverterWindow* window) {
+    return test::rowsOf(control<QTreeWidget>(window, u"列表框"_s));
+}
+
 }  // namespace
 
 class FileConverterWindowTest : public QObject {
@@ -155,8 +159,7 @@ private slots:
             folderRowShown |= edit(window, u"编辑框文章目录"_s)->isVisible();
             if (captions.isEmpty() || captions.constLast() != caption->text())
                 captions.append(caption->text());
-            if (caption->text() == u"(2:1)a"_s)
-                rowsOfA = test::rowsOf(control<QTreeWidget>(window, u"列表框"_s));
+            if (caption->text() == u"(2:1)a"_s) rowsOfA = resultRows(window);
         });
 
         MessageBox::setNextAnswer(QMessageBox::Yes);
@@ -185,7 +188,7 @@ private slots:
         QCOMPARE(session_->opened()[0].kind, ShellRequest::Folder);
         QCOMPARE(session_->opened()[0].target, results);
         QCOMPARE(start(window)->text(), kIdle);
-        QVERIFY(rowsOf(window).isEmpty());
+        QVERIFY(resultRows(window).isEmpty());
         QVERIFY(!control<QProgressBar>(window, u"进度条1"_s)->isVisible());
         QVERIFY(edit(window, u"编辑框文章目录"_s)->isVisible());
 
@@ -208,7 +211,7 @@ private slots:
         QString captionAfterPress;
         QList<test::Row> rowsAtPress;
         watch([&] {
-            const QList<test::Row> rows = rowsOf(window);
+            const QList<test::Row> rows = resultRows(window);
             if (!captionAfterPress.isEmpty() || rows.size() != 3 || rows[0].state != 0) return;
             rowsAtPress = rows;
             QTest::mouseClick(start(window), Qt::LeftButton);
@@ -245,7 +248,7 @@ private slots:
         bool closedDuringRun = true;
         QString captionAfterClose;
         watch([&] {
-            if (!captionAfterClose.isEmpty() || rowsOf(window).value(0).state != 0) return;
+            if (!captionAfterClose.isEmpty() || resultRows(window).value(0).state != 0) return;
             closedDuringRun = window->close();
             captionAfterClose = start(window)->text();
         });
