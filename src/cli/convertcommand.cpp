@@ -1,4 +1,3 @@
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
@@ -8,9 +7,12 @@
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "cli/outcomejson.h"
 #include "cli/session.h"
 #include "jobs/batchjob.h"
+#include "jobs/fileio.h"
 #include "jobs/pastedaddresses.h"
+#include "services/encoding.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -23,35 +25,45 @@ std::string fromInputText(const std::string& bytes) {
 class ConsoleBatchView : public BatchView {
 public:
     ConsoleBatchView(Console& console, std::vector<std::string> rows, std::string interval,
-                     bool autoSave, std::string folder)
+                     bool autoSave, std::string folder, bool json)
         : console_(console),
           rows_(std::move(rows)),
           interval_(std::move(interval)),
           autoSave_(autoSave),
-          folder_(std::move(folder)) {}
+          folder_(std::move(folder)),
+          json_(json) {}
 
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     std::string longUrl(int row) const override { return rows_[static_cast<std::size_t>(row)]; }
-    void setRow(int row, std::string_view text, ResultRowState state) override {
-        if (state == ResultRowState::Converting) {
-            if (console_.progress)
-                console_.err << "\r[" << row + 1 << "/" << rows_.size() << "] " << std::flush;
+    void setRow(int row, std::string_view, ResultRowState state) override {
+        if (state == ResultRowState::Converting && console_.progress)
+            console_.err << "\r[" << row + 1 << "/" << rows_.size() << "] " << std::flush;
+    }
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
+        const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
+        if (!outcome.ok()) {
+            if (console_.progress) console_.err << '\n';
+            console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
+        }
+        if (json_) {
+            console_.out << outcomeJson(longUrl, outcome) << std::endl;
             return;
         }
-        print(console_.out, text);
+        print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';
-        print(console_.out, rows_[static_cast<std::size_t>(row)]);
+        print(console_.out, longUrl);
         console_.out << std::endl;
     }
+    void batchFinished(const BatchSummary& summary) override { summary_ = summary; }
     std::string generateCaption() const override { return caption_; }
     void setGenerateCaption(std::string_view caption) override { caption_ = caption; }
     void setPasteCopyEnabled(bool) override {}
     std::string intervalText() const override { return interval_; }
     bool autoSave() const override { return autoSave_; }
     std::string saveFolder() const override { return folder_; }
-    void setResultFilePath(std::string_view path) override { resultFile_ = path; }
+    void setResultFilePath(std::string_view) override {}
 
-    const std::string& resultFile() const { return resultFile_; }
+    const BatchSummary& summary() const { return summary_; }
 
 private:
     Console& console_;
@@ -59,8 +71,9 @@ private:
     std::string interval_;
     bool autoSave_;
     std::string folder_;
+    bool json_;
     std::string caption_ = BatchJob::idleCaption();
-    std::string resultFile_;
+    BatchSummary summary_;
 };
 
 }  // namespace
@@ -73,9 +86,11 @@ int runConvert(const Options& options, Console& console) {
 
     std::string text;
     if (options.input && *options.input != "-") {
-        std::ifstream file(nativePath(*options.input), std::ios::binary);
-        if (!file) return fail(console, "cannot read the input file: " + *options.input);
-        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        FileRead file = readWholeFile(nativePath(*options.input));
+        if (!file.error.empty())
+            return fail(console,
+                        "cannot read the input file " + *options.input + ": " + file.error);
+        text = std::move(file.bytes);
     } else if (options.input || options.positional.empty()) {
         text.assign(std::istreambuf_iterator<char>(console.in), std::istreambuf_iterator<char>());
     }
@@ -86,19 +101,27 @@ int runConvert(const Options& options, Console& console) {
     const AppSettings& app = session.appSettings();
     const bool autoSave = !options.noSave && (options.saveDir || app.autoSave);
     ConsoleBatchView view(console, std::move(addresses), session.interval(), autoSave,
-                          options.saveDir.value_or(app.saveDir));
+                          options.saveDir.value_or(app.saveDir), options.json);
     BatchJob job(view, session.converter());
-    const auto previous = setMessagePump([&job] {
-        if (interrupted) job.requestStop();
+    // Waiting after the last address only delays the prompt.
+    job.setWaitAfterLastRow(false);
+    const auto previous = setMessagePump([&job, &console] {
+        // A reader that went away (`| head -1`) ends the run; what is converted is kept.
+        if (interrupted || !console.out) job.requestStop();
     });
     job.generateClicked();
     setMessagePump(previous);
 
     if (console.progress) console.err << '\n';
-    if (!view.resultFile().empty()) {
+    const BatchSummary& summary = view.summary();
+    if (!summary.resultsFile.empty()) {
         console.err << "results: ";
-        print(console.err, view.resultFile());
+        print(console.err, summary.resultsFile);
         console.err << '\n';
+    }
+    if (!summary.resultsFileError.empty()) {
+        fail(console, summary.resultsFileError);
+        return interrupted ? kInterrupted : kConversionFailed;
     }
     if (interrupted) return kInterrupted;
     return job.failed() > 0 ? kConversionFailed : kOk;

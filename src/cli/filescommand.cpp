@@ -3,11 +3,13 @@
 #include <system_error>
 #include <vector>
 
+#include "app/base/charset.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "cli/session.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
+#include "services/encoding.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -36,19 +38,31 @@ public:
     void addRow(std::string_view, std::string_view longUrl, ResultRowState) override {
         rows_.emplace_back(longUrl);
     }
-    void setRow(int row, std::string_view text, ResultRowState state) override {
-        if (state != ResultRowState::Done && state != ResultRowState::Error) return;
+    void setRow(int, std::string_view, ResultRowState) override {}
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
         if (console_.progress) console_.err << '\n';
-        print(console_.out, text);
+        const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
+        if (!outcome.ok())
+            console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
+        print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';
-        print(console_.out, rows_[static_cast<std::size_t>(row)]);
+        print(console_.out, longUrl);
         console_.out << std::endl;
     }
-    void finished(std::string_view outputFolder) override {
+    void fileFailed(std::string_view name, std::string_view reason) override {
+        if (console_.progress) console_.err << '\n';
+        console_.err << toUtf8("文件失败: " + std::string(name) + ": " + std::string(reason))
+                     << '\n';
+    }
+    void finished(const FileRunSummary& summary) override {
         if (console_.progress) console_.err << '\n';
         console_.err << "output: ";
-        print(console_.err, outputFolder);
+        print(console_.err, summary.outputFolder);
         console_.err << '\n';
+        console_.err << "files written: " << summary.filesWritten
+                     << ", addresses converted: " << summary.converted
+                     << ", addresses failed: " << summary.failed
+                     << ", files failed: " << summary.filesFailed << '\n';
     }
 
 private:
@@ -100,9 +114,16 @@ int runFiles(const Options& options, Console& console) {
     engine.startOrStopConversion(options.search);
     setMessagePump(previous);
 
-    if (engine.outcome() == FileConverterEngine::Outcome::InvalidList) return kUsage;
+    switch (engine.outcome()) {
+        case FileConverterEngine::Outcome::InvalidList:
+        case FileConverterEngine::Outcome::FolderUnreadable:
+            return kUsage;
+        default:
+            break;
+    }
     if (interrupted) return kInterrupted;
-    return engine.failed() > 0 ? kConversionFailed : kOk;
+    const FileRunSummary& summary = engine.summary();
+    return summary.failed > 0 || summary.filesFailed > 0 ? kConversionFailed : kOk;
 }
 
 }  // namespace lianshuo::cli

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "http/webrequest.h"
+
 namespace lianshuo {
 
 // Every member has an initializer, so callers may name only the fields they set.
@@ -76,6 +78,8 @@ public:
     void abort();
 
     long status();
+    /// How the last request failed; None when a reply (of any status) came.
+    TransferError transferError();
     std::string statusText();
     /// The reply body bytes; empty when the request failed.
     std::string responseBody();

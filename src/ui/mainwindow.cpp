@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +15,8 @@
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
 #include "ui/clickables.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
 #include "ui/icons.h"
 #include "ui/interfacepanel.h"
 #include "ui/qtext.h"
@@ -121,6 +124,16 @@ void MainWindow::setRow(int row, std::string_view text, ResultRowState state) {
     if (state == ResultRowState::Converting) resultsView_->scrollToItem(item);
 }
 
+void MainWindow::showOutcome(int row, const ConversionOutcome& outcome) {
+    if (QTreeWidgetItem* item = resultsView_->topLevelItem(row)) showOutcomeRow(item, outcome);
+}
+
+void MainWindow::batchFinished(const BatchSummary& summary) {
+    summaryLabel_->setText(toQt(summaryLine(summary)));
+    if (!summary.resultsFileError.empty())
+        MessageBox::warning(this, toQt(appTitle()), toQt(summary.resultsFileError));
+}
+
 void MainWindow::addWaitingRow(const QString& url) {
     auto* item = new QTreeWidgetItem(resultsView_);
     item->setText(1, url);
@@ -133,6 +146,7 @@ std::string MainWindow::generateCaption() const {
 
 void MainWindow::setGenerateCaption(std::string_view caption) {
     generateButton_->setText(toQt(caption));
+    fitCaption(generateButton_);
 }
 
 void MainWindow::setPasteCopyEnabled(bool enabled) {

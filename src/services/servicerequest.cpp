@@ -1,0 +1,84 @@
+#include "services/servicerequest.h"
+
+#include <ctime>
+
+#include "app/base/gbk.h"
+#include "http/charsets.h"
+#include "http/httprequestobject.h"
+
+namespace lianshuo {
+namespace {
+
+std::string transportMessage(TransferError error) {
+    switch (error) {
+        case TransferError::None:
+            return {};
+        case TransferError::BlankUrl:
+            return "地址为空";
+        case TransferError::Timeout:
+            return "请求超时";
+        case TransferError::TooLarge:
+            return "回复超过 64 MiB";
+        case TransferError::Transport:
+            break;
+    }
+    return "网络错误";
+}
+
+}  // namespace
+
+ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest& r) {
+    ServiceReply reply;
+    FetchOptions options{.postText = r.post ? r.body : std::string(), .charsetMode = r.charsetMode};
+    options.headers = r.headers;
+    reply.text = object.fetchPage(r.url, options);
+    reply.error = object.transferError();
+    reply.status = object.status();
+    reply.headerBlock = object.allResponseHeaders();
+    return reply;
+}
+
+ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) {
+    if (viaRequestObject) {
+        HttpRequestObject object;
+        return sendOnRequestObject(object, r);
+    }
+    const WebResponse response =
+        webRequest({.url = r.url, .method = r.post ? 1 : 0, .headers = r.headers, .body = r.body});
+    ServiceReply reply;
+    reply.error = response.error;
+    reply.status = response.status;
+    reply.headerBlock = response.headerBlock;
+    reply.text = decodeResponseText(response.body, r.charsetMode);
+    return reply;
+}
+
+std::string headerValue(std::string_view headerBlock, std::string_view name) {
+    for (const std::string& line : splitText(headerBlock, "\r\n")) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        if (toLowerAscii(trimSpaces(std::string_view(line).substr(0, colon))) == toLowerAscii(name))
+            return trimSpaces(std::string_view(line).substr(colon + 1));
+    }
+    return {};
+}
+
+ConversionOutcome replyFailure(const ServiceReply& reply) {
+    if (reply.error != TransferError::None) {
+        std::string message = transportMessage(reply.error);
+        if (!reply.detail.empty()) message += "（" + escapedExcerpt(reply.detail) + "）";
+        ConversionOutcome outcome = ConversionOutcome::failed(FailureKind::Request, message);
+        outcome.retryable = reply.error == TransferError::Timeout;
+        return outcome;
+    }
+    if (reply.status >= 200 && reply.status <= 299) return {};
+    ConversionOutcome outcome = ConversionOutcome::failed(FailureKind::HttpStatus,
+                                                          serviceMessage(reply.text), reply.status);
+    outcome.retryable =
+        reply.status == 429 || reply.status == 502 || reply.status == 503 || reply.status == 504;
+    outcome.retryAfterSeconds =
+        parseRetryAfter(headerValue(reply.headerBlock, "Retry-After"), std::time(nullptr));
+    return outcome;
+}
+
+}  // namespace lianshuo
