@@ -50,7 +50,14 @@ void onInterrupt(int) {
 
 }  // namespace
 
-void installInterruptHandler() { std::signal(SIGINT, onInterrupt); }
+void installInterruptHandler() {
+    std::signal(SIGINT, onInterrupt);
+#ifdef SIGPIPE
+    // A reader that goes away shows as a failed write, which ends the run in
+    // order, instead of killing the process between a conversion and its record.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
 
 int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                    std::ostream& err) {

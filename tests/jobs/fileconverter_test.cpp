@@ -32,7 +32,11 @@ struct FakeFileView : FileConverterView {
     std::string intervalText() const override { return "0"; }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view c) override { progress.emplace_back(c); }
+    void setProgress(int, int, std::string_view c) override {
+        progress.emplace_back(c);
+        if (onProgress) onProgress(std::string(c));
+    }
+    std::function<void(const std::string&)> onProgress;
     void clearRows() override { rows.clear(); }
     void addRow(std::string_view, std::string_view url, ResultRowState) override {
         rows.emplace_back(url);
@@ -238,4 +242,44 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     EXPECT_FALSE(again.whiteListOn);
     EXPECT_EQ(again.blackListMode, 1);
     EXPECT_EQ(again.folder, "/data");
+}
+
+TEST_F(ConverterFixture, FilesThatVanishOrCannotBeWrittenAreCountedAndTheRunGoesOn) {
+    write("a.htm", "http://a.test/1");
+    write("b.htm", "http://a.test/2 http://a.test/bad");
+    write("c.htm", "http://a.test/3");
+    // The output name of c.htm is taken by a folder, so its copy cannot be written.
+    fs::create_directories(outputPath("c.htm"));
+    // b.htm disappears between the listing and its turn.
+    view.onProgress = [this](const std::string& caption) {
+        if (caption.find("(3:2)") == 0) fs::remove(dir / "b.htm");
+    };
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::Finished);
+    EXPECT_EQ(output("a.htm"), "http://s.test/1");
+    EXPECT_FALSE(fs::exists(outputPath("b.htm")));  // never an empty copy
+    EXPECT_EQ(view.summary.filesWritten, 1);
+    EXPECT_EQ(view.summary.filesFailed, 2);
+    ASSERT_EQ(view.failedFiles.size(), 2u);
+    EXPECT_EQ(view.failedFiles[0].rfind("b.htm: 无法读取：", 0), 0u) << view.failedFiles[0];
+    EXPECT_EQ(view.failedFiles[1].rfind("c.htm: 无法写入：", 0), 0u) << view.failedFiles[1];
+}
+
+TEST_F(ConverterFixture, AFolderThatCannotBeListedIsAnErrorNotAnEmptyFolder) {
+    write("plain.txt", "x");
+    view.input.folder = gbkPath(dir / "plain.txt");
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::FolderUnreadable);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("无法读取目录", 0), 0u);
+}
+
+TEST_F(ConverterFixture, FailedAddressesStayAsTheyAreAndSayWhy) {
+    write("a.htm", "http://a.test/bad http://a.test/ok");
+    run();
+    EXPECT_EQ(output("a.htm"), "http://a.test/bad http://s.test/1");
+    ASSERT_EQ(view.reasons.size(), 1u);
+    EXPECT_EQ(view.reasons[0].rfind("回复中找不到短网址", 0), 0u) << view.reasons[0];
+    EXPECT_EQ(view.summary.failed, 1);
+    EXPECT_EQ(view.summary.converted, 1);
 }
