@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libbrotli-dev openssl curl
   clang libclang-rt-14-dev
-  xvfb xauth fonts-wqy-microhei
+  xvfb xauth fonts-wqy-microhei qt6-translations-l10n
 )
 
 missing=()

@@ -48,6 +48,7 @@ void MainWindow::startUp() {
     // The controls' current values are the defaults of missing keys.
     AppSettings settings = settingsInControls();
     loadSettings(settingsStore(), settings);
+    retries_ = settings.retries;
     {
         // The rules run once below, in their order, not once per restored control.
         const QSignalBlocker blockCombo(serviceCombo_);
@@ -83,7 +84,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 ShortUrlConverter& MainWindow::converter() {
-    if (!converter_) converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
+    if (!converter_) {
+        converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
+        converter_->setRetryPolicy({.retries = retries_});
+    }
     return *converter_;
 }
 

@@ -127,6 +127,7 @@ private:
     std::unique_ptr<ShortUrlConverter> converter_;
     std::unique_ptr<BatchJob> batch_;
     std::string resultFilePath_;
+    int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
     std::function<void()> fileConverterOpener_;
 };
 

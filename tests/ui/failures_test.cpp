@@ -13,6 +13,7 @@
 
 #include "app/settings.h"
 #include "store/controlstatestore.h"
+#include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -49,7 +50,8 @@ private slots:
         auto* list = control<QTreeWidget>(window_, u"列表框转换"_s);
         QTreeWidgetItem* failed = list->topLevelItem(1);
         QCOMPARE(failed->text(0), u"生成错误"_s);
-        QVERIFY2(failed->toolTip(0).startsWith(u"回复中找不到短网址"_s), qPrintable(failed->toolTip(0)));
+        QVERIFY2(failed->toolTip(0).startsWith(u"回复中找不到短网址"_s),
+                 qPrintable(failed->toolTip(0)));
         QVERIFY(list->topLevelItem(0)->toolTip(0).isEmpty());
         QCOMPARE(control<QLabel>(window_, u"标签批量摘要"_s)->text(), u"完成 2 个，失败 1 个"_s);
 
@@ -106,6 +108,12 @@ private slots:
             MainWindow window;
             QCOMPARE(control<QComboBox>(&window, u"组合框短网址"_s)->currentIndex(), 1);
         }
+    }
+
+    void standardButtonsSpeakChinese() {
+        QVERIFY(installQtTranslations());
+        QMessageBox box(QMessageBox::Question, u"t"_s, u"q"_s, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), u"是(Y)"_s.remove(u'&'));
     }
 
 private:
