@@ -7,12 +7,15 @@
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "cli/clipboard.h"
 #include "cli/outcomejson.h"
+#include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/batchjob.h"
 #include "jobs/fileio.h"
 #include "jobs/pastedaddresses.h"
 #include "services/encoding.h"
+#include "services/servicerequest.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -24,9 +27,10 @@ std::string fromInputText(const std::string& bytes) {
 
 class ConsoleBatchView : public BatchView {
 public:
-    ConsoleBatchView(Console& console, std::vector<std::string> rows, std::string interval,
-                     bool autoSave, std::string folder, bool json)
+    ConsoleBatchView(Console& console, ProgressLine& progress, std::vector<std::string> rows,
+                     std::string interval, bool autoSave, std::string folder, bool json)
         : console_(console),
+          progress_(progress),
           rows_(std::move(rows)),
           interval_(std::move(interval)),
           autoSave_(autoSave),
@@ -36,15 +40,19 @@ public:
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     std::string longUrl(int row) const override { return rows_[static_cast<std::size_t>(row)]; }
     void setRow(int row, std::string_view, ResultRowState state) override {
-        if (state == ResultRowState::Converting && console_.progress)
-            console_.err << "\r[" << row + 1 << "/" << rows_.size() << "] " << std::flush;
+        if (state == ResultRowState::Converting)
+            progress_.update(row, rowCount(), failed_, row == 0);
     }
     void showOutcome(int row, const ConversionOutcome& outcome) override {
         const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
+        if (outcome.ok()) shortUrls_.push_back(outcome.shortUrl);
         if (!outcome.ok()) {
-            if (console_.progress) console_.err << '\n';
+            ++failed_;
+            progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        if (console_.outTerminal) progress_.erase();
+        progress_.update(row + 1, rowCount(), failed_, row + 1 == rowCount());
         if (json_) {
             console_.out << outcomeJson(longUrl, outcome) << std::endl;
             return;
@@ -64,9 +72,13 @@ public:
     void setResultFilePath(std::string_view) override {}
 
     const BatchSummary& summary() const { return summary_; }
+    const std::vector<std::string>& shortUrls() const { return shortUrls_; }
 
 private:
     Console& console_;
+    ProgressLine& progress_;
+    int failed_ = 0;
+    std::vector<std::string> shortUrls_;
     std::vector<std::string> rows_;
     std::string interval_;
     bool autoSave_;
@@ -85,7 +97,14 @@ int runConvert(const Options& options, Console& console) {
         return fail(console, error);
 
     std::string text;
-    if (options.input && *options.input != "-") {
+    if ((options.clipboard || options.copy) && clipboard() == nullptr)
+        return fail(console,
+                    "--clipboard and --copy need a desktop session, and no display was found");
+    if (options.clipboard) {
+        const std::optional<std::string> pasted = clipboard()->text();
+        if (!pasted) return fail(console, "cannot read the clipboard");
+        text = *pasted;
+    } else if (options.input && *options.input != "-") {
         FileRead file = readWholeFile(nativePath(*options.input));
         if (!file.error.empty())
             return fail(console,
@@ -100,8 +119,10 @@ int runConvert(const Options& options, Console& console) {
 
     const AppSettings& app = session.appSettings();
     const bool autoSave = !options.noSave && (options.saveDir || app.autoSave);
-    ConsoleBatchView view(console, std::move(addresses), session.interval(), autoSave,
+    ProgressLine progress(console.err, console.progress);
+    ConsoleBatchView view(console, progress, std::move(addresses), session.interval(), autoSave,
                           options.saveDir.value_or(app.saveDir), options.json);
+    if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     BatchJob job(view, session.converter());
     // Waiting after the last address only delays the prompt.
     job.setWaitAfterLastRow(false);
@@ -111,9 +132,12 @@ int runConvert(const Options& options, Console& console) {
     });
     job.generateClicked();
     setMessagePump(previous);
+    setRequestObserver({});
+    progress.erase();
 
-    if (console.progress) console.err << '\n';
     const BatchSummary& summary = view.summary();
+    if (options.copy && !clipboard()->setText(toUtf8(joinText(view.shortUrls(), "\n"))))
+        return fail(console, "cannot write the clipboard", kConversionFailed);
     if (!summary.resultsFile.empty()) {
         console.err << "results: ";
         print(console.err, summary.resultsFile);

@@ -6,6 +6,7 @@
 #include "app/base/charset.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
@@ -16,8 +17,12 @@ namespace {
 
 class ConsoleFileView : public FileConverterView {
 public:
-    ConsoleFileView(Console& console, FileConverterSettings settings, std::string interval)
-        : console_(console), settings_(std::move(settings)), interval_(std::move(interval)) {}
+    ConsoleFileView(Console& console, ProgressLine& progress, FileConverterSettings settings,
+                    std::string interval)
+        : console_(console),
+          progress_(progress),
+          settings_(std::move(settings)),
+          interval_(std::move(interval)) {}
 
     std::string startCaption() const override { return caption_; }
     void setStartCaption(std::string_view caption) override { caption_ = caption; }
@@ -28,11 +33,10 @@ public:
         console_.err << '\n';
     }
     void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view caption) override {
-        if (!console_.progress) return;
-        console_.err << '\r';
-        print(console_.err, caption);
-        console_.err << std::flush;
+    void setProgress(int position, int count, std::string_view) override {
+        filesDone_ = position - 1;
+        filesTotal_ = count;
+        progress_.update(filesDone_, filesTotal_, failed_, position == 1);
     }
     void clearRows() override { rows_.clear(); }
     void addRow(std::string_view, std::string_view longUrl, ResultRowState) override {
@@ -40,22 +44,26 @@ public:
     }
     void setRow(int, std::string_view, ResultRowState) override {}
     void showOutcome(int row, const ConversionOutcome& outcome) override {
-        if (console_.progress) console_.err << '\n';
         const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
-        if (!outcome.ok())
+        if (!outcome.ok()) {
+            ++failed_;
+            progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
+        }
+        if (console_.outTerminal) progress_.erase();
+        progress_.update(filesDone_, filesTotal_, failed_);
         print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';
         print(console_.out, longUrl);
         console_.out << std::endl;
     }
     void fileFailed(std::string_view name, std::string_view reason) override {
-        if (console_.progress) console_.err << '\n';
+        progress_.erase();
         console_.err << toUtf8("文件失败: " + std::string(name) + ": " + std::string(reason))
                      << '\n';
     }
     void finished(const FileRunSummary& summary) override {
-        if (console_.progress) console_.err << '\n';
+        progress_.erase();
         console_.err << "output: ";
         print(console_.err, summary.outputFolder);
         console_.err << '\n';
@@ -67,6 +75,8 @@ public:
 
 private:
     Console& console_;
+    ProgressLine& progress_;
+    int filesDone_ = 0, filesTotal_ = 0, failed_ = 0;
     FileConverterSettings settings_;
     std::string interval_;
     std::string caption_ = FileConverterEngine::idleCaption();
@@ -106,13 +116,17 @@ int runFiles(const Options& options, Console& console) {
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
 
-    ConsoleFileView view(console, settingsFor(options, session.store()), session.interval());
+    ProgressLine progress(console.err, console.progress);
+    ConsoleFileView view(console, progress, settingsFor(options, session.store()),
+                         session.interval());
+    if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     FileConverterEngine engine(view, session.converter());
     const auto previous = setMessagePump([&engine] {
         if (interrupted) engine.requestStop();
     });
     engine.startOrStopConversion(options.search);
     setMessagePump(previous);
+    setRequestObserver({});
 
     switch (engine.outcome()) {
         case FileConverterEngine::Outcome::InvalidList:

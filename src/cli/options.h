@@ -16,6 +16,9 @@ struct Options {
     std::optional<std::string> input, saveDir;
     bool noSave = false;
     bool json = false;  // one JSON object per line instead of tab-separated text
+    bool quiet = false, verbose = false;
+    bool clipboard = false,
+         copy = false;  // read the addresses from / put the results on the clipboard
     // files
     std::optional<std::string> pattern, white, black;
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;

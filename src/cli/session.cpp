@@ -7,6 +7,8 @@
 
 #include "app/base/charset.h"
 #include "app/base/paths.h"
+#include "cli/clipboard.h"
+#include "cli/progressline.h"
 #include "jobs/interval.h"
 #include "services/builtinhosts.h"
 #include "services/interfacestore.h"
@@ -24,6 +26,30 @@ bool isNumberText(const std::string& text) {
 }  // namespace
 
 std::atomic<bool> interrupted{false};
+
+namespace {
+Clipboard* installedClipboard = nullptr;
+}  // namespace
+
+void setClipboard(Clipboard* clipboard) {
+    installedClipboard = clipboard;
+}
+Clipboard* clipboard() {
+    return installedClipboard;
+}
+
+RequestObserver verboseObserver(Console& console, ProgressLine& progress) {
+    return [&console, &progress](std::string_view method, std::string_view url,
+                                 const ServiceReply& reply) {
+        progress.erase();
+        console.err << method << ' ' << toUtf8(url) << " -> ";
+        if (reply.error == TransferError::None)
+            console.err << reply.status;
+        else
+            console.err << toUtf8(replyFailure(reply).reason());
+        console.err << '\n';
+    };
+}
 
 void print(std::ostream& stream, std::string_view gbk) {
     stream << toUtf8(gbk);

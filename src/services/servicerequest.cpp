@@ -25,7 +25,21 @@ std::string transportMessage(TransferError error) {
     return "网络错误";
 }
 
+RequestObserver& observer() {
+    static RequestObserver instance;
+    return instance;
+}
+
+const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
+    if (observer()) observer()(r.post ? "POST" : "GET", r.url, reply);
+    return reply;
+}
+
 }  // namespace
+
+void setRequestObserver(RequestObserver o) {
+    observer() = std::move(o);
+}
 
 ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest& r) {
     ServiceReply reply;
@@ -35,7 +49,7 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     reply.error = object.transferError();
     reply.status = object.status();
     reply.headerBlock = object.allResponseHeaders();
-    return reply;
+    return observed(r, reply);
 }
 
 ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) {
@@ -50,7 +64,7 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
     reply.status = response.status;
     reply.headerBlock = response.headerBlock;
     reply.text = decodeResponseText(response.body, r.charsetMode);
-    return reply;
+    return observed(r, reply);
 }
 
 std::string headerValue(std::string_view headerBlock, std::string_view name) {

@@ -3,6 +3,7 @@
 // judge it: the transport error, the status, the decoded text and the headers.
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,11 @@ ServiceReply sendServiceRequest(const ServiceRequest& request, bool viaRequestOb
 
 /// The same on an object the caller keeps between requests.
 ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest& request);
+
+/// Sees every service request once it has ended (the command line's --verbose).
+using RequestObserver =
+    std::function<void(std::string_view method, std::string_view url, const ServiceReply& reply)>;
+void setRequestObserver(RequestObserver observer);
 
 /// The value of header `name` (case-blind) in a reply's header block, or empty.
 std::string headerValue(std::string_view headerBlock, std::string_view name);

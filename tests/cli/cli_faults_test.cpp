@@ -2,8 +2,8 @@
 // written, hostile file trees, and readers that go away.
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
 #include "jobs/fileconvertersettings.h"
@@ -134,7 +134,8 @@ TEST_F(CliFaults, FilesSkipsWhatItCannotTouchAndNeverWritesThroughALink) {
     EXPECT_EQ(fs::status(output / "a.htm").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(test::readFile(output / "\xB2\xE2.htm"), "http://s.test/2 http://a.test/bad");
-    EXPECT_NE(r.err.find("files written: 2, addresses converted: 2, addresses failed: 1, files failed: 0"),
+    EXPECT_NE(r.err.find(
+                  "files written: 2, addresses converted: 2, addresses failed: 1, files failed: 0"),
               std::string::npos)
         << r.err;
 
@@ -144,4 +145,49 @@ TEST_F(CliFaults, FilesSkipsWhatItCannotTouchAndNeverWritesThroughALink) {
     r = run({"files", pages.string()});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(test::readFile(pages / "a.htm"), "<a href=\"http://a.test/1\">");
+}
+
+namespace {
+
+// Runs the program under a pseudo-terminal, as a person at a terminal would.
+test::ProcessResult runOnTerminal(const std::string& arguments) {
+    return test::runProcess(
+        "/usr/bin/script",
+        {"-q", "-e", "-c", std::string(LIANSHUO_PROGRAM) + " " + arguments, "/dev/null"});
+}
+
+}  // namespace
+
+TEST_F(CliFaults, ProgressShowsOnATerminalOnlyAndVerboseListsEveryRequest) {
+    const std::string common = "convert --no-save --settings '" + (dir / "s.ini").string() + "' ";
+    auto r = runOnTerminal(common + "http://a.test/1 http://a.test/2");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("[0/2]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\r\x1b[K"), std::string::npos);  // erased at the end
+    r = runOnTerminal(common + "--quiet http://a.test/1");
+    EXPECT_EQ(r.out.find("\x1b[K"), std::string::npos) << r.out;
+    // Through a pipe, as in every other test: never.
+    r = run({"convert", "--no-save", "http://a.test/1"});
+    EXPECT_EQ(r.err.find("\x1b[K"), std::string::npos) << r.err;
+
+    r = run({"convert", "--no-save", "--verbose", "http://a.test/1"});
+    EXPECT_NE(r.err.find("GET " + server.url("/short?u=http%3A%2F%2Fa.test%2F1") + " -> 200"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(CliFaults, WithoutADisplayTheWindowAndTheClipboardSaySo) {
+    const std::vector<std::string> bare = {
+        "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", LIANSHUO_PROGRAM};
+    auto r = test::runProcess("/usr/bin/env", bare);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("lianshuo --help"), std::string::npos);
+    auto args = bare;
+    for (const std::string a : {"convert", "--clipboard", "--settings"}) args.push_back(a);
+    args.push_back((dir / "s.ini").string());
+    r = test::runProcess("/usr/bin/env", args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+    EXPECT_TRUE(server.requests().empty());
 }
