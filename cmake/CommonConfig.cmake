@@ -4,9 +4,10 @@ add_library(lianshuo_options INTERFACE)
 target_compile_features(lianshuo_options INTERFACE cxx_std_20)
 target_compile_options(lianshuo_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-    -Wunused -Woverloaded-virtual -Wimplicit-fallthrough)
+    -Wunused -Woverloaded-virtual -Wimplicit-fallthrough -Wold-style-cast -Wcast-qual)
 target_compile_definitions(lianshuo_options INTERFACE
-    _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS)
+    _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS
+    QT_NO_CONTEXTLESS_CONNECT)
 # GCC 12 reports std::string concatenation at -O3 as overlapping memcpy
 # (a known false positive of -Wrestrict, fixed in GCC 13).
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
