@@ -109,12 +109,12 @@ ShortUrlConverter::ShortUrlConverter(const ConversionSource& source, BuiltinHost
 
 ShortUrlConverter::~ShortUrlConverter() = default;
 
-std::string ShortUrlConverter::convertUrl(std::string_view longUrl, int mode) {
+std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     if (mode == kSnapshotAndLabel) {
         currentInterface_ = source_.readInterfaceFromPanel();
         return serviceLabel(source_.selectedService());
     }
-    const ConversionOutcome outcome = convert(longUrl, static_cast<Mode>(mode));
+    const ConversionOutcome outcome = convert(longUrl, mode);
     return outcome.ok() ? outcome.shortUrl : conversionErrorText();
 }
 

@@ -21,20 +21,23 @@ public:
     ShortUrlConverter(const ConversionSource& source, BuiltinHosts hosts);
     ~ShortUrlConverter();
 
-    enum Mode : int {
+    enum class Mode {
         kSnapshotAndConvert = 0,  // the interface test
         kSnapshotAndLabel = 1,    // the start of a run: returns the service label
         kConvert = 2,             // every address of a run, with the last snapshot
     };
+    static constexpr Mode kSnapshotAndConvert = Mode::kSnapshotAndConvert;
+    static constexpr Mode kSnapshotAndLabel = Mode::kSnapshotAndLabel;
+    static constexpr Mode kConvert = Mode::kConvert;
 
     /// Converts `longUrl` with the chosen service (read again at every call),
     /// or, in kSnapshotAndLabel, snapshots the panel and names the service.
     /// The short address, the service label, or "生成错误" for any failure.
-    std::string convertUrl(std::string_view longUrl, int mode);
+    std::string convertUrl(std::string_view longUrl, Mode mode);
 
     /// Converts `longUrl` (kConvert, or kSnapshotAndConvert for the interface
     /// test), retrying failures that may pass on a second try.
-    ConversionOutcome convert(std::string_view longUrl, Mode mode = kConvert);
+    ConversionOutcome convert(std::string_view longUrl, Mode mode = Mode::kConvert);
 
     /// Retries after a time-out, a reset, or status 429/502/503/504: `retries`
     /// more tries, waiting firstDelayMs, then twice that (or what the reply's
