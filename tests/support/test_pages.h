@@ -34,6 +34,11 @@ Handler redirectTo(std::string location, int status = 302);
 /// up front, else the body runs until the connection closes.
 Handler oversized(std::uint64_t size, bool announce);
 
+/// A forward proxy to servers on 127.0.0.1: absolute-form requests are passed on (one per
+/// connection) and CONNECT opens a tunnel. Route it with routeOthers(); the proxy server's
+/// requests() then show what came through it.
+Handler forwardProxy();
+
 /// `plain` as one gzip member.
 std::string gzipOf(std::string_view plain);
 
