@@ -27,6 +27,12 @@ Handler trickle(std::string body, int pieces, std::chrono::milliseconds gap);
 /// Announces the whole body, sends half of it, then resets the connection.
 Handler resetMidBody(std::string body);
 
+/// Announces the whole body, sends half of it, then closes the connection in order.
+Handler cutShort(std::string body);
+
+/// Resets the connection as soon as the request is in, before any reply.
+Handler resetAtOnce();
+
 /// Redirects to `location` (a path or a whole URL).
 Handler redirectTo(std::string location, int status = 302);
 

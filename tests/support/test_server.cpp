@@ -201,7 +201,10 @@ void TestServer::serveConnection(int fd) {
     for (;;) {
         // Idle between requests until the client sends one, hangs up, or the server stops.
         while (!connection.waitForData(kIdleStep)) {
-            if (stopping_) return;
+            if (!stopping_) continue;
+            // A client keeping the connection for later would not hang up: do not wait for it.
+            connection.resetOnClose();
+            return;
         }
         const std::optional<RecordedRequest> request = readRequest(connection);
         if (!request || stopping_) return;

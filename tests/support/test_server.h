@@ -45,6 +45,8 @@ public:
     bool pause(std::chrono::milliseconds duration);
     /// Ends the connection with a reset instead of an orderly close.
     void resetConnection();
+    /// Closes the connection in order after this exchange, even when it could stay open.
+    void closeAfterwards() { keepAlive_ = false; }
     /// Copies bytes both ways between the client and `fd` until either side closes (a proxy's
     /// tunnel); the connection ends afterwards.
     void relay(int fd);
