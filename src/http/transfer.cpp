@@ -158,8 +158,10 @@ Result perform(const Request& request, const StopCheck& stop, Waiting waiting) {
         }
     }
     // The handle goes back to the pool: nothing of this request may stay in it, neither the
-    // cookies of its own jar (a reset keeps them) nor pointers to this call's buffers.
-    if (request.cookies != CookieUse::Shared) h.set(CURLOPT_COOKIELIST, "ALL");
+    // cookies of its own jar and its list of cookie files (a reset keeps both, and drops the
+    // list without freeing it) nor pointers to this call's buffers. The shared jar keeps its
+    // cookies.
+    h.set(CURLOPT_COOKIEFILE, nullptr);
     h.reset();
     return result;
 }
