@@ -198,10 +198,6 @@ long HttpRequestObject::status() {
     return session_->settled().status;
 }
 
-TransferError HttpRequestObject::transferError() {
-    return session_->settled().error;
-}
-
 std::string HttpRequestObject::statusText() {
     const std::string& block = session_->settled().headerBlock;
     const std::string statusLine = block.substr(0, block.find(kLineEnd));

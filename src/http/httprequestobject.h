@@ -92,8 +92,6 @@ public:
     std::string lastErrorDetail();
     /// The reply's status; 0 when none came. An error status still brings its body and headers.
     long status();
-    /// How the last request failed; None when a reply (of any status) came.
-    TransferError transferError();
     std::string statusText();
     /// The reply body bytes; empty when the request failed.
     std::string responseBody();

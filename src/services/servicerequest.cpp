@@ -19,6 +19,18 @@ std::string transportMessage(TransferError error) {
             return "请求超时";
         case TransferError::TooLarge:
             return "回复超过 64 MiB";
+        case TransferError::NameNotResolved:
+            return "无法解析主机名";
+        case TransferError::ConnectionRefused:
+            return "连接被拒绝";
+        case TransferError::ConnectionReset:
+            return "连接被重置";
+        case TransferError::TlsFailed:
+            return "TLS 握手失败";
+        case TransferError::Aborted:
+            return "请求已中止";
+        case TransferError::Truncated:
+            return "回复不完整";
         case TransferError::Transport:
             break;
     }
@@ -45,8 +57,10 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     ServiceReply reply;
     FetchOptions options{.postText = r.post ? r.body : std::string(), .charsetMode = r.charsetMode};
     options.headers = r.headers;
+    options.cancel = r.cancel;
     reply.text = object.fetchPage(r.url, options);
-    reply.error = object.transferError();
+    reply.error = object.lastError();
+    reply.detail = object.lastErrorDetail();
     reply.status = object.status();
     reply.headerBlock = object.allResponseHeaders();
     return observed(r, reply);
@@ -57,10 +71,14 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
         HttpRequestObject object;
         return sendOnRequestObject(object, r);
     }
-    const WebResponse response =
-        webRequest({.url = r.url, .method = r.post ? 1 : 0, .headers = r.headers, .body = r.body});
+    const WebResponse response = webRequest({.url = r.url,
+                                             .method = r.post ? 1 : 0,
+                                             .headers = r.headers,
+                                             .body = r.body,
+                                             .cancel = r.cancel});
     ServiceReply reply;
     reply.error = response.error;
+    reply.detail = response.detail;
     reply.status = response.status;
     reply.headerBlock = response.headerBlock;
     reply.text = decodeResponseText(response.body, r.charsetMode);
@@ -81,8 +99,12 @@ ConversionOutcome replyFailure(const ServiceReply& reply) {
     if (reply.error != TransferError::None) {
         std::string message = transportMessage(reply.error);
         if (!reply.detail.empty()) message += "（" + escapedExcerpt(reply.detail) + "）";
-        ConversionOutcome outcome = ConversionOutcome::failed(FailureKind::Request, message);
-        outcome.retryable = reply.error == TransferError::Timeout;
+        const FailureKind kind =
+            reply.error == TransferError::Aborted ? FailureKind::Stopped : FailureKind::Request;
+        ConversionOutcome outcome = ConversionOutcome::failed(kind, message);
+        outcome.retryable = reply.error == TransferError::Timeout ||
+                            reply.error == TransferError::ConnectionReset ||
+                            reply.error == TransferError::Truncated;
         return outcome;
     }
     if (reply.status >= 200 && reply.status <= 299) return {};

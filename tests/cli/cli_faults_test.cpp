@@ -2,6 +2,7 @@
 // written, hostile file trees, and readers that go away.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <nlohmann/json.hpp>
 
@@ -190,4 +191,23 @@ TEST_F(CliFaults, WithoutADisplayTheWindowAndTheClipboardSaySo) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
     EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(CliFaults, AnInterruptAbortsARequestThatHangs) {
+    const test::Handler hang = test::neverAnswer();
+    server.route("/mixed", [&hang](test::Exchange& e) {
+        if (e.request().target.find("hang") == std::string::npos)
+            return (void)e.answer(200, "http://s.test/1");
+        hang(e);
+    });
+    pointInterfaceAt("/mixed");
+    // The hanging service would hold the run for a minute; the interrupt must not wait for it.
+    const auto r = run(
+        {"convert", "http://a.test/1", "http://a.test/hang"}, "",
+        [](const std::string& out) { return out.empty() ? 0 : SIGINT; }, std::chrono::seconds(15));
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n");
+    const auto files = resultFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\n");
 }
