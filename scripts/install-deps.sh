@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libssl-dev libbrotli-dev openssl curl
   clang libclang-rt-14-dev
   xvfb xauth fonts-wqy-microhei
+  dpkg-dev file desktop-file-utils appstream man-db groff-base
 )
 
 missing=()
