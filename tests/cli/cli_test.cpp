@@ -12,6 +12,7 @@
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
+#include "version.h"
 
 using namespace lianshuo;
 namespace fs = std::filesystem;
@@ -65,7 +66,7 @@ protected:
 TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
     auto r = test::runProcess(LIANSHUO_PROGRAM, {"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "lianshuo 1.3.0\n");
+    EXPECT_EQ(r.out, "lianshuo " + std::string(kVersion) + "\n");
     r = test::runProcess(LIANSHUO_PROGRAM, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("interfaces export NAME FILE"), std::string::npos);
