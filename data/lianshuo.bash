@@ -5,7 +5,7 @@
 
 # The saved interfaces' names, one a line. $1 is the program, $2 a --settings value.
 _lianshuo_interface_names() {
-    local program=$1 settings=$2
+    local program=${1/#\~/$HOME} settings=$2
     [[ $program == */* ]] || program=$(type -P "$program") || return
     if [[ -n $settings ]]; then
         "$program" --settings "${settings/#\~/$HOME}" interfaces list 2>/dev/null
