@@ -32,14 +32,10 @@ if(LIANSHUO_SANITIZE)
     target_link_options(lianshuo_options INTERFACE -fsanitize=${LIANSHUO_SANITIZE})
 endif()
 
-# Texts inside the program are GB18030 (GBK) byte strings, so narrow string
-# literals are emitted in that charset; the windows use UTF-16 literals and
-# convert at the edge. clang can only emit UTF-8 literals: its builds (the fuzz
-# targets) keep working on consistent texts, just not GBK ones.
-add_library(lianshuo_gbk INTERFACE)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(lianshuo_gbk INTERFACE -finput-charset=UTF-8 -fexec-charset=GB18030)
-endif()
+# GB18030 literals for the core (checked: GbkLiterals.cmake) and the generated
+# version header (Version.cmake).
+include(GbkLiterals)
+include(Version)
 
 # Declares a static library of one folder of src/, with src/ as its include root.
 function(lianshuo_add_library name)

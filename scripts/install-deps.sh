@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libbrotli-dev openssl curl
   clang libclang-rt-14-dev
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
+  dpkg-dev file desktop-file-utils appstream man-db groff-base
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Everything `make test` checks: the whole suite in the dev build, again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the request engines' tests
-# (their worker threads, shared handles and locks) under ThreadSanitizer, then a
-# short run of every fuzz target. Usage: scripts/test.sh [fuzz-seconds]
+# Everything `make test` checks: the whole suite in the dev build, the Debian
+# package unpacked and run, the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the request engines' tests (their worker threads,
+# shared handles and locks) under ThreadSanitizer, then a short run of every
+# fuzz target. Usage: scripts/test.sh [fuzz-seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -17,6 +18,11 @@ suite() {  # preset
 
 echo "== Tests (dev build)"
 suite dev
+
+echo "== Debian package: built once, unpacked with dpkg -x and run"
+deb=$(JOBS=$jobs bash scripts/package.sh)
+LIANSHUO_DEB=$deb ctest --test-dir build/dev --output-on-failure --no-tests=error \
+    -R '^InstalledPackage\.'
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

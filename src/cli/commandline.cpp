@@ -7,6 +7,7 @@
 
 #include "app/base/charset.h"
 #include "cli/session.h"
+#include "version.h"
 
 namespace lianshuo {
 namespace {
@@ -85,7 +86,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         return cli::kOk;
     }
     if (options->command == "--version") {
-        out << "lianshuo 1.3.0\n";
+        out << "lianshuo " << kVersion << '\n';
         return cli::kOk;
     }
     if (options->command == "convert") return cli::runConvert(*options, console);

@@ -21,6 +21,7 @@
 #include "ui/interfacepanel.h"
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
+#include "version.h"
 
 namespace lianshuo {
 
@@ -28,7 +29,8 @@ using namespace Qt::Literals::StringLiterals;
 
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), hosts_(readBuiltinHosts(settingsStore())) {
-    setWindowTitle(u"蓝棠·链梭 v1.3.0.0 - 内置主流短网址，支持自定义短网址接口"_s);
+    setWindowTitle(u"蓝棠·链梭 v"_s + QLatin1StringView(kWindowVersion) +
+                   u" - 内置主流短网址，支持自定义短网址接口"_s);
     setFixedSize(770, 565);
     setFont(uiFont(FontFace::Song, 15));
     buildBanner();

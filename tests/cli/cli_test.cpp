@@ -13,6 +13,7 @@
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
+#include "version.h"
 
 using namespace lianshuo;
 using test::CommandLine;
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
     auto r = test::runProcess(LIANSHUO_PROGRAM, {"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "lianshuo 1.3.0\n");
+    EXPECT_EQ(r.out, "lianshuo " + std::string(kVersion) + "\n");
     r = test::runProcess(LIANSHUO_PROGRAM, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("interfaces export NAME FILE"), std::string::npos);
