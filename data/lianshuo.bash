@@ -24,10 +24,10 @@ _lianshuo_reply() {
 
 _lianshuo() {
     local global='--help --version --settings'
-    local shared='--settings --service --interface --interval --token'
-    local convert='--input --save-dir --no-save'
+    local shared='--settings --service --interface --interval --retries --token --quiet --verbose'
+    local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
-    local with_value='--settings --service --interface --interval --token --input --save-dir
+    local with_value='--settings --service --interface --interval --retries --token --input --save-dir
                       --pattern --white --black'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete'

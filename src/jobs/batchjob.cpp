@@ -130,6 +130,11 @@ void BatchJob::run() {
                                  ")");
         view_.setRow(row, "正在转换..", ResultRowState::Converting);
         const ConversionOutcome outcome = converter_.convert(view_.longUrl(row));
+        // A stop aborted this row's request: it is neither done nor failed, just not converted.
+        if (outcome.failure == FailureKind::Stopped) {
+            view_.setRow(row, "等待转换", ResultRowState::Waiting);
+            break;
+        }
         // The file first: a view that cannot print (a closed pipe) must not cost
         // a short address the service has already made.
         if (outcome.ok()) {

@@ -162,6 +162,10 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
         const int index = static_cast<int>(row);
         view_.setRow(index, "正在转换..", ResultRowState::Converting);
         const ConversionOutcome outcome = converter_.convert(urls[row].text);
+        if (outcome.failure == FailureKind::Stopped) {
+            view_.setRow(index, "队列中..", ResultRowState::Waiting);
+            break;
+        }
         if (outcome.ok()) {
             ++summary_.converted;
             bytes = replaceWholeUrl(bytes, urls[row].bytes,

@@ -74,7 +74,7 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--input --interface --interval --no-save --save-dir --service --settings --token " \
+    "--clipboard --copy --input --interface --interval --json --no-save --quiet --retries --save-dir --service --settings --token --verbose " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')
