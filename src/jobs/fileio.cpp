@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "app/base/charset.h"
 
@@ -50,39 +51,61 @@ FileRead readWholeFile(const std::filesystem::path& path) {
     return result;
 }
 
-std::string replaceFileWith(const std::filesystem::path& target, const std::string& bytes,
-                            std::filesystem::perms permissions) {
+ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
     std::random_device seed;
-    std::filesystem::path temporary;
-    FilePtr file;
     // "x" creates the file exclusively: a planted link of the same name makes
     // the open fail instead of writing where it points.
-    for (int attempt = 0; attempt < 20 && !file; ++attempt) {
-        temporary = target;
-        temporary += ".lianshuo-" + std::to_string(seed()) + ".tmp";
+    for (int attempt = 0; attempt < 20 && file_ == nullptr; ++attempt) {
+        temporary_ = target_;
+        temporary_ += ".lianshuo-" + std::to_string(seed()) + ".tmp";
         errno = 0;
-        file.reset(std::fopen(temporary.c_str(), "wbx"));
-        if (!file && errno != EEXIST) break;
+        file_ = std::fopen(temporary_.c_str(), "wbx");
+        if (file_ == nullptr && errno != EEXIST) break;
     }
-    if (!file) return systemReason(errno);
-    auto discard = [&](int error) {
-        file.reset();
+    if (file_ == nullptr) {
+        error_ = systemReason(errno);
+        temporary_.clear();
+    }
+}
+
+ReplacementFile::~ReplacementFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!temporary_.empty()) {
         std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return systemReason(error);
-    };
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        return discard(errno != 0 ? errno : ENOSPC);
-    if (std::fflush(file.get()) != 0) return discard(errno);
-    if (std::fclose(file.release()) != 0) return discard(errno);
+        std::filesystem::remove(temporary_, ignored);
+    }
+}
+
+void ReplacementFile::fail(int error) {
+    if (error_.empty()) error_ = systemReason(error != 0 ? error : EIO);
+}
+
+bool ReplacementFile::write(std::string_view bytes) {
+    if (!error_.empty()) return false;
+    errno = 0;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        fail(errno != 0 ? errno : ENOSPC);
+    return error_.empty();
+}
+
+std::string ReplacementFile::commit(std::filesystem::perms permissions) {
+    if (!error_.empty()) return error_;
+    errno = 0;
+    const bool flushed = std::fflush(file_) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(std::exchange(file_, nullptr)) == 0;
+    if (!flushed || !closed) {
+        fail(flushed ? errno : flushError);
+        return error_;
+    }
     std::error_code ec;
-    std::filesystem::permissions(temporary, permissions, ec);
-    std::filesystem::rename(temporary, target, ec);
+    std::filesystem::permissions(temporary_, permissions, ec);
+    std::filesystem::rename(temporary_, target_, ec);
     if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return fromUtf8(ec.message());
+        error_ = fromUtf8(ec.message());
+        return error_;
     }
+    temporary_.clear();
     return {};
 }
 
