@@ -15,6 +15,7 @@
 #include "http/httprequestobject.h"
 #include "http/webrequest.h"
 #include "support/test_server.h"
+#include "timekeeper.h"
 
 namespace {
 
@@ -88,17 +89,6 @@ BENCHMARK(sequentialRequests)
     ->ArgNames({"https", "client"})
     ->ArgsProduct({{kHttp, kHttps}, {kWebRequest, kFetchPage, kLibcurl}})
     ->Unit(benchmark::kMicrosecond);
-
-class TimeKeeper : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
 
 }  // namespace
 
