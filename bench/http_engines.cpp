@@ -1,6 +1,8 @@
-// Sequential requests to a local service that keeps connections alive: both request engines
-// against one reused libcurl handle (what `curl -K` does), over HTTP and over HTTPS with the
-// system's CA bundle plus the service's certificate, so that every cost users pay is in.
+// Sequential requests to a local service: both request engines against one reused libcurl
+// handle (what `curl -K` does), over HTTP and HTTPS to a service that keeps connections alive,
+// and over HTTPS to one that closes each (a new handshake, and the trust store, each time).
+// HTTPS trusts the system's CA bundle plus the services' certificates, so that every cost
+// users pay is in.
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
@@ -21,7 +23,7 @@ namespace {
 
 using lianshuo::test::TestServer;
 
-enum Scheme { kHttp, kHttps };
+enum Scheme { kHttp, kHttps, kHttpsClosing };
 enum Client { kWebRequest, kFetchPage, kLibcurl };
 
 constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
@@ -29,11 +31,12 @@ constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
 struct Services {
     TestServer http{TestServer::Scheme::Http};
     TestServer https{TestServer::Scheme::Https};
+    TestServer closing{TestServer::Scheme::Https};
     std::filesystem::path bundle;
 
     Services() {
-        for (TestServer* server : {&http, &https}) {
-            server->setKeepAlive(true);
+        for (TestServer* server : {&http, &https, &closing}) {
+            server->setKeepAlive(server != &closing);
             server->route("/short", [](lianshuo::test::Exchange& exchange) {
                 exchange.answer(200, "http://s.test/" + exchange.request().target.substr(9));
             });
@@ -44,12 +47,14 @@ struct Services {
         std::ofstream out(bundle);
         out << std::ifstream(kSystemBundle).rdbuf();
         out << std::ifstream(https.certificateFile()).rdbuf();
+        out << std::ifstream(closing.certificateFile()).rdbuf();
         setenv("SSL_CERT_FILE", bundle.string().c_str(), 1);
     }
     ~Services() { std::filesystem::remove(bundle); }
 
     std::string url(int scheme, long i) const {
-        return (scheme == kHttps ? https : http).url("/short?u=" + std::to_string(i));
+        const TestServer& server = scheme == kHttp ? http : scheme == kHttps ? https : closing;
+        return server.url("/short?u=" + std::to_string(i));
     }
 };
 
@@ -86,8 +91,8 @@ void sequentialRequests(benchmark::State& state) {
 }
 
 BENCHMARK(sequentialRequests)
-    ->ArgNames({"https", "client"})
-    ->ArgsProduct({{kHttp, kHttps}, {kWebRequest, kFetchPage, kLibcurl}})
+    ->ArgNames({"scheme", "client"})
+    ->ArgsProduct({{kHttp, kHttps, kHttpsClosing}, {kWebRequest, kFetchPage, kLibcurl}})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
@@ -100,10 +105,10 @@ int main(int argc, char** argv) {
     services = owned.get();
     TimeKeeper keeper;
     benchmark::RunSpecifiedBenchmarks(&keeper);
-    static const char* const kSchemes[] = {"http", "https"};
+    static const char* const kSchemes[] = {"http", "https", "https_new_connections"};
     static const char* const kEngines[] = {"webRequest", "fetchPage"};
-    for (int scheme : {kHttp, kHttps}) {
-        const std::string base = "sequentialRequests/https:" + std::to_string(scheme) + "/client:";
+    for (int scheme : {kHttp, kHttps, kHttpsClosing}) {
+        const std::string base = "sequentialRequests/scheme:" + std::to_string(scheme) + "/client:";
         const double reference = keeper.times[base + std::to_string(kLibcurl)];
         for (int engine : {kWebRequest, kFetchPage}) {
             const double time = keeper.times[base + std::to_string(engine)];
