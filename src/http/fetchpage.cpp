@@ -44,7 +44,8 @@ void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
 
     const bool post = !o.postText.empty() || !o.postBytes.empty();
     const std::string trimmedUrl = trimSpaces(url);
-    open(post ? "POST" : "GET", trimmedUrl, !o.synchronous);
+    open(!o.method.empty() ? o.method : post ? "POST" : "GET", trimmedUrl, !o.synchronous);
+    if (o.noRedirect) setRedirectsEnabled(false);
     setRequestHeader("Referer", o.referer.empty() ? trimmedUrl : o.referer);
     // The form type goes out with GET requests too.
     if (!containsText(o.headers, "Content-Type:"))

@@ -36,6 +36,7 @@ struct HttpRequestObject::Session {
     std::string method = "GET";
     std::string url;
     bool async = false;
+    bool followRedirects = true;
     std::vector<std::pair<std::string, std::string>> headers;
     RequestTimeouts timeouts;
     transfer::ProxyMode proxyMode = transfer::ProxyMode::Environment;
@@ -56,6 +57,12 @@ struct HttpRequestObject::Session {
         out.body = body;
         for (const auto& [name, value] : headers)
             out.headerLines.push_back(value.empty() ? name + ";" : name + ": " + value);
+        // WinHttp adds no Content-Type of its own; libcurl would give any body the form type.
+        if (!body.empty() && std::none_of(headers.begin(), headers.end(), [](const auto& header) {
+                return toLowerAscii(header.first) == "content-type";
+            }))
+            out.headerLines.push_back("Content-Type:");
+        out.followRedirects = followRedirects;
         out.proxyMode = proxyMode;
         out.proxy = proxy;
         out.bypass = bypass;
@@ -111,10 +118,15 @@ void HttpRequestObject::open(std::string_view method, std::string_view url, bool
     s.method = method;
     s.url = std::move(normalised);
     s.async = async;
+    s.followRedirects = true;
     s.headers.clear();
     s.body.clear();
     s.pending = false;
     s.reply = {};
+}
+
+void HttpRequestObject::setRedirectsEnabled(bool enabled) {
+    session_->followRedirects = enabled;
 }
 
 void HttpRequestObject::setRequestHeader(std::string_view name, std::string_view value) {

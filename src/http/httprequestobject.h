@@ -25,7 +25,9 @@ struct FetchOptions {
     std::string cookies{};    // empty: the stored cookies; "-1": an empty Cookie header
     bool keepCookies = false;
     std::string contentType{}, userAgent{};
-    std::string headers{};  // "Name: value" lines joined by "\r\n"
+    std::string headers{};    // "Name: value" lines joined by "\r\n"
+    std::string method{};     // "PUT", "PATCH": sent in place of POST or GET, with the body
+    bool noRedirect = false;  // a redirect is the reply, its Location readable
     bool fakeClientAddress = false;
     const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
 };
@@ -61,6 +63,8 @@ public:
     /// Starts a request: `url` gets "http://" unless it starts with "http://" or "https://"
     /// (exact case) and loses everything from the first "#".
     void open(std::string_view method, std::string_view url, bool async = false);
+    /// Whether the request opened last follows redirects; open() turns it back on.
+    void setRedirectsEnabled(bool enabled);
     /// Sets a request header, replacing one of the same name; a Referer without a scheme gets
     /// "http://", and an empty value sends the header empty.
     void setRequestHeader(std::string_view name, std::string_view value);

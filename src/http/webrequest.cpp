@@ -57,13 +57,13 @@ std::vector<std::string> headerLinesFor(const WebRequestParams& params, std::str
 transfer::Request transferFor(const WebRequestParams& params, std::string_view url,
                               long timeoutMs) {
     const bool secure = containsText(toLowerAscii(url), "https://");
-    const bool post = params.method == 1;
+    const bool post = params.method == 1 || (!params.verb.empty() && params.verb != "GET");
     const bool portGiven = containsText(hostOfUrl(url, true), ":");
     const int port = secure && !portGiven ? 443 : urlPortOf(url);
     transfer::Request request;
     request.url = transfer::escapeUrl((secure ? "https://" : "http://") + hostOfUrl(url) + ":" +
                                       std::to_string(port) + urlPathOf(url));
-    request.method = post ? "POST" : "GET";
+    request.method = !params.verb.empty() ? params.verb : post ? "POST" : "GET";
     if (post) request.body = params.body;
     request.headerLines = headerLinesFor(params, url, post);
     if (!containsText(params.headers, "User-Agent:", true))

@@ -14,6 +14,7 @@ namespace lianshuo {
 struct WebRequestParams {
     std::string url{};
     int method = 0;         // 1 = POST, anything else GET
+    std::string verb{};     // "PUT", "PATCH": sent in place of `method`, with the body
     std::string proxy{};    // "host:port", used for plain HTTP only
     std::string headers{};  // extra lines separated by "\r\n"
     std::string body{};

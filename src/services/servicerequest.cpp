@@ -5,6 +5,7 @@
 #include "app/base/gbk.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
+#include "services/interfacerules.h"
 
 namespace lianshuo {
 namespace {
@@ -43,7 +44,7 @@ RequestObserver& observer() {
 }
 
 const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
-    if (observer()) observer()(r.post ? "POST" : "GET", r.url, reply);
+    if (observer()) observer()(r.methodName(), r.url, reply);
     return reply;
 }
 
@@ -57,6 +58,8 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     ServiceReply reply;
     FetchOptions options{.postText = r.post ? r.body : std::string(), .charsetMode = r.charsetMode};
     options.headers = r.headers;
+    options.method = r.method;
+    options.noRedirect = !r.followRedirects;
     options.cancel = r.cancel;
     reply.text = object.fetchPage(r.url, options);
     reply.error = object.lastError();
@@ -73,8 +76,10 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
     }
     const WebResponse response = webRequest({.url = r.url,
                                              .method = r.post ? 1 : 0,
+                                             .verb = r.method,
                                              .headers = r.headers,
                                              .body = r.body,
+                                             .noRedirect = !r.followRedirects,
                                              .cancel = r.cancel});
     ServiceReply reply;
     reply.error = response.error;
@@ -96,6 +101,10 @@ std::string headerValue(std::string_view headerBlock, std::string_view name) {
 }
 
 ConversionOutcome replyFailure(const ServiceReply& reply) {
+    return replyFailure(reply, {});
+}
+
+ConversionOutcome replyFailure(const ServiceReply& reply, std::string_view successStatuses) {
     if (reply.error != TransferError::None) {
         std::string message = transportMessage(reply.error);
         if (!reply.detail.empty()) message += "（" + escapedExcerpt(reply.detail) + "）";
@@ -107,7 +116,7 @@ ConversionOutcome replyFailure(const ServiceReply& reply) {
                             reply.error == TransferError::Truncated;
         return outcome;
     }
-    if (reply.status >= 200 && reply.status <= 299) return {};
+    if (statusAccepted(reply.status, successStatuses)) return {};
     ConversionOutcome outcome = ConversionOutcome::failed(FailureKind::HttpStatus,
                                                           serviceMessage(reply.text), reply.status);
     outcome.retryable =

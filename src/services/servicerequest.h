@@ -25,10 +25,15 @@ struct ServiceReply {
 struct ServiceRequest {
     std::string url;
     bool post = false;
+    std::string method;  // "PUT", "PATCH": sent in place of POST (with `post` set), with the body
     std::string body;
     std::string headers;  // extra "Name: value" lines joined by CR LF
     int charsetMode = 0;  // how the reply becomes GBK: a CharsetMode (0 detects it)
     const std::atomic<bool>* cancel = nullptr;
+    bool followRedirects = true;  // false: a redirect is the reply, its Location readable
+
+    /// The method that goes out: `method`, else POST or GET.
+    std::string methodName() const { return !method.empty() ? method : post ? "POST" : "GET"; }
 };
 
 /// Sends on the request object (`fetchPage`) when `viaRequestObject`, else on
@@ -50,5 +55,8 @@ std::string headerValue(std::string_view headerBlock, std::string_view name);
 /// transport error, or a status outside 200-299 (with the service's message).
 /// None when the reply is fit to be read.
 ConversionOutcome replyFailure(const ServiceReply& reply);
+
+/// The same with the success statuses an interface names ("200,201"; empty: 200-299).
+ConversionOutcome replyFailure(const ServiceReply& reply, std::string_view successStatuses);
 
 }  // namespace lianshuo

@@ -6,12 +6,14 @@
 #include "http/httprequestobject.h"
 #include "script/jsonreader.h"
 #include "services/encoding.h"
+#include "services/interfacerequest.h"
+#include "services/interfacestore.h"
+#include "services/replyreader.h"
+#include "services/requestpacer.h"
 #include "services/servicerequest.h"
 
 namespace lianshuo {
 namespace {
-
-constexpr std::string_view kLongUrlPlaceholder = "#长网址#";
 
 // The host part of an address as written: after the first "//", up to the next "/".
 std::string writtenHost(std::string_view address) {
@@ -19,23 +21,6 @@ std::string writtenHost(std::string_view address) {
     const std::size_t start = slashes == npos ? 0 : slashes + 2;
     const std::size_t end = findText(address, "/", start);
     return std::string(address.substr(start, end == npos ? npos : end - start));
-}
-
-// The size `text` would have with every placeholder replaced by `value`,
-// counted before anything is built: a template repeating the placeholder
-// must not cost gigabytes before it is refused.
-std::size_t filledSize(std::string_view text, std::string_view value) {
-    std::size_t count = 0;
-    for (std::size_t at = findText(text, kLongUrlPlaceholder); at != npos;
-         at = findText(text, kLongUrlPlaceholder, at + kLongUrlPlaceholder.size()))
-        ++count;
-    return text.size() + count * value.size() - count * kLongUrlPlaceholder.size();
-}
-
-bool holdsControlCharacter(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-    return false;
 }
 
 // The reply's text made into a short address: whatever the chain left,
@@ -61,31 +46,28 @@ ConversionOutcome stoppedOr(ConversionOutcome outcome, const std::atomic<bool>* 
 
 ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
                                        const std::atomic<bool>* cancel) {
-    const std::string encoded = percentEncodeLongUrl(longUrl, d.utf8Encoding);
-    if (filledSize(d.address, encoded) > kLongestFilledTemplate ||
-        (d.postMode && filledSize(d.postTemplate, encoded) > kLongestFilledTemplate))
-        return ConversionOutcome::failed(FailureKind::TooLarge,
-                                         "填入长网址后的地址或 POST 数据超过 1 MiB");
-    ServiceRequest request;
-    request.url = replaceAll(d.address, kLongUrlPlaceholder, encoded);
-    // A line break in the address would end the request line and start a header.
-    if (holdsControlCharacter(request.url))
-        return ConversionOutcome::failed(FailureKind::Request, "接口地址含有控制字符");
-    request.post = d.postMode;
-    if (d.postMode) request.body = replaceAll(d.postTemplate, kLongUrlPlaceholder, encoded);
-    request.charsetMode = d.utf8Encoding ? kUtf8 : kNoConversion;
-    request.cancel = cancel;
-    // The template decides the engine, not the filled-in address.
-    const ServiceReply reply = sendServiceRequest(request, startsWithNoCase(d.address, "http://"));
-    if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
+    const AddressLine line = splitAddressLine(longUrl);
+    FilledRequest filled = fillInterfaceRequest(d, line.longUrl, line.alias);
+    if (!filled.failure.ok()) return filled.failure;
+    filled.request.cancel = cancel;
+    const std::string paceKey = interfaceName(d) + "\n" + d.address;
+    RequestPacer::shared().waitTurn(paceKey, d.pauseMs, cancel);
+    const ServiceReply reply = sendServiceRequest(filled.request, filled.viaRequestObject);
+    RequestPacer::shared().finished(paceKey);
+    ReplyReader reader(d, reply);
+    if (ConversionOutcome failure = replyFailure(reply, d.successStatuses); !failure.ok()) {
+        if (failure.failure == FailureKind::HttpStatus)
+            if (std::string words = reader.errorText(); !words.empty()) failure.message = words;
         return stoppedOr(std::move(failure), cancel);
+    }
 
-    std::string text =
-        d.cutEnabled ? cutBetweenMarkers(reply.text, d.leftMarker, d.rightMarker, d.reverseCut)
-                     : cutBetweenMarkers(reply.text, "", "", d.reverseCut);
+    std::string text = reader.shortUrlText();
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
-    if (trimWhiteSpace(text).empty())
-        return ConversionOutcome::failed(FailureKind::NothingExtracted, escapedExcerpt(reply.text));
+    if (trimWhiteSpace(text).empty()) {
+        const std::string words = reader.errorText();
+        return ConversionOutcome::failed(FailureKind::NothingExtracted,
+                                         words.empty() ? escapedExcerpt(reply.text) : words);
+    }
     if (d.insertEnabled) text = d.prefix + text + d.suffix;
     return judgeResult(std::move(text), reply.text);
 }
@@ -138,9 +120,11 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
 
 ConversionOutcome ShortUrlConverter::convertOnce(std::string_view longUrl, Mode mode) {
     const int service = source_.selectedService();
-    if (service == kBaiduService) return convertWithBaidu(longUrl, source_.baiduToken());
-    if (service == kWeiboService) return convertWithWeibo(longUrl);
-    if (service == kTinyUrlService) return convertWithTinyUrl(longUrl);
+    // Only a custom interface has a use for the alias after a tab.
+    const std::string address = splitAddressLine(longUrl).longUrl;
+    if (service == kBaiduService) return convertWithBaidu(address, source_.baiduToken());
+    if (service == kWeiboService) return convertWithWeibo(address);
+    if (service == kTinyUrlService) return convertWithTinyUrl(address);
     if (mode == kSnapshotAndConvert) currentInterface_ = source_.readInterfaceFromPanel();
     return convertWithInterface(longUrl, currentInterface_, stopFlag_);
 }

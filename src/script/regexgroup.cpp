@@ -1,0 +1,75 @@
+#include "script/regexgroup.h"
+
+#include <memory>
+
+#include "app/base/charset.h"
+#include "script/gbkunits.h"
+#include "script/regexengine.h"
+
+namespace lianshuo {
+namespace {
+
+struct CodeDeleter {
+    void operator()(pcre2_code* code) const { pcre2_code_free(code); }
+};
+struct DataDeleter {
+    void operator()(pcre2_match_data* data) const { pcre2_match_data_free(data); }
+};
+using Code = std::unique_ptr<pcre2_code, CodeDeleter>;
+
+Code compile(std::string_view pattern, std::string& error) {
+    const std::string utf8 = gbkunits::toUtf8Units(pattern);
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.data()), utf8.size(),
+                            PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_MATCH_INVALID_UTF, &errorCode,
+                            &errorOffset, nullptr));
+    if (!code) {
+        PCRE2_UCHAR buffer[256];
+        if (pcre2_get_error_message(errorCode, buffer, sizeof buffer) < 0) buffer[0] = 0;
+        error = std::string(reinterpret_cast<const char*>(buffer)) + " at offset " +
+                std::to_string(gbkunits::walkTo(pattern, {}, errorOffset).gbk);
+    }
+    return code;
+}
+
+// The group the value comes from: "url" when named, else 1 when there is one, else 0.
+std::uint32_t chosenGroup(pcre2_code* code) {
+    const int named = pcre2_substring_number_from_name(code, reinterpret_cast<PCRE2_SPTR>("url"));
+    if (named > 0) return static_cast<std::uint32_t>(named);
+    std::uint32_t captures = 0;
+    pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &captures);
+    return captures > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject) {
+    RegexGroupMatch result;
+    const Code code = compile(pattern, result.error);
+    if (!code) return result;
+    const std::unique_ptr<pcre2_match_data, DataDeleter> data(
+        pcre2_match_data_create_from_pattern(code.get(), nullptr));
+    if (!data) return result;
+    const std::string text = gbkunits::toUtf8Units(subject);
+    const int rc = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
+                               0, 0, data.get(), nullptr);
+    if (rc < 0) return result;
+    const std::uint32_t group = chosenGroup(code.get());
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
+    const PCRE2_SIZE begin = ovector[2 * group];
+    const PCRE2_SIZE end = ovector[2 * group + 1];
+    // A group that took no part in the match is unset, not empty.
+    if (begin == PCRE2_UNSET || end < begin) return result;
+    result.matched = true;
+    result.value = fromUtf8(std::string_view(text).substr(begin, end - begin));
+    return result;
+}
+
+std::string regexProblem(std::string_view pattern) {
+    std::string error;
+    compile(pattern, error);
+    return error;
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,25 @@
+#pragma once
+// One value out of a text by a regular expression: what an interface's
+// extraction and error expressions ask of a reply.
+
+#include <string>
+#include <string_view>
+
+namespace lianshuo {
+
+struct RegexGroupMatch {
+    std::string error;     // the engine's reason when the pattern does not compile
+    bool matched = false;  // the pattern matched and the chosen group took part
+    std::string value;     // GBK
+};
+
+/// The first match of `pattern` in `subject` (both GBK, case-sensitive, "."
+/// not crossing lines unless the pattern says "(?s)"): its group named "url"
+/// when the pattern has one, else its group 1 when it has groups, else the
+/// whole match.
+RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject);
+
+/// Why `pattern` does not compile ("missing closing parenthesis at offset 3"); empty when it does.
+std::string regexProblem(std::string_view pattern);
+
+}  // namespace lianshuo

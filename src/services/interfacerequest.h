@@ -1,0 +1,40 @@
+#pragma once
+// The request a custom interface makes for one long address: its templates
+// filled by context, its headers expanded and its body in its format.
+//
+// Placeholders: "#长网址#" is the long address percent-encoded in the address
+// and a form body, the contents of a JSON string in a JSON body, and the plain
+// address in a multipart field, a raw body or a header. "#长网址原文#" is the
+// plain address everywhere, "#令牌#" the token and "#别名#" the alias (both
+// encoded like "#长网址#").
+
+#include <string>
+#include <string_view>
+
+#include "services/conversionoutcome.h"
+#include "services/servicerequest.h"
+#include "services/shorturlinterface.h"
+
+namespace lianshuo {
+
+/// A pasted line: the long address, and the alias wished for after a tab.
+struct AddressLine {
+    std::string longUrl;
+    std::string alias;
+};
+
+/// Splits `line` at its first tab; both parts trimmed of spaces.
+AddressLine splitAddressLine(std::string_view line);
+
+struct FilledRequest {
+    ServiceRequest request;
+    bool viaRequestObject = false;  // an "http://" template goes through the request object
+    ConversionOutcome failure;      // set when the interface can make no request of this address
+};
+
+/// The request `definition` makes for `longUrl` (GBK) with `alias`; the
+/// charset mode, method and redirect rule are set, the cancel flag is not.
+FilledRequest fillInterfaceRequest(const ShortUrlInterface& definition, std::string_view longUrl,
+                                   std::string_view alias);
+
+}  // namespace lianshuo

@@ -1,0 +1,46 @@
+#include "services/replyreader.h"
+
+#include "app/base/helpers.h"
+#include "script/regexgroup.h"
+
+namespace lianshuo {
+
+const JsonDocument* ReplyReader::json() {
+    if (!parsed_) {
+        json_ = JsonDocument::parse(reply_.text);
+        parsed_ = true;
+    }
+    return json_ ? &*json_ : nullptr;
+}
+
+std::string ReplyReader::shortUrlText() {
+    switch (d_.extractKind) {
+        case ExtractKind::Cut:
+            if (!d_.cutEnabled) return cutBetweenMarkers(reply_.text, "", "", d_.reverseCut);
+            return cutBetweenMarkers(reply_.text, d_.leftMarker, d_.rightMarker, d_.reverseCut);
+        case ExtractKind::Json: {
+            const JsonDocument* document = json();
+            if (!document) return {};
+            return document->valueAt(d_.extractExpression).value_or(std::string());
+        }
+        case ExtractKind::Regex:
+            return firstMatchGroup(d_.extractExpression, reply_.text).value;
+        case ExtractKind::Header:
+            return headerValue(reply_.headerBlock, d_.extractExpression);
+    }
+    return {};
+}
+
+std::string ReplyReader::errorText() {
+    if (d_.errorExpression.empty()) return {};
+    std::string found;
+    if (d_.extractKind == ExtractKind::Json) {
+        if (const JsonDocument* document = json())
+            found = document->valueAt(d_.errorExpression).value_or(std::string());
+    } else {
+        found = firstMatchGroup(d_.errorExpression, reply_.text).value;
+    }
+    return escapedExcerpt(trimWhiteSpace(found));
+}
+
+}  // namespace lianshuo
