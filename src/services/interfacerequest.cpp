@@ -181,6 +181,13 @@ std::string jsonProblem(const std::string& body) {
     }
 }
 
+// Where a missing token would only bring the service's refusal, or a header with half a value.
+bool usesToken(const ShortUrlInterface& d) {
+    const std::string_view token = gbkPlaceholders()[2];
+    return containsText(d.address, token) || containsText(d.headers, token) ||
+           (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, token));
+}
+
 FilledRequest failedWith(ConversionOutcome failure) {
     FilledRequest out;
     out.failure = std::move(failure);
@@ -211,6 +218,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         out.failure = refused(replaceAll(problem, "\n", "；"));
         return out;
     }
+    if (d.token.empty() && usesToken(d)) return failedWith(refused("令牌为空：接口用到了 #令牌#"));
     const std::optional<std::string> url = filler.encoded(d.address);
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.
@@ -229,7 +237,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         if (holdsControlCharacter(*filled))
             return failedWith(refused("请求头“" + name + "”填入后含有控制字符"));
         if (trimSpaces(std::string_view(*filled).substr(filled->find(':') + 1)).empty())
-            return failedWith(refused("请求头“" + name + "”填入后值为空（令牌或别名未填？）"));
+            return failedWith(refused("请求头“" + name + "”填入后值为空"));
         headerLines.push_back(*filled);
     }
     if (request.post) {

@@ -1,0 +1,296 @@
+// The interface keys beyond the first fourteen, end to end against a local
+// service: methods, headers, body formats, placeholders by context, the
+// extraction kinds, the error expression, the success statuses and the pause.
+
+#include <gtest/gtest.h>
+
+#include "app/base/charset.h"
+#include "fakeservices.h"
+#include "services/encoding.h"
+#include "services/interfacerules.h"
+#include "services/jsonpath.h"
+#include "services/requestpacer.h"
+#include "services/shorturlconverter.h"
+#include "support/fake_apis.h"
+
+using namespace lianshuo;
+using test::Exchange;
+
+namespace {
+
+ShortUrlInterface posting(const test::TestServer& server, const std::string& path,
+                          BodyFormat format, const std::string& body) {
+    ShortUrlInterface d;
+    d.address = server.url(path);
+    d.utf8Encoding = true;
+    d.postMode = true;
+    d.bodyFormat = format;
+    d.postTemplate = body;
+    return d;
+}
+
+// Answers every request with `body` and records it; the test then reads requests().
+void answerWith(test::TestServer& server, const std::string& path, int status,
+                const std::string& body, std::vector<std::string> headers = {}) {
+    server.route(path, [=](Exchange& e) { e.answer(status, body, headers); });
+}
+
+std::unique_ptr<test::TestServer> serverFor(bool secure) {
+    if (secure) return std::make_unique<test::TrustedServer>();
+    return std::make_unique<test::TestServer>();
+}
+
+class BothEngines : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { server = serverFor(GetParam()); }
+    std::unique_ptr<test::TestServer> server;
+};
+
+}  // namespace
+
+TEST_P(BothEngines, PlaceholdersFollowTheirContextAndTheAliasComesAfterATab) {
+    answerWith(*server, "/api", 200, R"({"short":"https://s.test/1"})");
+    ShortUrlInterface d = posting(*server, "/api?key=#令牌#&u=#长网址#", BodyFormat::Json,
+                                  R"({"url":"#长网址#","alias":"#别名#","t":"#令牌#"})");
+    d.token = "a&b\"c";
+    d.headers = "X-Key: #令牌#\r\nX-Alias: #别名#";
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression = "short";
+    const ConversionOutcome outcome = convertWithInterface("http://a.test/\"中\"\t别名1", d);
+    EXPECT_TRUE(outcome.ok()) << outcome.reason();
+
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/api?key=a%26b%22c&u=http%3A%2F%2Fa.test%2F%22%E4%B8%AD%22");
+    EXPECT_EQ(requests[0].body,
+              toUtf8(R"({"url":"http://a.test/\"中\"","alias":"别名1","t":"a&b\"c"})"));
+    EXPECT_EQ(requests[0].header("X-Key"), "a&b\"c");
+    EXPECT_EQ(requests[0].header("X-Alias"), toUtf8("别名1"));
+    EXPECT_EQ(requests[0].header("Content-Type"), "application/json; charset=utf-8");
+}
+
+TEST_P(BothEngines, MultipartFieldsAreThePostTemplateLines) {
+    test::serveMultipartShortener(*server);
+    ShortUrlInterface d = posting(*server, "/", BodyFormat::Multipart,
+                                  "shorten=#长网址#\r\nnote=#长网址原文# 说明\r\n\r\nempty=");
+    const ConversionOutcome outcome = convertWithInterface("http://a.test/?q=中", d);
+    EXPECT_EQ(outcome.shortUrl, "https://0x0.test/fk1") << outcome.reason();
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(test::multipartFields(requests[0].header("Content-Type"), requests[0].body),
+              (Fields{{"shorten", toUtf8("http://a.test/?q=中")},
+                      {"note", toUtf8("http://a.test/?q=中 说明")},
+                      {"empty", ""}}));
+
+    d.postTemplate = "shorten=#长网址#\r\nno equals sign";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：multipart 字段“no equals sign”不是“名称=值”的形式");
+    EXPECT_EQ(server->requests().size(), 1u);
+}
+
+TEST_P(BothEngines, ARawBodyHasNoContentTypeUnlessAHeaderGivesOne) {
+    answerWith(*server, "/raw", 200, "https://s.test/r");
+    ShortUrlInterface d = posting(*server, "/raw", BodyFormat::Raw, "<u>#长网址#</u>");
+    d.utf8Encoding = false;  // GBK: the address goes out in GBK bytes
+    EXPECT_TRUE(convertWithInterface("http://a.test/中", d).ok());
+    d.headers = "Content-Type: application/xml";
+    EXPECT_TRUE(convertWithInterface("http://a.test/1", d).ok());
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].body, "<u>http://a.test/\xD6\xD0</u>");
+    EXPECT_EQ(requests[0].headerCount("Content-Type"), 0);
+    EXPECT_EQ(requests[1].header("Content-Type"), "application/xml");
+    EXPECT_EQ(requests[1].headerCount("Content-Type"), 1);
+}
+
+TEST_P(BothEngines, PutAndPatchSendTheBodyAndGetSendsNone) {
+    answerWith(*server, "/m", 200, "https://s.test/m");
+    ShortUrlInterface d = posting(*server, "/m", BodyFormat::Form, "url=#长网址#");
+    for (const char* method : {"PUT", "PATCH", "GET"}) {
+        ASSERT_TRUE(setRequestMethod(d, method));
+        EXPECT_TRUE(convertWithInterface("http://a.test/", d).ok()) << method;
+    }
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].method, "PUT");
+    EXPECT_EQ(requests[0].body, "url=http%3A%2F%2Fa.test%2F");
+    EXPECT_EQ(requests[0].header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[1].method, "PATCH");
+    EXPECT_EQ(requests[1].body, "url=http%3A%2F%2Fa.test%2F");
+    EXPECT_EQ(requests[2].method, "GET");
+    EXPECT_EQ(requests[2].body, "");
+}
+
+TEST_P(BothEngines, AReplyHeaderIsReadFromTheReplyItselfNotWhereItRedirects) {
+    answerWith(*server, "/made", 201, "", {"Location: https://s.test/h1"});
+    answerWith(*server, "/moved", 302, "", {"Location: https://s.test/h2"});
+    ShortUrlInterface d = posting(*server, "/made", BodyFormat::Form, "u=#长网址#");
+    d.extractKind = ExtractKind::Header;
+    d.extractExpression = "location";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "https://s.test/h1");
+    d.address = server->url("/moved");
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(), "HTTP 302");
+    d.successStatuses = "200-299,302";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "https://s.test/h2");
+    EXPECT_EQ(server->requests().size(), 3u);  // no redirect was followed
+}
+
+TEST_P(BothEngines, TheErrorExpressionGivesTheReasonForAnyStatus) {
+    answerWith(*server, "/bad", 422,
+               R"({"data":[],"code":5,"errors":["Alias is not available."]})");
+    answerWith(*server, "/ok-but", 200, R"({"errorcode":2,"errormessage":"Short URL taken"})");
+    ShortUrlInterface d = posting(*server, "/bad", BodyFormat::Json, R"({"u":"#长网址#"})");
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression = "data.tiny_url";
+    d.errorExpression = "errors[0]";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "HTTP 422：Alias is not available.");
+    d.address = server->url("/ok-but");
+    d.errorExpression = "errormessage";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "回复中找不到短网址：Short URL taken");
+    d.errorExpression.clear();
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              R"(回复中找不到短网址：{"errorcode":2,"errormessage":"Short URL taken"})");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, BothEngines, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "https" : "http";
+                         });
+
+TEST(InterfaceExtraction, RegexTakesGroupUrlThenGroupOneThenTheWholeMatch) {
+    test::TestServer server;
+    answerWith(server, "/r", 200, "id=7 link: https://s.test/a7 end");
+    ShortUrlInterface d;
+    d.address = server.url("/r");
+    d.extractKind = ExtractKind::Regex;
+    for (const auto& [pattern, expected] : std::vector<std::pair<std::string, std::string>>{
+             {R"((\d) link: (?<url>\S+))", "https://s.test/a7"},
+             {R"(link: (\S+))", "https://s.test/a7"},
+             {R"(https://\S+)", "https://s.test/a7"},
+             {R"(id=(\d))", "结果不是网址：http://7"}}) {
+        d.extractExpression = pattern;
+        const ConversionOutcome outcome = convertWithInterface("http://a.test/", d);
+        EXPECT_EQ(outcome.ok() ? outcome.shortUrl : outcome.reason(), expected) << pattern;
+    }
+    d.extractExpression = "(unclosed";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：提取表达式不是有效的正则表达式：missing closing parenthesis at offset 9");
+    EXPECT_EQ(server.requests().size(), 4u);  // the broken pattern sent nothing
+}
+
+TEST(InterfaceExtraction, JsonPathThenReplacePrefixAndSuffixStillApply) {
+    test::TestServer server;
+    answerWith(server, "/j", 200, toUtf8(R"([{"url_short":"s.test\/x","名":"\u4e2d"}])"),
+               {"Content-Type: application/json"});
+    ShortUrlInterface d;
+    d.address = server.url("/j");
+    d.utf8Encoding = true;
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression = "[0].url_short";
+    d.replaceEnabled = true;
+    d.findList = "x";
+    d.replaceList = "y";
+    d.insertEnabled = true;
+    d.suffix = "?from=j";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "http://s.test/y?from=j");
+    d.extractExpression = "[0].名";  // a GBK key reads the UTF-8 reply's key
+    d.insertEnabled = false;
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(), "结果不是网址：http://中");
+}
+
+TEST(InterfaceRequests, HeadersThatWouldInjectOrGoEmptyAreRefusedBeforeSending) {
+    test::TestServer server;
+    answerWith(server, "/h", 200, "https://s.test/h");
+    ShortUrlInterface d;
+    d.address = server.url("/h");
+    d.headers = "Authorization: Bearer #令牌#";
+    d.token = "abc\r\nX-Evil: 1";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：请求头“Authorization”填入后含有控制字符");
+    d.token.clear();
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：令牌为空：接口用到了 #令牌#");
+    d.headers = "X-Alias: #别名#";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：请求头“X-Alias”填入后值为空");
+    d.headers = "Not a header";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：请求头“Not a header”不是“名称: 值”的形式");
+    d.headers.clear();
+    d.method = "DELETE";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：请求方法“DELETE”不受支持（GET、POST、PUT 或 PATCH）");
+    d.method.clear();
+    d.postMode = true;
+    d.bodyFormat = BodyFormat::Json;
+    d.postTemplate = R"({"u":"#长网址原文#"})";
+    EXPECT_EQ(convertWithInterface("http://a.test/\"", d).failure, FailureKind::Request);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(InterfaceRules, StatusListsMethodsAndHeaderLines) {
+    EXPECT_TRUE(statusAccepted(204, ""));
+    EXPECT_FALSE(statusAccepted(302, ""));
+    EXPECT_TRUE(statusAccepted(201, "200, 201"));
+    EXPECT_FALSE(statusAccepted(202, "200,201"));
+    EXPECT_TRUE(statusAccepted(404, "200-204,400-404"));
+    for (const char* bad : {"200-", "abc", "99", "300-200", "200,,201", "600"})
+        EXPECT_NE(statusListProblem(bad), "") << bad;
+    EXPECT_EQ(statusListProblem("200-299, 302"), "");
+
+    ShortUrlInterface d;
+    EXPECT_EQ(requestMethod(d), "GET");
+    EXPECT_TRUE(setRequestMethod(d, "patch"));
+    EXPECT_EQ(requestMethod(d), "PATCH");
+    EXPECT_TRUE(d.postMode);
+    EXPECT_TRUE(setRequestMethod(d, "post"));
+    EXPECT_EQ(d.method, "");
+    EXPECT_FALSE(setRequestMethod(d, "TRACE"));
+    EXPECT_EQ(requestMethod(d), "POST");
+
+    EXPECT_EQ(headerLineProblem("X-Api-Key: #令牌#"), "");
+    EXPECT_NE(headerLineProblem("X Api: 1"), "");
+    EXPECT_NE(headerLineProblem("X-Api:"), "");
+    EXPECT_NE(headerLineProblem("X-Api: a\tb"), "");
+}
+
+TEST(JsonPaths, TheFormsInterfacesWrite) {
+    const auto document = JsonDocument::parse(
+        R"({"a":{"b.c":[10,{"d":"x"}]},"n":null,"t":true,"s":"\u4e2d","files":[{"url":"u"}]})");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->valueAt("$.a['b.c'][1].d"), "x");
+    EXPECT_EQ(document->valueAt("a[\"b.c\"][0]"), "10");
+    EXPECT_EQ(document->valueAt("files[0].url"), "u");
+    EXPECT_EQ(document->valueAt("t"), "true");
+    EXPECT_EQ(document->valueAt("s"), "中");
+    EXPECT_EQ(document->valueAt("a"), R"({"b.c":[10,{"d":"x"}]})");
+    EXPECT_EQ(document->valueAt("n"), std::nullopt);
+    EXPECT_EQ(document->valueAt("files[1].url"), std::nullopt);
+    EXPECT_EQ(document->valueAt("a.b"), std::nullopt);
+    for (const char* bad : {"", "a..b", "a[x]", "a['b]", "[0]x", "a."})
+        EXPECT_NE(jsonPathProblem(bad), "") << bad;
+    EXPECT_FALSE(JsonDocument::parse("not json"));
+}
+
+TEST(RequestPacing, WaitsOnlyWhatIsLeftOfThePauseOfTheSameInterface) {
+    long long now = 1000;
+    std::vector<long long> waits;
+    RequestPacer pacer([&] { return now; },
+                       [&](long long ms, const std::atomic<bool>*) {
+                           waits.push_back(ms);
+                           now += ms;
+                       });
+    pacer.waitTurn("a", 500, nullptr);  // nothing sent yet
+    pacer.finished("a");
+    now += 200;
+    pacer.waitTurn("a", 500, nullptr);
+    pacer.waitTurn("b", 500, nullptr);  // another interface
+    pacer.finished("a");
+    now += 900;
+    pacer.waitTurn("a", 500, nullptr);  // already long enough
+    pacer.waitTurn("a", 0, nullptr);
+    EXPECT_EQ(waits, (std::vector<long long>{300}));
+}
