@@ -66,6 +66,17 @@ RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subje
     return result;
 }
 
+std::string chosenGroupName(std::string_view pattern) {
+    std::string error;
+    const Code code = compile(pattern, error);
+    if (!code) return {};
+    const std::uint32_t group = chosenGroup(code.get());
+    if (group == 0) return "0";
+    return pcre2_substring_number_from_name(code.get(), reinterpret_cast<PCRE2_SPTR>("url")) > 0
+               ? "url"
+               : "1";
+}
+
 std::string regexProblem(std::string_view pattern) {
     std::string error;
     compile(pattern, error);

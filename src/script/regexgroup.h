@@ -19,6 +19,10 @@ struct RegexGroupMatch {
 /// whole match.
 RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject);
 
+/// Which group firstMatchGroup takes from `pattern`: "url", "1" or "0" (the
+/// whole match); empty when the pattern does not compile.
+std::string chosenGroupName(std::string_view pattern);
+
 /// Why `pattern` does not compile ("missing closing parenthesis at offset 3"); empty when it does.
 std::string regexProblem(std::string_view pattern);
 

@@ -203,6 +203,25 @@ bool namesContentType(const std::vector<std::string>& lines) {
 
 }  // namespace
 
+std::vector<TemplatePart> templateParts(std::string_view text) {
+    std::vector<TemplatePart> parts;
+    std::string plain;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t which =
+            text[at] == '#' ? placeholderAt(text, at, gbkPlaceholders()) : kPlaceholderCount;
+        if (which == kPlaceholderCount) {
+            plain += text[at++];
+            continue;
+        }
+        if (!plain.empty()) parts.push_back({Placeholder::None, std::move(plain)});
+        plain.clear();
+        parts.push_back({static_cast<Placeholder>(which), {}});
+        at += gbkPlaceholders()[which].size();
+    }
+    if (!plain.empty()) parts.push_back({Placeholder::None, std::move(plain)});
+    return parts;
+}
+
 AddressLine splitAddressLine(std::string_view line) {
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return {std::string(line), {}};

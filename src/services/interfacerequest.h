@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/conversionoutcome.h"
 #include "services/servicerequest.h"
@@ -25,6 +26,17 @@ struct AddressLine {
 
 /// Splits `line` at its first tab; both parts trimmed of spaces.
 AddressLine splitAddressLine(std::string_view line);
+
+/// The placeholders of a template, in the order the engine knows them.
+enum class Placeholder { LongUrl, PlainLongUrl, Token, Alias, None };
+
+struct TemplatePart {
+    Placeholder placeholder = Placeholder::None;
+    std::string text;  // GBK; the plain text between placeholders (Placeholder::None)
+};
+
+/// `gbkTemplate` cut into plain text and placeholders.
+std::vector<TemplatePart> templateParts(std::string_view gbkTemplate);
 
 struct FilledRequest {
     ServiceRequest request;
