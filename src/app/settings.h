@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/base/result.h"
+
 namespace lianshuo {
 
 class ControlStateStore;
@@ -20,8 +22,8 @@ ControlStateStore& settingsStore();
 
 /// The six keys of "基本配置", mirrored by the main window's controls.
 struct AppSettings {
-    int service = 1;          // "短网址索引": 0 custom, 1 Baidu, 2 Weibo, 3 TinyURL
-    int interfaceIndex = -1;  // "自定义接口短网址索引"
+    int service = 1;             // "短网址索引": 0 custom, 1 Baidu, 2 Weibo, 3 TinyURL
+    int interfaceIndex = -1;     // "自定义接口短网址索引"
     std::string interval = "0";  // "生成间隔秒", kept as typed
     bool autoSave = true;        // "选择框自动保存到目录"
     std::string saveDir;         // "编辑框保存目录"
@@ -32,7 +34,8 @@ struct AppSettings {
 /// an empty folder becomes the program's folder + "/生成目录".
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
-/// Writes "基本配置" in the order the window writes it on close.
-void saveSettings(ControlStateStore& store, const AppSettings& settings);
+/// Writes "基本配置" in the order the window writes it on close, as one save;
+/// nothing when every value is stored already.
+Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

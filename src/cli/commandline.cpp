@@ -1,11 +1,10 @@
 #include "cli/commandline.h"
 
-#include <unistd.h>
-
 #include <csignal>
 #include <iostream>
 
 #include "app/base/charset.h"
+#include "app/base/platform.h"
 #include "cli/session.h"
 
 namespace lianshuo {
@@ -55,7 +54,7 @@ void installInterruptHandler() { std::signal(SIGINT, onInterrupt); }
 int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                    std::ostream& err) {
     cli::interrupted = false;
-    cli::Console console{in, out, err, &err == &std::cerr && isatty(STDERR_FILENO) == 1};
+    cli::Console console{in, out, err, &err == &std::cerr && platform::standardErrorIsTerminal()};
     std::string error;
     const auto options = cli::parseOptions(args, error);
     if (!options) return cli::fail(console, error + " (see lianshuo --help)");

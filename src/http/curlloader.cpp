@@ -7,11 +7,13 @@
 
 #define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <initializer_list>
+#include <string>
+
+#include "app/base/platform.h"
 
 // The signatures are libcurl's own, whose last named parameter before "..." is an
 // enum; C++ compilers that warn about va_start on it are told this is intended
@@ -28,17 +30,18 @@ struct Library {
     void* handle = nullptr;
 
     Library() {
+        std::string error;
         for (const char* name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"}) {
-            handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+            handle = lianshuo::platform::loadLibrary(name, error);
             if (handle != nullptr) return;
         }
         std::fprintf(stderr, "lianshuo: cannot load libcurl (%s); no request can be made\n",
-                     dlerror());
+                     error.c_str());
     }
 
     template <typename Function>
     Function find(const char* name) const {
-        return handle == nullptr ? nullptr : reinterpret_cast<Function>(dlsym(handle, name));
+        return reinterpret_cast<Function>(lianshuo::platform::findFunction(handle, name));
     }
 };
 

@@ -1,8 +1,5 @@
 #include "jobs/batchjob.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -12,6 +9,7 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "jobs/interval.h"
 #include "services/encoding.h"
 #include "services/shorturlconverter.h"
@@ -24,34 +22,28 @@ namespace {
 class ResultsFile {
 public:
     explicit ResultsFile(const std::string& path) {
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        for (int attempt = 0; attempt < 100 && !file_.isOpen(); ++attempt) {
             path_ = unusedFilePath(path);
-            fd_ = ::open(nativePath(path_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (fd_ < 0 && errno != EEXIST) break;
+            Result<platform::File> created = platform::createNewFile(nativePath(path_));
+            if (created) file_ = std::move(*created);
+            if (!created && created.code() != EEXIST) break;
         }
-    }
-    ~ResultsFile() {
-        if (fd_ >= 0) ::close(fd_);
     }
     ResultsFile(const ResultsFile&) = delete;
     ResultsFile& operator=(const ResultsFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
     const std::string& path() const { return path_; }
 
     void writeLine(const std::string& text) {
-        if (fd_ < 0) return;
-        const std::string line = text + "\r\n";
+        if (!file_.isOpen()) return;
         // One write per line: a batch cut short keeps every line written so far.
-        if (::write(fd_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        if (!file_.write(text + "\r\n")) file_.close();
     }
 
 private:
     std::string path_;
-    int fd_ = -1;
+    platform::File file_;
 };
 
 std::string resultsFilePath(const std::string& folder, const std::string& label) {

@@ -14,6 +14,8 @@
 
 namespace lianshuo {
 
+using namespace Qt::Literals::StringLiterals;
+
 void installWindowHooks() {
     setMessagePump([] { QCoreApplication::processEvents(); });
     ControlStateStore::setWarningHandler([](std::string_view title, std::string_view text) {
@@ -24,7 +26,10 @@ void installWindowHooks() {
 int runWindows(int& argc, char** argv) {
     QApplication application(argc, argv);
     installWindowHooks();
-    settingsStore().bindFile(settingsFilePath());
+    if (const Status bound = settingsStore().bindFile(settingsFilePath()); !bound)
+        MessageBox::warning(
+            nullptr, u"蓝棠："_s,
+            u"无法读取配置文件："_s + toQt(settingsFilePath()) + u"\n"_s + toQt(bound.reason()));
     MainWindow window;
     window.setFileConverterOpener([&window] { showFileConverterWindow(window); });
     window.show();
