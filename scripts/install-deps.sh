@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev libbrotli-dev openssl curl
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-wqy-microhei
 )
 

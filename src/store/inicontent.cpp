@@ -100,7 +100,11 @@ WriteResult writeRaw(std::string& content, std::string_view section, std::string
         if (lf == npos) {
             // A key that cannot be found right after inserting it would loop forever.
             if (keyInserted) return WriteResult::KeyNotWritable;
-            content.insert(*headerEnd + 1, std::string(kCrLf) + std::string(key) + "=");
+            // Under the header's line: the same place as right after its "]" in
+            // every file the store writes, and a hand-written "[name]text" line
+            // stays what it was instead of becoming a header that splits the section above.
+            content.insert(lineEnd(content, *headerEnd + 1),
+                           std::string(kCrLf) + std::string(key) + "=");
             keyInserted = true;
             continue;
         }
