@@ -32,6 +32,8 @@ bool headerBetween(std::string_view content, std::size_t from, std::size_t befor
 // Position of the LF before the line "key=" of the section whose header ends
 // at `headerEnd`, or npos.
 std::size_t findKey(std::string_view content, std::size_t headerEnd, std::string_view key) {
+    // Such a key would match a header line or a part of another key's line.
+    if (!isStorableName({}, key)) return npos;
     const std::string needle = "\n" + std::string(key) + "=";
     const std::size_t lf = content.find(needle, headerEnd);
     if (lf == npos || headerBetween(content, headerEnd, lf)) return npos;
@@ -50,22 +52,24 @@ bool isStorableName(std::string_view section, std::string_view key) {
 
 std::optional<std::size_t> findSection(std::string_view content, std::string_view section,
                                        std::size_t from) {
+    // A header is a whole line: "[name]text" is not one, as the boundary test
+    // agrees, so that no key is found in a section whose end the test cannot see.
     const std::string header = "[" + std::string(section) + "]";
     for (std::size_t pos = content.find(header, from); pos != npos;
          pos = content.find(header, pos + 1)) {
-        if (pos == 0 || content[pos - 1] == '\n') return pos + header.size() - 1;
+        if ((pos == 0 || content[pos - 1] == '\n') &&
+            lineEnd(content, pos + header.size()) == pos + header.size())
+            return pos + header.size() - 1;
     }
     return std::nullopt;
 }
 
 std::size_t nextHeader(std::string_view content, std::size_t from) {
-    // A header is a line that starts with "[" and ends with "]" and a line break.
+    // A header is a line that starts with "[" and ends with "]".
     for (std::size_t pos = content.find("\n[", from); pos != npos;
          pos = content.find("\n[", pos + 1)) {
-        const std::size_t lf = content.find('\n', pos + 1);
-        if (lf == npos) break;
-        const std::size_t end = breakStart(content, lf);
-        if (end > pos + 1 && content[end - 1] == ']') return pos + 1;
+        const std::size_t end = lineEnd(content, pos + 1);
+        if (end > pos + 2 && content[end - 1] == ']') return pos + 1;
     }
     return content.size();
 }
@@ -100,11 +104,7 @@ WriteResult writeRaw(std::string& content, std::string_view section, std::string
         if (lf == npos) {
             // A key that cannot be found right after inserting it would loop forever.
             if (keyInserted) return WriteResult::KeyNotWritable;
-            // Under the header's line: the same place as right after its "]" in
-            // every file the store writes, and a hand-written "[name]text" line
-            // stays what it was instead of becoming a header that splits the section above.
-            content.insert(lineEnd(content, *headerEnd + 1),
-                           std::string(kCrLf) + std::string(key) + "=");
+            content.insert(*headerEnd + 1, std::string(kCrLf) + std::string(key) + "=");
             keyInserted = true;
             continue;
         }

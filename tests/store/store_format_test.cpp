@@ -177,6 +177,25 @@ TEST_F(StoreFormat, NamesThatWouldStartALineOrEndAHeaderEarlyAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir / "s.ini"));
 }
 
+TEST_F(StoreFormat, AHeaderIsAWholeLineForFindingAsForEndingASection) {
+    bindWith("[b]\r\nx=y\r\n[c]text\r\nq=1");
+    store.selectSection("c");
+    ASSERT_TRUE(store.writeText("z", "1"));
+    // "[c]text" ends no section, so it starts none: the key goes into a real [c].
+    EXPECT_EQ(disk(), "[b]\r\nx=y\r\n[c]text\r\nq=1\r\n[c]\r\nz=1");
+    store.selectSection("b");
+    EXPECT_EQ(store.readText("z", "none"), "none");
+    EXPECT_EQ(store.readText("q"), "1");
+}
+
+TEST_F(StoreFormat, KeysThatCannotBeStoredAreNeverFound) {
+    bindWith("[s]\r\nk=a=b\r\n[=v]\r\nz=1");
+    store.selectSection("s");
+    EXPECT_EQ(store.readText("[", "d"), "d");  // would read the header "[=v]"
+    EXPECT_EQ(store.readText("k=a", "d"), "d");
+    EXPECT_EQ(store.readText("k"), "a=b");
+}
+
 TEST_F(StoreFormat, NumbersThatAreNotNumbersReadAsZero) {
     EXPECT_EQ(ControlStateStore::parseNumber("abc"), 0);
     EXPECT_EQ(ControlStateStore::parseNumber(" 1.5 "), 1.5);
