@@ -1,9 +1,6 @@
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
-#include "app/base/paths.h"
 #include "cli/session.h"
 #include "services/interfacestore.h"
 #include "store/inicontent.h"

@@ -7,7 +7,6 @@
 #include "app/base/paths.h"
 #include "app/base/platform.h"
 #include "store/controlstatestore.h"
-#include "store/inicontent.h"
 
 namespace lianshuo {
 namespace {
