@@ -4,7 +4,7 @@ PRESET ?= dev
 BUILD := build/$(PRESET)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench fuzz screenshots format clean
+.PHONY: deps configure build run test package bench fuzz screenshots format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,10 @@ run: build
 
 test: deps
 	@bash scripts/test.sh
+
+# A Debian package of an optimised build: build/package/lianshuo_<version>_<arch>.deb
+package: deps
+	@JOBS=$(JOBS) bash scripts/package.sh
 
 bench:
 	@$(MAKE) --no-print-directory PRESET=release build

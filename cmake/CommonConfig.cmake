@@ -4,9 +4,10 @@ add_library(lianshuo_options INTERFACE)
 target_compile_features(lianshuo_options INTERFACE cxx_std_20)
 target_compile_options(lianshuo_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-    -Wunused -Woverloaded-virtual -Wimplicit-fallthrough)
+    -Wunused -Woverloaded-virtual -Wimplicit-fallthrough -Wold-style-cast -Wcast-qual)
 target_compile_definitions(lianshuo_options INTERFACE
-    _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS)
+    _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS
+    QT_NO_CONTEXTLESS_CONNECT)
 # GCC 12 reports std::string concatenation at -O3 as overlapping memcpy
 # (a known false positive of -Wrestrict, fixed in GCC 13).
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
@@ -31,14 +32,10 @@ if(LIANSHUO_SANITIZE)
     target_link_options(lianshuo_options INTERFACE -fsanitize=${LIANSHUO_SANITIZE})
 endif()
 
-# Texts inside the program are GB18030 (GBK) byte strings, so narrow string
-# literals are emitted in that charset; the windows use UTF-16 literals and
-# convert at the edge. clang can only emit UTF-8 literals: its builds (the fuzz
-# targets) keep working on consistent texts, just not GBK ones.
-add_library(lianshuo_gbk INTERFACE)
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(lianshuo_gbk INTERFACE -finput-charset=UTF-8 -fexec-charset=GB18030)
-endif()
+# GB18030 literals for the core (checked: GbkLiterals.cmake) and the generated
+# version header (Version.cmake).
+include(GbkLiterals)
+include(Version)
 
 # Declares a static library of one folder of src/, with src/ as its include root.
 function(lianshuo_add_library name)

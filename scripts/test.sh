@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Everything `make test` checks: the core compiled for Windows (syntax only),
-# the whole suite in the dev build, again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a short run of every fuzz target.
+# the whole suite in the dev build, the Debian package unpacked and run, the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# request engines' tests (their worker threads, shared handles and locks) under
+# ThreadSanitizer, then a short run of every fuzz target.
 # Usage: scripts/test.sh [fuzz-seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,11 +23,24 @@ bash scripts/windows-check.sh
 echo "== Tests (dev build)"
 suite dev
 
+echo "== Debian package: built once, unpacked with dpkg -x and run"
+deb=$(JOBS=$jobs bash scripts/package.sh)
+LIANSHUO_DEB=$deb ctest --test-dir build/dev --output-on-failure --no-tests=error \
+    -R '^InstalledPackage\.'
+
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 suite asan
+
+echo "== Request engine tests under ThreadSanitizer"
+# Only the http tests: they are the ones with threads, and the whole suite under
+# ThreadSanitizer would double the time of a run.
+[ -f build/tsan/build.ninja ] || cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan/tests/http --output-on-failure -j "$jobs"
 
 echo "== Fuzz targets, ${fuzz_seconds}s each"
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null

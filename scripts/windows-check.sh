@@ -23,6 +23,11 @@ for header in /usr/include/pcre2.h /usr/include/zlib.h /usr/include/zconf.h \
   [ -e "$header" ] && ln -sfn "$header" "$stage/$(basename "$header")"
 done
 
+# Headers CMake generates (version.h): any value will do for a syntax check.
+for template in cmake/*.h.in; do
+  [ -e "$template" ] && sed 's/@[A-Za-z_]*@/0/g' "$template" >"$stage/$(basename "$template" .in)"
+done
+
 mapfile -t sources < <(find src -name '*.cpp' ! -path 'src/ui/*' ! -name '*_posix.cpp' | sort)
 mapfile -t core < <(find src \( -name '*.cpp' -o -name '*.h' \) ! -path 'src/ui/*' ! -name '*_posix.cpp' | sort)
 

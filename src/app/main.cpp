@@ -8,17 +8,33 @@
 #include "cli/commandline.h"
 
 #ifdef LIANSHUO_WINDOWS
+#include <algorithm>
+
 #include "ui/application.h"
+#include "ui/desktopclipboard.h"
 #endif
 
 int main(int argc, char** argv) {
     // Before anything opens a file: a closed standard stream would hand its
     // number to the next file opened, and output or input would go through it.
     lianshuo::platform::ensureStandardStreams();
+    const std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef LIANSHUO_WINDOWS
-    if (argc <= 1) return lianshuo::runWindows(argc, argv);
+    if (argc <= 1) {
+        // Qt would abort with its plugin error; a person needs to know what to do instead.
+        if (!lianshuo::displayAvailable()) {
+            std::cerr << "lianshuo: no display found to open the window on; "
+                         "lianshuo --help lists the commands that need none\n";
+            return 2;
+        }
+        return lianshuo::runWindows(argc, argv);
+    }
+    const auto wants = [&args](const char* option) {
+        return std::find(args.begin(), args.end(), option) != args.end();
+    };
+    if ((wants("--clipboard") || wants("--copy")) && lianshuo::displayAvailable())
+        lianshuo::installDesktopClipboard(argc, argv);
 #endif
     lianshuo::installInterruptHandler();
-    const std::vector<std::string> args(argv + 1, argv + argc);
     return lianshuo::runCommandLine(args, std::cin, std::cout, std::cerr);
 }

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -57,11 +58,13 @@ ControlStateStore& settingsStore() {
 
 void loadSettings(ControlStateStore& store, AppSettings& settings) {
     store.selectSection(kSection);
-    settings.service = toIndex(store.readNumber("短网址索引", settings.service));
+    const int service = toIndex(store.readNumber("短网址索引", settings.service));
+    if (service >= 0 && service <= 3) settings.service = service;
     settings.interfaceIndex =
         toIndex(store.readNumber("自定义接口短网址索引", settings.interfaceIndex));
     settings.interval = store.readText("生成间隔秒", settings.interval);
     settings.baiduToken = store.readText("百度Token", settings.baiduToken);
+    settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
     if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";

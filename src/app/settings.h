@@ -28,10 +28,12 @@ struct AppSettings {
     bool autoSave = true;        // "选择框自动保存到目录"
     std::string saveDir;         // "编辑框保存目录"
     std::string baiduToken;      // "百度Token"
+    int retries = 2;             // "重试次数": set by hand only, never written
 };
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
-/// an empty folder becomes the program's folder + "/生成目录".
+/// an empty folder becomes the program's folder + "/生成目录". A service number
+/// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
 /// Writes "基本配置" in the order the window writes it on close, as one save;

@@ -6,6 +6,7 @@
 #include "app/base/charset.h"
 #include "app/base/platform.h"
 #include "cli/session.h"
+#include "version.h"
 
 namespace lianshuo {
 namespace {
@@ -27,18 +28,26 @@ constexpr const char* kUsage =
     "  --settings FILE     the settings file (also LIANSHUO_SETTINGS)\n"
     "  --service S         custom, baidu, weibo, tinyurl (or 0 to 3)\n"
     "  --interface NAME    the saved custom interface to use\n"
-    "  --interval SECONDS  the pause between two conversions\n"
+    "  --interval SECONDS  the pause between two conversions (0 to 86400)\n"
+    "  --retries N         tries again after a time-out or a busy service (0 to 10, default 2)\n"
     "  --token TOKEN       the Baidu token\n"
+    "  --quiet             no progress line on a terminal\n"
+    "  --verbose           print each request's method, address and status\n"
     "convert only:\n"
     "  --input FILE        read the addresses from FILE (- for standard input)\n"
+    "  --clipboard         read the addresses from the clipboard\n"
+    "  --copy              put the short addresses on the clipboard, one per line\n"
+    "  --json              print one JSON object per address instead of text\n"
     "  --save-dir DIR      write the results file into DIR\n"
     "  --no-save           write no results file\n"
     "files only:\n"
     "  --pattern P         which files (default from the settings, else *.htm)\n"
-    "  --search            list files as the right button does\n"
+    "  --search            take every name matching one of the |-separated patterns, in\n"
+    "                      pattern order (a file may be taken twice)\n"
     "  --white TEXT | --no-white, --white-regex\n"
     "  --black TEXT | --no-black, --black-regex\n"
     "\n"
+    "Failures are printed on standard error as \"失败: ADDRESS: REASON\".\n"
     "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted.\n";
 
 void onInterrupt(int) {
@@ -49,31 +58,43 @@ void onInterrupt(int) {
 
 }  // namespace
 
-void installInterruptHandler() { std::signal(SIGINT, onInterrupt); }
+void installInterruptHandler() {
+    std::signal(SIGINT, onInterrupt);
+#ifdef SIGPIPE
+    // A reader that goes away shows as a failed write, which ends the run in
+    // order, instead of killing the process between a conversion and its record.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
 
 int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                    std::ostream& err) {
     cli::interrupted = false;
-    cli::Console console{in, out, err, &err == &std::cerr && platform::standardErrorIsTerminal()};
+    using platform::StandardStream;
+    cli::Console console{in, out, err,
+                         &err == &std::cerr && platform::isTerminal(StandardStream::Error)};
     std::string error;
     const auto options = cli::parseOptions(args, error);
     if (!options) return cli::fail(console, error + " (see lianshuo --help)");
+    console.progress = console.progress && !options->quiet;
+    console.outTerminal = &out == &std::cout && platform::isTerminal(StandardStream::Output);
     if (options->command.empty()) {
-        err << kUsage;  // a build without windows needs a command
+        err << toUtf8(kUsage);  // a build without windows needs a command
         return cli::kUsage;
     }
     if (options->command == "--help") {
-        out << kUsage;
+        out << toUtf8(kUsage);
         return cli::kOk;
     }
     if (options->command == "--version") {
-        out << "lianshuo 1.3.0\n";
+        out << "lianshuo " << kVersion << '\n';
         return cli::kOk;
     }
     if (options->command == "convert") return cli::runConvert(*options, console);
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
-    return cli::fail(console, "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
+    return cli::fail(console,
+                     "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
 }
 
 }  // namespace lianshuo

@@ -3,19 +3,26 @@
 #include <system_error>
 #include <vector>
 
+#include "app/base/charset.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
+#include "services/encoding.h"
 
 namespace lianshuo::cli {
 namespace {
 
 class ConsoleFileView : public FileConverterView {
 public:
-    ConsoleFileView(Console& console, FileConverterSettings settings, std::string interval)
-        : console_(console), settings_(std::move(settings)), interval_(std::move(interval)) {}
+    ConsoleFileView(Console& console, ProgressLine& progress, FileConverterSettings settings,
+                    std::string interval)
+        : console_(console),
+          progress_(progress),
+          settings_(std::move(settings)),
+          interval_(std::move(interval)) {}
 
     std::string startCaption() const override { return caption_; }
     void setStartCaption(std::string_view caption) override { caption_ = caption; }
@@ -26,33 +33,50 @@ public:
         console_.err << '\n';
     }
     void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view caption) override {
-        if (!console_.progress) return;
-        console_.err << '\r';
-        print(console_.err, caption);
-        console_.err << std::flush;
+    void setProgress(int position, int count, std::string_view) override {
+        filesDone_ = position - 1;
+        filesTotal_ = count;
+        progress_.update(filesDone_, filesTotal_, failed_, position == 1);
     }
     void clearRows() override { rows_.clear(); }
     void addRow(std::string_view, std::string_view longUrl, ResultRowState) override {
         rows_.emplace_back(longUrl);
     }
-    void setRow(int row, std::string_view text, ResultRowState state) override {
-        if (state != ResultRowState::Done && state != ResultRowState::Error) return;
-        if (console_.progress) console_.err << '\n';
-        print(console_.out, text);
+    void setRow(int, std::string_view, ResultRowState) override {}
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
+        const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
+        if (!outcome.ok()) {
+            ++failed_;
+            progress_.erase();
+            console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
+        }
+        if (console_.outTerminal) progress_.erase();
+        progress_.update(filesDone_, filesTotal_, failed_);
+        print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';
-        print(console_.out, rows_[static_cast<std::size_t>(row)]);
+        print(console_.out, longUrl);
         console_.out << std::endl;
     }
-    void finished(std::string_view outputFolder) override {
-        if (console_.progress) console_.err << '\n';
+    void fileFailed(std::string_view name, std::string_view reason) override {
+        progress_.erase();
+        console_.err << toUtf8("文件失败: " + std::string(name) + ": " + std::string(reason))
+                     << '\n';
+    }
+    void finished(const FileRunSummary& summary) override {
+        progress_.erase();
         console_.err << "output: ";
-        print(console_.err, outputFolder);
+        print(console_.err, summary.outputFolder);
         console_.err << '\n';
+        console_.err << "files written: " << summary.filesWritten
+                     << ", addresses converted: " << summary.converted
+                     << ", addresses failed: " << summary.failed
+                     << ", files failed: " << summary.filesFailed << '\n';
     }
 
 private:
     Console& console_;
+    ProgressLine& progress_;
+    int filesDone_ = 0, filesTotal_ = 0, failed_ = 0;
     FileConverterSettings settings_;
     std::string interval_;
     std::string caption_ = FileConverterEngine::idleCaption();
@@ -92,17 +116,28 @@ int runFiles(const Options& options, Console& console) {
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
 
-    ConsoleFileView view(console, settingsFor(options, session.store()), session.interval());
+    ProgressLine progress(console.err, console.progress);
+    ConsoleFileView view(console, progress, settingsFor(options, session.store()),
+                         session.interval());
+    if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     FileConverterEngine engine(view, session.converter());
     const auto previous = setMessagePump([&engine] {
         if (interrupted) engine.requestStop();
     });
     engine.startOrStopConversion(options.search);
     setMessagePump(previous);
+    setRequestObserver({});
 
-    if (engine.outcome() == FileConverterEngine::Outcome::InvalidList) return kUsage;
+    switch (engine.outcome()) {
+        case FileConverterEngine::Outcome::InvalidList:
+        case FileConverterEngine::Outcome::FolderUnreadable:
+            return kUsage;
+        default:
+            break;
+    }
     if (interrupted) return kInterrupted;
-    return engine.failed() > 0 ? kConversionFailed : kOk;
+    const FileRunSummary& summary = engine.summary();
+    return summary.failed > 0 || summary.filesFailed > 0 ? kConversionFailed : kOk;
 }
 
 }  // namespace lianshuo::cli

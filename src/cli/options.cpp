@@ -11,20 +11,32 @@ using Field = std::optional<std::string> Options::*;
 using Flag = bool Options::*;
 
 const std::map<std::string, Field>& valueOptions() {
-    static const std::map<std::string, Field> options{
-        {"--settings", &Options::settings}, {"--service", &Options::service},
-        {"--interface", &Options::interfaceName}, {"--interval", &Options::interval},
-        {"--token", &Options::token},       {"--input", &Options::input},
-        {"--save-dir", &Options::saveDir},  {"--pattern", &Options::pattern},
-        {"--white", &Options::white},       {"--black", &Options::black}};
+    static const std::map<std::string, Field> options{{"--settings", &Options::settings},
+                                                      {"--service", &Options::service},
+                                                      {"--interface", &Options::interfaceName},
+                                                      {"--interval", &Options::interval},
+                                                      {"--token", &Options::token},
+                                                      {"--input", &Options::input},
+                                                      {"--save-dir", &Options::saveDir},
+                                                      {"--pattern", &Options::pattern},
+                                                      {"--white", &Options::white},
+                                                      {"--black", &Options::black},
+                                                      {"--retries", &Options::retries}};
     return options;
 }
 
 const std::map<std::string, Flag>& flagOptions() {
-    static const std::map<std::string, Flag> flags{
-        {"--no-save", &Options::noSave},       {"--search", &Options::search},
-        {"--no-white", &Options::noWhite},     {"--no-black", &Options::noBlack},
-        {"--white-regex", &Options::whiteRegex}, {"--black-regex", &Options::blackRegex}};
+    static const std::map<std::string, Flag> flags{{"--no-save", &Options::noSave},
+                                                   {"--search", &Options::search},
+                                                   {"--json", &Options::json},
+                                                   {"--quiet", &Options::quiet},
+                                                   {"--verbose", &Options::verbose},
+                                                   {"--clipboard", &Options::clipboard},
+                                                   {"--copy", &Options::copy},
+                                                   {"--no-white", &Options::noWhite},
+                                                   {"--no-black", &Options::noBlack},
+                                                   {"--white-regex", &Options::whiteRegex},
+                                                   {"--black-regex", &Options::blackRegex}};
     return flags;
 }
 
@@ -72,9 +84,9 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
 }
 
 int parseService(const std::string& text) {
-    static const std::map<std::string, int> names{
-        {"custom", 0}, {"baidu", 1}, {"weibo", 2}, {"tinyurl", 3},
-        {"0", 0},      {"1", 1},     {"2", 2},     {"3", 3}};
+    static const std::map<std::string, int> names{{"custom", 0},  {"baidu", 1}, {"weibo", 2},
+                                                  {"tinyurl", 3}, {"0", 0},     {"1", 1},
+                                                  {"2", 2},       {"3", 3}};
     const auto found = names.find(text);
     return found == names.end() ? -1 : found->second;
 }

@@ -11,10 +11,14 @@ namespace lianshuo::cli {
 struct Options {
     std::string command;  // "convert", "files", "interfaces", "--help", "--version"
     std::vector<std::string> positional;
-    std::optional<std::string> settings, service, interfaceName, interval, token;
+    std::optional<std::string> settings, service, interfaceName, interval, token, retries;
     // convert
     std::optional<std::string> input, saveDir;
     bool noSave = false;
+    bool json = false;  // one JSON object per line instead of tab-separated text
+    bool quiet = false, verbose = false;
+    bool clipboard = false,
+         copy = false;  // read the addresses from / put the results on the clipboard
     // files
     std::optional<std::string> pattern, white, black;
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;

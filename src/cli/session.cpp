@@ -1,20 +1,59 @@
 #include "cli/session.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <system_error>
 
 #include "app/base/charset.h"
 #include "app/base/paths.h"
+#include "cli/clipboard.h"
+#include "cli/progressline.h"
+#include "jobs/interval.h"
 #include "services/builtinhosts.h"
 #include "services/interfacestore.h"
 #include "services/panelinterface.h"
 
 namespace lianshuo::cli {
+namespace {
+
+// Plain decimal digits with at most one point: "inf", "nan" and "1e308" are no intervals.
+bool isNumberText(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+    return std::count(text.begin(), text.end(), '.') <= 1 && text != ".";
+}
+
+}  // namespace
 
 std::atomic<bool> interrupted{false};
 
-void print(std::ostream& stream, std::string_view gbk) { stream << toUtf8(gbk); }
+namespace {
+Clipboard* installedClipboard = nullptr;
+}  // namespace
+
+void setClipboard(Clipboard* clipboard) {
+    installedClipboard = clipboard;
+}
+Clipboard* clipboard() {
+    return installedClipboard;
+}
+
+RequestObserver verboseObserver(Console& console, ProgressLine& progress) {
+    return [&console, &progress](std::string_view method, std::string_view url,
+                                 const ServiceReply& reply) {
+        progress.erase();
+        console.err << method << ' ' << toUtf8(url) << " -> ";
+        if (reply.error == TransferError::None)
+            console.err << reply.status;
+        else
+            console.err << toUtf8(replyFailure(reply).reason());
+        console.err << '\n';
+    };
+}
+
+void print(std::ostream& stream, std::string_view gbk) {
+    stream << toUtf8(gbk);
+}
 
 int fail(Console& console, const std::string& messageGbk, int status) {
     console.err << "lianshuo: " << toUtf8(messageGbk) << '\n';
@@ -52,6 +91,27 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     }
     token_ = options.token.value_or(app_.baiduToken);
     interval_ = options.interval.value_or(app_.interval);
+    if (options.interval) {
+        if (!isNumberText(*options.interval) ||
+            ControlStateStore::parseNumber(*options.interval) > kLongestIntervalSeconds) {
+            error = "--interval takes a number of seconds from 0 to 86400, not '" +
+                    *options.interval + "'";
+            return false;
+        }
+    }
+    int retries = app_.retries;
+    if (options.retries) {
+        if (!isNumberText(*options.retries) || options.retries->find('.') != std::string::npos ||
+            options.retries->size() > 2) {
+            error = "--retries takes a whole number from 0 to 10, not '" + *options.retries + "'";
+            return false;
+        }
+        retries = std::stoi(*options.retries);
+        if (retries > 10) {
+            error = "--retries takes a whole number from 0 to 10, not '" + *options.retries + "'";
+            return false;
+        }
+    }
 
     const BuiltinHosts hosts = readBuiltinHosts(store_);
     const std::vector<std::string> names = listInterfaceNames(store_);
@@ -68,6 +128,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
         interface_ = initialPanelInterface(hosts);
     }
     converter_ = std::make_unique<ShortUrlConverter>(*this, hosts);
+    converter_->setRetryPolicy({.retries = retries});
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "cli/options.h"
 #include "services/conversionsource.h"
+#include "services/servicerequest.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
 
@@ -24,7 +25,8 @@ struct Console {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
-    bool progress;  // standard error is a terminal
+    bool progress;             // standard error is a terminal and no --quiet
+    bool outTerminal = false;  // standard output is the same kind of terminal
 };
 
 /// Exit statuses.
@@ -56,6 +58,11 @@ private:
     std::string interval_ = "0";
     std::unique_ptr<ShortUrlConverter> converter_;
 };
+
+class ProgressLine;
+
+/// Prints each request's method, address and status (or failure) on standard error.
+RequestObserver verboseObserver(Console& console, ProgressLine& progress);
 
 /// The command's one-line error, printed as the terminal expects.
 int fail(Console& console, const std::string& messageGbk, int status = kUsage);

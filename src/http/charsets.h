@@ -25,7 +25,8 @@ enum CharsetMode : int {
 inline constexpr std::size_t kMaxResponseBytes = std::size_t{64} << 20;
 
 /// Body bytes (gunzipped first when they start with 1F 8B) to GBK text; usedMode gets the mode
-/// used (1 = unconverted). Empty when the gzip body expands past kMaxResponseBytes.
+/// used (1 = unconverted). Empty when the gzip body is cut off, damaged or expands past
+/// kMaxResponseBytes.
 std::string decodeResponseText(std::string_view bytes, int mode, int* usedMode = nullptr);
 
 /// decodeResponseText over the content of the file at `pathGbk`; empty when it cannot be read.

@@ -34,6 +34,14 @@ int fetchWaitSecondsFor(float timeoutSeconds) {
 }
 
 void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
+    // The options' flag counts for this request only; one set on the object stays for later.
+    struct CancelScope {
+        HttpRequestObject& object;
+        const std::atomic<bool>* previous;
+        ~CancelScope() { object.setCancelFlag(previous); }
+    } scope{*this, cancelFlag()};
+    if (o.cancel != nullptr) setCancelFlag(o.cancel);
+
     const bool post = !o.postText.empty() || !o.postBytes.empty();
     const std::string trimmedUrl = trimSpaces(url);
     open(post ? "POST" : "GET", trimmedUrl, !o.synchronous);

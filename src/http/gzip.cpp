@@ -50,7 +50,8 @@ GunzipResult gunzip(std::string_view bytes, std::size_t limit) {
 std::optional<std::string> expandedBody(std::string_view body) {
     if (!body.starts_with(kGzipSignature)) return std::string(body);
     GunzipResult result = gunzip(body, kMaxResponseBytes);
-    if (result.status == GunzipStatus::TooLarge) return std::nullopt;
+    // A stream cut off (or damaged) gives no text at all: its first part would read as a whole.
+    if (result.status != GunzipStatus::Complete) return std::nullopt;
     return std::move(result.bytes);
 }
 

@@ -20,8 +20,8 @@ struct GunzipResult {
 /// Inflates every gzip member in `bytes`, stopping once the output would pass `limit`.
 GunzipResult gunzip(std::string_view bytes, std::size_t limit);
 
-/// The body to read: gunzipped when it starts with the gzip signature (a broken stream gives
-/// what came out of it), else as it is; nullopt when it expands past kMaxResponseBytes.
+/// The body to read: gunzipped when it starts with the gzip signature, else as it is; nullopt
+/// when the gzip stream is cut off or damaged, or expands past kMaxResponseBytes.
 std::optional<std::string> expandedBody(std::string_view body);
 
 }  // namespace lianshuo

@@ -33,28 +33,21 @@ std::string charsetOfContentType(std::string_view contentType) {
 }  // namespace
 
 struct HttpRequestObject::Session {
-    CURL* handle = nullptr;
     std::string method = "GET";
     std::string url;
     bool async = false;
     std::vector<std::pair<std::string, std::string>> headers;
     RequestTimeouts timeouts;
-    transfer::ProxyMode proxyMode = transfer::ProxyMode::Direct;
+    transfer::ProxyMode proxyMode = transfer::ProxyMode::Environment;
     std::string proxy, bypass, proxyUser, proxyPassword, user, password;
     std::string body;
     bool pending = false;     // sent, not yet performed
     bool performing = false;  // a transfer is under way (window messages run meanwhile)
+    std::atomic<bool> abortRequested{false};  // set by abort() from a message handled meanwhile
+    const std::atomic<bool>* cancel = nullptr;
     transfer::Result reply;
 
-    Session() {
-        transfer::ensureInitialised();
-        handle = curl_easy_init();
-    }
-    ~Session() {
-        if (handle != nullptr) curl_easy_cleanup(handle);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    bool cancelled() const { return cancel != nullptr && cancel->load(); }
 
     transfer::Request transferRequest() const {
         transfer::Request out;
@@ -86,19 +79,19 @@ struct HttpRequestObject::Session {
         transfer::Request request = transferRequest();
         request.totalTimeoutMs = totalMs;
         // An asynchronous request is waited for with the window kept alive; a click handled
-        // meanwhile that reaches this same object gets a failed request, never the handle.
+        // meanwhile that reaches this same object gets a failed request, never the transfer.
         if (performing) {
-            reply = {};
-            reply.error = TransferError::Transport;
-        } else if (handle != nullptr) {
+            reply = transfer::failedResult(TransferError::Transport,
+                                           "the request object is busy with another request");
+        } else if (cancelled()) {
+            reply = transfer::failedResult(TransferError::Aborted, "aborted by the caller");
+        } else {
             performing = true;
             reply = transfer::perform(
-                handle, request, nullptr,
+                request, [this] { return abortRequested.load() || cancelled(); },
                 async ? transfer::Waiting::PumpingMessages : transfer::Waiting::Blocked);
             performing = false;
-        } else {
-            reply = {};
-            reply.error = TransferError::Transport;
+            abortRequested = false;
         }
     }
 
@@ -176,8 +169,29 @@ bool HttpRequestObject::waitForResponse(int seconds) {
 }
 
 void HttpRequestObject::abort() {
-    session_->pending = false;
-    session_->reply = {};
+    Session& s = *session_;
+    if (s.performing) {
+        s.abortRequested = true;
+    } else if (s.pending) {
+        s.pending = false;
+        s.reply = transfer::failedResult(TransferError::Aborted, "aborted by the caller");
+    }
+}
+
+void HttpRequestObject::setCancelFlag(const std::atomic<bool>* cancel) {
+    session_->cancel = cancel;
+}
+
+const std::atomic<bool>* HttpRequestObject::cancelFlag() const {
+    return session_->cancel;
+}
+
+TransferError HttpRequestObject::lastError() {
+    return session_->settled().error;
+}
+
+std::string HttpRequestObject::lastErrorDetail() {
+    return session_->settled().detail;
 }
 
 long HttpRequestObject::status() {

@@ -1,11 +1,15 @@
 #pragma once
-// A request object: ordered thin members over one libcurl easy handle (its connections are
-// kept between requests), a stored cookie text, and the full request fetchPage built from them.
+// A request object: ordered thin members over one request at a time (its connection comes from
+// the process-wide pool, so it outlives the object), a stored cookie text, and the full request
+// fetchPage built from them.
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "http/webrequest.h"
 
 namespace lianshuo {
 
@@ -23,6 +27,7 @@ struct FetchOptions {
     std::string contentType{}, userAgent{};
     std::string headers{};  // "Name: value" lines joined by "\r\n"
     bool fakeClientAddress = false;
+    const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
 };
 
 /// Resolve, connect, send and receive time-outs in milliseconds; 0 or less means no limit.
@@ -34,7 +39,8 @@ struct RequestTimeouts {
     bool operator==(const RequestTimeouts&) const = default;
 };
 
-/// setProxy settings: 0 the system's proxy (the environment), 1 direct, 2 the named proxy.
+/// setProxy settings: 0 the system's proxy (the environment: http_proxy, https_proxy, no_proxy),
+/// 1 direct, 2 the named proxy. An object starts with 0.
 enum ProxySetting : int { kProxyDefault = 0, kProxyDirect = 1, kProxyNamed = 2 };
 
 /// setCredentials targets.
@@ -72,9 +78,19 @@ public:
     /// Completes an asynchronous request within `seconds` (0 or less: no limit); false when the
     /// reply did not come in time, which leaves the reply empty.
     bool waitForResponse(int seconds);
-    /// Drops a request that has not completed yet.
+    /// Drops a request that has not completed yet; one under way (this call comes from a
+    /// message handled while it waits) ends within a fraction of a second. Either ends as Aborted.
     void abort();
+    /// Once `*cancel` is true, the request under way and every later one ends as Aborted;
+    /// nullptr: no flag. The flag must outlive the requests.
+    void setCancelFlag(const std::atomic<bool>* cancel);
+    const std::atomic<bool>* cancelFlag() const;
 
+    /// The last request's failure: None when a reply came, whatever its status.
+    TransferError lastError();
+    /// One line on what failed in the last request (libcurl's message); empty when nothing did.
+    std::string lastErrorDetail();
+    /// The reply's status; 0 when none came. An error status still brings its body and headers.
     long status();
     std::string statusText();
     /// The reply body bytes; empty when the request failed.
@@ -100,8 +116,9 @@ public:
     /// The time-outs the next request uses.
     const RequestTimeouts& timeouts() const;
 
-    /// The full request; GBK text, empty on failure. *charsetModeOut receives the mode written
-    /// back (2 when 0 and the headers declare UTF-8).
+    /// The full request; GBK text, empty on failure (lastError() says which; an error status
+    /// still gives its page). *charsetModeOut receives the mode written back (2 when 0 and the
+    /// headers declare UTF-8).
     std::string fetchPage(std::string_view url, const FetchOptions& options = {},
                           int* charsetModeOut = nullptr);
     /// fetchPage's request, returning the body bytes (gunzipped when they are gzip).

@@ -6,13 +6,19 @@
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "http/charsets.h"
+#include "http/gzip.h"
+#include "http/handlepool.h"
 
 namespace lianshuo::transfer {
 namespace {
 
 // Header lines libcurl would otherwise add by itself: an empty "Name:" keeps it out.
 constexpr const char* kSuppressedHeaders[] = {"Accept:", "Expect:", "Content-Type:"};
-constexpr long kMaxRedirects = 10;
+// How often a waiting transfer looks at its stop check (and, pumping, at the window).
+constexpr int kPumpingStepMs = 10;
+constexpr int kBlockedStepMs = 50;
+
+std::atomic<double> timeScale{1.0};
 
 struct Sink {
     std::string body;
@@ -40,110 +46,67 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return line.size();
 }
 
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
-}
-
-struct HeaderList {
-    curl_slist* head = nullptr;
-    HeaderList(const HeaderList&) = delete;
-    HeaderList& operator=(const HeaderList&) = delete;
-    HeaderList() = default;
-    ~HeaderList() { curl_slist_free_all(head); }
-    void add(const char* line) {
-        if (curl_slist* grown = curl_slist_append(head, line)) head = grown;
-    }
-};
-
-void setMethodAndBody(CURL* h, const Request& request) {
-    if (request.method == "GET" && request.body.empty()) {
-        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    } else if (request.method == "HEAD" && request.body.empty()) {
-        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    } else if (request.method == "POST" || !request.body.empty()) {
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(request.body.size()));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
-        if (request.method != "POST")
-            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
-    } else {
-        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str());
-    }
-}
-
-void setProxy(CURL* h, const Request& request) {
-    switch (request.proxyMode) {
-        case ProxyMode::Direct:
-            // An empty proxy also keeps libcurl from reading http_proxy and friends.
-            curl_easy_setopt(h, CURLOPT_PROXY, "");
-            return;
-        case ProxyMode::Named:
-            curl_easy_setopt(h, CURLOPT_PROXY, request.proxy.c_str());
-            curl_easy_setopt(h, CURLOPT_NOPROXY, request.bypass.c_str());
+// Runs the handle's transfer in its own multi handle, where the connection stays when it ends.
+// `stopped` tells a transfer ended by `stop` from one that ended by itself.
+CURLcode drive(const PooledHandle& handle, const StopCheck& stop, Waiting waiting, bool& stopped) {
+    const curl::Api& api = *curl::api();
+    CURLM* multi = handle.multi.get();
+    CURL* easy = handle.easy.get();
+    if (api.multiAddHandle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    const bool pumping = waiting == Waiting::PumpingMessages;
+    CURLcode result = CURLE_FAILED_INIT;
+    for (int running = 1; running > 0;) {
+        if (api.multiPerform(multi, &running) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
             break;
-        case ProxyMode::Environment:
+        }
+        if (running > 0)
+            api.multiPoll(multi, nullptr, 0, pumping ? kPumpingStepMs : kBlockedStepMs, nullptr);
+        if (pumping) processPendingMessages();
+        if (running > 0 && stop && stop()) {
+            stopped = true;
+            break;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* message = api.multiInfoRead(multi, &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy)
+            result = message->data.result;
+    }
+    // Removed mid-transfer, the connection is closed; otherwise it stays for the next one.
+    api.multiRemoveHandle(multi, easy);
+    return result;
+}
+
+// What a completed transfer's body says about the transfer: a gzip body must end properly,
+// or the text read from it would be a cut-off part that looks whole.
+void checkBody(Result& result, Sink& sink) {
+    if (!std::string_view(sink.body).starts_with(kGzipSignature)) {
+        result.body = std::move(sink.body);
+        return;
+    }
+    switch (gunzip(sink.body, kMaxResponseBytes).status) {
+        case GunzipStatus::Complete:
+            result.body = std::move(sink.body);
+            break;
+        case GunzipStatus::TooLarge:
+            result.error = TransferError::TooLarge;
+            result.detail = "gzip body expands past the largest reply read";
+            break;
+        case GunzipStatus::Broken:
+            result.error = TransferError::Truncated;
+            result.detail = "gzip body is cut off or damaged";
             break;
     }
-    if (!request.proxyUser.empty()) {
-        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, request.proxyUser.c_str());
-        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, request.proxyPassword.c_str());
-        curl_easy_setopt(h, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
-    }
 }
 
-void setSecurity(CURL* h, const Request& request) {
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!request.trustedCertificates.empty()) {
-        curl_easy_setopt(h, CURLOPT_CAINFO, request.trustedCertificates.c_str());
-        curl_easy_setopt(h, CURLOPT_CAPATH, nullptr);
-    }
-    if (!request.user.empty()) {
-        curl_easy_setopt(h, CURLOPT_USERNAME, request.user.c_str());
-        curl_easy_setopt(h, CURLOPT_PASSWORD, request.password.c_str());
-        curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
-    }
+std::string detailOf(TransferError error, CURLcode code, const char* message) {
+    if (error == TransferError::None) return {};
+    if (error == TransferError::Aborted) return "aborted by the caller";
+    if (error == TransferError::TooLarge) return "reply larger than the largest reply read";
+    return *message != '\0' ? std::string(message) : curl::api()->easyStrerror(code);
 }
 
-void setLimits(CURL* h, const Request& request) {
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, scaledMs(request.connectTimeoutMs));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, scaledMs(request.totalTimeoutMs));
-    if (request.inactivitySeconds > 0) {
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        // libcurl counts this limit in whole seconds.
-        const long seconds = (scaledMs(request.inactivitySeconds * 1000) + 999) / 1000;
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, std::max(1L, seconds));
-    }
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
-}
-
-void setCookies(CURL* h, CookieUse use) {
-    curl_easy_setopt(h, CURLOPT_SHARE,
-                     use == CookieUse::Shared ? sharedCookieJar() : sharedSessions());
-    if (use == CookieUse::None) return;
-    // An empty file name turns the cookie engine on without reading any file.
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
-}
-
-TransferError errorOf(CURLcode code, const Sink& sink) {
-    switch (code) {
-        case CURLE_OK:
-            return TransferError::None;
-        case CURLE_OPERATION_TIMEDOUT:
-        case CURLE_ABORTED_BY_CALLBACK:
-            return TransferError::Timeout;
-        case CURLE_FILESIZE_EXCEEDED:
-            return TransferError::TooLarge;
-        default:
-            return sink.tooLarge ? TransferError::TooLarge : TransferError::Transport;
-    }
-}
-
-}  // namespace
-
-namespace {
-std::atomic<double> timeScale{1.0};
 }  // namespace
 
 void setTimeScale(double factor) {
@@ -155,91 +118,51 @@ long scaledMs(long ms) {
     return std::max(1L, static_cast<long>(static_cast<double>(ms) * timeScale.load()));
 }
 
-void ensureInitialised() {
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_ALL);
-    static_cast<void>(initialised);
-}
-
-// The transfer driven from the window thread: libcurl is polled in short steps and the window
-// processes its messages between them, so a slow service never freezes it.
-CURLcode performPumping(CURL* h) {
-    CURLM* multi = curl_multi_init();
-    if (multi == nullptr || curl_multi_add_handle(multi, h) != CURLM_OK) {
-        if (multi != nullptr) curl_multi_cleanup(multi);
-        return curl_easy_perform(h);
-    }
-    CURLcode result = CURLE_OK;
-    for (int running = 1; running > 0;) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            result = CURLE_OUT_OF_MEMORY;
-            break;
-        }
-        if (running > 0) curl_multi_poll(multi, nullptr, 0, 10, nullptr);
-        processPendingMessages();
-    }
-    int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == h)
-            result = message->data.result;
-    }
-    curl_multi_remove_handle(multi, h);
-    curl_multi_cleanup(multi);
-    return result;
-}
-
-Result perform(CURL* h, const Request& request, const std::atomic<bool>* abandon, Waiting waiting) {
-    ensureInitialised();
-    curl_easy_reset(h);
+Result perform(const Request& request, const StopCheck& stop, Waiting waiting) {
+    HandleLease lease = leaseHandle();
+    if (!lease) return failedResult(TransferError::Transport, "libcurl is not available");
+    const curl::Easy& h = lease->easy;
+    h.reset();
     Sink sink;
-    HeaderList headers;
+    curl::StringList headers;
     for (const std::string& line : request.headerLines) headers.add(line.c_str());
     for (const char* line : kSuppressedHeaders) headers.add(line);
+    char message[CURL_ERROR_SIZE] = {};
 
-    curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.head);
-    if (!request.userAgent.empty())
-        curl_easy_setopt(h, CURLOPT_USERAGENT, request.userAgent.c_str());
-    setMethodAndBody(h, request);
-    setProxy(h, request);
-    setSecurity(h, request);
-    setLimits(h, request);
-    setCookies(h, request.cookies);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &sink);
-    if (abandon != nullptr) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, abandon);
-    }
+    setOptions(h, request, headers);
+    h.set(CURLOPT_ERRORBUFFER, static_cast<char*>(message));
+    h.set(CURLOPT_WRITEFUNCTION, &onBody);
+    h.set(CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+    h.set(CURLOPT_HEADERFUNCTION, &onHeader);
+    h.set(CURLOPT_HEADERDATA, static_cast<void*>(&sink));
 
-    const CURLcode code =
-        waiting == Waiting::PumpingMessages ? performPumping(h) : curl_easy_perform(h);
+    bool stopped = false;
+    const CURLcode code = drive(*lease, stop, waiting, stopped);
+    long osErrno = 0;
+    h.info(CURLINFO_OS_ERRNO, &osErrno);
     Result result;
-    result.error = errorOf(code, sink);
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.status);
-    if (result.error == TransferError::None) result.body = std::move(sink.body);
+    h.info(CURLINFO_RESPONSE_CODE, &result.status);
+    result.error = stopped                             ? TransferError::Aborted
+                   : code != CURLE_OK && sink.tooLarge ? TransferError::TooLarge
+                                                       : errorOf(code, osErrno, message);
+    result.detail = detailOf(result.error, code, message);
+    if (result.error == TransferError::None) checkBody(result, sink);
     result.headerBlock = std::move(sink.headerBlock);
     if (request.cookies == CookieUse::StoreOnly) {
         // The reply's cookies went into this handle's own jar, where libcurl gave them the
         // request's host and path; copy them over from there.
         curl_slist* cookies = nullptr;
-        if (curl_easy_getinfo(h, CURLINFO_COOKIELIST, &cookies) == CURLE_OK) {
-            storeInSharedJar(cookies);
-            curl_slist_free_all(cookies);
+        if (h.info(CURLINFO_COOKIELIST, &cookies) == CURLE_OK) {
+            const curl::StringList owned(cookies);
+            storeInSharedJar(owned.get());
         }
     }
-    // The header list dies with this call; leave no dangling pointer in the handle.
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
+    // The handle goes back to the pool: nothing of this request may stay in it, neither the
+    // cookies of its own jar and its list of cookie files (a reset keeps both, and drops the
+    // list without freeing it) nor pointers to this call's buffers. The shared jar keeps its
+    // cookies.
+    h.set(CURLOPT_COOKIEFILE, nullptr);
+    h.reset();
     return result;
 }
 

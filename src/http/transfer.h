@@ -2,13 +2,13 @@
 // One HTTP exchange through a libcurl easy handle, shared by both request engines.
 // Only the http library includes this header.
 
-#include <curl/curl.h>
-
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "http/curlhandles.h"
 #include "http/webrequest.h"
 
 namespace lianshuo::transfer {
@@ -18,7 +18,11 @@ inline constexpr std::string_view kBrowserAgent =
     "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/30.0.1599.101 Safari/537.36";
 
-enum class ProxyMode { Direct, Named, Environment };
+enum class ProxyMode {
+    Direct,       // never through a proxy
+    Named,        // through `proxy`, except for the hosts `bypass` lists
+    Environment,  // as http_proxy, https_proxy, all_proxy and no_proxy (either case) say
+};
 
 /// Whether the process-wide cookie jar takes part.
 enum class CookieUse {
@@ -46,10 +50,28 @@ struct Request {
 
 struct Result {
     TransferError error = TransferError::None;
+    std::string detail;  // one line on what failed (libcurl's own words where it has them)
     long status = 0;
     std::string body;         // empty unless the transfer completed
     std::string headerBlock;  // the final reply's status line and header lines, then "\r\n"
 };
+
+/// The proxy the environment names for a URL, and the hosts it bypasses.
+struct ProxyChoice {
+    std::string proxy;   // empty: connect directly
+    std::string bypass;  // no_proxy's list
+};
+
+/// <scheme>_proxy, else all_proxy, and no_proxy; each name in lower case, else in upper case.
+ProxyChoice proxyFromEnvironment(std::string_view url);
+
+/// Sets every option of `request` on a freshly reset handle. `request` and `headers` must
+/// outlive the transfer.
+void setOptions(const curl::Easy& handle, const Request& request, const curl::StringList& headers);
+
+/// The kind of failure `code` stands for; the socket's errno and libcurl's message tell a reset
+/// connection from other receive and send errors.
+TransferError errorOf(CURLcode code, long osErrno, std::string_view message);
 
 /// Sets the process-wide time-out scale (see setTimeoutScale).
 void setTimeScale(double factor);
@@ -57,18 +79,22 @@ void setTimeScale(double factor);
 /// `ms` under the process-wide time-out scale (0 and less stay as they are).
 long scaledMs(long ms);
 
-/// Initialises libcurl for the process, once, from any thread.
-void ensureInitialised();
-
 /// How the calling thread spends the transfer.
 enum class Waiting {
     Blocked,          // inside libcurl until the transfer ends (a worker thread)
     PumpingMessages,  // polling in 10 ms steps and processing window messages in between
 };
 
-/// Runs `request` on `handle` (reset first). A set `abandon` flag aborts the transfer.
-Result perform(CURL* handle, const Request& request, const std::atomic<bool>* abandon = nullptr,
+/// Checked several times a second during a transfer; true ends it as TransferError::Aborted.
+using StopCheck = std::function<bool()>;
+
+/// Runs `request` on a pooled handle, which goes back to the pool before this returns. A body
+/// that starts as gzip must be a whole gzip stream, or the transfer fails as Truncated.
+Result perform(const Request& request, const StopCheck& stop = {},
                Waiting waiting = Waiting::Blocked);
+
+/// The result of a request that never started.
+Result failedResult(TransferError error, std::string detail);
 
 /// The certificate file the environment names (SSL_CERT_FILE, else CURL_CA_BUNDLE), or empty.
 std::string trustedCertificatesFromEnvironment();
@@ -79,12 +105,6 @@ bool hasHttpScheme(std::string_view url);
 
 /// The URL with spaces, control bytes and bytes above 0x7E percent-encoded.
 std::string escapeUrl(std::string_view url);
-
-/// The process-wide cookie jar, shared by every thread (with TLS sessions and look-ups).
-CURLSH* sharedCookieJar();
-
-/// TLS sessions and look-ups shared by the requests that keep out of the cookie jar.
-CURLSH* sharedSessions();
 
 /// Adds Netscape-format cookie lines to the shared jar.
 void storeInSharedJar(const curl_slist* lines);

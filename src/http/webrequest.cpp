@@ -13,6 +13,7 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "http/cookies.h"
+#include "http/handlepool.h"
 #include "http/transfer.h"
 
 namespace lianshuo {
@@ -20,6 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kWaitStep = std::chrono::milliseconds(10);
+constexpr long kWorkerGraceMs = 1000;
 constexpr std::string_view kDefaultAccept =
     "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
     "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
@@ -41,21 +43,18 @@ struct PendingRequest {
 };
 
 void runWorker(PendingRequest& pending) {
-    transfer::Result result;
-    if (CURL* handle = curl_easy_init()) {
-        result = transfer::perform(handle, pending.request, &pending.abandoned);
-        curl_easy_cleanup(handle);
-    } else {
-        result.error = TransferError::Transport;
-    }
+    transfer::Result result =
+        transfer::perform(pending.request, [&pending] { return pending.abandoned.load(); });
+    // The handle is back in the pool by now, so the caller's next request finds it idle, with
+    // its connection open.
     std::lock_guard lock(pending.mutex);
     pending.result = std::move(result);
     pending.done = true;
     pending.finished.notify_all();
 }
 
-// Workers whose callers gave up on them. They abort within about a second (libcurl calls the
-// progress callback at least that often) and are joined by the next request or at exit.
+// Workers whose callers gave up on them. They see the abandoned flag within a fraction of a
+// second, hang up, and are joined by the next request or at exit.
 class AbandonedWorkers {
 public:
     ~AbandonedWorkers() {
@@ -87,8 +86,8 @@ private:
 };
 
 AbandonedWorkers& abandonedWorkers() {
-    // libcurl (and the TLS library under it) first, so that at exit the workers are joined
-    // before their exit handlers run.
+    // libcurl (and the TLS library under it) and the handle pool first, so that at exit the
+    // workers are joined (and their handles returned) before any of those go.
     transfer::ensureInitialised();
     static AbandonedWorkers workers;
     return workers;
@@ -136,24 +135,33 @@ transfer::Request transferFor(const WebRequestParams& params, std::string_view u
     request.headerLines = headerLinesFor(params, url, post);
     if (!containsText(params.headers, "User-Agent:", true))
         request.userAgent = transfer::kBrowserAgent;
-    // The proxy serves plain HTTP only; secure requests always connect directly.
+    // The caller's proxy serves plain HTTP only; everything else goes as the environment says.
     if (!secure && !params.proxy.empty()) {
         request.proxyMode = transfer::ProxyMode::Named;
         request.proxy = params.proxy;
+    } else {
+        request.proxyMode = transfer::ProxyMode::Environment;
     }
     request.trustedCertificates = transfer::trustedCertificatesFromEnvironment();
     request.followRedirects = !params.noRedirect;
-    request.totalTimeoutMs = timeoutMs;
+    // The caller's deadline decides; libcurl's own limit only backs it up (it rounds elapsed
+    // time up, and would otherwise end a transfer just before the deadline).
+    request.totalTimeoutMs = timeoutMs + kWorkerGraceMs;
     // Caller cookies replace the stored ones on the wire; what the reply sets is kept either way.
     request.cookies = trimSpaces(params.cookies).empty() ? transfer::CookieUse::Shared
                                                          : transfer::CookieUse::StoreOnly;
     return request;
 }
 
-WebResponse failure(TransferError error) {
+WebResponse failure(TransferError error, std::string detail) {
     WebResponse response;
     response.error = error;
+    response.detail = std::move(detail);
     return response;
+}
+
+bool cancelled(const WebRequestParams& params) {
+    return params.cancel != nullptr && params.cancel->load();
 }
 
 WebResponse responseOf(transfer::Result result) {
@@ -163,6 +171,7 @@ WebResponse responseOf(transfer::Result result) {
     response.body = std::move(result.body);
     response.cookies = collectedCookiesOf(result.headerBlock);
     response.headerBlock = std::move(result.headerBlock);
+    response.detail = std::move(result.detail);
     return response;
 }
 
@@ -170,9 +179,11 @@ WebResponse responseOf(transfer::Result result) {
 
 WebResponse webRequest(const WebRequestParams& params) {
     abandonedWorkers().joinFinished();
-    if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl);
+    if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl, "blank address");
     const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
-    if (timeoutMs <= 0) return failure(TransferError::Timeout);
+    const std::string tooLate = "no reply within " + std::to_string(params.timeoutSeconds) + " s";
+    if (timeoutMs <= 0) return failure(TransferError::Timeout, tooLate);
+    if (cancelled(params)) return failure(TransferError::Aborted, "aborted by the caller");
     std::string url = params.url;
     if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
 
@@ -182,12 +193,13 @@ WebResponse webRequest(const WebRequestParams& params) {
     std::thread worker;
     try {
         worker = std::thread([pending] { runWorker(*pending); });
-    } catch (const std::system_error&) {
-        return failure(TransferError::Transport);
+    } catch (const std::system_error& error) {
+        return failure(TransferError::Transport, error.what());
     }
 
-    bool finished = false;
+    WebResponse response = failure(TransferError::Timeout, tooLate);
     for (;;) {
+        bool finished = false;
         {
             std::unique_lock lock(pending->mutex);
             const auto left = deadline - Clock::now();
@@ -201,10 +213,15 @@ WebResponse webRequest(const WebRequestParams& params) {
             worker.join();
             return responseOf(std::move(pending->result));
         }
+        // Looked at after the pump: a click handled there is the usual way to stop.
+        if (cancelled(params)) {
+            response = failure(TransferError::Aborted, "aborted by the caller");
+            break;
+        }
     }
     pending->abandoned = true;
     abandonedWorkers().adopt(std::move(worker), std::move(pending));
-    return failure(TransferError::Timeout);
+    return response;
 }
 
 void setTimeoutScale(double factor) {

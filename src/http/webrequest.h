@@ -3,6 +3,7 @@
 // the calling (window) thread keeps its messages flowing, with the reply body returned as
 // received (no decompression, no charset conversion).
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,26 @@ struct WebRequestParams {
     std::string cookies{};    // the Cookie value; the stored cookies are then not sent
     int timeoutSeconds = 60;  // the whole request, waiting included
     bool noRedirect = false;
+    const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
 };
 
-enum class TransferError { None, BlankUrl, Timeout, Transport, TooLarge };
+/// Why a request gave no reply. A reply with any status (404, 503) is not a failure here.
+enum class TransferError {
+    None,
+    BlankUrl,           // nothing to request
+    Timeout,            // no whole reply within the time allowed
+    Transport,          // any failure not named below
+    TooLarge,           // the reply (or its gzip content) is larger than kMaxResponseBytes
+    NameNotResolved,    // the host (or the proxy) has no address
+    ConnectionRefused,  // nothing accepted the connection at the address
+    ConnectionReset,    // the peer reset or closed the connection before the whole reply
+    TlsFailed,          // the TLS handshake failed: a refused certificate, no common protocol
+    Aborted,            // the caller's cancel flag (or abort) ended the request
+    Truncated,          // the body ended early: short of its length, or a gzip stream cut off
+};
+
+/// A stable ASCII name for `error` ("timeout", "connection-reset", ...), for logs and JSON.
+std::string_view transferErrorName(TransferError error);
 
 struct WebResponse {
     TransferError error = TransferError::None;
@@ -29,10 +47,13 @@ struct WebResponse {
     std::string body{};
     std::string headerBlock{};  // status line, header lines and the empty line
     std::string cookies{};      // "name=value;" for each Set-Cookie line
+    std::string detail{};       // one line on what failed; empty when nothing did
 };
 
 /// One request on a worker thread; the calling thread waits in <=10 ms steps calling
-/// processPendingMessages(). Body empty on any failure, a time-out or a body past 64 MiB.
+/// processPendingMessages(). Body empty on any failure, a time-out or a body past 64 MiB; a
+/// reply with an error status keeps its body. The proxy is params.proxy for plain HTTP when
+/// given, else what the environment names.
 WebResponse webRequest(const WebRequestParams& params);
 
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).

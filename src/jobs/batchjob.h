@@ -9,10 +9,20 @@
 #include <string_view>
 
 #include "jobs/resultrow.h"
+#include "services/conversionoutcome.h"
 
 namespace lianshuo {
 
 class ShortUrlConverter;
+
+/// How a batch ended.
+struct BatchSummary {
+    int succeeded = 0;
+    int failed = 0;
+    bool stopped = false;
+    std::string resultsFile;       // the file written, empty when none was
+    std::string resultsFileError;  // why the results file could not be created or written
+};
 
 /// What the batch reads and changes in the window (or the command line).
 class BatchView {
@@ -22,13 +32,18 @@ public:
     virtual std::string longUrl(int row) const = 0;
     /// Shows `text` and `state` in the row (and brings a converting row into view).
     virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
+    /// Shows a finished row: its short address, or "生成错误" and why.
+    virtual void showOutcome(int row, const ConversionOutcome& outcome) = 0;
+    /// The batch has ended (also after a stop).
+    virtual void batchFinished(const BatchSummary& summary) = 0;
     virtual std::string generateCaption() const = 0;
     virtual void setGenerateCaption(std::string_view caption) = 0;
     virtual void setPasteCopyEnabled(bool enabled) = 0;
     virtual std::string intervalText() const = 0;
     virtual bool autoSave() const = 0;
     virtual std::string saveFolder() const = 0;
-    /// Remembers the results file of this batch (the folder button opens it).
+    /// Remembers the results file of this batch (the folder button opens it);
+    /// called only once the file exists.
     virtual void setResultFilePath(std::string_view path) = 0;
 };
 
@@ -39,12 +54,16 @@ public:
     /// The start button: starts a batch when its caption is "生成短网址", else asks it to stop.
     void generateClicked();
 
+    /// Whether the pause also follows the last row, as the window's batch does.
+    void setWaitAfterLastRow(bool wait) { waitAfterLastRow_ = wait; }
+
     /// Asks a running batch to stop after the current conversion or at once during a pause.
     void requestStop();
 
     bool running() const { return running_; }
-    int succeeded() const { return succeeded_; }
-    int failed() const { return failed_; }
+    int succeeded() const { return summary_.succeeded; }
+    int failed() const { return summary_.failed; }
+    const BatchSummary& summary() const { return summary_; }
 
     /// The idle caption of the start button.
     static std::string idleCaption();
@@ -56,9 +75,12 @@ private:
     ShortUrlConverter& converter_;
     std::atomic<bool> stopFlag_{false};
     bool running_ = false;
-    int succeeded_ = 0;
-    int failed_ = 0;
+    bool waitAfterLastRow_ = true;
+    BatchSummary summary_;
 };
+
+/// The summary line shown after a batch: "完成 n 个，失败 m 个".
+std::string summaryLine(const BatchSummary& summary);
 
 /// A results file path that names no existing file: " (2)", " (3)", ... go
 /// before ".txt" when `path` is taken.

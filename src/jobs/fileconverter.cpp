@@ -1,11 +1,10 @@
 #include "jobs/fileconverter.h"
 
 #include <chrono>
-#include <tuple>
-#include <unordered_set>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <random>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "app/base/charset.h"
@@ -13,29 +12,15 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "jobs/addressscanner.h"
+#include "jobs/fileio.h"
 #include "jobs/filelisting.h"
 #include "jobs/interval.h"
-#include "jobs/urlreplace.h"
 #include "script/regexobject.h"
-#include "services/encoding.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
 namespace {
-
-// Letters, "://", then anything but white space, quotes, "<", ">" and CJK
-// ideographs. "A-z" (not "A-Z") is how users' pages have always been read.
-constexpr std::string_view kUrlPattern = "[a-zA-z]+://[^\\s\"'<>\\u4e00-\\u9fa5]+";
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(nativePath(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(nativePath(path), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string fileName(std::string_view path) {
     const std::size_t slash = path.rfind('/');
@@ -48,17 +33,32 @@ struct FoundUrl {
     std::string bytes;
 };
 
+// Lookups by the bytes the scanner hands out, without copying them into a key.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+template <typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
 }  // namespace
 
 struct FileConverterEngine::Run {
     FileConverterSettings settings;
-    std::string outputFolder;
-    RegexObject finder, white, black;
-    std::mt19937 random{static_cast<unsigned>(
-        std::chrono::system_clock::now().time_since_epoch().count())};
+    std::filesystem::path outputFolder;
+    RegexObject white, black;
+    // Per run, not per file: a site repeats its addresses across pages.
+    TextMap<bool> keptUtf8, keptGbk;      // the lists' verdict on an address's bytes
+    TextMap<ConversionOutcome> outcomes;  // by the address as GBK text
+    std::mt19937 random{
+        static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
 };
 
-std::string FileConverterEngine::idleCaption() { return "开始转换短网址并替换原地址"; }
+std::string FileConverterEngine::idleCaption() {
+    return "开始转换短网址并替换原地址";
+}
 
 std::string FileConverterEngine::progressCaption(int position, int count, std::string_view path) {
     std::string base = fileName(path);
@@ -81,82 +81,153 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
     Run state;
     state.settings = view_.settings();
     const FileConverterSettings& s = state.settings;
-    succeeded_ = failed_ = 0;
+    summary_ = {};
 
     // A list whose regular expression does not compile would silently skip
     // (white) or keep (black) every address: refuse before touching anything.
-    state.white.create(s.whiteListMode == 1 ? s.whiteList : RegexObject::wildcardToPattern(s.whiteList));
-    state.black.create(s.blackListMode == 1 ? s.blackList : RegexObject::wildcardToPattern(s.blackList));
+    state.white.create(s.whiteListMode == 1 ? s.whiteList
+                                            : RegexObject::wildcardToPattern(s.whiteList));
+    state.black.create(s.blackListMode == 1 ? s.blackList
+                                            : RegexObject::wildcardToPattern(s.blackList));
     for (const auto& [on, object, name] : {std::tuple{s.whiteListOn, &state.white, "网址白名单"},
                                            std::tuple{s.blackListOn, &state.black, "网址黑名单"}}) {
         if (on && !object->isValid()) {
-            view_.showMessage(std::string(name) + "的规则不是有效的正则表达式：" + object->errorMessage());
+            view_.showMessage(std::string(name) + "的规则不是有效的正则表达式：" +
+                              object->errorMessage());
             return Outcome::InvalidList;
         }
     }
 
-    const std::vector<std::string> files =
-        bySearch ? listFilesBySearch(s.folder, s.pattern) : listFilesByPattern(s.folder, s.pattern);
+    std::string listingError;
+    const std::vector<FolderEntry> files =
+        bySearch ? listFilesBySearch(s.folder, s.pattern, &listingError)
+                 : listFilesByPattern(s.folder, s.pattern, &listingError);
+    if (!listingError.empty()) {
+        view_.showMessage("无法读取目录‘" + s.folder + "’：" + listingError);
+        return Outcome::FolderUnreadable;
+    }
     if (files.empty()) {
         view_.showMessage("在这个目录下‘" + s.folder + "’找不到‘" + s.pattern + "’类型的文件！");
         return Outcome::NoFiles;
     }
+    state.outputFolder = nativePath(s.folder) / nativePath("处理结果");
+    std::error_code ec;
+    std::filesystem::create_directory(state.outputFolder, ec);
+    // A link named like the output folder could point the outputs at the sources or anywhere else.
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(state.outputFolder, ec))) {
+        view_.showMessage("无法使用输出目录‘" + gbkPath(state.outputFolder) +
+                          "’：它不是目录（或是符号链接）");
+        return Outcome::FolderUnreadable;
+    }
     view_.setStartCaption("停止转换");
     stopRequested_ = false;
-    state.finder.create(kUrlPattern);
-    state.outputFolder = s.folder;
-    if (state.outputFolder.empty() || state.outputFolder.back() != '/') state.outputFolder += '/';
-    state.outputFolder += "处理结果/";
-    createDirectoryPath(state.outputFolder);
+    summary_.outputFolder = gbkPath(state.outputFolder) + "/";
     converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
+    converter_.setStopFlag(&stopRequested_);
     view_.showProgress(true);
 
     const int count = static_cast<int>(files.size());
     for (int i = 0; i < count && !stopRequested_; ++i) processFile(state, files[i], i + 1, count);
 
+    converter_.setStopFlag(nullptr);
+    summary_.stopped = stopRequested_;
     view_.showProgress(false);
     view_.setStartCaption(idleCaption());
     view_.clearRows();
-    view_.finished(state.outputFolder);
+    view_.finished(summary_);
     return Outcome::Finished;
 }
 
-void FileConverterEngine::processFile(Run& state, const std::string& path, int position, int count) {
-    view_.setProgress(position, count, progressCaption(position, count, path));
-    std::string bytes = readBytes(path);
-    // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
-    const bool utf8 = isValidUtf8(bytes);
+bool FileConverterEngine::keeps(Run& state, std::string_view bytes, bool utf8) {
+    TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
+    if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
+    const bool kept = !(state.settings.whiteListOn && state.white.execute(bytes, encoding) == 0) &&
+                      !(state.settings.blackListOn && state.black.execute(bytes, encoding) > 0);
+    verdicts.emplace(bytes, kept);
+    return kept;
+}
 
+void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int position,
+                                      int count) {
+    view_.setProgress(position, count, progressCaption(position, count, file.name));
+    // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
+    const Utf8Check check = fileIsUtf8(file.path);
+    const bool utf8 = check.utf8;
     std::vector<FoundUrl> urls;
-    std::unordered_set<std::string> seen;
-    const long matches = state.finder.execute(bytes, encoding);
-    for (long n = 1; n <= matches; ++n) {
-        const std::string_view raw = state.finder.matchBytes(n);
-        if (state.settings.whiteListOn && state.white.execute(raw, encoding) == 0) continue;
-        if (state.settings.blackListOn && state.black.execute(raw, encoding) > 0) continue;
-        std::string text = state.finder.matchValue(n);
-        if (seen.insert(text).second) urls.push_back({std::move(text), std::string(raw)});
-        processPendingMessages();
+    TextMap<std::size_t> seen;
+    std::string error = check.error;
+    if (error.empty()) {
+        error = scanFile(file.path, utf8, [&](std::size_t, std::string_view bytes) {
+            if (!seen.contains(bytes) && keeps(state, bytes, utf8)) {
+                seen.emplace(bytes, urls.size());
+                urls.push_back({utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes)});
+            }
+            processPendingMessages();
+            return bytes;
+        });
+    }
+    if (!error.empty()) {
+        ++summary_.filesFailed;
+        view_.fileFailed(file.name, "无法读取：" + error);
+        return;
     }
 
     view_.clearRows();
     for (const FoundUrl& url : urls) view_.addRow("队列中..", url.text, ResultRowState::Waiting);
+    TextMap<std::string> replacements;
     for (std::size_t row = 0; row < urls.size() && !stopRequested_; ++row) {
         const int index = static_cast<int>(row);
         view_.setRow(index, "正在转换..", ResultRowState::Converting);
-        const std::string result = converter_.convertUrl(urls[row].text, ShortUrlConverter::kConvert);
-        if (isSuccessfulResult(result)) {
-            ++succeeded_;
-            view_.setRow(index, result, ResultRowState::Done);
-            bytes = replaceWholeUrl(bytes, urls[row].bytes, utf8 ? toUtf8(result) : result, utf8);
-        } else {
-            ++failed_;
-            view_.setRow(index, conversionErrorText(), ResultRowState::Error);
+        const auto known = state.outcomes.find(urls[row].text);
+        const bool reused = known != state.outcomes.end();
+        const ConversionOutcome outcome =
+            reused ? known->second : converter_.convert(urls[row].text);
+        if (outcome.failure == FailureKind::Stopped) {
+            view_.setRow(index, "队列中..", ResultRowState::Waiting);
+            break;
         }
-        waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random), stopRequested_);
+        if (!reused) state.outcomes.emplace(urls[row].text, outcome);
+        if (outcome.ok()) {
+            ++summary_.converted;
+            replacements.emplace(urls[row].bytes,
+                                 utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl);
+        } else {
+            ++summary_.failed;
+        }
+        view_.showOutcome(index, outcome);
+        // An outcome this run already had asked no service: nothing to pace.
+        if (!reused)
+            waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
+                              stopRequested_);
     }
-    writeBytes(state.outputFolder + fileName(path), bytes);
+
+    // The copy is written as the source streams past, each address replaced
+    // where it was found and nowhere else.
+    std::error_code ec;
+    const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
+    ReplacementFile output(state.outputFolder / file.path.filename());
+    error = output.error();
+    if (error.empty()) {
+        error = scanFile(
+            file.path, utf8,
+            [&replacements](std::size_t, std::string_view bytes) -> std::string_view {
+                const auto found = replacements.find(bytes);
+                return found == replacements.end() ? bytes : std::string_view(found->second);
+            },
+            [&output](std::string_view chunk) { return output.write(chunk); });
+    }
+    if (error.empty())
+        error = output.commit(ec ? std::filesystem::perms::owner_read |
+                                       std::filesystem::perms::owner_write
+                                 : permissions);
+    if (error.empty()) {
+        ++summary_.filesWritten;
+    } else {
+        ++summary_.filesFailed;
+        const bool reading = output.error().empty();
+        view_.fileFailed(file.name, (reading ? "无法读取：" : "无法写入：") + error);
+    }
 }
 
 }  // namespace lianshuo

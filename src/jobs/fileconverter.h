@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "jobs/resultrow.h"
+#include "script/folderlisting.h"
+#include "services/conversionoutcome.h"
 
 namespace lianshuo {
 
@@ -25,6 +27,16 @@ struct FileConverterSettings {
     bool blackListOn = false;
     std::string blackList;
     int blackListMode = 0;
+};
+
+/// How a run ended, for the completion question and the command line.
+struct FileRunSummary {
+    std::string outputFolder;
+    int filesWritten = 0;
+    int filesFailed = 0;
+    int converted = 0;  // addresses
+    int failed = 0;     // addresses
+    bool stopped = false;
 };
 
 /// What the engine reads and changes in its window (or the command line).
@@ -44,14 +56,18 @@ public:
     virtual void addRow(std::string_view text, std::string_view longUrl, ResultRowState state) = 0;
     /// Changes a row and brings it into view.
     virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
+    /// Shows a converted row: its short address, or "生成错误" and why.
+    virtual void showOutcome(int row, const ConversionOutcome& outcome) = 0;
+    /// A file that could not be read or written; the run goes on with the next.
+    virtual void fileFailed(std::string_view name, std::string_view reason) = 0;
     /// The run has ended (also after a stop); the window asks whether to open the folder.
-    virtual void finished(std::string_view outputFolder) = 0;
+    virtual void finished(const FileRunSummary& summary) = 0;
 };
 
 class FileConverterEngine {
 public:
     /// How the last run ended.
-    enum class Outcome { None, Finished, NoFiles, InvalidList };
+    enum class Outcome { None, Finished, NoFiles, InvalidList, FolderUnreadable };
 
     FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter)
         : view_(view), converter_(converter) {}
@@ -63,8 +79,9 @@ public:
     void requestStop() { stopRequested_ = true; }
     bool running() const { return running_; }
     Outcome outcome() const { return outcome_; }
-    int succeeded() const { return succeeded_; }
-    int failed() const { return failed_; }
+    int succeeded() const { return summary_.converted; }
+    int failed() const { return summary_.failed; }
+    const FileRunSummary& summary() const { return summary_; }
 
     static std::string idleCaption();
     /// "(" + count + ":" + position + ")" + the file's base name.
@@ -73,15 +90,15 @@ public:
 private:
     struct Run;
     Outcome run(bool bySearch);
-    void processFile(Run& run, const std::string& path, int position, int count);
+    void processFile(Run& run, const FolderEntry& file, int position, int count);
+    bool keeps(Run& run, std::string_view bytes, bool utf8);
 
     FileConverterView& view_;
     ShortUrlConverter& converter_;
     std::atomic<bool> stopRequested_{false};
     bool running_ = false;
     Outcome outcome_ = Outcome::None;
-    int succeeded_ = 0;
-    int failed_ = 0;
+    FileRunSummary summary_;
 };
 
 }  // namespace lianshuo

@@ -2,6 +2,7 @@
 
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
+#include "app/base/paths.h"
 #include "script/folderlisting.h"
 #include "script/regexobject.h"
 
@@ -21,38 +22,42 @@ bool isExtensionPattern(std::string_view pattern) {
 
 }  // namespace
 
-std::vector<std::string> listFilesByPattern(std::string_view folderText, std::string_view patternText) {
+std::vector<FolderEntry> listFilesByPattern(std::string_view folderText,
+                                            std::string_view patternText, std::string* error) {
     const std::string folder = withSlash(folderText);
     const std::string pattern = patternText.empty() ? std::string("*") : std::string(patternText);
     const bool everyFile = pattern == "*" || pattern == "*.*";
     const bool byExtension = !everyFile && isExtensionPattern(pattern);
     const std::string extension = toLowerAscii(std::string_view(pattern).substr(1));
     RegexObject mask;
-    if (!everyFile && !byExtension) mask.create(RegexObject::wildcardToPattern(pattern), true, true, false);
+    if (!everyFile && !byExtension)
+        mask.create(RegexObject::wildcardToPattern(pattern), true, true, false);
 
-    std::vector<std::string> files;
-    for (const std::string& name : listFolderItems(folder, false)) {
+    std::vector<FolderEntry> files;
+    for (FolderEntry& entry : listFolderEntries(nativePath(folder), false, error)) {
+        const std::string& name = entry.name;
         bool match = everyFile;
         if (byExtension)
             match = name.size() >= extension.size() &&
                     toLowerAscii(name.substr(name.size() - extension.size())) == extension;
         else if (!everyFile)
             match = mask.execute(name) > 0;
-        if (match) files.push_back(folder + name);
+        if (match) files.push_back(std::move(entry));
         processPendingMessages();
     }
     return files;
 }
 
-std::vector<std::string> listFilesBySearch(std::string_view folderText, std::string_view patternText) {
+std::vector<FolderEntry> listFilesBySearch(std::string_view folderText,
+                                           std::string_view patternText, std::string* error) {
     const std::string folder = withSlash(folderText);
     const std::string pattern = patternText.empty() ? std::string("*.*") : std::string(patternText);
-    const std::vector<std::string> names = listFolderItems(folder, false);
-    std::vector<std::string> files;
+    const std::vector<FolderEntry> entries = listFolderEntries(nativePath(folder), false, error);
+    std::vector<FolderEntry> files;
     for (const std::string& part : splitText(pattern, "|")) {
-        for (const std::string& name : names) {
-            if (!matchesFileMask(name, part)) continue;
-            files.push_back(folder + name);
+        for (const FolderEntry& entry : entries) {
+            if (!matchesFileMask(entry.name, part)) continue;
+            files.push_back(entry);
             processPendingMessages();
         }
     }

@@ -5,15 +5,20 @@
 #include <string_view>
 #include <vector>
 
+#include "script/folderlisting.h"
+
 namespace lianshuo {
 
 /// The left button: "*" and "*.*" take every file, "*.ext" compares the
 /// extension, any other pattern is a wildcard mask found anywhere in the name
-/// (so "*.htm" also takes "a.html"). Full paths, in folder order.
-std::vector<std::string> listFilesByPattern(std::string_view folder, std::string_view pattern);
+/// (so "*.htm" also takes "a.html"). In folder order; `error` is set when the
+/// folder cannot be read.
+std::vector<FolderEntry> listFilesByPattern(std::string_view folder, std::string_view pattern,
+                                            std::string* error = nullptr);
 
 /// The right button: each "|" part searched as a file-name wildcard, one part
 /// after the other; a file matching two parts is listed twice.
-std::vector<std::string> listFilesBySearch(std::string_view folder, std::string_view pattern);
+std::vector<FolderEntry> listFilesBySearch(std::string_view folder, std::string_view pattern,
+                                           std::string* error = nullptr);
 
 }  // namespace lianshuo

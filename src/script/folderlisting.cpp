@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/base/charset.h"
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
@@ -53,20 +54,35 @@ bool wildcardMatch(std::string_view name, std::string_view mask) {
 
 }  // namespace
 
-std::vector<std::string> listFolderItems(std::string_view folderGbk, bool wantFolders) {
-    std::vector<std::string> names;
+std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, bool wantFolders,
+                                           std::string* errorText) {
+    std::vector<FolderEntry> entries;
     std::error_code error;
-    std::filesystem::directory_iterator it(nativePath(folderGbk), error);
-    if (error) return names;
-    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
-        if (error) break;
+    std::filesystem::directory_iterator it(folder, error);
+    for (const std::filesystem::directory_iterator end; !error && it != end; it.increment(error)) {
+        std::error_code entryError;
         // Only regular files count as files: reading a pipe or a device would block.
-        const bool wanted = wantFolders ? it->is_directory(error) : it->is_regular_file(error);
-        if (wanted && !error) names.push_back(gbkPath(it->path().filename()));
-        error.clear();
+        const bool wanted =
+            wantFolders ? it->is_directory(entryError) : it->is_regular_file(entryError);
+        if (wanted && !entryError) {
+            const std::string bytes = it->path().filename().string();
+            entries.push_back({it->path(), isValidUtf8(bytes) ? fromUtf8(bytes) : bytes});
+        }
         processPendingMessages();
     }
-    std::sort(names.begin(), names.end());
+    if (error) {
+        if (errorText != nullptr) *errorText = fromUtf8(error.message());
+        entries.clear();
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+std::vector<std::string> listFolderItems(std::string_view folderGbk, bool wantFolders) {
+    std::vector<std::string> names;
+    for (FolderEntry& entry : listFolderEntries(nativePath(folderGbk), wantFolders))
+        names.push_back(std::move(entry.name));
     return names;
 }
 

@@ -2,11 +2,25 @@
 // The names in one folder, for the file converter: its files or its
 // sub-folders, and the file-search wildcard that picks among them.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace lianshuo {
+
+/// One listed file: its native path, and its name as GBK text for matching and
+/// showing. A name that is not UTF-8 on disk is taken as the GBK it most
+/// likely is, while the path keeps its own bytes.
+struct FolderEntry {
+    std::filesystem::path path;
+    std::string name;
+};
+
+/// The files (or with wantFolders the sub-folders) of `folder`, sorted by name.
+/// Empty with `error` set (the system's reason) when the folder cannot be read.
+std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, bool wantFolders,
+                                           std::string* error = nullptr);
 
 /// Names (GBK, no path) of the files (or with wantFolders the sub-folders) of a folder, sorted
 /// by byte order; empty when the path is not a folder. Calls processPendingMessages() after each

@@ -91,7 +91,8 @@ std::string escapeJsonString(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         // The second byte of a pair may be a backslash; a control byte never is one.
-        if (isLeadByte(c) && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+        if (isLeadByte(c) && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x40) {
             out.append(text.substr(i, 2));
             ++i;
         } else if (c == '"' || c == '\\') {
@@ -107,11 +108,6 @@ std::string escapeJsonString(std::string_view text) {
         }
     }
     return out;
-}
-
-bool isSuccessfulResult(std::string_view result) {
-    if (result == conversionErrorText()) return false;
-    return toLowerAscii(trimSpaces(result).substr(0, 4)) == "http";
 }
 
 }  // namespace lianshuo

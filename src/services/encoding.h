@@ -19,11 +19,7 @@ std::string unescapeJsonText(std::string_view text);
 /// `text` as the contents of a JSON string: backslash, quote and control characters escaped.
 std::string escapeJsonString(std::string_view text);
 
-/// True when a conversion result is a usable short address: not "生成错误",
-/// and "http" after trimming spaces, in any letter case.
-bool isSuccessfulResult(std::string_view result);
-
-/// The error result of every service.
+/// The text a failed conversion shows in its row, results and command line.
 const std::string& conversionErrorText();
 
 }  // namespace lianshuo

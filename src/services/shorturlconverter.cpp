@@ -4,9 +4,9 @@
 #include "app/base/helpers.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
-#include "http/webrequest.h"
 #include "script/jsonreader.h"
 #include "services/encoding.h"
+#include "services/servicerequest.h"
 
 namespace lianshuo {
 namespace {
@@ -21,37 +21,73 @@ std::string writtenHost(std::string_view address) {
     return std::string(address.substr(start, end == npos ? npos : end - start));
 }
 
-std::string sendRequest(const ShortUrlInterface& d, const std::string& url,
-                        const std::string& body) {
-    const int charsetMode = d.utf8Encoding ? kUtf8 : kNoConversion;
-    // The template decides the engine, not the filled-in address.
-    if (startsWithNoCase(d.address, "http://")) {
-        HttpRequestObject request;
-        return request.fetchPage(url, {.postText = body, .charsetMode = charsetMode});
-    }
-    const WebResponse response = webRequest({.url = url, .method = d.postMode ? 1 : 0, .body = body});
-    if (response.error != TransferError::None) return {};
-    return decodeResponseText(response.body, charsetMode);
+// The size `text` would have with every placeholder replaced by `value`,
+// counted before anything is built: a template repeating the placeholder
+// must not cost gigabytes before it is refused.
+std::size_t filledSize(std::string_view text, std::string_view value) {
+    std::size_t count = 0;
+    for (std::size_t at = findText(text, kLongUrlPlaceholder); at != npos;
+         at = findText(text, kLongUrlPlaceholder, at + kLongUrlPlaceholder.size()))
+        ++count;
+    return text.size() + count * value.size() - count * kLongUrlPlaceholder.size();
+}
+
+bool holdsControlCharacter(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// The reply's text made into a short address: whatever the chain left,
+// trimmed, with a scheme, and checked to be an address at all.
+ConversionOutcome judgeResult(std::string text, const std::string& replyText) {
+    text = trimWhiteSpace(text);
+    if (text.empty())
+        return ConversionOutcome::failed(FailureKind::NothingExtracted, escapedExcerpt(replyText));
+    if (!startsWithNoCase(text, "http://") && !startsWithNoCase(text, "https://"))
+        text.insert(0, "http://");
+    if (!isWebAddress(text))
+        return ConversionOutcome::failed(FailureKind::NotWebAddress, escapedExcerpt(text));
+    return ConversionOutcome::success(std::move(text));
+}
+
+ConversionOutcome stoppedOr(ConversionOutcome outcome, const std::atomic<bool>* cancel) {
+    if (!outcome.ok() && cancel != nullptr && *cancel)
+        return ConversionOutcome::failed(FailureKind::Stopped, {});
+    return outcome;
 }
 
 }  // namespace
 
-std::string convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d) {
+ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
+                                       const std::atomic<bool>* cancel) {
     const std::string encoded = percentEncodeLongUrl(longUrl, d.utf8Encoding);
-    const std::string url = replaceAll(d.address, kLongUrlPlaceholder, encoded);
-    const std::string body =
-        d.postMode ? replaceAll(d.postTemplate, kLongUrlPlaceholder, encoded) : std::string();
-    const std::string reply = sendRequest(d, url, body);
+    if (filledSize(d.address, encoded) > kLongestFilledTemplate ||
+        (d.postMode && filledSize(d.postTemplate, encoded) > kLongestFilledTemplate))
+        return ConversionOutcome::failed(FailureKind::TooLarge,
+                                         "填入长网址后的地址或 POST 数据超过 1 MiB");
+    ServiceRequest request;
+    request.url = replaceAll(d.address, kLongUrlPlaceholder, encoded);
+    // A line break in the address would end the request line and start a header.
+    if (holdsControlCharacter(request.url))
+        return ConversionOutcome::failed(FailureKind::Request, "接口地址含有控制字符");
+    request.post = d.postMode;
+    if (d.postMode) request.body = replaceAll(d.postTemplate, kLongUrlPlaceholder, encoded);
+    request.charsetMode = d.utf8Encoding ? kUtf8 : kNoConversion;
+    request.cancel = cancel;
+    // The template decides the engine, not the filled-in address.
+    const ServiceReply reply = sendServiceRequest(request, startsWithNoCase(d.address, "http://"));
+    if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
+        return stoppedOr(std::move(failure), cancel);
 
-    std::string text = d.cutEnabled ? cutBetweenMarkers(reply, d.leftMarker, d.rightMarker,
-                                                        d.reverseCut)
-                                    : cutBetweenMarkers(reply, "", "", d.reverseCut);
+    std::string text =
+        d.cutEnabled ? cutBetweenMarkers(reply.text, d.leftMarker, d.rightMarker, d.reverseCut)
+                     : cutBetweenMarkers(reply.text, "", "", d.reverseCut);
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
-    if (text.empty()) return conversionErrorText();
+    if (trimWhiteSpace(text).empty())
+        return ConversionOutcome::failed(FailureKind::NothingExtracted, escapedExcerpt(reply.text));
     if (d.insertEnabled) text = d.prefix + text + d.suffix;
-    if (!startsWithNoCase(text, "http://") && !startsWithNoCase(text, "https://"))
-        text.insert(0, "http://");
-    return text;
+    return judgeResult(std::move(text), reply.text);
 }
 
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
@@ -67,54 +103,97 @@ ShortUrlInterface tinyUrlInterface(std::string_view host) {
 }
 
 ShortUrlConverter::ShortUrlConverter(const ConversionSource& source, BuiltinHosts hosts)
-    : source_(source), hosts_(std::move(hosts)), weiboRequest_(std::make_unique<HttpRequestObject>()) {}
+    : source_(source),
+      hosts_(std::move(hosts)),
+      weiboRequest_(std::make_unique<HttpRequestObject>()) {}
 
 ShortUrlConverter::~ShortUrlConverter() = default;
 
-std::string ShortUrlConverter::convertUrl(std::string_view longUrl, int mode) {
-    const int service = source_.selectedService();
-    if (!longUrl.empty() && service == kBaiduService)
-        return convertWithBaidu(longUrl, source_.baiduToken());
-    if (!longUrl.empty() && service == kWeiboService) return convertWithWeibo(longUrl);
-    if (!longUrl.empty() && service == kTinyUrlService) return convertWithTinyUrl(longUrl);
-
-    // The custom service, or a snapshot at the start of a run with any service.
-    if (mode == kSnapshotAndConvert || mode == kSnapshotAndLabel)
+std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
+    if (mode == kSnapshotAndLabel) {
         currentInterface_ = source_.readInterfaceFromPanel();
-    if (mode == kSnapshotAndLabel) return serviceLabel(service);
-    return convertWithInterface(longUrl, currentInterface_);
+        return serviceLabel(source_.selectedService());
+    }
+    const ConversionOutcome outcome = convert(longUrl, mode);
+    return outcome.ok() ? outcome.shortUrl : conversionErrorText();
+}
+
+ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode) {
+    ConversionOutcome outcome = convertOnce(longUrl, mode);
+    long delayMs = retryPolicy_.firstDelayMs;
+    static const std::atomic<bool> kNeverStopped{false};
+    const std::atomic<bool>& stop = stopFlag_ != nullptr ? *stopFlag_ : kNeverStopped;
+    for (int retry = 0; retry < retryPolicy_.retries && outcome.retryable && !stop; ++retry) {
+        const long waitMs = outcome.retryAfterSeconds >= 0
+                                ? std::min(outcome.retryAfterSeconds, 60L) * 1000
+                                : delayMs;
+        waitInterruptibly(waitMs, stop);
+        if (stop) return ConversionOutcome::failed(FailureKind::Stopped, {});
+        // Later tries convert with the snapshot the first one took.
+        outcome = convertOnce(longUrl, kConvert);
+        delayMs *= 2;
+    }
+    return outcome;
+}
+
+ConversionOutcome ShortUrlConverter::convertOnce(std::string_view longUrl, Mode mode) {
+    const int service = source_.selectedService();
+    if (service == kBaiduService) return convertWithBaidu(longUrl, source_.baiduToken());
+    if (service == kWeiboService) return convertWithWeibo(longUrl);
+    if (service == kTinyUrlService) return convertWithTinyUrl(longUrl);
+    if (mode == kSnapshotAndConvert) currentInterface_ = source_.readInterfaceFromPanel();
+    return convertWithInterface(longUrl, currentInterface_, stopFlag_);
 }
 
 std::string ShortUrlConverter::serviceLabel(int service) const {
     switch (service) {
-        case kBaiduService: return hosts_.baidu;
-        case kWeiboService: return hosts_.weibo;
-        case kTinyUrlService: return hosts_.tinyurl;
-        default: return writtenHost(currentInterface_.address);
+        case kBaiduService:
+            return hosts_.baidu;
+        case kWeiboService:
+            return hosts_.weibo;
+        case kTinyUrlService:
+            return hosts_.tinyurl;
+        default:
+            return writtenHost(currentInterface_.address);
     }
 }
 
-std::string ShortUrlConverter::convertWithBaidu(std::string_view longUrl, std::string_view token) {
+ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
+                                                      std::string_view token) {
+    ServiceRequest request;
+    request.url = "https://" + hosts_.baidu + "/admin/v2/create";
+    request.post = true;
     // Escaped, so an address holding a quote cannot break the JSON or add fields to it.
-    const std::string body = "{\"Url\":\"" + escapeJsonString(longUrl) +
-                             "\",\"TermOfValidity\":\"long-term\"}";
-    HttpRequestObject request;
-    const std::string reply = request.fetchPage(
-        "https://" + hosts_.baidu + "/admin/v2/create",
-        {.postText = body, .headers = "Token: " + std::string(token)});
+    request.body =
+        "{\"Url\":\"" + escapeJsonString(longUrl) + "\",\"TermOfValidity\":\"long-term\"}";
+    request.headers = "Token: " + std::string(token);
+    request.cancel = stopFlag_;
+    const ServiceReply reply = sendServiceRequest(request, true);
+    if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
+        return stoppedOr(std::move(failure), stopFlag_);
     JsonReader json;
-    std::string value = unescapeJsonText(json.getValue(reply, "ShortUrl", false));
-    if (value.empty()) value = json.getValue(reply, "err_msg", false);
-    return value.empty() ? conversionErrorText() : value;
+    const std::string value = unescapeJsonText(json.getValue(reply.text, "ShortUrl", false));
+    if (value.empty()) {
+        const std::string message = unescapeJsonText(json.getValue(reply.text, "err_msg", false));
+        return ConversionOutcome::failed(FailureKind::NothingExtracted,
+                                         escapedExcerpt(message.empty() ? reply.text : message));
+    }
+    return judgeResult(value, reply.text);
 }
 
-std::string ShortUrlConverter::convertWithWeibo(std::string_view longUrl) {
-    return weiboRequest_->fetchPage("https://" + hosts_.relay +
-                                    "/weibo_url.php?url=" + percentEncodeComponent(longUrl, true));
+ConversionOutcome ShortUrlConverter::convertWithWeibo(std::string_view longUrl) {
+    ServiceRequest request;
+    request.url =
+        "https://" + hosts_.relay + "/weibo_url.php?url=" + percentEncodeComponent(longUrl, true);
+    request.cancel = stopFlag_;
+    const ServiceReply reply = sendOnRequestObject(*weiboRequest_, request);
+    if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
+        return stoppedOr(std::move(failure), stopFlag_);
+    return judgeResult(reply.text, reply.text);
 }
 
-std::string ShortUrlConverter::convertWithTinyUrl(std::string_view longUrl) {
-    return convertWithInterface(longUrl, tinyUrlInterface(hosts_.tinyurl));
+ConversionOutcome ShortUrlConverter::convertWithTinyUrl(std::string_view longUrl) {
+    return convertWithInterface(longUrl, tinyUrlInterface(hosts_.tinyurl), stopFlag_);
 }
 
 }  // namespace lianshuo

@@ -1,7 +1,10 @@
 #include "ui/application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 
 #include "app/base/messages.h"
@@ -23,8 +26,18 @@ void installWindowHooks() {
     });
 }
 
+bool installQtTranslations() {
+    static QTranslator translator;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const bool loaded =
+        translator.load(QLocale::system(), u"qtbase"_s, u"_"_s, folder) ||
+        translator.load(QLocale(QLocale::Chinese, QLocale::China), u"qtbase"_s, u"_"_s, folder);
+    return loaded && QCoreApplication::installTranslator(&translator);
+}
+
 int runWindows(int& argc, char** argv) {
     QApplication application(argc, argv);
+    installQtTranslations();
     installWindowHooks();
     if (const Status bound = settingsStore().bindFile(settingsFilePath()); !bound)
         MessageBox::warning(

@@ -7,6 +7,10 @@ namespace lianshuo {
 /// the message pump, and message boxes for the settings store's warnings.
 void installWindowHooks();
 
+/// Loads Qt's own translations (standard buttons, file dialogs) for the
+/// system's language, Simplified Chinese when it has none; false when none loaded.
+bool installQtTranslations();
+
 /// Creates the application, binds settingsStore() to the settings file, shows
 /// the main window and runs the event loop until it closes; the exit code.
 /// With LIANSHUO_QUIT_WHEN_SHOWN set it quits as soon as the window is shown.

@@ -7,7 +7,13 @@
 #include <QWidget>
 #include <utility>
 
+class QPushButton;
+
 namespace lianshuo {
+
+/// Gives the main window's start button the largest face (29 px down to 9 px)
+/// in which its whole caption fits.
+void fitCaption(QPushButton* button);
 
 /// A new `Widget(args..., parent)` named `name` at `geometry` inside `parent`.
 template <typename Widget, typename... Args>

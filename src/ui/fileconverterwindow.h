@@ -4,6 +4,7 @@
 // It uses the service and the interval chosen in the main window that owns it.
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 
@@ -39,7 +40,9 @@ public:
     void clearRows() override;
     void addRow(std::string_view text, std::string_view longUrl, ResultRowState state) override;
     void setRow(int row, std::string_view text, ResultRowState state) override;
-    void finished(std::string_view outputFolder) override;
+    void showOutcome(int row, const ConversionOutcome& outcome) override;
+    void fileFailed(std::string_view name, std::string_view reason) override;
+    void finished(const FileRunSummary& summary) override;
 
     /// True while a run started from this window is going on.
     bool running() const;
@@ -67,6 +70,8 @@ private:
     std::optional<FileConverterEngine> engine_;
     // A close asked for during a run, carried out once the run has ended.
     bool closePending_ = false;
+    // The files of the current run that could not be read or written, with why.
+    QStringList failedFiles_;
 
     QLabel* folderLabel_ = nullptr;
     QLineEdit* folderEdit_ = nullptr;

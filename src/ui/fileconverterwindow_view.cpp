@@ -96,10 +96,28 @@ void FileConverterWindow::setRow(int row, std::string_view text, ResultRowState 
     showResultRow(item, toQt(text), state);
 }
 
-void FileConverterWindow::finished(std::string_view outputFolder) {
-    const QString folder = toQt(outputFolder);
-    const QString question =
-        u"处理完成。处理的结果保存在这个目录："_s + folder + u"\r\n\r\n请问是否打开它？"_s;
+void FileConverterWindow::showOutcome(int row, const ConversionOutcome& outcome) {
+    if (QTreeWidgetItem* item = resultsView_->topLevelItem(row)) showOutcomeRow(item, outcome);
+}
+
+void FileConverterWindow::fileFailed(std::string_view name, std::string_view reason) {
+    failedFiles_.append(toQt(name) + u"："_s + toQt(reason));
+}
+
+void FileConverterWindow::finished(const FileRunSummary& summary) {
+    const QString folder = toQt(summary.outputFolder);
+    QString question = u"处理完成。处理的结果保存在这个目录："_s + folder;
+    if (summary.failed > 0)
+        question += u"\r\n\r\n有 %1 个网址转换失败，这些网址保持原样。"_s.arg(summary.failed);
+    if (summary.filesFailed > 0) {
+        // A few names tell the user where to look; the rest would only make the box tall.
+        const QStringList shown = failedFiles_.mid(0, 5);
+        question += u"\r\n\r\n有 %1 个文件处理失败：\r\n"_s.arg(summary.filesFailed) +
+                    shown.join(u"\r\n"_s);
+        if (failedFiles_.size() > shown.size()) question += u"\r\n……"_s;
+    }
+    failedFiles_.clear();
+    question += u"\r\n\r\n请问是否打开它？"_s;
     if (MessageBox::show(this, QMessageBox::Question, toQt(appTitle()), question,
                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         openInExplorer(folder, false);

@@ -180,4 +180,15 @@ QPixmap bannerImage(BannerImage image) {
     return pixmap;
 }
 
+QImage programIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    // The top petal reaches further than the lower two: lower the centre to balance them.
+    drawBlossom(p, QPointF(32, 33.8), 29);
+    return image;
+}
+
 }  // namespace lianshuo

@@ -3,6 +3,7 @@
 // and the banner's pictures.
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 #include "jobs/resultrow.h"
@@ -16,5 +17,9 @@ enum class BannerImage { Logo, Questions, HomePage, FileConverter };
 
 /// A banner picture: the logo is 195 x 64, the others 64 x 64.
 QPixmap bannerImage(BannerImage image);
+
+/// The program's icon, the logo's blossom, `size` x `size` pixels on a transparent ground;
+/// drawn without a display, for the desktop's icon theme.
+QImage programIcon(int size);
 
 }  // namespace lianshuo

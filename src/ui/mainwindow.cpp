@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,10 +15,13 @@
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
 #include "ui/clickables.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
 #include "ui/icons.h"
 #include "ui/interfacepanel.h"
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
+#include "version.h"
 
 namespace lianshuo {
 
@@ -25,7 +29,8 @@ using namespace Qt::Literals::StringLiterals;
 
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), hosts_(readBuiltinHosts(settingsStore())) {
-    setWindowTitle(u"蓝棠·链梭 v1.3.0.0 - 内置主流短网址，支持自定义短网址接口"_s);
+    setWindowTitle(u"蓝棠·链梭 v"_s + QLatin1StringView(kWindowVersion) +
+                   u" - 内置主流短网址，支持自定义短网址接口"_s);
     setFixedSize(770, 565);
     setFont(uiFont(FontFace::Song, 15));
     buildBanner();
@@ -45,6 +50,7 @@ void MainWindow::startUp() {
     // The controls' current values are the defaults of missing keys.
     AppSettings settings = settingsInControls();
     loadSettings(settingsStore(), settings);
+    retries_ = settings.retries;
     {
         // The rules run once below, in their order, not once per restored control.
         const QSignalBlocker blockCombo(serviceCombo_);
@@ -80,7 +86,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 ShortUrlConverter& MainWindow::converter() {
-    if (!converter_) converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
+    if (!converter_) {
+        converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
+        converter_->setRetryPolicy({.retries = retries_});
+    }
     return *converter_;
 }
 
@@ -121,6 +130,16 @@ void MainWindow::setRow(int row, std::string_view text, ResultRowState state) {
     if (state == ResultRowState::Converting) resultsView_->scrollToItem(item);
 }
 
+void MainWindow::showOutcome(int row, const ConversionOutcome& outcome) {
+    if (QTreeWidgetItem* item = resultsView_->topLevelItem(row)) showOutcomeRow(item, outcome);
+}
+
+void MainWindow::batchFinished(const BatchSummary& summary) {
+    summaryLabel_->setText(toQt(summaryLine(summary)));
+    if (!summary.resultsFileError.empty())
+        MessageBox::warning(this, toQt(appTitle()), toQt(summary.resultsFileError));
+}
+
 void MainWindow::addWaitingRow(const QString& url) {
     auto* item = new QTreeWidgetItem(resultsView_);
     item->setText(1, url);
@@ -133,6 +152,7 @@ std::string MainWindow::generateCaption() const {
 
 void MainWindow::setGenerateCaption(std::string_view caption) {
     generateButton_->setText(toQt(caption));
+    fitCaption(generateButton_);
 }
 
 void MainWindow::setPasteCopyEnabled(bool enabled) {

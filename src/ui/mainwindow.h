@@ -16,6 +16,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -42,6 +43,8 @@ public:
     int rowCount() const override;
     std::string longUrl(int row) const override;
     void setRow(int row, std::string_view text, ResultRowState state) override;
+    void showOutcome(int row, const ConversionOutcome& outcome) override;
+    void batchFinished(const BatchSummary& summary) override;
     std::string generateCaption() const override;
     void setGenerateCaption(std::string_view caption) override;
     void setPasteCopyEnabled(bool enabled) override;
@@ -61,6 +64,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildBanner();
@@ -111,6 +115,7 @@ private:
     QPushButton* generateButton_ = nullptr;
     QPushButton* pasteButton_ = nullptr;
     QPushButton* copyButton_ = nullptr;
+    QLabel* summaryLabel_ = nullptr;
     QGroupBox* tokenGroup_ = nullptr;
     QLineEdit* tokenEdit_ = nullptr;
     QPushButton* tokenPasteButton_ = nullptr;
@@ -122,6 +127,7 @@ private:
     std::unique_ptr<ShortUrlConverter> converter_;
     std::unique_ptr<BatchJob> batch_;
     std::string resultFilePath_;
+    int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
     std::function<void()> fileConverterOpener_;
 };
 

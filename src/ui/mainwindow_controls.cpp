@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -101,12 +102,24 @@ void MainWindow::buildResultsColumn() {
     intervalEdit_->setAlignment(Qt::AlignCenter);
     generateButton_ = addControl<QPushButton>(this, u"按钮生成"_s, QRect(328, 472, 256, 48),
                                               toQt(BatchJob::idleCaption()));
-    generateButton_->setFont(uiFont(FontFace::Hei, 29, true));
+    fitCaption(generateButton_);
     generateButton_->setDefault(true);
     pasteButton_ =
         addControl<QPushButton>(this, u"按钮粘贴"_s, QRect(592, 472, 160, 24), u"粘贴长网址"_s);
     copyButton_ =
         addControl<QPushButton>(this, u"按钮复制"_s, QRect(592, 496, 160, 24), u"复制短网址"_s);
+    // The strip under the buttons: the last batch's counts, until the next batch.
+    summaryLabel_ = addControl<QLabel>(this, u"标签批量摘要"_s, QRect(232, 528, 520, 24));
+}
+
+void fitCaption(QPushButton* button) {
+    // Long runs make "停止生成(n:i)" wider than the button; a smaller face keeps both counts
+    // readable.
+    QFont font = uiFont(FontFace::Hei, 29, true);
+    const int room = button->width() - 12;
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(button->text()) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    button->setFont(font);
 }
 
 void MainWindow::buildTokenGroup() {

@@ -1,24 +1,32 @@
 // What the main window's controls do: the rules between them, the clipboard,
 // the folder, the results list and the banner.
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QTreeWidget>
 
+#include "app/settings.h"
 #include "jobs/pastedaddresses.h"
 #include "ui/clickables.h"
+#include "ui/dialogs.h"
 #include "ui/infobox.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
 #include "ui/makerlinks.h"
 #include "ui/qtext.h"
+#include "ui/resultslist.h"
 #include "ui/shell.h"
 
 namespace lianshuo {
@@ -120,7 +128,29 @@ void MainWindow::copyShortUrls() {
 }
 
 void MainWindow::openRow(QTreeWidgetItem* item) {
-    if (item) openWithShell(item->text(0));
+    if (!item) return;
+    // A failed row has nothing to open; what it can offer is why it failed.
+    const QString reason = item->data(0, kRowReasonRole).toString();
+    if (!reason.isEmpty()) {
+        MessageBox::information(this, toQt(appTitle()), item->text(1) + u"\r\n\r\n"_s + reason);
+        return;
+    }
+    openWithShell(item->text(0));
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // The start button is the window's default button; widgets that use Return
+    // themselves (lists, multi-line text) keep it, and only then does it arrive here.
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QWidget* focus = QApplication::focusWidget();
+    const bool ownUse = qobject_cast<QAbstractItemView*>(focus) != nullptr ||
+                        qobject_cast<QTextEdit*>(focus) != nullptr ||
+                        qobject_cast<QPlainTextEdit*>(focus) != nullptr;
+    if (isReturn && !ownUse && generateButton_->isVisible() && generateButton_->isEnabled()) {
+        generateButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::copyRowAt(const QPoint& position) {

@@ -105,8 +105,14 @@ void MainWindow::testInterface() {
         this, toQt(appTitle()), u"请输入一个长网址，根据当前接口测试是否能正确转换短网址："_s,
         QString::fromLatin1(maker::kSampleLongUrl));
     if (!longUrl) return;
-    const QString result =
-        toQt(converter().convertUrl(fromQt(*longUrl), ShortUrlConverter::kSnapshotAndConvert));
+    const ConversionOutcome outcome =
+        converter().convert(fromQt(*longUrl), ShortUrlConverter::kSnapshotAndConvert);
+    if (!outcome.ok()) {
+        MessageBox::warning(this, u"转换结果"_s,
+                            *longUrl + u"\r\n\r\n生成错误："_s + toQt(outcome.reason()));
+        return;
+    }
+    const QString result = toQt(outcome.shortUrl);
     const QString message = *longUrl + u"\r\n\r\n转为如下短网址：\r\n\r\n"_s + result +
                             u"\r\n\r\n点击确定将在浏览器打开短网址！"_s;
     if (MessageBox::show(this, QMessageBox::Information, u"转换结果"_s, message,

@@ -2,8 +2,10 @@
 
 #include <QHeaderView>
 
+#include "services/encoding.h"
 #include "ui/controls.h"
 #include "ui/icons.h"
+#include "ui/qtext.h"
 
 namespace lianshuo {
 
@@ -26,6 +28,19 @@ void showResultRow(QTreeWidgetItem* item, const QString& text, ResultRowState st
     item->setText(0, text);
     item->setIcon(0, rowStateIcon(state));
     item->setData(0, kRowStateRole, static_cast<int>(state));
+    item->setData(0, kRowReasonRole, QVariant());
+    item->setToolTip(0, QString());
+}
+
+void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
+    if (outcome.ok()) {
+        showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
+        return;
+    }
+    showResultRow(item, toQt(conversionErrorText()), ResultRowState::Error);
+    const QString reason = toQt(outcome.reason());
+    item->setData(0, kRowReasonRole, reason);
+    item->setToolTip(0, reason);
 }
 
 }  // namespace lianshuo

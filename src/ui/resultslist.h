@@ -7,17 +7,25 @@
 #include <QTreeWidget>
 
 #include "jobs/resultrow.h"
+#include "services/conversionoutcome.h"
 
 namespace lianshuo {
 
 /// The item data role that holds a row's ResultRowState.
 inline constexpr int kRowStateRole = Qt::UserRole;
 
+/// The item data role that holds why a row failed (or where it came from).
+inline constexpr int kRowReasonRole = Qt::UserRole + 1;
+
 /// A new results list named `name` at `geometry`, with the two column headers and widths.
 QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& geometry,
                             const QString& shortHeader, int shortWidth, int longWidth);
 
-/// Shows `text` and the state's icon in the row's first column.
+/// Shows `text` and the state's icon in the row's first column; clears the reason.
 void showResultRow(QTreeWidgetItem* item, const QString& text, ResultRowState state);
+
+/// Shows a finished conversion: the short address, or "生成错误" with the
+/// reason as the row's tooltip.
+void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome);
 
 }  // namespace lianshuo

@@ -9,63 +9,22 @@
 #include "jobs/fileconvertersettings.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "cli_fixture.h"
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
+#include "version.h"
 
 using namespace lianshuo;
+using test::CommandLine;
+using test::utf8;
 namespace fs = std::filesystem;
 
-namespace {
-
-// Output is UTF-8; the expectations are written as GBK literals.
-std::string utf8(const std::string& gbk) { return toUtf8(gbk); }
-
-class CommandLine : public ::testing::Test {
-protected:
-    void SetUp() override {
-        server.route("/short", [](test::Exchange& e) {
-            const std::string& target = e.request().target;
-            e.answer(200, target.find("bad") != std::string::npos
-                              ? ""
-                              : "http://s.test/" + target.substr(target.size() - 1));
-        });
-        // A settings file as the window writes it, with one saved interface selected.
-        ControlStateStore store;
-        ASSERT_TRUE(store.bindFile(settings()));
-        ShortUrlInterface d;
-        d.address = server.url("/short?u=#长网址#");
-        saveInterface(d, store);
-        AppSettings app;
-        app.service = 0;
-        app.interfaceIndex = 0;
-        app.saveDir = gbkPath(dir / "out");
-        saveSettings(store, app);
-    }
-
-    test::ProcessResult run(std::vector<std::string> args, const std::string& input = {},
-                            std::function<int(const std::string&)> onOutput = {}) {
-        args.insert(args.begin() + (args.empty() ? 0 : 1), {"--settings", (dir / "s.ini").string()});
-        return test::runProcess(LIANSHUO_PROGRAM, args, input, std::chrono::seconds(60), onOutput);
-    }
-    std::string settings() const { return gbkPath(dir / "s.ini"); }
-    std::vector<fs::path> resultFiles() const {
-        std::vector<fs::path> files;
-        if (fs::exists(dir / "out"))
-            for (const auto& entry : fs::directory_iterator(dir / "out")) files.push_back(entry.path());
-        return files;
-    }
-
-    test::TempDir dir;
-    test::TestServer server;
-};
-
-}  // namespace
 
 TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
     auto r = test::runProcess(LIANSHUO_PROGRAM, {"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "lianshuo 1.3.0\n");
+    EXPECT_EQ(r.out, "lianshuo " + std::string(kVersion) + "\n");
     r = test::runProcess(LIANSHUO_PROGRAM, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("interfaces export NAME FILE"), std::string::npos);

@@ -234,13 +234,18 @@ TEST_F(FetchPageTest, ProxySettingsAndCredentials) {
     ScopedEnv noProxy("no_proxy", std::nullopt);
     ScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
 
-    // Unless asked for, the environment's proxy is not used.
-    EXPECT_EQ(object.fetchPage(target.url("/t")), "direct");
+    // The environment's proxy is the object's own setting; only a direct setting avoids it.
+    EXPECT_EQ(object.fetchPage(target.url("/t")), "proxied");
     FetchOptions options;
     options.proxy = "-1";
-    EXPECT_EQ(object.fetchPage(target.url("/t"), options), "direct");
+    EXPECT_EQ(object.fetchPage(target.url("/t"), options), "proxied");
     options.proxy = "IE";
     EXPECT_EQ(object.fetchPage(target.url("/t"), options), "proxied");
+    HttpRequestObject direct;
+    direct.open("GET", target.url("/t"));
+    direct.setProxy(kProxyDirect);
+    direct.send();
+    EXPECT_EQ(direct.responseBody(), "direct");
     options.proxy = server.address() + ",user,secret";
     EXPECT_EQ(object.fetchPage(target.url("/auth"), options), "proxied with credentials");
 

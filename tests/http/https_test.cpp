@@ -47,8 +47,10 @@ TEST(Https, BothEnginesTrustTheNamedCertificatesOnly) {
         ScopedEnv file("SSL_CERT_FILE", stranger.certificateFile());
         ScopedEnv bundle("CURL_CA_BUNDLE", std::nullopt);
         EXPECT_EQ(object.fetchPage(secure.url("/s")), "");
+        EXPECT_EQ(object.lastError(), TransferError::TlsFailed);
         const WebResponse refused = get(secure.url("/s"));
-        EXPECT_EQ(refused.error, TransferError::Transport);
+        EXPECT_EQ(refused.error, TransferError::TlsFailed);
+        EXPECT_NE(refused.detail, "");
         EXPECT_EQ(refused.body, "");
         // No request got past a handshake: nothing was retried without verification.
         EXPECT_TRUE(secure.requests().empty());

@@ -196,7 +196,7 @@ TEST_F(WebRequestTest, BrokenTransfersGiveNothing) {
     server.route("/endless", test::oversized((std::uint64_t{70} << 20), false));
 
     const WebResponse reset = webRequest(params(server.url("/reset")));
-    EXPECT_EQ(reset.error, TransferError::Transport);
+    EXPECT_EQ(reset.error, TransferError::ConnectionReset);
     EXPECT_EQ(reset.body, "");
     for (const char* path : {"/big", "/endless"}) {
         const WebResponse big = webRequest(params(server.url(path)));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "../services/fakeservices.h"
 #include "app/base/messages.h"
@@ -31,6 +32,8 @@ struct FakeBatchView : BatchView {
     std::string folder;
     std::string resultFile;
     bool pasteEnabled = true;
+    std::vector<std::string> reasons;  // per row, empty while it has none
+    std::optional<BatchSummary> summary;
 
     int rowCount() const override { return static_cast<int>(rows.size()); }
     std::string longUrl(int row) const override {
@@ -40,6 +43,13 @@ struct FakeBatchView : BatchView {
         rows[static_cast<std::size_t>(row)].text = text;
         rows[static_cast<std::size_t>(row)].state = state;
     }
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
+        setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
+               outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
+        reasons.resize(rows.size());
+        reasons[static_cast<std::size_t>(row)] = outcome.reason();
+    }
+    void batchFinished(const BatchSummary& s) override { summary = s; }
     std::string generateCaption() const override { return caption; }
     void setGenerateCaption(std::string_view c) override {
         caption = c;

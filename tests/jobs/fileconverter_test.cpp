@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "../services/fakeservices.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "jobs/fileconverter.h"
@@ -10,7 +11,6 @@
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
-#include "../services/fakeservices.h"
 
 using namespace lianshuo;
 using namespace std::string_literals;
@@ -32,15 +32,34 @@ struct FakeFileView : FileConverterView {
     std::string intervalText() const override { return "0"; }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view c) override { progress.emplace_back(c); }
+    void setProgress(int, int, std::string_view c) override {
+        progress.emplace_back(c);
+        if (onProgress) onProgress(std::string(c));
+    }
+    std::function<void(const std::string&)> onProgress;
     void clearRows() override { rows.clear(); }
-    void addRow(std::string_view, std::string_view url, ResultRowState) override { rows.emplace_back(url); }
+    void addRow(std::string_view, std::string_view url, ResultRowState) override {
+        rows.emplace_back(url);
+    }
     void setRow(int row, std::string_view, ResultRowState state) override {
         if (state == ResultRowState::Done) converted.push_back(rows[static_cast<std::size_t>(row)]);
-        if (state == ResultRowState::Error) failedUrls.push_back(rows[static_cast<std::size_t>(row)]);
+        if (state == ResultRowState::Error)
+            failedUrls.push_back(rows[static_cast<std::size_t>(row)]);
         if (state == ResultRowState::Done && onConverted) onConverted();
     }
-    void finished(std::string_view folder) override { output = folder; }
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
+        setRow(row, {}, outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
+        if (!outcome.ok()) reasons.push_back(outcome.reason());
+    }
+    void fileFailed(std::string_view name, std::string_view reason) override {
+        failedFiles.push_back(std::string(name) + ": " + std::string(reason));
+    }
+    void finished(const FileRunSummary& s) override {
+        output = s.outputFolder;
+        summary = s;
+    }
+    std::vector<std::string> reasons, failedFiles;
+    FileRunSummary summary;
 };
 
 // Short addresses "http://s.test/N" numbered in the order asked; "bad" addresses fail.
@@ -56,7 +75,9 @@ protected:
         view.input.folder = gbkPath(dir.path());
         view.input.whiteListOn = false;
     }
-    void write(const std::string& name, const std::string& bytes) { test::writeFile(dir / name, bytes); }
+    void write(const std::string& name, const std::string& bytes) {
+        test::writeFile(dir / name, bytes);
+    }
     // Names with Chinese in them are GBK here, so they go through nativePath.
     fs::path outputPath(const std::string& name) const {
         return nativePath(gbkPath(dir.path()) + "/处理结果/" + name);
@@ -109,13 +130,15 @@ TEST_F(ConverterFixture, DistinctAddressesAndThePrefixCase) {
 }
 
 TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
-    write("a.htm", "http://keep.test/1 http://other.test/2 http://keep.test/x.js http://also.test/3");
+    write("a.htm",
+          "http://keep.test/1 http://other.test/2 http://keep.test/x.js http://also.test/3");
     view.input.whiteListOn = true;
     view.input.whiteList = "keep.test|also.*";
     view.input.blackListOn = true;
     view.input.blackList = "*.js|*.css";
     run();
-    EXPECT_EQ(view.converted, (std::vector<std::string>{"http://keep.test/1", "http://also.test/3"}));
+    EXPECT_EQ(view.converted,
+              (std::vector<std::string>{"http://keep.test/1", "http://also.test/3"}));
 
     view.converted.clear();
     view.input.whiteListMode = 1;
@@ -169,7 +192,8 @@ TEST_F(ConverterFixture, NoMatchingFileSaysSoAndCreatesNothing) {
     run();
     EXPECT_EQ(outcome, FileConverterEngine::Outcome::NoFiles);
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "在这个目录下‘" + view.input.folder + "’找不到‘*.none’类型的文件！");
+    EXPECT_EQ(view.messages[0],
+              "在这个目录下‘" + view.input.folder + "’找不到‘*.none’类型的文件！");
     EXPECT_FALSE(fs::exists(outputPath("")));
 }
 
@@ -208,13 +232,54 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     s.blackListMode = 1;
     s.folder = "/data";
     saveFileConverterSettings(store, s);
-    EXPECT_EQ(test::readFile(dir / "s.ini"),
-              "[文件短网址转换器]\r\n过滤=*.htm\r\n文章目录=/data\r\n黑名单模式=1\r\n白名单模式=0\r\n"
-              "黑名单=*.js|*.css|*.jpg|*.png|*.gif\r\n选择框黑名单=假\r\n白名单=s.click.taobao.com\r\n"
-              "选择框白名单=假");
+    EXPECT_EQ(
+        test::readFile(dir / "s.ini"),
+        "[文件短网址转换器]\r\n过滤=*.htm\r\n文章目录=/data\r\n黑名单模式=1\r\n白名单模式=0\r\n"
+        "黑名单=*.js|*.css|*.jpg|*.png|*.gif\r\n选择框黑名单=假\r\n白名单=s.click.taobao.com\r\n"
+        "选择框白名单=假");
     FileConverterSettings again = defaultFileConverterSettings();
     loadFileConverterSettings(store, again);
     EXPECT_FALSE(again.whiteListOn);
     EXPECT_EQ(again.blackListMode, 1);
     EXPECT_EQ(again.folder, "/data");
+}
+
+TEST_F(ConverterFixture, FilesThatVanishOrCannotBeWrittenAreCountedAndTheRunGoesOn) {
+    write("a.htm", "http://a.test/1");
+    write("b.htm", "http://a.test/2 http://a.test/bad");
+    write("c.htm", "http://a.test/3");
+    // The output name of c.htm is taken by a folder, so its copy cannot be written.
+    fs::create_directories(outputPath("c.htm"));
+    // b.htm disappears between the listing and its turn.
+    view.onProgress = [this](const std::string& caption) {
+        if (caption.find("(3:2)") == 0) fs::remove(dir / "b.htm");
+    };
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::Finished);
+    EXPECT_EQ(output("a.htm"), "http://s.test/1");
+    EXPECT_FALSE(fs::exists(outputPath("b.htm")));  // never an empty copy
+    EXPECT_EQ(view.summary.filesWritten, 1);
+    EXPECT_EQ(view.summary.filesFailed, 2);
+    ASSERT_EQ(view.failedFiles.size(), 2u);
+    EXPECT_EQ(view.failedFiles[0].rfind("b.htm: 无法读取：", 0), 0u) << view.failedFiles[0];
+    EXPECT_EQ(view.failedFiles[1].rfind("c.htm: 无法写入：", 0), 0u) << view.failedFiles[1];
+}
+
+TEST_F(ConverterFixture, AFolderThatCannotBeListedIsAnErrorNotAnEmptyFolder) {
+    write("plain.txt", "x");
+    view.input.folder = gbkPath(dir / "plain.txt");
+    run();
+    EXPECT_EQ(outcome, FileConverterEngine::Outcome::FolderUnreadable);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("无法读取目录", 0), 0u);
+}
+
+TEST_F(ConverterFixture, FailedAddressesStayAsTheyAreAndSayWhy) {
+    write("a.htm", "http://a.test/bad http://a.test/ok");
+    run();
+    EXPECT_EQ(output("a.htm"), "http://a.test/bad http://s.test/1");
+    ASSERT_EQ(view.reasons.size(), 1u);
+    EXPECT_EQ(view.reasons[0].rfind("回复中找不到短网址", 0), 0u) << view.reasons[0];
+    EXPECT_EQ(view.summary.failed, 1);
+    EXPECT_EQ(view.summary.converted, 1);
 }

@@ -17,11 +17,18 @@ ShortUrlInterface custom(const std::string& address) {
     return d;
 }
 
+ConversionOutcome outcomeOf(test::FakeSource& source, const std::string& longUrl,
+                            BuiltinHosts hosts = defaultBuiltinHosts()) {
+    ShortUrlConverter converter(source, hosts);
+    converter.setRetryPolicy({.retries = 0});
+    converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
+    return converter.convert(longUrl);
+}
+
 std::string convert(test::FakeSource& source, const std::string& longUrl,
                     BuiltinHosts hosts = defaultBuiltinHosts()) {
-    ShortUrlConverter converter(source, hosts);
-    converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    return converter.convertUrl(longUrl, ShortUrlConverter::kConvert);
+    const ConversionOutcome outcome = outcomeOf(source, longUrl, hosts);
+    return outcome.ok() ? outcome.shortUrl : conversionErrorText();
 }
 
 }  // namespace
@@ -43,9 +50,8 @@ TEST(CustomInterface, GetSendsTheEncodedAddressAndNoBodyEvenWithATemplate) {
 TEST(CustomInterface, PostInGbkCutsReplacesAndAddsPrefixAndSuffix) {
     test::TestServer server;
     // A GBK reply: the interface decodes nothing in GBK mode.
-    server.route("/make", [](Exchange& e) {
-        e.answer(200, "<p>说明</p><b class=\"x\">s.test\\/Ab</b>");
-    });
+    server.route("/make",
+                 [](Exchange& e) { e.answer(200, "<p>说明</p><b class=\"x\">s.test\\/Ab</b>"); });
     test::FakeSource source;
     source.panel = custom(server.url("/make"));
     source.panel.utf8Encoding = false;
@@ -70,14 +76,14 @@ TEST(CustomInterface, PostInGbkCutsReplacesAndAddsPrefixAndSuffix) {
 
 TEST(CustomInterface, SecondAttemptWithoutQuotesAndReverseCut) {
     test::TestServer server;
-    server.route("/a", [](Exchange& e) { e.answer(200, "<b class=x>one</b>"); });
+    server.route("/a", [](Exchange& e) { e.answer(200, "<b class=x>one.test/1</b>"); });
     server.route("/b", [](Exchange& e) { e.answer(200, "<i>x <i>http://s.test/2</i>"); });
     test::FakeSource source;
     source.panel = custom(server.url("/a?#长网址#"));
     source.panel.cutEnabled = true;
     source.panel.leftMarker = "<b class=''x''>";
     source.panel.rightMarker = "</b>";
-    EXPECT_EQ(convert(source, "u"), "http://one");
+    EXPECT_EQ(convert(source, "u"), "http://one.test/1");
     source.panel = custom(server.url("/b?#长网址#"));
     source.panel.cutEnabled = true;
     source.panel.reverseCut = true;
@@ -86,19 +92,30 @@ TEST(CustomInterface, SecondAttemptWithoutQuotesAndReverseCut) {
     EXPECT_EQ(convert(source, "u"), "http://s.test/2");
 }
 
-TEST(CustomInterface, MissingMarkersAndFailedRequestsGiveTheErrorText) {
+TEST(CustomInterface, MissingMarkersErrorPagesAndFailedRequestsGiveTheErrorText) {
     test::TestServer server;
-    server.route("/a", [](Exchange& e) { e.answer(500, "<html>oops</html>"); });
+    server.route("/a", [](Exchange& e) { e.answer(200, "<html>oops</html>"); });
+    server.route("/500", [](Exchange& e) { e.answer(500, "<html>oops</html>"); });
     test::FakeSource source;
     source.panel = custom(server.url("/a"));
     source.panel.cutEnabled = true;
     source.panel.leftMarker = "<b>";
     source.panel.rightMarker = "</b>";
-    EXPECT_EQ(convert(source, "u"), conversionErrorText());
-    // Cutting off: the whole error page, with a scheme put in front.
+    ConversionOutcome outcome = outcomeOf(source, "u");
+    EXPECT_EQ(outcome.failure, FailureKind::NothingExtracted);
+    EXPECT_EQ(outcome.message, "<html>oops</html>");
+    // Cutting off, an error page is never a short address, whatever scheme goes in front.
     source.panel.cutEnabled = false;
-    EXPECT_EQ(convert(source, "u"), "http://<html>oops</html>");
+    outcome = outcomeOf(source, "u");
+    EXPECT_EQ(outcome.failure, FailureKind::NotWebAddress);
+    EXPECT_EQ(outcome.message, "http://<html>oops</html>");
+    source.panel = custom(server.url("/500"));
+    outcome = outcomeOf(source, "u");
+    EXPECT_EQ(outcome.failure, FailureKind::HttpStatus);
+    EXPECT_EQ(outcome.status, 500);
     source.panel = custom("http://127.0.0.1:1/nothing-listens-here");
+    outcome = outcomeOf(source, "u");
+    EXPECT_EQ(outcome.failure, FailureKind::Request);
     EXPECT_EQ(convert(source, "u"), conversionErrorText());
 }
 
@@ -139,7 +156,8 @@ TEST(CustomInterface, HttpsGoesThroughTheWorkerEngineAndDecodesUtf8) {
 TEST(BuiltinServices, BaiduPostsEscapedJsonWithTheTokenAndUnescapesTheReply) {
     test::TrustedServer server;
     server.route("/admin/v2/create", [](Exchange& e) {
-        e.answer(200, "{\"Code\":0,\"ShortUrl\":\"http:\\/\\/s.test\\/ab\\u0031\",\"LongUrl\":\"x\"}",
+        e.answer(200,
+                 "{\"Code\":0,\"ShortUrl\":\"http:\\/\\/s.test\\/ab\\u0031\",\"LongUrl\":\"x\"}",
                  {"Content-Type: application/json; charset=UTF-8"});
     });
     test::FakeSource source;
@@ -156,19 +174,21 @@ TEST(BuiltinServices, BaiduPostsEscapedJsonWithTheTokenAndUnescapesTheReply) {
     EXPECT_EQ(requests[0].header("Token"), "tok en");
 }
 
-TEST(BuiltinServices, BaiduErrorMessageBecomesTheResult) {
+TEST(BuiltinServices, BaiduErrorMessageBecomesTheReason) {
     test::TrustedServer server;
     server.route("/admin/v2/create", [](Exchange& e) {
-        e.answer(200, "{\"Code\":-1,\"err_msg\":\"\xE4\xBB\xA4\xE7\x89\x8C\xE6\x97\xA0\xE6\x95\x88\"}",
+        e.answer(200,
+                 "{\"Code\":-1,\"err_msg\":\"\xE4\xBB\xA4\xE7\x89\x8C\xE6\x97\xA0\xE6\x95\x88\"}",
                  {"Content-Type: application/json; charset=utf-8"});
     });
     test::FakeSource source;
     source.service = kBaiduService;
     BuiltinHosts hosts = defaultBuiltinHosts();
     hosts.baidu = server.address();
-    const std::string result = convert(source, "http://a.test/", hosts);
-    EXPECT_EQ(result, "令牌无效");
-    EXPECT_FALSE(isSuccessfulResult(result));
+    const ConversionOutcome outcome = outcomeOf(source, "http://a.test/", hosts);
+    EXPECT_EQ(outcome.failure, FailureKind::NothingExtracted);
+    EXPECT_EQ(outcome.message, "令牌无效");
+    EXPECT_NE(outcome.reason().find("令牌无效"), std::string::npos);
 }
 
 TEST(BuiltinServices, WeiboRelayAndTinyUrl) {
@@ -187,15 +207,17 @@ TEST(BuiltinServices, WeiboRelayAndTinyUrl) {
     EXPECT_EQ(relay.requests().at(0).target, "/weibo_url.php?url=http%3A%2F%2Fa.test%2F%20b");
     source.service = kTinyUrlService;
     EXPECT_EQ(convert(source, "http://a.test/", hosts), "https://tinyurl.test/y");
-    EXPECT_EQ(tiny.requests().at(0).target,
-              "/create.php?source=indexpage&url=http%3A%2F%2Fa.test%2F?&submit=Make+TinyURL%21&alias=");
+    EXPECT_EQ(
+        tiny.requests().at(0).target,
+        "/create.php?source=indexpage&url=http%3A%2F%2Fa.test%2F?&submit=Make+TinyURL%21&alias=");
 }
 
 TEST(ConvertUrl, LabelsAndSnapshots) {
     test::FakeSource source;
     source.panel = custom("HTTPS://Api.Example.test:8443/s?u=#长网址#");
     ShortUrlConverter converter(source, defaultBuiltinHosts());
-    EXPECT_EQ(converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel), "Api.Example.test:8443");
+    EXPECT_EQ(converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel),
+              "Api.Example.test:8443");
     source.service = kWeiboService;
     source.panel.address = "http://other.test/";
     EXPECT_EQ(converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel), "t.cn");

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "services/conversionoutcome.h"
 #include "services/encoding.h"
 
 using namespace lianshuo;
 
 TEST(PercentEncoding, LongUrlKeepsOnlyLettersDigitsDotUnderscoreHyphen) {
-    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", false), "http%3A%2F%2Fa.test%2F%3Fq%3D%D6%D0");
-    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", true), "http%3A%2F%2Fa.test%2F%3Fq%3D%E4%B8%AD");
+    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", false),
+              "http%3A%2F%2Fa.test%2F%3Fq%3D%D6%D0");
+    EXPECT_EQ(percentEncodeLongUrl("http://a.test/?q=中", true),
+              "http%3A%2F%2Fa.test%2F%3Fq%3D%E4%B8%AD");
     EXPECT_EQ(percentEncodeLongUrl("a_b-c.d~ e", true), "a_b-c.d%7E%20e");
     EXPECT_EQ(percentEncodeLongUrl("", true), "");
 }
@@ -33,11 +36,12 @@ TEST(JsonText, EscapeMakesAnyAddressASafeJsonString) {
     EXPECT_EQ(escapeJsonString("\x89\x02"), "\x89\\u0002");  // a lead byte before a control byte
 }
 
-TEST(ConversionResult, OnlyAddressesStartingWithHttpCount) {
-    EXPECT_TRUE(isSuccessfulResult("https://t.example.test/a"));
-    EXPECT_TRUE(isSuccessfulResult("  HTTP://x"));
-    EXPECT_FALSE(isSuccessfulResult("ftp://x"));
-    EXPECT_FALSE(isSuccessfulResult(""));
-    EXPECT_FALSE(isSuccessfulResult("生成错误"));
-    EXPECT_FALSE(isSuccessfulResult("令牌无效"));
+TEST(ConversionResult, OnlyWebAddressesCount) {
+    EXPECT_TRUE(isWebAddress("https://t.example.test/a"));
+    EXPECT_TRUE(isWebAddress("HTTP://x.test"));
+    EXPECT_FALSE(isWebAddress("  HTTP://x.test"));  // trimmed before it is judged
+    EXPECT_FALSE(isWebAddress("ftp://x"));
+    EXPECT_FALSE(isWebAddress(""));
+    EXPECT_FALSE(isWebAddress("生成错误"));
+    EXPECT_FALSE(isWebAddress("令牌无效"));
 }

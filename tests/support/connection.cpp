@@ -1,5 +1,7 @@
 #include "support/connection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -70,6 +72,10 @@ Connection::Connection(int fd) : fd_(fd) {
     const timeval timeout{kIoTimeoutSeconds, 0};
     setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    // A reply goes out as a head and a body: without this, the body of every reply on a kept
+    // connection would wait for the client's delayed acknowledgement (40 ms).
+    const int noDelay = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
 }
 
 Connection::~Connection() {
@@ -123,6 +129,29 @@ bool Connection::waitForHangUp(std::chrono::milliseconds limit) {
     pollfd watch{fd_, POLLRDHUP, 0};
     const int ready = poll(&watch, 1, static_cast<int>(limit.count()));
     return ready > 0 && (watch.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool Connection::waitForData(std::chrono::milliseconds limit) {
+    if (ssl_ != nullptr && SSL_pending(ssl_) > 0) return true;
+    pollfd watch{fd_, POLLIN, 0};
+    return poll(&watch, 1, static_cast<int>(limit.count())) > 0;
+}
+
+void Connection::relay(int fd, const std::atomic<bool>& stopping) {
+    char buffer[16384];
+    pollfd watch[2] = {{fd_, POLLIN, 0}, {fd, POLLIN, 0}};
+    while (!stopping) {
+        if (poll(watch, 2, 50) <= 0) continue;
+        bool open = true;
+        for (int side = 0; side < 2 && open; ++side) {
+            if (watch[side].revents == 0) continue;
+            const long n = recv(watch[side].fd, buffer, sizeof buffer, 0);
+            const int to = watch[1 - side].fd;
+            open = n > 0 && ::send(to, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
+        }
+        if (!open) break;
+    }
+    close(fd);
 }
 
 std::optional<RecordedRequest> readRequest(Connection& connection) {

@@ -2,6 +2,7 @@
 // One accepted loopback socket, plain or TLS. Every read and write gives up after a few
 // seconds, so a test server can never hang on a client.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -29,6 +30,11 @@ public:
     bool write(std::string_view bytes);
     /// Waits up to `limit` for the client to hang up; true when it did.
     bool waitForHangUp(std::chrono::milliseconds limit);
+    /// Waits up to `limit` for something to read (or the end); true when there is.
+    bool waitForData(std::chrono::milliseconds limit);
+    /// Copies bytes both ways between this (plain) connection and `fd` until either side
+    /// closes or `stopping` is set; closes `fd`.
+    void relay(int fd, const std::atomic<bool>& stopping);
     /// Makes the close a reset (RST) instead of an orderly shutdown.
     void resetOnClose() { reset_ = true; }
 

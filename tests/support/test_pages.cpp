@@ -71,6 +71,18 @@ Handler resetMidBody(std::string body) {
     };
 }
 
+Handler cutShort(std::string body) {
+    return [=](Exchange& exchange) {
+        if (exchange.sendHead(200, body.size()))
+            exchange.send(std::string_view(body).substr(0, body.size() / 2));
+        exchange.closeAfterwards();
+    };
+}
+
+Handler resetAtOnce() {
+    return [](Exchange& exchange) { exchange.resetConnection(); };
+}
+
 Handler redirectTo(std::string location, int status) {
     return reply(status, "moved\n", {"Location: " + location});
 }

@@ -27,12 +27,23 @@ Handler trickle(std::string body, int pieces, std::chrono::milliseconds gap);
 /// Announces the whole body, sends half of it, then resets the connection.
 Handler resetMidBody(std::string body);
 
+/// Announces the whole body, sends half of it, then closes the connection in order.
+Handler cutShort(std::string body);
+
+/// Resets the connection as soon as the request is in, before any reply.
+Handler resetAtOnce();
+
 /// Redirects to `location` (a path or a whole URL).
 Handler redirectTo(std::string location, int status = 302);
 
 /// Streams `size` bytes of "x" without holding them; with `announce`, Content-Length says so
 /// up front, else the body runs until the connection closes.
 Handler oversized(std::uint64_t size, bool announce);
+
+/// A forward proxy to servers on 127.0.0.1: absolute-form requests are passed on (one per
+/// connection) and CONNECT opens a tunnel. Route it with routeOthers(); the proxy server's
+/// requests() then show what came through it.
+Handler forwardProxy();
 
 /// `plain` as one gzip member.
 std::string gzipOf(std::string_view plain);

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr int kAcceptPollMs = 50;
 constexpr auto kPauseStep = std::chrono::milliseconds(20);
+constexpr auto kIdleStep = std::chrono::milliseconds(50);
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -32,8 +34,14 @@ const char* reasonOf(int status) {
             return "Not Found";
         case 407:
             return "Proxy Authentication Required";
+        case 429:
+            return "Too Many Requests";
         case 500:
             return "Internal Server Error";
+        case 502:
+            return "Bad Gateway";
+        case 503:
+            return "Service Unavailable";
         default:
             return "Status";
     }
@@ -47,11 +55,12 @@ bool Exchange::send(std::string_view bytes) {
 
 bool Exchange::sendHead(int status, std::optional<std::uint64_t> contentLength,
                         const std::vector<std::string>& headers) {
+    framed_ = contentLength.has_value();
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + reasonOf(status) + "\r\n";
     for (const std::string& line : headers) head += line + "\r\n";
     if (contentLength) head += "Content-Length: " + std::to_string(*contentLength) + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    return send(head);
+    if (!keepsAlive()) head += "Connection: close\r\n";
+    return send(head + "\r\n");
 }
 
 bool Exchange::answer(int status, std::string_view body, const std::vector<std::string>& headers) {
@@ -70,7 +79,13 @@ bool Exchange::pause(std::chrono::milliseconds duration) {
 }
 
 void Exchange::resetConnection() {
+    keepAlive_ = false;
     connection_.resetOnClose();
+}
+
+void Exchange::relay(int fd) {
+    keepAlive_ = false;
+    connection_.relay(fd, stopping_);
 }
 
 struct TestServer::Tls {
@@ -123,6 +138,11 @@ void TestServer::route(const std::string& path, Handler handler) {
     routes_[path] = std::move(handler);
 }
 
+void TestServer::routeOthers(Handler handler) {
+    std::lock_guard lock(mutex_);
+    others_ = std::move(handler);
+}
+
 std::string TestServer::address() const {
     return "127.0.0.1:" + std::to_string(port_);
 }
@@ -146,27 +166,60 @@ void TestServer::serve() {
         pollfd watch{listenFd_, POLLIN, 0};
         if (poll(&watch, 1, kAcceptPollMs) <= 0) continue;
         const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) serveConnection(fd);
+        if (fd < 0) continue;
+        ++connections_;
+        joinServed(false);
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([this, fd, done] {
+            serveConnection(fd);
+            *done = true;
+        });
+        served_.push_back({std::move(thread), std::move(done)});
     }
+    joinServed(true);
+}
+
+// Ended threads hold their stacks until joined; a long run makes thousands of them.
+void TestServer::joinServed(bool all) {
+    std::erase_if(served_, [all](Served& served) {
+        if (!all && !*served.done) return false;
+        served.thread.join();
+        return true;
+    });
+}
+
+Handler TestServer::handlerFor(const RecordedRequest& request) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    if (const auto found = routes_.find(request.path); found != routes_.end()) return found->second;
+    return others_;
 }
 
 void TestServer::serveConnection(int fd) {
     Connection connection(fd);
     if (tls_ && !connection.startTls(tls_->context)) return;
-    const std::optional<RecordedRequest> request = readRequest(connection);
-    if (!request) return;
-    Handler handler;
-    {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(*request);
-        if (const auto found = routes_.find(request->path); found != routes_.end())
-            handler = found->second;
-    }
-    Exchange exchange(connection, *request, stopping_);
-    if (handler) {
-        handler(exchange);
-    } else {
-        exchange.answer(404, "no such page\n", {"Content-Type: text/plain"});
+    for (;;) {
+        // Idle between requests until the client sends one, hangs up, or the server stops.
+        while (!connection.waitForData(kIdleStep)) {
+            if (!stopping_) continue;
+            // A client keeping the connection for later would not hang up: do not wait for it.
+            connection.resetOnClose();
+            return;
+        }
+        const std::optional<RecordedRequest> request = readRequest(connection);
+        if (!request || stopping_) return;
+        const Handler handler = handlerFor(*request);
+        std::string connectionHeader = request->header("Connection");
+        for (char& c : connectionHeader) c = static_cast<char>(std::tolower(c));
+        const bool clientAllows =
+            request->requestLine.ends_with("HTTP/1.1") && connectionHeader != "close";
+        Exchange exchange(connection, *request, stopping_, keepAlive_ && clientAllows);
+        if (handler) {
+            handler(exchange);
+        } else {
+            exchange.answer(404, "no such page\n", {"Content-Type: text/plain"});
+        }
+        if (!exchange.keepsAlive()) return;
     }
 }
 

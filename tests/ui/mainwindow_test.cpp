@@ -20,6 +20,7 @@
 #include "ui/mainwindow.h"
 #include "ui/shell.h"
 #include "uitestkit.h"
+#include "version.h"
 
 using namespace Qt::Literals::StringLiterals;
 using namespace lianshuo;
@@ -163,6 +164,15 @@ private slots:
         QCOMPARE(opened()[1].kind, ShellRequest::Folder);
         QCOMPARE(opened()[2].kind, ShellRequest::SelectFile);
         QCOMPARE(opened()[2].target, written);
+    }
+
+    // The title shows project(VERSION) in four parts, the rest of it unchanged.
+    void titleCarriesTheProjectVersion() {
+        const QString version = QString::fromLatin1(kWindowVersion);
+        QCOMPARE(version.count(u'.'), 3);
+        QVERIFY(version.startsWith(QString::fromLatin1(kVersion)));
+        QCOMPARE(window_->windowTitle(),
+                 u"蓝棠·链梭 v"_s + version + u" - 内置主流短网址，支持自定义短网址接口"_s);
     }
 
 private:

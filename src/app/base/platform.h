@@ -7,6 +7,7 @@
 // platform_posix.cpp is the POSIX side; the Windows side is not written yet.
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -61,11 +62,16 @@ public:
     bool isOpen() const { return descriptor_ >= 0; }
     /// Writes all of `bytes`; a failure says why the rest was not written.
     Status write(std::string_view bytes);
-    void close();
+    /// Closes the file; a failure says that what was written may not have reached the disk.
+    Status close();
 
 private:
     int descriptor_ = -1;
 };
+
+/// Opens the file at `path` as a C stream with fopen's `mode` ("rb", "wbx"...),
+/// not inherited by started programs; null with errno set when it cannot.
+std::FILE* openFileStream(const std::filesystem::path& path, const char* mode);
 
 /// Creates a new file at `path` for writing; fails (EEXIST) when anything is
 /// there already, a symbolic link included, so it never writes through one.
@@ -120,8 +126,10 @@ LibraryFunction findFunction(void* library, const char* name);
 /// when closed), so that no file opened later takes their place.
 void ensureStandardStreams();
 
-/// True when standard error is a terminal.
-bool standardErrorIsTerminal();
+/// The standard streams.
+enum class StandardStream { Input, Output, Error };
+/// True when the standard stream is a terminal.
+bool isTerminal(StandardStream stream);
 
 }  // namespace lianshuo::platform
 

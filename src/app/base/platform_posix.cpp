@@ -142,10 +142,20 @@ Status File::write(std::string_view bytes) {
     return writeTo(descriptor_, bytes);
 }
 
-void File::close() {
+Status File::close() {
+    if (descriptor_ < 0) return {};
     // Not retried on EINTR: the descriptor is gone either way on Linux.
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = -1;
+    if (::close(std::exchange(descriptor_, -1)) != 0) return systemFailure(errno);
+    return {};
+}
+
+std::FILE* openFileStream(const std::filesystem::path& path, const char* mode) {
+    if (const int error = intercept(Call::Open)) {
+        errno = error;
+        return nullptr;
+    }
+    // "e": O_CLOEXEC, as for every other file the program opens.
+    return std::fopen(path.c_str(), (std::string(mode) + "e").c_str());
 }
 
 Result<File> createNewFile(const std::filesystem::path& path) {
@@ -263,8 +273,8 @@ void ensureStandardStreams() {
     }
 }
 
-bool standardErrorIsTerminal() {
-    return isatty(STDERR_FILENO) == 1;
+bool isTerminal(StandardStream stream) {
+    return isatty(static_cast<int>(stream)) == 1;
 }
 
 }  // namespace lianshuo::platform

@@ -1,0 +1,25 @@
+#include "cli/outcomejson.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/base/charset.h"
+
+namespace lianshuo::cli {
+
+std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& outcome) {
+    nlohmann::ordered_json line;
+    line["long"] = toUtf8(longUrlGbk);
+    if (outcome.ok()) {
+        line["short"] = toUtf8(outcome.shortUrl);
+    } else {
+        nlohmann::ordered_json error;
+        error["kind"] = failureKindName(outcome.failure);
+        error["status"] = outcome.status != 0 ? nlohmann::ordered_json(outcome.status) : nullptr;
+        error["message"] = toUtf8(outcome.reason());
+        line["error"] = std::move(error);
+    }
+    // Replacement characters instead of an exception: a reply is never trusted to be UTF-8.
+    return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace lianshuo::cli

@@ -1,0 +1,67 @@
+#pragma once
+// The built program run as a user would, against a settings file holding one
+// saved interface on a local fake service that shortens "…/N" to
+// "http://s.test/N" and answers nothing for addresses holding "bad".
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/base/charset.h"
+#include "app/base/paths.h"
+#include "app/settings.h"
+#include "services/interfacestore.h"
+#include "store/controlstatestore.h"
+#include "subprocess.h"
+#include "support/tempdir.h"
+#include "support/test_server.h"
+
+namespace lianshuo::test {
+
+namespace fs = std::filesystem;
+
+// Output is UTF-8; the expectations are written as GBK literals.
+inline std::string utf8(const std::string& gbk) { return toUtf8(gbk); }
+
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.route("/short", [](Exchange& e) {
+            const std::string& target = e.request().target;
+            e.answer(200, target.find("bad") != std::string::npos
+                              ? ""
+                              : "http://s.test/" + target.substr(target.size() - 1));
+        });
+        // A settings file as the window writes it, with one saved interface selected.
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        ShortUrlInterface d;
+        d.address = server.url("/short?u=#长网址#");
+        saveInterface(d, store);
+        AppSettings app;
+        app.service = 0;
+        app.interfaceIndex = 0;
+        app.saveDir = gbkPath(dir / "out");
+        saveSettings(store, app);
+    }
+
+    ProcessResult run(std::vector<std::string> args, const std::string& input = {},
+                      std::function<int(const std::string&)> onOutput = {},
+                      std::chrono::seconds limit = std::chrono::seconds(60)) {
+        args.insert(args.begin() + (args.empty() ? 0 : 1), {"--settings", (dir / "s.ini").string()});
+        return runProcess(LIANSHUO_PROGRAM, args, input, limit, onOutput);
+    }
+    std::string settings() const { return gbkPath(dir / "s.ini"); }
+    std::vector<fs::path> resultFiles() const {
+        std::vector<fs::path> files;
+        if (fs::exists(dir / "out"))
+            for (const auto& entry : fs::directory_iterator(dir / "out")) files.push_back(entry.path());
+        return files;
+    }
+
+    TempDir dir;
+    TestServer server;
+};
+
+}  // namespace lianshuo::test
