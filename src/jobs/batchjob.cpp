@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <unordered_map>
 #include <utility>
 
 #include "app/base/helpers.h"
@@ -120,6 +121,8 @@ void BatchJob::run() {
         if (file->isOpen()) view_.setResultFilePath(file->path());
     }
 
+    // Each distinct address is converted once per run; its repeats share the outcome.
+    std::unordered_map<std::string, ConversionOutcome> outcomes;
     std::mt19937 random(
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     for (int i = 1; i <= rows && i <= view_.rowCount(); ++i) {
@@ -127,7 +130,10 @@ void BatchJob::run() {
         view_.setGenerateCaption("停止生成(" + std::to_string(rows) + ":" + std::to_string(i) +
                                  ")");
         view_.setRow(row, "正在转换..", ResultRowState::Converting);
-        const ConversionOutcome outcome = converter_.convert(view_.longUrl(row));
+        const std::string longUrl = view_.longUrl(row);
+        const auto known = outcomes.find(longUrl);
+        const bool reused = known != outcomes.end();
+        const ConversionOutcome outcome = reused ? known->second : converter_.convert(longUrl);
         // A stop aborted this row's request: it is neither done nor failed, just not converted.
         if (outcome.failure == FailureKind::Stopped) {
             view_.setRow(row, "等待转换", ResultRowState::Waiting);
@@ -135,6 +141,7 @@ void BatchJob::run() {
         }
         // The file first: a view that cannot print (a closed pipe) must not cost
         // a short address the service has already made.
+        if (!reused) outcomes.emplace(longUrl, outcome);
         if (outcome.ok()) {
             ++summary_.succeeded;
             if (file) file->writeLine(outcome.shortUrl);
@@ -144,6 +151,8 @@ void BatchJob::run() {
         view_.showOutcome(row, outcome);
         processPendingMessagesNow();
         if (stopFlag_ || (i == rows && !waitAfterLastRow_)) break;
+        // A repeat asked no service: there is nothing to pace.
+        if (reused) continue;
         waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
         if (stopFlag_) break;
     }
