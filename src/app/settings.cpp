@@ -1,23 +1,18 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "store/controlstatestore.h"
 
 namespace lianshuo {
 namespace {
 
 constexpr const char* kSection = "基本配置";
-
-bool writableFolder(const std::filesystem::path& folder) {
-    return access(folder.c_str(), W_OK) == 0;
-}
 
 std::string perUserSettingsPath() {
     std::filesystem::path base;
@@ -51,9 +46,8 @@ std::string settingsFilePath() {
     const std::string beside = programDirectory() + "/" + appTitle() + ".ini";
     const std::filesystem::path native = nativePath(beside);
     std::error_code ec;
-    const bool fileWritable =
-        !std::filesystem::exists(native, ec) || access(native.c_str(), W_OK) == 0;
-    if (fileWritable && writableFolder(native.parent_path())) return beside;
+    const bool fileWritable = !std::filesystem::exists(native, ec) || platform::isWritable(native);
+    if (fileWritable && platform::isWritable(native.parent_path())) return beside;
     return perUserSettingsPath();
 }
 
@@ -76,14 +70,16 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
 }
 
-void saveSettings(ControlStateStore& store, const AppSettings& settings) {
+Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
     store.selectSection(kSection);
-    store.writeNumber("短网址索引", settings.service);
-    store.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
-    store.writeText("生成间隔秒", settings.interval);
-    store.saveCheckBox("选择框自动保存到目录", settings.autoSave);
-    store.saveEditText("编辑框保存目录", settings.saveDir);
-    store.writeText("百度Token", settings.baiduToken);
+    ControlStateStore::Batch batch(store);
+    batch.writeNumber("短网址索引", settings.service);
+    batch.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
+    batch.writeText("生成间隔秒", settings.interval);
+    batch.saveCheckBox("选择框自动保存到目录", settings.autoSave);
+    batch.saveEditText("编辑框保存目录", settings.saveDir);
+    batch.writeText("百度Token", settings.baiduToken);
+    return batch.commit();
 }
 
 }  // namespace lianshuo

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/base/result.h"
+
 namespace lianshuo {
 
 class ControlStateStore;
@@ -34,7 +36,8 @@ struct AppSettings {
 /// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
-/// Writes "基本配置" in the order the window writes it on close.
-void saveSettings(ControlStateStore& store, const AppSettings& settings);
+/// Writes "基本配置" in the order the window writes it on close, as one save;
+/// nothing when every value is stored already.
+Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/base/charset.h"
+#include "app/base/platform.h"
 #include "script/gbkunits.h"
 
 namespace lianshuo {
@@ -138,7 +139,7 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
 std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
                      const std::function<bool(std::string_view)>& out) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openFileStream(path, "rb"));
     if (!file) return readFailure();
     std::string buffer;
     std::size_t base = 0;  // offset of buffer[0] in the file
@@ -172,7 +173,7 @@ std::string scanFile(const std::filesystem::path& path, bool utf8, const Address
 
 Utf8Check fileIsUtf8(const std::filesystem::path& path) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openFileStream(path, "rb"));
     if (!file) return {false, readFailure()};
     std::string buffer;
     while (true) {

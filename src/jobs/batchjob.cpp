@@ -1,11 +1,7 @@
 #include "jobs/batchjob.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -15,6 +11,7 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "jobs/interval.h"
 #include "services/shorturlconverter.h"
 
@@ -27,12 +24,16 @@ namespace {
 class ResultsFile {
 public:
     explicit ResultsFile(const std::string& path) {
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        Result<platform::File> created = Failure{};
+        for (int attempt = 0; attempt < 100 && !created; ++attempt) {
             path_ = unusedFilePath(path);
-            fd_ = ::open(nativePath(path_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (fd_ < 0 && errno != EEXIST) break;
+            created = platform::createNewFile(nativePath(path_));
+            if (!created && created.code() != EEXIST) break;
         }
-        if (fd_ < 0) error_ = "无法创建结果文件 " + path_ + "：" + std::strerror(errno);
+        if (created)
+            file_ = std::move(*created);
+        else
+            error_ = "无法创建结果文件 " + path_ + "：" + created.reason();
     }
     ~ResultsFile() { close(); }
     ResultsFile(const ResultsFile&) = delete;
@@ -40,31 +41,28 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
 
     void writeLine(const std::string& text) {
-        if (fd_ < 0) return;
-        const std::string line = text + "\r\n";
+        if (!file_.isOpen()) return;
         // One write per line: a batch cut short keeps every line written so far.
-        const ssize_t written = ::write(fd_, line.data(), line.size());
-        if (written != static_cast<ssize_t>(line.size()))
-            fail(written < 0 ? std::strerror(errno) : "磁盘已满");
+        if (const Status written = file_.write(text + "\r\n"); !written) fail(written.reason());
     }
 
     void close() {
-        if (fd_ < 0) return;
-        if (::close(std::exchange(fd_, -1)) != 0) fail(std::strerror(errno));
+        if (!file_.isOpen()) return;
+        if (const Status closed = file_.close(); !closed) fail(closed.reason());
     }
 
 private:
     void fail(const std::string& reason) {
         if (error_.empty()) error_ = "无法写入结果文件 " + path_ + "：" + reason;
-        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+        file_.close();
     }
 
     std::string path_;
     std::string error_;
-    int fd_ = -1;
+    platform::File file_;
 };
 
 std::string resultsFilePath(const std::string& folder, const std::string& label) {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/base/charset.h"
+#include "app/base/platform.h"
 
 namespace lianshuo {
 namespace {
@@ -31,7 +32,7 @@ FileRead readWholeFile(const std::filesystem::path& path) {
         result.error = ec ? fromUtf8(ec.message()) : "不是普通文件";
         return result;
     }
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(platform::openFileStream(path, "rb"));
     if (!file) {
         result.error = systemReason(errno);
         return result;
@@ -59,7 +60,7 @@ ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::mo
         temporary_ = target_;
         temporary_ += ".lianshuo-" + std::to_string(seed()) + ".tmp";
         errno = 0;
-        file_ = std::fopen(temporary_.c_str(), "wbx");
+        file_ = platform::openFileStream(temporary_, "wbx");
         if (file_ == nullptr && errno != EEXIST) break;
     }
     if (file_ == nullptr) {
