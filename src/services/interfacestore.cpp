@@ -6,6 +6,9 @@
 #include "app/base/helpers.h"
 #include "app/base/paths.h"
 #include "app/base/platform.h"
+#include "services/interfacekeys.h"
+#include "services/interfacerules.h"
+#include "services/sxcufile.h"
 #include "store/controlstatestore.h"
 
 namespace lianshuo {
@@ -18,29 +21,37 @@ bool isControlOrBracket(char c) {
     return byte < 0x20 || byte == 0x7F || c == '[' || c == ']';
 }
 
-// The fourteen keys in the order they are written.
+// Every key in the order of the table: the fourteen always, the later ones
+// only when they differ from their default (and removed when they went back
+// to it, so no earlier value outlives the save).
 void addInterface(const ShortUrlInterface& d, ControlStateStore::Batch& batch) {
-    batch.selectSection(interfaceSection(interfaceName(d)));
-    batch.writeNumber("调用模式", d.postMode ? 1 : 0);
-    batch.writeNumber("URL编码", d.utf8Encoding ? 1 : 0);
-    batch.writeText("POST数据", d.postTemplate);
-    batch.writeText("接口地址", d.address);
-    batch.writeBool("截取", d.cutEnabled);
-    batch.writeBool("逆向截取", d.reverseCut);
-    batch.writeText("左边字符", d.leftMarker);
-    batch.writeText("右边字符", d.rightMarker);
-    batch.writeBool("替换", d.replaceEnabled);
-    batch.writeText("欲替换", d.findList);
-    batch.writeText("替换为", d.replaceList);
-    batch.writeBool("插入", d.insertEnabled);
-    batch.writeText("前缀", d.prefix);
-    batch.writeText("后缀", d.suffix);
+    const std::string section = interfaceSection(interfaceName(d));
+    batch.selectSection(section);
+    for (const InterfaceKey& key : interfaceKeys()) {
+        if (key.optional && isDefaultValue(key, d)) {
+            batch.deleteEntry(section, key.name);
+        } else if (key.kind == KeyKind::Text) {
+            batch.writeText(key.name, key.text(d));
+        } else if (key.kind == KeyKind::Flag) {
+            batch.writeBool(key.name, key.number(d) != 0);
+        } else {
+            batch.writeNumber(key.name, key.number(d));
+        }
+    }
+}
+
+// What saving refuses: a name that would break the file, and keys that could never be sent.
+Status checkSavable(const ShortUrlInterface& d) {
+    if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
+    if (const std::string problem = interfaceProblem(d); !problem.empty())
+        return Status::failed(replaceAll(problem, "\n", "；"));
+    return {};
 }
 
 }  // namespace
 
 std::string interfaceName(const ShortUrlInterface& definition) {
-    return hostOfUrl(definition.address);
+    return definition.name.empty() ? hostOfUrl(definition.address) : definition.name;
 }
 
 std::string interfaceSection(std::string_view name) {
@@ -59,7 +70,7 @@ Status checkInterfaceName(std::string_view name) {
 }
 
 Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
-    if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
+    if (Status savable = checkSavable(d); !savable) return savable;
     ControlStateStore::Batch batch(store);
     addInterface(d, batch);
     return batch.commit();
@@ -68,20 +79,14 @@ Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store) {
     store.selectSection(interfaceSection(name));
     ShortUrlInterface d;
-    d.postMode = store.readNumber("调用模式", 0) != 0;
-    d.utf8Encoding = store.readNumber("URL编码", 0) != 0;
-    d.address = store.readText("接口地址");
-    d.postTemplate = store.readText("POST数据");
-    d.cutEnabled = store.readBool("截取");
-    d.reverseCut = store.readBool("逆向截取");
-    d.leftMarker = store.readText("左边字符");
-    d.rightMarker = store.readText("右边字符");
-    d.replaceEnabled = store.readBool("替换");
-    d.findList = store.readText("欲替换");
-    d.replaceList = store.readText("替换为");
-    d.insertEnabled = store.readBool("插入");
-    d.prefix = store.readText("前缀");
-    d.suffix = store.readText("后缀");
+    for (const InterfaceKey& key : interfaceKeys()) {
+        if (key.kind == KeyKind::Text)
+            key.setText(d, store.readText(key.name));
+        else if (key.kind == KeyKind::Flag)
+            key.setNumber(d, store.readBool(key.name) ? 1 : 0);
+        else
+            key.setNumber(d, store.readNumber(key.name, 0));
+    }
     return d;
 }
 
@@ -104,20 +109,39 @@ Status deleteAllInterfaces(ControlStateStore& store) {
     return batch.commit();
 }
 
-Status exportInterface(const ShortUrlInterface& definition, std::string_view path) {
-    if (Status name = checkInterfaceName(interfaceName(definition)); !name) return name;
-    ControlStateStore fresh;
-    ControlStateStore::Batch batch(fresh);
-    addInterface(definition, batch);
-    const Result<std::string> bytes = batch.render();
-    if (!bytes) return bytes.status();
-    return platform::replaceFile(nativePath(path), *bytes).status();
+Status exportInterface(const ShortUrlInterface& definition, std::string_view path, bool withToken) {
+    if (Status savable = checkSavable(definition); !savable) return savable;
+    std::string bytes;
+    if (isSxcuPath(path)) {
+        SxcuExport written = sxcuFromInterface(definition, withToken);
+        if (!written.problem.empty()) return Status::failed(written.problem);
+        bytes = std::move(written.text);
+    } else {
+        ShortUrlInterface exported = definition;
+        if (!withToken) exported.token.clear();
+        ControlStateStore fresh;
+        ControlStateStore::Batch batch(fresh);
+        addInterface(exported, batch);
+        Result<std::string> rendered = batch.render();
+        if (!rendered) return rendered.status();
+        bytes = std::move(*rendered);
+    }
+    return platform::replaceFile(nativePath(path), bytes).status();
 }
 
 Result<ShortUrlInterface> importInterface(std::string_view path, std::string* importedName) {
     // A store of its own that only reads: binding neither creates nor locks the file.
     const Result<platform::FileKind> kind = platform::fileKind(nativePath(path));
     if (kind && *kind == platform::FileKind::Missing) return platform::systemFailure(ENOENT);
+    if (isSxcuPath(path)) {
+        const Result<platform::FileContent> content = platform::readWholeFile(nativePath(path));
+        if (!content) return content.status();
+        SxcuImport read = interfaceFromSxcu(content->bytes);
+        if (!read.problem.empty()) return Failure{0, read.problem};
+        if (Status valid = checkSavable(read.definition); !valid) return valid;
+        if (importedName) *importedName = interfaceName(read.definition);
+        return read.definition;
+    }
     ControlStateStore file;
     if (Status bound = file.bindFile(path); !bound) return bound;
     const std::vector<std::string> names = listInterfaceNames(file);

@@ -1,7 +1,7 @@
 #pragma once
 // Custom interfaces as INI sections "短网址选项_" + name, where the name is
-// the host of the interface's address. The same format serves the settings
-// file and the files of export and import.
+// the interface's "接口名称" or else the host of its address. The same format
+// serves the settings file and the files of export and import.
 
 #include <string>
 #include <string_view>
@@ -14,7 +14,7 @@ namespace lianshuo {
 
 class ControlStateStore;
 
-/// The name an interface is saved under: the host of its address.
+/// The name an interface is saved under: its "接口名称", else the host of its address.
 std::string interfaceName(const ShortUrlInterface& definition);
 
 /// The INI section of the interface called `name`.
@@ -24,8 +24,9 @@ std::string interfaceSection(std::string_view name);
 /// as a section name it would write lines and sections of its own.
 Status checkInterfaceName(std::string_view name);
 
-/// Writes the fourteen keys into the interface's section as one save; nothing
-/// when they hold what is stored already.
+/// Writes the fourteen keys, and the later keys that differ from their
+/// default, into the interface's section as one save; nothing when they hold
+/// what is stored already. Refuses a bad name and keys that could never be sent.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
@@ -41,10 +42,13 @@ Status deleteInterface(std::string_view name, ControlStateStore& store);
 Status deleteAllInterfaces(ControlStateStore& store);
 
 /// Writes a new file at `path` that holds `definition` alone, replacing
-/// whatever file was there in one step.
-Status exportInterface(const ShortUrlInterface& definition, std::string_view path);
+/// whatever file was there in one step: an INI section, or a custom-uploader
+/// file when the name ends in ".sxcu". The token stays out unless `withToken`.
+Status exportInterface(const ShortUrlInterface& definition, std::string_view path,
+                       bool withToken = false);
 
-/// The first interface of the INI file at `path`, and its section's name. Fails
+/// The first interface of the INI file at `path` (or the interface of a
+/// ".sxcu" file), and its section's name. Fails
 /// when the file cannot be read, holds no interface section, or names one that
 /// cannot be stored. Never creates, locks or changes the file.
 Result<ShortUrlInterface> importInterface(std::string_view path,
