@@ -14,6 +14,13 @@ _lianshuo_interface_names() {
     fi
 }
 
+# The presets' names, one a line. $1 is the program.
+_lianshuo_preset_names() {
+    local program=${1/#\~/$HOME}
+    [[ $program == */* ]] || program=$(type -P "$program") || return
+    "$program" interfaces presets 2>/dev/null | cut -f1
+}
+
 # Sets COMPREPLY to the words of $1 (one a line) that begin with $2.
 _lianshuo_reply() {
     local word
@@ -27,10 +34,15 @@ _lianshuo() {
     local shared='--settings --service --interface --interval --retries --token --quiet --verbose'
     local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
+    local add='--preset --host --token --name --address --method --body --header --format --utf8
+               --extract --expression --left --right --reverse --replace --prefix --suffix --error
+               --success --pause'
     local with_value='--settings --service --interface --interval --retries --token --input --save-dir
-                      --pattern --white --black'
+                      --pattern --white --black --preset --host --name --address --method --body
+                      --header --format --extract --expression --left --right --replace --prefix
+                      --suffix --error --success --pause'
     local services='custom baidu weibo tinyurl'
-    local actions='list show export import delete'
+    local actions='list show export import delete presets add test'
 
     local cur=${COMP_WORDS[COMP_CWORD]-} option=
     # COMP_WORDBREAKS splits "--service=weibo" into "--service" "=" "weibo".
@@ -68,6 +80,10 @@ _lianshuo() {
         --service) _lianshuo_reply "${services// /$'\n'}" "$cur" ;;
         --interface)
             _lianshuo_reply "$(_lianshuo_interface_names "${COMP_WORDS[0]}" "$settings")" "$cur" ;;
+        --preset) _lianshuo_reply "$(_lianshuo_preset_names "${COMP_WORDS[0]}")" "$cur" ;;
+        --method) _lianshuo_reply $'GET\nPOST\nPUT\nPATCH' "$cur" ;;
+        --format) _lianshuo_reply $'form\njson\nmultipart\nraw' "$cur" ;;
+        --extract) _lianshuo_reply $'cut\njson\nregex\nheader' "$cur" ;;
         --settings | --input)
             compopt -o filenames 2>/dev/null
             _lianshuo_reply "$(compgen -f -- "$cur")" "$cur" ;;
@@ -81,7 +97,14 @@ _lianshuo() {
                 '') options=$global ;;
                 convert) options="$shared $convert" ;;
                 files) options="$shared $files" ;;
-                interfaces) options='--settings' ;;
+                interfaces)
+                    case ${words[0]:-} in
+                        add) options="--settings ${add//$'\n'/ }" ;;
+                        export) options='--settings --with-token' ;;
+                        test) options='--settings --retries --verbose --json' ;;
+                        *) options='--settings' ;;
+                    esac
+                    ;;
             esac
             if [[ $cur == -* && -z $only_words ]]; then
                 _lianshuo_reply "${options// /$'\n'}" "$cur"
@@ -93,7 +116,7 @@ _lianshuo() {
             elif [[ $command == interfaces ]]; then
                 case ${words[0]:-}:${#words[@]} in
                     :0) _lianshuo_reply "${actions// /$'\n'}" "$cur" ;;
-                    show:1 | export:1 | delete:1)
+                    show:1 | export:1 | delete:1 | test:1)
                         _lianshuo_reply "$(_lianshuo_interface_names "${COMP_WORDS[0]}" "$settings")" "$cur" ;;
                     import:1 | export:2)
                         compopt -o filenames 2>/dev/null

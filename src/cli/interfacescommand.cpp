@@ -2,16 +2,12 @@
 #include <iostream>
 
 #include "cli/session.h"
+#include "services/interfacekeys.h"
 #include "services/interfacestore.h"
 #include "store/inicontent.h"
 
 namespace lianshuo::cli {
 namespace {
-
-// The keys of an interface section, in the order they are written.
-constexpr const char* kKeys[] = {"调用模式", "URL编码",  "POST数据", "接口地址", "截取",
-                                 "逆向截取", "左边字符", "右边字符", "替换",     "欲替换",
-                                 "替换为",   "插入",     "前缀",     "后缀"};
 
 std::string settingsNotWritten(Session& session, const Status& status) {
     return "cannot write the settings file " + session.store().path() + ": " + status.reason();
@@ -33,19 +29,23 @@ int list(Session& session, Console& console) {
 int show(Session& session, Console& console, const std::string& name) {
     if (!knownInterface(session.store(), name))
         return fail(console, "unknown interface '" + name + "'");
-    for (const char* key : kKeys) {
-        const auto raw = ini::readRaw(session.store().content(), interfaceSection(name), key);
-        print(console.out, std::string(key) + "=" + raw.value_or(""));
+    // The fourteen always, the later keys where the section has them; the token masked.
+    for (const InterfaceKey& key : interfaceKeys()) {
+        const auto raw = ini::readRaw(session.store().content(), interfaceSection(name), key.name);
+        if (key.optional && !raw) continue;
+        const bool secret = key.name == kTokenKey && raw && !raw->empty();
+        print(console.out, std::string(key.name) + "=" + (secret ? "********" : raw.value_or("")));
         console.out << '\n';
     }
     return kOk;
 }
 
-int exportOne(Session& session, Console& console, const std::string& name,
-              const std::string& file) {
+int exportOne(Session& session, Console& console, const std::string& name, const std::string& file,
+              bool withToken) {
     if (!knownInterface(session.store(), name))
         return fail(console, "unknown interface '" + name + "'");
-    if (const Status written = exportInterface(loadInterface(name, session.store()), file);
+    if (const Status written =
+            exportInterface(loadInterface(name, session.store()), file, withToken);
         !written)
         return fail(console, "cannot write " + file + ": " + written.reason());
     return kOk;
@@ -75,12 +75,15 @@ int runAction(const Options& options, Console& console) {
     const std::string& action = args.front();
     Session session;
     std::string error;
-    const bool writes = action == "import" || action == "delete";
+    if (action == "presets") return printPresets(console);
+    if (action == "test") return runInterfaceTest(options, console);
+    const bool writes = action == "import" || action == "delete" || action == "add";
     if (!session.openSettings(options, writes, error)) return fail(console, error);
     if (action == "list") return list(session, console);
     if (action == "show") return show(session, console, args[1]);
-    if (action == "export") return exportOne(session, console, args[1], args[2]);
+    if (action == "export") return exportOne(session, console, args[1], args[2], options.withToken);
     if (action == "import") return importOne(session, console, args[1]);
+    if (action == "add") return runInterfaceAdd(session, options, console);
     return removeOne(session, console, args[1]);
 }
 
@@ -89,15 +92,16 @@ int runAction(const Options& options, Console& console) {
 int runInterfaces(const Options& options, Console& console) {
     const std::vector<std::string>& args = options.positional;
     const std::string action = args.empty() ? std::string() : args.front();
-    const std::size_t wanted = action == "list"                         ? 1
-                               : action == "show" || action == "delete" ? 2
-                               : action == "import"                     ? 2
-                               : action == "export"                     ? 3
-                                                                        : 0;
+    const std::size_t wanted = action == "list" || action == "presets" || action == "add"     ? 1
+                               : action == "show" || action == "delete" || action == "import" ? 2
+                               : action == "export"                                           ? 3
+                               : action == "test" && args.size() == 3                         ? 3
+                               : action == "test"                                             ? 2
+                                                                                              : 0;
     if (wanted == 0 || args.size() != wanted)
         return fail(console,
                     "usage: lianshuo interfaces list | show NAME | export NAME FILE | "
-                    "import FILE | delete NAME");
+                    "import FILE | delete NAME | presets | add [options] | test NAME [URL]");
     // Each command prints its own failure, with the reason, as one line.
     const ControlStateStore::WarningHandler shown =
         ControlStateStore::setWarningHandler([](std::string_view, std::string_view) {});

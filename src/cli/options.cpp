@@ -9,6 +9,7 @@ namespace {
 
 using Field = std::optional<std::string> Options::*;
 using Flag = bool Options::*;
+using List = std::vector<std::string> Options::*;
 
 const std::map<std::string, Field>& valueOptions() {
     static const std::map<std::string, Field> options{{"--settings", &Options::settings},
@@ -21,8 +22,30 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--pattern", &Options::pattern},
                                                       {"--white", &Options::white},
                                                       {"--black", &Options::black},
-                                                      {"--retries", &Options::retries}};
+                                                      {"--retries", &Options::retries},
+                                                      {"--preset", &Options::preset},
+                                                      {"--host", &Options::host},
+                                                      {"--name", &Options::name},
+                                                      {"--address", &Options::address},
+                                                      {"--method", &Options::method},
+                                                      {"--body", &Options::body},
+                                                      {"--format", &Options::format},
+                                                      {"--extract", &Options::extract},
+                                                      {"--expression", &Options::expression},
+                                                      {"--left", &Options::left},
+                                                      {"--right", &Options::right},
+                                                      {"--prefix", &Options::prefix},
+                                                      {"--suffix", &Options::suffix},
+                                                      {"--error", &Options::error},
+                                                      {"--success", &Options::success},
+                                                      {"--pause", &Options::pause}};
     return options;
+}
+
+const std::map<std::string, List>& listOptions() {
+    static const std::map<std::string, List> lists{{"--header", &Options::headers},
+                                                   {"--replace", &Options::replacements}};
+    return lists;
 }
 
 const std::map<std::string, Flag>& flagOptions() {
@@ -36,7 +59,10 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--no-white", &Options::noWhite},
                                                    {"--no-black", &Options::noBlack},
                                                    {"--white-regex", &Options::whiteRegex},
-                                                   {"--black-regex", &Options::blackRegex}};
+                                                   {"--black-regex", &Options::blackRegex},
+                                                   {"--reverse", &Options::reverse},
+                                                   {"--utf8", &Options::utf8},
+                                                   {"--with-token", &Options::withToken}};
     return flags;
 }
 
@@ -64,15 +90,22 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        if (const auto value = valueOptions().find(name); value != valueOptions().end()) {
+        const auto value = valueOptions().find(name);
+        const auto list = listOptions().find(name);
+        if (value != valueOptions().end() || list != listOptions().end()) {
+            std::string text;
             if (equals != std::string::npos) {
-                options.*(value->second) = fromUtf8(arg.substr(equals + 1));
+                text = fromUtf8(arg.substr(equals + 1));
             } else if (i + 1 < args.size()) {
-                options.*(value->second) = fromUtf8(args[++i]);
+                text = fromUtf8(args[++i]);
             } else {
                 error = "option " + fromUtf8(name) + " needs a value";
                 return std::nullopt;
             }
+            if (value != valueOptions().end())
+                options.*(value->second) = std::move(text);
+            else
+                (options.*(list->second)).push_back(std::move(text));
         } else if (const auto flag = flagOptions().find(arg); flag != flagOptions().end()) {
             options.*(flag->second) = true;
         } else {

@@ -22,6 +22,11 @@ struct Options {
     // files
     std::optional<std::string> pattern, white, black;
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;
+    // interfaces add (--token is the interface's token there) and export
+    std::optional<std::string> preset, host, name, address, method, body, format, extract,
+        expression, left, right, prefix, suffix, error, success, pause;
+    std::vector<std::string> headers, replacements;  // --header, --replace: each may repeat
+    bool reverse = false, utf8 = false, withToken = false;
 };
 
 /// Parses `args` (UTF-8); on failure returns nullopt and sets `error` (UTF-8).

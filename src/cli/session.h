@@ -74,4 +74,11 @@ int runConvert(const Options& options, Console& console);
 int runFiles(const Options& options, Console& console);
 int runInterfaces(const Options& options, Console& console);
 
+/// interfaces add: saves the interface the options (and --preset) describe into the open settings.
+int runInterfaceAdd(Session& session, const Options& options, Console& console);
+/// interfaces test NAME [URL]: converts one address with a saved interface and prints the outcome.
+int runInterfaceTest(const Options& options, Console& console);
+/// interfaces presets: one line per preset: name, host, token, description.
+int printPresets(Console& console);
+
 }  // namespace lianshuo::cli

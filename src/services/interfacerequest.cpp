@@ -181,13 +181,6 @@ std::string jsonProblem(const std::string& body) {
     }
 }
 
-// Where a missing token would only bring the service's refusal, or a header with half a value.
-bool usesToken(const ShortUrlInterface& d) {
-    const std::string_view token = gbkPlaceholders()[2];
-    return containsText(d.address, token) || containsText(d.headers, token) ||
-           (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, token));
-}
-
 FilledRequest failedWith(ConversionOutcome failure) {
     FilledRequest out;
     out.failure = std::move(failure);
@@ -202,6 +195,12 @@ bool namesContentType(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+bool interfaceUsesToken(const ShortUrlInterface& d) {
+    const std::string_view token = gbkPlaceholders()[2];
+    return containsText(d.address, token) || containsText(d.headers, token) ||
+           (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, token));
+}
 
 std::vector<TemplatePart> templateParts(std::string_view text) {
     std::vector<TemplatePart> parts;
@@ -237,7 +236,8 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         out.failure = refused(replaceAll(problem, "\n", "；"));
         return out;
     }
-    if (d.token.empty() && usesToken(d)) return failedWith(refused("令牌为空：接口用到了 #令牌#"));
+    // A missing token would only bring the service's refusal, or a header with half a value.
+    if (d.token.empty() && interfaceUsesToken(d)) return failedWith(refused("令牌为空：接口用到了 #令牌#"));
     const std::optional<std::string> url = filler.encoded(d.address);
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.

@@ -38,6 +38,9 @@ struct TemplatePart {
 /// `gbkTemplate` cut into plain text and placeholders.
 std::vector<TemplatePart> templateParts(std::string_view gbkTemplate);
 
+/// True when "#令牌#" stands where the interface sends it: the address, a header, or the body.
+bool interfaceUsesToken(const ShortUrlInterface& definition);
+
 struct FilledRequest {
     ServiceRequest request;
     bool viaRequestObject = false;  // an "http://" template goes through the request object

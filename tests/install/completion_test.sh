@@ -66,7 +66,11 @@ LIANSHUO_SETTINGS=$work/unrelated.ini expect "no saved interface" "" convert --i
 # Commands, actions, services.
 expect "commands" "convert files interfaces " ""
 expect "a command's prefix" "files " f
-expect "interfaces actions" "delete export import list show " interfaces ""
+expect "interfaces actions" "add delete export import list presets show test " interfaces ""
+expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test o
+expect "presets of the program" "shlink sink spoo.me " interfaces add --preset s
+expect "formats" "json " interfaces add --format j
+expect "add's own options" "--error --expression --extract " interfaces add --e
 expect "services" "baidu custom tinyurl weibo " convert --service ""
 expect "--service=" "tinyurl " files --service = t
 expect "no value offered for a free option" "" convert --interval ""
@@ -76,10 +80,12 @@ expect "no value offered for a free option" "" convert --interval ""
 expect "convert's options" \
     "--clipboard --copy --input --interface --interval --json --no-save --quiet --retries --save-dir --service --settings --token --verbose " \
     convert --service baidu --
-help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z-]*'; echo --help; echo --version; } |
+help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')
 offered=$({ complete_words --; complete_words convert --; complete_words files --
-            complete_words interfaces --; } | tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
+            complete_words interfaces --; complete_words interfaces add --
+            complete_words interfaces export n f --; complete_words interfaces test n --; } |
+          tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
 if [ "$offered" != "$help_options" ]; then
     echo "options offered: '$offered'; --help lists: '$help_options'" >&2
     failures=$((failures + 1))

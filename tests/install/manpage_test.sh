@@ -36,7 +36,7 @@ while read -r command; do
 done < <(grep -oE '^  [a-z]+( [a-z]+)?' <<<"$help" | sed 's/^  //')
 while read -r option; do
     has_entry OPTIONS "$option" || fail "no entry for the option $option"
-done < <(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u)
+done < <(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | sort -u)
 while read -r status; do
     has_entry "EXIT STATUS" "$status" || fail "no entry for the exit status $status"
 done < <(grep '^Exit status' <<<"$help" | grep -oE '[0-9]+ [a-z]' | cut -d' ' -f1)

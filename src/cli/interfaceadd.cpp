@@ -1,0 +1,188 @@
+// interfaces add, test and presets: an interface from a preset or from one
+// option per key, the panel's test of a saved one, and the catalogue.
+
+#include <atomic>
+#include <charconv>
+
+#include "app/base/gbk.h"
+#include "app/base/messages.h"
+#include "cli/outcomejson.h"
+#include "cli/progressline.h"
+#include "cli/session.h"
+#include "services/interfacepresets.h"
+#include "services/interfacerequest.h"
+#include "services/interfacerules.h"
+#include "services/interfacestore.h"
+#include "ui/makerlinks.h"
+
+namespace lianshuo::cli {
+namespace {
+
+struct Built {
+    ShortUrlInterface definition;
+    std::string problem;
+};
+
+// The header lines of `d` with `line` added, replacing a line of the same name.
+std::string withHeader(const std::string& headers, const std::string& line) {
+    const auto nameOf = [](const std::string& text) {
+        return toLowerAscii(trimSpaces(std::string_view(text).substr(0, text.find(':'))));
+    };
+    std::vector<std::string> lines;
+    for (std::string& existing : headerLinesOf(headers))
+        if (nameOf(existing) != nameOf(line)) lines.push_back(std::move(existing));
+    lines.push_back(line);
+    return joinText(lines, "\r\n");
+}
+
+template <typename Enum>
+bool pickWord(const std::string& word, std::initializer_list<const char*> words, Enum& value) {
+    int index = 0;
+    for (const char* candidate : words) {
+        if (word == candidate) {
+            value = static_cast<Enum>(index);
+            return true;
+        }
+        ++index;
+    }
+    return false;
+}
+
+// Reads the options of the extraction and the result: cut, replace, prefix and suffix.
+std::string applyReplyOptions(const Options& o, ShortUrlInterface& d) {
+    if (o.extract && !pickWord(*o.extract, {"cut", "json", "regex", "header"}, d.extractKind))
+        return "--extract takes cut, json, regex or header, not '" + *o.extract + "'";
+    if (o.expression) d.extractExpression = *o.expression;
+    if (o.left || o.right || o.reverse) {
+        d.cutEnabled = true;
+        d.leftMarker = o.left.value_or(d.leftMarker);
+        d.rightMarker = o.right.value_or(d.rightMarker);
+        d.reverseCut = o.reverse;
+    }
+    if (!o.replacements.empty()) {
+        std::vector<std::string> finds, replacements;
+        for (const std::string& pair : o.replacements) {
+            const std::size_t equals = pair.find('=');
+            // "|" separates the pairs where they are stored.
+            if (equals == std::string::npos || equals == 0 || pair.find('|') != std::string::npos)
+                return "--replace takes FIND=REPLACEMENT without '|', not '" + pair + "'";
+            finds.push_back(pair.substr(0, equals));
+            replacements.push_back(pair.substr(equals + 1));
+        }
+        d.replaceEnabled = true;
+        d.findList = joinText(finds, "|");
+        d.replaceList = joinText(replacements, "|");
+    }
+    if (o.prefix || o.suffix) {
+        d.insertEnabled = true;
+        d.prefix = o.prefix.value_or(d.prefix);
+        d.suffix = o.suffix.value_or(d.suffix);
+    }
+    if (o.error) d.errorExpression = *o.error;
+    if (o.success) d.successStatuses = *o.success;
+    if (o.pause) {
+        long ms = -1;
+        const auto [end, ec] =
+            std::from_chars(o.pause->data(), o.pause->data() + o.pause->size(), ms);
+        if (ec != std::errc() || end != o.pause->data() + o.pause->size() || ms < 0 ||
+            ms > kLongestPauseMs)
+            return "--pause takes milliseconds from 0 to 600000, not '" + *o.pause + "'";
+        d.pauseMs = ms;
+    }
+    return {};
+}
+
+Built buildInterface(const Options& o) {
+    Built out;
+    ShortUrlInterface& d = out.definition;
+    if (o.preset) {
+        const InterfacePreset* preset = findPreset(*o.preset);
+        if (!preset)
+            return {{}, "unknown preset '" + *o.preset + "' (see lianshuo interfaces presets)"};
+        PresetInterface made =
+            instantiatePreset(*preset, o.host.value_or(""), o.token.value_or(""));
+        if (!made.problem.empty()) return {{}, made.problem + "（--host）"};
+        d = std::move(made.definition);
+    } else if (o.host) {
+        return {{}, "--host goes with --preset"};
+    }
+    if (o.address) d.address = *o.address;
+    if (trimSpaces(d.address).empty()) return {{}, "interfaces add needs --address or --preset"};
+    if (o.token) d.token = *o.token;
+    if (o.name) d.name = *o.name;
+    if (o.utf8) d.utf8Encoding = true;
+    if (o.body) {
+        d.postTemplate = *o.body;
+        if (!d.postMode) setRequestMethod(d, "POST");  // a body is sent with POST unless told
+    }
+    if (o.method && !setRequestMethod(d, *o.method))
+        return {{}, "--method takes GET, POST, PUT or PATCH, not '" + *o.method + "'"};
+    for (const std::string& line : o.headers) d.headers = withHeader(d.headers, line);
+    if (o.format && !pickWord(*o.format, {"form", "json", "multipart", "raw"}, d.bodyFormat))
+        return {{}, "--format takes form, json, multipart or raw, not '" + *o.format + "'"};
+    out.problem = applyReplyOptions(o, d);
+    return out;
+}
+
+}  // namespace
+
+int runInterfaceAdd(Session& session, const Options& options, Console& console) {
+    const Built built = buildInterface(options);
+    if (!built.problem.empty()) return fail(console, built.problem);
+    const ShortUrlInterface& d = built.definition;
+    if (const Status saved = saveInterface(d, session.store()); !saved)
+        return fail(console, "cannot save the interface: " + saved.reason());
+    print(console.out, interfaceName(d));
+    console.out << '\n';
+    if (d.token.empty() && interfaceUsesToken(d))
+        print(console.err,
+              "lianshuo: the interface needs a token where #令牌# stands; add it "
+              "again with --token\n");
+    return kOk;
+}
+
+int runInterfaceTest(const Options& options, Console& console) {
+    const std::vector<std::string>& args = options.positional;
+    Options chosen = options;
+    chosen.service = "custom";
+    chosen.interfaceName = args[1];
+    Session session;
+    std::string error;
+    if (!session.openSettings(chosen, false, error) || !session.resolveConversion(chosen, error))
+        return fail(console, error);
+    const std::string longUrl = args.size() > 2 ? args[2] : maker::kSampleLongUrl;
+    ProgressLine progress(console.err, false);
+    if (options.verbose) setRequestObserver(verboseObserver(console, progress));
+    std::atomic<bool> stop{false};
+    session.converter().setStopFlag(&stop);
+    const auto previous = setMessagePump([&stop] {
+        if (interrupted) stop = true;
+    });
+    const ConversionOutcome outcome =
+        session.converter().convert(longUrl, ShortUrlConverter::kSnapshotAndConvert);
+    setMessagePump(previous);
+    setRequestObserver({});
+    if (options.json) {
+        console.out << outcomeJson(longUrl, outcome) << '\n';
+    } else if (outcome.ok()) {
+        print(console.out, outcome.shortUrl + "\t" + longUrl + "\n");
+    } else {
+        print(console.err, "失败: " + longUrl + ": " + outcome.reason() + "\n");
+    }
+    if (interrupted) return kInterrupted;
+    return outcome.ok() ? kOk : kConversionFailed;
+}
+
+int printPresets(Console& console) {
+    if (!interfacePresetsProblem().empty())
+        return fail(console, interfacePresetsProblem(), kConversionFailed);
+    for (const InterfacePreset& preset : interfacePresets()) {
+        const std::string host = preset.host.empty() ? "(--host)" : preset.host;
+        const std::string token = preset.tokenLabel.empty() ? "-" : preset.tokenLabel;
+        print(console.out,
+              preset.name + "\t" + host + "\t" + token + "\t" + preset.description + "\n");
+    }
+    return kOk;
+}
+
+}  // namespace lianshuo::cli
