@@ -40,14 +40,6 @@ void addInterface(const ShortUrlInterface& d, ControlStateStore::Batch& batch) {
     }
 }
 
-// What saving refuses: a name that would break the file, and keys that could never be sent.
-Status checkSavable(const ShortUrlInterface& d) {
-    if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
-    if (const std::string problem = interfaceProblem(d); !problem.empty())
-        return Status::failed(replaceAll(problem, "\n", "；"));
-    return {};
-}
-
 }  // namespace
 
 std::string interfaceName(const ShortUrlInterface& definition) {
@@ -69,8 +61,15 @@ Status checkInterfaceName(std::string_view name) {
     return Status::failed("接口名称“" + shown + "”含有换行、方括号或控制字符，不能保存。");
 }
 
+Status checkInterface(const ShortUrlInterface& d) {
+    if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
+    if (const std::string problem = interfaceProblem(d); !problem.empty())
+        return Status::failed(replaceAll(problem, "\n", "；"));
+    return {};
+}
+
 Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
-    if (Status savable = checkSavable(d); !savable) return savable;
+    if (Status savable = checkInterface(d); !savable) return savable;
     ControlStateStore::Batch batch(store);
     addInterface(d, batch);
     return batch.commit();
@@ -110,7 +109,7 @@ Status deleteAllInterfaces(ControlStateStore& store) {
 }
 
 Status exportInterface(const ShortUrlInterface& definition, std::string_view path, bool withToken) {
-    if (Status savable = checkSavable(definition); !savable) return savable;
+    if (Status savable = checkInterface(definition); !savable) return savable;
     std::string bytes;
     if (isSxcuPath(path)) {
         SxcuExport written = sxcuFromInterface(definition, withToken);
@@ -138,7 +137,7 @@ Result<ShortUrlInterface> importInterface(std::string_view path, std::string* im
         if (!content) return content.status();
         SxcuImport read = interfaceFromSxcu(content->bytes);
         if (!read.problem.empty()) return Failure{0, read.problem};
-        if (Status valid = checkSavable(read.definition); !valid) return valid;
+        if (Status valid = checkInterface(read.definition); !valid) return valid;
         if (importedName) *importedName = interfaceName(read.definition);
         return read.definition;
     }

@@ -24,6 +24,11 @@ std::string interfaceSection(std::string_view name);
 /// as a section name it would write lines and sections of its own.
 Status checkInterfaceName(std::string_view name);
 
+/// What saving refuses: a bad name (checkInterfaceName), and keys that could
+/// never be sent (a header that is no "Name: Value", an expression that does
+/// not parse); all of their reasons in one line.
+Status checkInterface(const ShortUrlInterface& definition);
+
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
 /// what is stored already. Refuses a bad name and keys that could never be sent.

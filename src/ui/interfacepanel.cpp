@@ -1,6 +1,8 @@
 #include "ui/interfacepanel.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,9 +11,12 @@
 #include <QRadioButton>
 
 #include "app/settings.h"
+#include "services/interfacepresets.h"
+#include "services/interfacerules.h"
 #include "services/interfacestore.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
+#include "ui/interfaceadvanced.h"
 #include "ui/qtext.h"
 
 namespace lianshuo {
@@ -20,7 +25,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kFileFilter = u"ini文件 (*.ini);;全部文件 (*)"_s;
+const QString kFileFilter = u"ini文件 (*.ini);;sxcu文件 (*.sxcu);;全部文件 (*)"_s;
 
 QLabel* addLabel(QWidget* parent, const QString& name, const QRect& geometry,
                  const QString& caption) {
@@ -68,6 +73,16 @@ void InterfacePanel::buildSendGroup() {
     address_ = addControl<QLineEdit>(group, u"编辑框接口地址"_s, QRect(96, 60, 408, 24));
     addLabel(group, u"标签22"_s, QRect(16, 96, 80, 48), u"POST数据:"_s);
     postData_ = addControl<QPlainTextEdit>(group, u"编辑框POST数据"_s, QRect(96, 96, 408, 48));
+    // In the gap of the first row: the catalogue, its name shown until one is chosen.
+    presets_ = addControl<QComboBox>(group, u"组合框预设"_s, QRect(250, 24, 60, 24));
+    presets_->setPlaceholderText(u"预设"_s);
+    for (const InterfacePreset& preset : interfacePresets()) {
+        presets_->addItem(toQt(preset.name));
+        presets_->setItemData(presets_->count() - 1, toQt(preset.description), Qt::ToolTipRole);
+    }
+    presets_->setCurrentIndex(-1);
+    presets_->view()->setMinimumWidth(160);
+    connect(presets_, &QComboBox::activated, this, &InterfacePanel::choosePreset);
     connect(get_, &QRadioButton::clicked, this, &InterfacePanel::applyEnableRule);
     connect(post_, &QRadioButton::clicked, this, &InterfacePanel::applyEnableRule);
 }
@@ -94,6 +109,10 @@ void InterfacePanel::buildReplyGroup() {
     suffix_ = addControl<QLineEdit>(group, u"编辑框后缀"_s, QRect(296, 148, 208, 24));
     for (QCheckBox* box : {cut_, replace_, insert_})
         connect(box, &QCheckBox::clicked, this, &InterfacePanel::applyEnableRule);
+    // At the end of the first row, beside the switches of the reply.
+    auto* advanced =
+        addControl<QPushButton>(group, u"按钮高级"_s, QRect(464, 22, 50, 26), u"高级…"_s);
+    connect(advanced, &QPushButton::clicked, this, &InterfacePanel::openAdvanced);
 }
 
 void InterfacePanel::buildButtons() {
@@ -112,8 +131,10 @@ void InterfacePanel::buildButtons() {
 }
 
 ShortUrlInterface InterfacePanel::readInterface() const {
-    ShortUrlInterface d;
+    ShortUrlInterface d = advanced_;
     d.postMode = !get_->isChecked();
+    // PUT and PATCH are kinds of POST on the panel; GET drops them.
+    if (!d.postMode) d.method.clear();
     d.utf8Encoding = !gbk_->isChecked();
     d.address = fromQt(address_->text());
     d.postTemplate = fromEditBox(postData_->toPlainText());
@@ -131,7 +152,8 @@ ShortUrlInterface InterfacePanel::readInterface() const {
 }
 
 void InterfacePanel::writeInterface(const ShortUrlInterface& d) {
-    (d.postMode ? post_ : get_)->setChecked(true);
+    advanced_ = d;
+    (methodSendsBody(requestMethod(d)) ? post_ : get_)->setChecked(true);
     (d.utf8Encoding ? utf8_ : gbk_)->setChecked(true);
     address_->setText(toQt(d.address));
     postData_->setPlainText(toEditBox(d.postTemplate));
@@ -163,7 +185,13 @@ void InterfacePanel::exportToFile() {
     const QString path =
         FileDialog::getSaveFileName(window(), u"导出接口"_s, kFileFilter, u"ini"_s);
     if (path.isEmpty()) return;
-    if (const Status written = exportInterface(readInterface(), fromQt(path)); !written) {
+    const ShortUrlInterface definition = readInterface();
+    // A token is a secret: it goes into a file only when the user says so.
+    const bool withToken = !definition.token.empty() &&
+                           MessageBox::show(window(), QMessageBox::Question, toQt(appTitle()),
+                                            u"接口含有令牌。导出时是否连同令牌一起写入文件？"_s,
+                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (const Status written = exportInterface(definition, fromQt(path), withToken); !written) {
         MessageBox::warning(window(), toQt(appTitle()),
                             u"接口未能导出到 "_s + path + u"\n"_s + toQt(written.reason()));
         return;
@@ -182,6 +210,34 @@ void InterfacePanel::importFromFile() {
     }
     writeInterface(*imported);
     MessageBox::information(window(), toQt(appTitle()), u"接口已导入！"_s);
+}
+
+void InterfacePanel::openAdvanced() {
+    InterfaceAdvancedDialog dialog(readInterface(), window());
+    if (dialog.exec() != QDialog::Accepted) return;
+    writeInterface(dialog.applyTo(readInterface()));
+}
+
+void InterfacePanel::choosePreset(int index) {
+    presets_->setCurrentIndex(-1);
+    if (index < 0 || static_cast<std::size_t>(index) >= interfacePresets().size()) return;
+    const InterfacePreset& preset = interfacePresets()[static_cast<std::size_t>(index)];
+    QString host;
+    if (preset.host.empty()) {
+        const std::optional<QString> given = InputDialog::getText(
+            window(), toQt(appTitle()),
+            u"“"_s + toQt(preset.name) +
+                u"”是自建的服务，请输入它的地址（如 https://s.example.com）："_s,
+            u"https://"_s);
+        if (!given) return;
+        host = *given;
+    }
+    const PresetInterface made = instantiatePreset(preset, fromQt(host), "");
+    if (!made.problem.empty()) {
+        MessageBox::warning(window(), toQt(appTitle()), toQt(made.problem));
+        return;
+    }
+    writeInterface(made.definition);
 }
 
 }  // namespace lianshuo

@@ -7,6 +7,7 @@
 #include "services/shorturlinterface.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -20,7 +21,7 @@ public:
     /// The panel (hidden) holding `initial`.
     InterfacePanel(const ShortUrlInterface& initial, QWidget* parent);
 
-    /// The definition in the controls; its name stays empty.
+    /// The definition in the controls, with the keys the "高级…" dialog holds.
     ShortUrlInterface readInterface() const;
     /// Puts `definition` into the controls, then applies the enable rule.
     void writeInterface(const ShortUrlInterface& definition);
@@ -32,6 +33,11 @@ public:
     void exportToFile();
     /// Asks for a file and puts its first interface into the panel.
     void importFromFile();
+    /// Shows the keys beyond the panel's controls and takes them when confirmed.
+    void openAdvanced();
+    /// Fills the panel with the preset at `index` of the catalogue (asking for
+    /// the host of a self-hosted service); the token is left to the user.
+    void choosePreset(int index);
 
 signals:
     void testRequested();
@@ -58,6 +64,9 @@ private:
     QCheckBox* insert_;
     QLineEdit* prefix_;
     QLineEdit* suffix_;
+    QComboBox* presets_;
+    // The keys that have no control on the panel, edited through openAdvanced.
+    ShortUrlInterface advanced_;
 };
 
 }  // namespace lianshuo

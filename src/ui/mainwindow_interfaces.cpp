@@ -45,11 +45,12 @@ void MainWindow::closePanel() {
 
 void MainWindow::addOrModifyInterface() {
     const ShortUrlInterface definition = panel_->readInterface();
-    if (const Status name = checkInterfaceName(interfaceName(definition)); !name) {
-        MessageBox::warning(this, toQt(appTitle()), toQt(name.reason()));
+    if (const Status savable = checkInterface(definition); !savable) {
+        MessageBox::warning(this, toQt(appTitle()), toQt(savable.reason()));
         return;
     }
-    // The name is the host, so a second address on the same host replaces the first.
+    // The name is the host unless one is given, so a second address on the same host
+    // replaces the first.
     const QString name = toQt(interfaceName(definition));
     int row = 0;
     while (row < interfaceList_->count() && interfaceList_->item(row)->text() != name) ++row;

@@ -10,6 +10,7 @@
 
 #include "ui/fileconverterwindow.h"
 #include "ui/infobox.h"
+#include "ui/interfaceadvanced.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"
@@ -80,6 +81,18 @@ int main(int argc, char** argv) {
     control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(0);
     QTest::mouseClick(control<QPushButton>(&window, u"按钮添加"_s), Qt::LeftButton);
     ok &= save(window, folder, u"interface-panel.png"_s);
+
+    ShortUrlInterface bitly;
+    bitly.address = "https://api-ssl.bitly.com/v4/shorten";
+    bitly.headers = fromQt(u"Authorization: Bearer #令牌#"_s);
+    bitly.token = "0123abcd";
+    bitly.extractKind = ExtractKind::Json;
+    bitly.extractExpression = "link";
+    InterfaceAdvancedDialog advanced(bitly, &window);
+    advanced.show();
+    if (!QTest::qWaitForWindowExposed(&advanced)) return 1;
+    ok &= save(advanced, folder, u"interface-advanced.png"_s);
+    advanced.close();
 
     InputBoxWindow box(&window);
     box.showText(introductionText(), u"疑点说明"_s);

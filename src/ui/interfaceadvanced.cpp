@@ -1,0 +1,127 @@
+#include "ui/interfaceadvanced.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/base/gbk.h"
+#include "app/settings.h"
+#include "services/interfacerules.h"
+#include "services/interfacestore.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/qtext.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+void addLabel(QWidget* parent, const QString& name, int x, int y, int width, const QString& text) {
+    addControl<QLabel>(parent, name, QRect(x, y, width, 24), text)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+QComboBox* addChoices(QWidget* parent, const QString& name, const QRect& geometry,
+                      const QStringList& items) {
+    auto* box = addControl<QComboBox>(parent, name, geometry);
+    box->addItems(items);
+    return box;
+}
+
+// 0 for an empty box; -1, which the rules refuse, for anything but 0 to 600000.
+long pauseOf(const QString& text) {
+    if (text.trimmed().isEmpty()) return 0;
+    bool ok = false;
+    const long value = text.trimmed().toLong(&ok);
+    return ok && value >= 0 && value <= kLongestPauseMs ? value : -1;
+}
+
+}  // namespace
+
+InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& current, QWidget* parent)
+    : QDialog(parent), current_(current) {
+    setObjectName(u"对话框高级"_s);
+    setWindowTitle(u"高级设置"_s);
+    setFont(uiFont(FontFace::Song, 15));
+    setFixedSize(480, 376);
+
+    addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
+    name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
+                                  toQt(current.name));
+    name_->setPlaceholderText(u"留空则用接口地址的主机名"_s);
+    addLabel(this, u"标签请求方法"_s, 16, 48, 104, u"请求方法："_s);
+    method_ = addChoices(this, u"组合框请求方法"_s, QRect(120, 48, 120, 24),
+                         {u"GET"_s, u"POST"_s, u"PUT"_s, u"PATCH"_s});
+    method_->setCurrentText(toQt(requestMethod(current)));
+    addLabel(this, u"标签请求格式"_s, 256, 48, 88, u"请求格式："_s);
+    format_ = addChoices(this, u"组合框请求格式"_s, QRect(344, 48, 120, 24),
+                         {u"表单"_s, u"JSON"_s, u"multipart"_s, u"原始文本"_s});
+    format_->setCurrentIndex(static_cast<int>(current.bodyFormat));
+    addLabel(this, u"标签请求头"_s, 16, 80, 104, u"请求头："_s);
+    headers_ = addControl<QPlainTextEdit>(this, u"编辑框请求头"_s, QRect(120, 80, 344, 72));
+    headers_->setPlainText(withWidgetBreaks(toQt(current.headers)));
+    headers_->setPlaceholderText(u"每行一个“名称: 值”，如 Authorization: Bearer #令牌#"_s);
+    addLabel(this, u"标签令牌"_s, 16, 160, 104, u"令牌："_s);
+    token_ =
+        addControl<QLineEdit>(this, u"编辑框令牌"_s, QRect(120, 160, 272, 24), toQt(current.token));
+    token_->setEchoMode(QLineEdit::Password);
+    showToken_ =
+        addControl<QCheckBox>(this, u"选择框显示令牌"_s, QRect(400, 160, 64, 24), u"显示"_s);
+    connect(showToken_, &QCheckBox::toggled, this, [this](bool shown) {
+        token_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
+    addLabel(this, u"标签提取方式"_s, 16, 192, 104, u"提取方式："_s);
+    extract_ = addChoices(this, u"组合框提取方式"_s, QRect(120, 192, 160, 24),
+                          {u"截取（左右字符）"_s, u"JSON 路径"_s, u"正则表达式"_s, u"回复头"_s});
+    extract_->setCurrentIndex(static_cast<int>(current.extractKind));
+    addLabel(this, u"标签提取表达式"_s, 16, 224, 104, u"提取表达式："_s);
+    expression_ = addControl<QLineEdit>(this, u"编辑框提取表达式"_s, QRect(120, 224, 344, 24),
+                                        toQt(current.extractExpression));
+    expression_->setPlaceholderText(u"如 data.tiny_url、(https://\\S+)、Location"_s);
+    addLabel(this, u"标签错误表达式"_s, 16, 256, 104, u"错误表达式："_s);
+    error_ = addControl<QLineEdit>(this, u"编辑框错误表达式"_s, QRect(120, 256, 344, 24),
+                                   toQt(current.errorExpression));
+    addLabel(this, u"标签成功状态码"_s, 16, 288, 104, u"成功状态码："_s);
+    success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 288, 120, 24),
+                                     toQt(current.successStatuses));
+    success_->setPlaceholderText(u"200-299"_s);
+    addLabel(this, u"标签间隔毫秒"_s, 256, 288, 88, u"间隔毫秒："_s);
+    pause_ =
+        addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 288, 120, 24),
+                              current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
+
+    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 328, 88, 32), u"确定"_s);
+    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 328, 88, 32), u"取消"_s);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
+}
+
+ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
+    d.name = trimSpaces(fromQt(name_->text()));
+    setRequestMethod(d, fromQt(method_->currentText()));
+    d.bodyFormat = static_cast<BodyFormat>(format_->currentIndex());
+    d.headers = fromQt(headers_->toPlainText().replace(u"\n"_s, u"\r\n"_s));
+    d.token = fromQt(token_->text());
+    d.extractKind = static_cast<ExtractKind>(extract_->currentIndex());
+    d.extractExpression = fromQt(expression_->text());
+    d.errorExpression = fromQt(error_->text());
+    d.successStatuses = trimSpaces(fromQt(success_->text()));
+    d.pauseMs = pauseOf(pause_->text());
+    return d;
+}
+
+void InterfaceAdvancedDialog::accept() {
+    if (const Status savable = checkInterface(applyTo(current_)); !savable) {
+        MessageBox::warning(this, toQt(appTitle()), toQt(savable.reason()));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,44 @@
+#pragma once
+// The keys of an interface beyond the panel's own controls: name, method,
+// headers, body format, token, extraction, error expression, success
+// statuses and pause. Opened by the panel's "高级…" button.
+
+#include <QDialog>
+
+#include "services/shorturlinterface.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace lianshuo {
+
+class InterfaceAdvancedDialog : public QDialog {
+    Q_OBJECT
+public:
+    /// The dialog showing the keys of `current`.
+    InterfaceAdvancedDialog(const ShortUrlInterface& current, QWidget* parent);
+
+    /// `base` with the dialog's keys put in (GET and POST into postMode).
+    ShortUrlInterface applyTo(ShortUrlInterface base) const;
+
+    /// Closes with the keys only when they could be sent; else says why and stays.
+    void accept() override;
+
+private:
+    ShortUrlInterface current_;
+    QLineEdit* name_;
+    QComboBox* method_;
+    QComboBox* format_;
+    QPlainTextEdit* headers_;
+    QLineEdit* token_;
+    QCheckBox* showToken_;
+    QComboBox* extract_;
+    QLineEdit* expression_;
+    QLineEdit* error_;
+    QLineEdit* success_;
+    QLineEdit* pause_;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,229 @@
+// The panel's "预设" drop-down and "高级…" dialog: every preset filled in,
+// given its token and tested against its strict fake in the window; the keys
+// of the dialog saved and loaded; the token kept out of an export unless the
+// user says so; a .sxcu file imported into the panel.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/settings.h"
+#include "services/interfacepresets.h"
+#include "services/interfacestore.h"
+#include "services/preset_cases.h"
+#include "store/controlstatestore.h"
+#include "support/fake_apis.h"
+#include "ui/dialogs.h"
+#include "ui/interfaceadvanced.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "uitestkit.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace lianshuo;
+using test::control;
+
+class InterfaceAdvancedTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        session_ = std::make_unique<test::WindowSession>();
+        QVERIFY(session_->isOpen());
+        window_ = &session_->window();
+        control<QComboBox>(window_, u"组合框短网址"_s)->setCurrentIndex(0);
+        click(u"按钮添加"_s);
+        address_ = control<QLineEdit>(window_, u"编辑框接口地址"_s);
+        presets_ = control<QComboBox>(window_, u"组合框预设"_s);
+    }
+
+    void cleanup() { session_.reset(); }
+
+    void everyPresetConvertsAgainstItsFakeInTheWindow() {
+        // The cases' texts are UTF-8 in this file, as every narrow literal of the windows' code.
+        for (const test::presets::PresetCase& preset : test::presets::cases()) {
+            test::TestServer fake;
+            preset.serve(fake);
+            const QString base = QString::fromStdString(fake.url(""));
+            const InterfacePreset& entry = *findPreset(preset.preset);
+            if (entry.host.empty()) InputDialog::setNextText(base);
+            choosePreset(QString::fromStdString(preset.preset));
+            QCOMPARE(presets_->currentIndex(), -1);  // the drop-down shows "预设" again
+            if (!entry.host.empty())
+                address_->setText(address_->text().replace(toQt(entry.host), base));
+            QVERIFY2(address_->text().startsWith(base), qPrintable(address_->text()));
+            const bool needsToken = !entry.tokenLabel.empty();
+            if (needsToken) setToken(u"tok-123"_s);
+
+            QCOMPARE(testInterface(u"http://a.test/x?q=1"_s),
+                     u"http://a.test/x?q=1\r\n\r\n转为如下短网址：\r\n\r\n"_s +
+                         QString::fromStdString(preset.shortUrl) +
+                         u"\r\n\r\n点击确定将在浏览器打开短网址！"_s);
+            QCOMPARE(fake.requests().size(), std::size_t(1));
+            // Method and path; the engine's tests check every byte of the request.
+            const std::string& line = preset.requestLine;
+            const std::string start = line.substr(0, line.find_first_of("?{"));
+            QVERIFY2(fake.requests()[0].requestLine.starts_with(start), line.c_str());
+
+            if (needsToken) setToken(u"wrong"_s);
+            const QString longUrl = needsToken ? u"http://a.test/x?q=1"_s : u"ftp://a.test/x"_s;
+            QCOMPARE(testInterface(longUrl),
+                     longUrl + u"\r\n\r\n生成错误："_s + QString::fromUtf8(preset.failureReason));
+        }
+    }
+
+    void aSelfHostedPresetAsksForItsHostAndACancelChangesNothing() {
+        const QString before = address_->text();
+        InputDialog::setNextText(std::nullopt);
+        choosePreset(u"yourls"_s);
+        QVERIFY(InputDialog::lastPrompt().startsWith(u"“yourls”是自建的服务"_s));
+        QCOMPARE(address_->text(), before);
+        InputDialog::setNextText(u"s.example.test/yourls/"_s);
+        choosePreset(u"yourls"_s);
+        QVERIFY(address_->text().startsWith(u"https://s.example.test/yourls/yourls-api.php?"_s));
+    }
+
+    void theDialogsKeysAreSavedAndLoadedWithTheInterface() {
+        address_->setText(u"http://k.example.test/api"_s);
+        withDialog([](QDialog* dialog) {
+            control<QLineEdit>(dialog, u"编辑框接口名称"_s)->setText(u"我的接口"_s);
+            control<QComboBox>(dialog, u"组合框请求方法"_s)->setCurrentText(u"PATCH"_s);
+            control<QComboBox>(dialog, u"组合框请求格式"_s)->setCurrentIndex(1);
+            control<QPlainTextEdit>(dialog, u"编辑框请求头"_s)
+                ->setPlainText(u"X-Key: #令牌#\nAccept: application/json"_s);
+            auto* token = control<QLineEdit>(dialog, u"编辑框令牌"_s);
+            QCOMPARE(token->echoMode(), QLineEdit::Password);
+            control<QCheckBox>(dialog, u"选择框显示令牌"_s)->click();
+            QCOMPARE(token->echoMode(), QLineEdit::Normal);
+            token->setText(u"秘密"_s);
+            control<QComboBox>(dialog, u"组合框提取方式"_s)->setCurrentIndex(1);
+            control<QLineEdit>(dialog, u"编辑框提取表达式"_s)->setText(u"data.link"_s);
+            control<QLineEdit>(dialog, u"编辑框错误表达式"_s)->setText(u"error.message"_s);
+            control<QLineEdit>(dialog, u"编辑框成功状态码"_s)->setText(u"200,201"_s);
+            control<QLineEdit>(dialog, u"编辑框间隔毫秒"_s)->setText(u"1500"_s);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
+        });
+        QVERIFY(control<QRadioButton>(window_, u"单选框POST"_s)->isChecked());
+        const ShortUrlInterface edited = window_->readInterfaceFromPanel();
+        QCOMPARE(toQt(edited.name), u"我的接口"_s);
+        QCOMPARE(edited.method, std::string("PATCH"));
+        QCOMPARE(toQt(edited.headers), u"X-Key: #令牌#\r\nAccept: application/json"_s);
+        QCOMPARE(edited.pauseMs, 1500L);
+
+        click(u"按钮添加"_s);  // add or modify, under the given name
+        auto* list = control<QListWidget>(window_, u"列表框"_s);
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), u"我的接口"_s);
+        QVERIFY(loadInterface(fromQt(u"我的接口"_s), settingsStore()) == edited);
+        address_->setText(u"http://changed.example.test/"_s);
+        list->setCurrentRow(-1);
+        list->setCurrentRow(0);
+        QVERIFY(window_->readInterfaceFromPanel() == edited);
+
+        // GET on the panel takes back PUT and PATCH.
+        control<QRadioButton>(window_, u"单选框GET"_s)->click();
+        QCOMPARE(window_->readInterfaceFromPanel().method, std::string());
+    }
+
+    void theDialogRefusesKeysThatCouldNeverBeSent() {
+        const ShortUrlInterface before = window_->readInterfaceFromPanel();
+        withDialog([](QDialog* dialog) {
+            control<QPlainTextEdit>(dialog, u"编辑框请求头"_s)->setPlainText(u"no colon"_s);
+            MessageBox::setNextAnswer(QMessageBox::Ok);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(MessageBox::lastText(), u"请求头“no colon”不是“名称: 值”的形式"_s);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮取消"_s), Qt::LeftButton);
+        });
+        QVERIFY(window_->readInterfaceFromPanel() == before);
+    }
+
+    void exportAsksBeforeWritingTheTokenAndASxcuFileImports() {
+        choosePreset(u"dub"_s);
+        setToken(u"s3cret"_s);
+        const std::filesystem::path dir = session_->sandbox().dir().path();
+        for (const bool yes : {false, true}) {
+            FileDialog::setNextFileName(QString::fromStdString((dir / "dub.ini").string()));
+            MessageBox::setNextAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+            // The question takes the answer above; the completion box that follows is closed
+            // once it runs.
+            QTimer::singleShot(0, this, [] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    box->accept();
+            });
+            click(u"按钮导出接口"_s);
+            QCOMPARE(MessageBox::lastText(), u"接口已导出！"_s);
+            QCOMPARE(test::readFile(dir / "dub.ini").find("s3cret") != std::string::npos, yes);
+        }
+
+        // No raw string here: the meta-object compiler reads this file too.
+        test::writeFile(dir / "k.sxcu",
+                        "{\"DestinationType\": \"URLShortener\", \"RequestURL\": "
+                        "\"https://k.test/api\", \"Body\": \"JSON\", \"Data\": "
+                        "\"{\\\"u\\\":\\\"{input}\\\"}\", \"URL\": \"{json:link}\"}");
+        FileDialog::setNextFileName(QString::fromStdString((dir / "k.sxcu").string()));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        click(u"按钮导入接口"_s);
+        QCOMPARE(MessageBox::lastText(), u"接口已导入！"_s);
+        QCOMPARE(address_->text(), u"https://k.test/api"_s);
+        QCOMPARE(window_->readInterfaceFromPanel().bodyFormat, BodyFormat::Json);
+    }
+
+private:
+    void click(const QString& button) {
+        QTest::mouseClick(control<QPushButton>(window_, button), Qt::LeftButton);
+    }
+
+    void choosePreset(const QString& name) {
+        const int index = presets_->findText(name);
+        QVERIFY2(index >= 0, qPrintable(name));
+        emit presets_->activated(index);
+    }
+
+    // Opens "高级…" and lets `act` work the dialog once it runs.
+    void withDialog(std::function<void(QDialog*)> act) {
+        bool acted = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog =
+                qobject_cast<InterfaceAdvancedDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            act(dialog);
+            acted = true;
+        });
+        click(u"按钮高级"_s);
+        QVERIFY(acted);
+    }
+
+    void setToken(const QString& token) {
+        withDialog([&](QDialog* dialog) {
+            control<QLineEdit>(dialog, u"编辑框令牌"_s)->setText(token);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
+        });
+    }
+
+    // The test button's message for `longUrl`, answered with Cancel.
+    QString testInterface(const QString& longUrl) {
+        InputDialog::setNextText(longUrl);
+        MessageBox::setNextAnswer(QMessageBox::Cancel);
+        click(u"按钮测试接口"_s);
+        return MessageBox::lastText();
+    }
+
+    std::unique_ptr<test::WindowSession> session_;
+    MainWindow* window_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    QComboBox* presets_ = nullptr;
+};
+
+QTEST_MAIN(InterfaceAdvancedTest)
+#include "interfaceadvanced_test.moc"
