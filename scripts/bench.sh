@@ -75,8 +75,8 @@ if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreferenc
     while IFS= read -r line; do row "Window: $line" "" "" "" ""; done < "$work/ui.txt"
 fi
 
-# ---- JSON reader and regular expressions (Google Benchmark) ---------------
-for b in json_bench regex_bench http_engines; do
+# ---- JSON reader, regular expressions, engines, interfaces (Google Benchmark)
+for b in json_bench regex_bench http_engines interface_json; do
     wanted micro && [ -x "$bin/$b" ] || continue
     "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
     while read -r name value; do row "$name" "$value" "" "" ""; done < <(awk '/^ratio/ { print $2, $3 }' "$work/$b.txt")

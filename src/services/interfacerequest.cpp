@@ -1,6 +1,7 @@
 #include "services/interfacerequest.h"
 
 #include <array>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
@@ -24,12 +25,6 @@ const Texts& gbkPlaceholders() {
     return texts;
 }
 
-const Texts& utf8Placeholders() {
-    static const Texts texts{toUtf8("#长网址#"), toUtf8("#长网址原文#"), toUtf8("#令牌#"),
-                             toUtf8("#别名#")};
-    return texts;
-}
-
 // The placeholder that starts at `at`, or kPlaceholderCount.
 std::size_t placeholderAt(std::string_view text, std::size_t at, const Texts& names) {
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -37,35 +32,35 @@ std::size_t placeholderAt(std::string_view text, std::size_t at, const Texts& na
     return kPlaceholderCount;
 }
 
-// `text` with every placeholder replaced by its value, in one pass (a value
-// holding a placeholder stays as it is). The size is counted first: a
-// template repeating the placeholder must not cost gigabytes before it is
-// refused. Nullopt past kLongestFilledTemplate.
-std::optional<std::string> expand(std::string_view text, const Texts& names, const Texts& values) {
-    std::size_t size = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t which =
-            text[at] == '#' ? placeholderAt(text, at, names) : kPlaceholderCount;
-        if (which == kPlaceholderCount) {
-            ++size;
-            ++at;
-        } else {
-            size += values[which].size();
-            at += names[which].size();
-        }
-        if (size > kLongestFilledTemplate) return std::nullopt;
+// The four values of a context, each made only when a template asks for it:
+// encoding the long address processes window messages byte by byte.
+class Values {
+public:
+    using Make = std::function<std::string(std::size_t)>;
+    explicit Values(Make make) : make_(std::move(make)) {}
+    const std::string& operator[](std::size_t which) {
+        if (!made_[which]) made_[which] = make_(which);
+        return *made_[which];
     }
+
+private:
+    Make make_;
+    std::array<std::optional<std::string>, kPlaceholderCount> made_;
+};
+
+// `text` (GBK) with every placeholder replaced by its value, in one pass (a
+// value holding a placeholder stays as it is), and its plain text in UTF-8
+// when `utf8`. Nullopt past kLongestFilledTemplate, checked before each piece
+// goes in: a template repeating the placeholder must not cost gigabytes
+// before it is refused.
+std::optional<std::string> expand(std::string_view text, bool utf8, Values& values) {
     std::string out;
-    out.reserve(size);
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t which =
-            text[at] == '#' ? placeholderAt(text, at, names) : kPlaceholderCount;
-        if (which == kPlaceholderCount) {
-            out += text[at++];
-        } else {
-            out += values[which];
-            at += names[which].size();
-        }
+    for (const TemplatePart& part : templateParts(text)) {
+        const std::string piece = part.placeholder == Placeholder::None
+                                      ? (utf8 ? toUtf8(part.text) : part.text)
+                                      : values[static_cast<std::size_t>(part.placeholder)];
+        if (out.size() + piece.size() > kLongestFilledTemplate) return std::nullopt;
+        out += piece;
     }
     return out;
 }
@@ -82,36 +77,41 @@ bool holdsControlCharacter(std::string_view text) {
     return false;
 }
 
-// The four values and the template encoding of each context.
+// The values of each context, and the charset of its template.
 struct Filler {
     const ShortUrlInterface& d;
     std::string_view longUrl, alias;
+    // The address and a form body: percent-encoded values in the GBK template.
+    mutable Values encodedValues{[this](std::size_t which) {
+        return which == 1 ? inCharset(longUrl)
+                          : percentEncodeLongUrl(which == 0   ? longUrl
+                                                 : which == 2 ? d.token
+                                                              : alias,
+                                                 d.utf8Encoding);
+    }};
+    // A JSON body: always UTF-8, values as JSON string contents.
+    mutable Values jsonValues{[this](std::size_t which) {
+        return which == 1 ? toUtf8(longUrl)
+                          : jsonStringContents(toUtf8(which == 0   ? longUrl
+                                                      : which == 2 ? d.token
+                                                                   : alias));
+    }};
+    // Multipart fields, a raw body and headers: plain values in the interface's charset.
+    mutable Values plainValues{[this](std::size_t which) {
+        return inCharset(which <= 1 ? longUrl : which == 2 ? std::string_view(d.token) : alias);
+    }};
 
     std::string inCharset(std::string_view gbk) const {
         return d.utf8Encoding ? toUtf8(gbk) : std::string(gbk);
     }
-
-    // The address and a form body: percent-encoded values in the GBK template.
     std::optional<std::string> encoded(std::string_view text) const {
-        const bool utf8 = d.utf8Encoding;
-        return expand(text, gbkPlaceholders(),
-                      {percentEncodeLongUrl(longUrl, utf8), inCharset(longUrl),
-                       percentEncodeLongUrl(d.token, utf8), percentEncodeLongUrl(alias, utf8)});
+        return expand(text, false, encodedValues);
     }
-
-    // A JSON body: always UTF-8, values as JSON string contents.
     std::optional<std::string> json(std::string_view text) const {
-        return expand(toUtf8(text), utf8Placeholders(),
-                      {jsonStringContents(toUtf8(longUrl)), toUtf8(longUrl),
-                       jsonStringContents(toUtf8(d.token)), jsonStringContents(toUtf8(alias))});
+        return expand(text, true, jsonValues);
     }
-
-    // Multipart fields, a raw body and headers: plain values in the interface's charset.
     std::optional<std::string> plain(std::string_view text) const {
-        const Texts values{inCharset(longUrl), inCharset(longUrl), inCharset(d.token),
-                           inCharset(alias)};
-        return d.utf8Encoding ? expand(toUtf8(text), utf8Placeholders(), values)
-                              : expand(text, gbkPlaceholders(), values);
+        return expand(text, d.utf8Encoding, plainValues);
     }
 };
 
@@ -237,7 +237,8 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         return out;
     }
     // A missing token would only bring the service's refusal, or a header with half a value.
-    if (d.token.empty() && interfaceUsesToken(d)) return failedWith(refused("令牌为空：接口用到了 #令牌#"));
+    if (d.token.empty() && interfaceUsesToken(d))
+        return failedWith(refused("令牌为空：接口用到了 #令牌#"));
     const std::optional<std::string> url = filler.encoded(d.address);
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.

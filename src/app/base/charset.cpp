@@ -44,9 +44,24 @@ std::string convertCharset(std::string_view bytes, const char* from, const char*
     return out;
 }
 
-std::string toUtf8(std::string_view gbk) { return convertCharset(gbk, "GB18030", "UTF-8"); }
+namespace {
 
-std::string fromUtf8(std::string_view utf8) { return convertCharset(utf8, "UTF-8", "GB18030"); }
+// Both charsets are ASCII where the text is: no converter needs to be opened for it.
+bool isAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string toUtf8(std::string_view gbk) {
+    return isAscii(gbk) ? std::string(gbk) : convertCharset(gbk, "GB18030", "UTF-8");
+}
+
+std::string fromUtf8(std::string_view utf8) {
+    return isAscii(utf8) ? std::string(utf8) : convertCharset(utf8, "UTF-8", "GB18030");
+}
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
