@@ -14,15 +14,20 @@ namespace {
 
 constexpr const char* kSection = "基本配置";
 
-std::string perUserSettingsPath() {
+// The per-user folder of the program under $`variable`, else ~/`fallback`.
+std::filesystem::path perUserFolder(const char* variable, const char* fallback) {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    if (const char* xdg = std::getenv(variable); xdg && *xdg)
         base = xdg;
     else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
+        base = std::filesystem::path(home) / fallback;
     else
         base = std::filesystem::temp_directory_path();
-    const std::filesystem::path folder = base / nativePath(appTitle());
+    return base / nativePath(appTitle());
+}
+
+std::string perUserSettingsPath() {
+    const std::filesystem::path folder = perUserFolder("XDG_CONFIG_HOME", ".config");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return gbkPath(folder) + "/" + appTitle() + ".ini";
@@ -51,6 +56,13 @@ std::string settingsFilePath() {
     return perUserSettingsPath();
 }
 
+std::string defaultResultsFolder() {
+    const std::string beside = programDirectory() + "/生成目录";
+    if (platform::isWritable(nativePath(programDirectory()))) return beside;
+    // An installed program's folder is never writable: results go where user data lives.
+    return gbkPath(perUserFolder("XDG_DATA_HOME", ".local/share") / nativePath("生成目录"));
+}
+
 ControlStateStore& settingsStore() {
     static ControlStateStore store;
     return store;
@@ -67,7 +79,7 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
-    if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
+    if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
 }
 
 Status saveSettings(ControlStateStore& store, const AppSettings& settings) {

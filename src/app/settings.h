@@ -17,6 +17,10 @@ const std::string& appTitle();
 /// or the per-user config folder when the program's folder is not writable.
 std::string settingsFilePath();
 
+/// The results folder when none is set: "生成目录" beside the program, or in
+/// $XDG_DATA_HOME/蓝棠·链梭/ (~/.local/share/...) when the program's folder is not writable.
+std::string defaultResultsFolder();
+
 /// The process-wide store bound to the settings file at start-up.
 ControlStateStore& settingsStore();
 
@@ -32,7 +36,7 @@ struct AppSettings {
 };
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
-/// an empty folder becomes the program's folder + "/生成目录". A service number
+/// an empty folder becomes defaultResultsFolder(). A service number
 /// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
