@@ -24,6 +24,9 @@ std::string interfaceSection(std::string_view name);
 /// as a section name it would write lines and sections of its own.
 Status checkInterfaceName(std::string_view name);
 
+/// Refuses an interface address holding a line break or another control character.
+Status checkInterfaceAddress(std::string_view address);
+
 /// Writes the fourteen keys into the interface's section as one save; nothing
 /// when they hold what is stored already.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
