@@ -7,7 +7,9 @@ namespace {
 
 constexpr const char* kSection = "文件短网址转换器";
 
-int toMode(double value) { return value == 1 ? 1 : 0; }
+int toMode(double value) {
+    return value == 1 ? 1 : 0;
+}
 
 }  // namespace
 

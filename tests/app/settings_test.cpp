@@ -25,9 +25,10 @@ TEST(AppSettings, FirstRunDefaultsAndTheExactBytesWrittenOnClose) {
     settings.baiduToken = "tok";
     settings.saveDir = "/tmp/out";
     saveSettings(store, settings);
-    EXPECT_EQ(test::readFile(dir / "a.ini"),
-              "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
-              "生成间隔秒=abc\r\n自定义接口短网址索引=-1\r\n短网址索引=1");
+    EXPECT_EQ(
+        test::readFile(dir / "a.ini"),
+        "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
+        "生成间隔秒=abc\r\n自定义接口短网址索引=-1\r\n短网址索引=1");
     AppSettings again;
     again.autoSave = false;
     loadSettings(store, again);
