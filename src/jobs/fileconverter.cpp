@@ -85,10 +85,12 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
 
     // A list whose regular expression does not compile would silently skip
     // (white) or keep (black) every address: refuse before touching anything.
-    state.white.create(s.whiteListMode == 1 ? s.whiteList
-                                            : RegexObject::wildcardToPattern(s.whiteList));
-    state.black.create(s.blackListMode == 1 ? s.blackList
-                                            : RegexObject::wildcardToPattern(s.blackList));
+    state.white.create(s.whiteListMode == ListMode::RegularExpression
+                           ? s.whiteList
+                           : RegexObject::wildcardToPattern(s.whiteList));
+    state.black.create(s.blackListMode == ListMode::RegularExpression
+                           ? s.blackList
+                           : RegexObject::wildcardToPattern(s.blackList));
     for (const auto& [on, object, name] : {std::tuple{s.whiteListOn, &state.white, "网址白名单"},
                                            std::tuple{s.blackListOn, &state.black, "网址黑名单"}}) {
         if (on && !object->isValid()) {

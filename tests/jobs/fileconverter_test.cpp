@@ -144,9 +144,9 @@ TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
               (std::vector<std::string>{"http://keep.test/1", "http://also.test/3"}));
 
     view.converted.clear();
-    view.input.whiteListMode = 1;
+    view.input.whiteListMode = ListMode::RegularExpression;
     view.input.whiteList = "^http://(keep|other)\\.test/\\d$";
-    view.input.blackListMode = 1;
+    view.input.blackListMode = ListMode::RegularExpression;
     view.input.blackList = "other";
     run();
     EXPECT_EQ(view.converted, std::vector<std::string>{"http://keep.test/1"});
@@ -155,7 +155,7 @@ TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
 TEST_F(ConverterFixture, AnInvalidRegularExpressionStopsBeforeAnythingIsWritten) {
     write("a.htm", "http://a.test/1");
     view.input.whiteListOn = true;
-    view.input.whiteListMode = 1;
+    view.input.whiteListMode = ListMode::RegularExpression;
     view.input.whiteList = "(unclosed";
     run();
     EXPECT_EQ(outcome, FileConverterEngine::Outcome::InvalidList);
@@ -232,7 +232,7 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     EXPECT_TRUE(s.whiteListOn);
     EXPECT_FALSE(s.blackListOn);
     s.whiteListOn = false;
-    s.blackListMode = 1;
+    s.blackListMode = ListMode::RegularExpression;
     s.folder = "/data";
     saveFileConverterSettings(store, s);
     EXPECT_EQ(
@@ -243,7 +243,7 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     FileConverterSettings again = defaultFileConverterSettings();
     loadFileConverterSettings(store, again);
     EXPECT_FALSE(again.whiteListOn);
-    EXPECT_EQ(again.blackListMode, 1);
+    EXPECT_EQ(again.blackListMode, ListMode::RegularExpression);
     EXPECT_EQ(again.folder, "/data");
 }
 
