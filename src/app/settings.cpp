@@ -57,6 +57,17 @@ std::string settingsFilePath() {
     return perUserSettingsPath();
 }
 
+std::string historyFilePath(std::string_view settingsPath) {
+    if (const char* path = std::getenv("LIANSHUO_HISTORY"); path && *path) return gbkPath(path);
+    const std::size_t slash = settingsPath.rfind('/');
+    const std::string folder(slash == std::string_view::npos ? "." : settingsPath.substr(0, slash));
+    return (folder.empty() ? "" : folder) + "/历史.sqlite";
+}
+
+std::string historyFilePath() {
+    return historyFilePath(settingsFilePath());
+}
+
 ControlStateStore& settingsStore() {
     static ControlStateStore store;
     return store;
@@ -71,6 +82,7 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.interval = store.readText("生成间隔秒", settings.interval);
     settings.baiduToken = store.readText("百度Token", settings.baiduToken);
     settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
+    settings.useHistory = store.readBool("使用历史", settings.useHistory);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
     if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
@@ -84,6 +96,10 @@ void saveSettings(ControlStateStore& store, const AppSettings& settings) {
     store.saveCheckBox("选择框自动保存到目录", settings.autoSave);
     store.saveEditText("编辑框保存目录", settings.saveDir);
     store.writeText("百度Token", settings.baiduToken);
+    if (!settings.useHistory)
+        store.writeBool("使用历史", false);
+    else
+        store.deleteEntry(kSection, "使用历史");
 }
 
 }  // namespace lianshuo

@@ -3,6 +3,7 @@
 // the main window (section "基本配置") as a plain record.
 
 #include <string>
+#include <string_view>
 
 namespace lianshuo {
 
@@ -14,6 +15,13 @@ const std::string& appTitle();
 /// The settings file: $LIANSHUO_SETTINGS when set; else beside the program,
 /// or the per-user config folder when the program's folder is not writable.
 std::string settingsFilePath();
+
+/// The conversion history: $LIANSHUO_HISTORY when set, else "历史.sqlite"
+/// beside the settings file at the GBK path `settingsPath`.
+std::string historyFilePath(std::string_view settingsPath);
+
+/// The history beside settingsFilePath(), unless $LIANSHUO_HISTORY names another.
+std::string historyFilePath();
 
 /// The process-wide store bound to the settings file at start-up.
 ControlStateStore& settingsStore();
@@ -27,6 +35,7 @@ struct AppSettings {
     std::string saveDir;         // "编辑框保存目录"
     std::string baiduToken;      // "百度Token"
     int retries = 2;             // "重试次数": set by hand only, never written
+    bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
 };
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
@@ -34,7 +43,8 @@ struct AppSettings {
 /// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
-/// Writes "基本配置" in the order the window writes it on close.
+/// Writes "基本配置" in the order the window writes it on close; "使用历史"
+/// only when it is off, so files that never turned it off stay as they were.
 void saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo
