@@ -146,7 +146,9 @@ void BatchJob::run() {
         view_.showOutcome(row, outcome);
         processPendingMessagesNow();
         if (stopFlag_ || (i == rows && !waitAfterLastRow_)) break;
-        waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
+        // The pause spares the service; an address from the history asked it nothing.
+        if (!outcome.fromHistory)
+            waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
         if (stopFlag_) break;
     }
     converter_.setStopFlag(nullptr);

@@ -174,7 +174,9 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
             ++summary_.failed;
         }
         view_.showOutcome(index, outcome);
-        waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random), stopRequested_);
+        if (!outcome.fromHistory)
+            waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
+                              stopRequested_);
     }
     std::error_code ec;
     const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
