@@ -17,9 +17,16 @@ namespace lianshuo {
 namespace {
 
 constexpr int kSchemaVersion = 1;
-// Use counts wait in memory until this many rows or seconds have gathered.
-constexpr std::size_t kPendingUsesLimit = 512;
+// Use counts wait in memory until this many rows or seconds have gathered: a
+// re-run over a site touches the same rows again and again, and one write of
+// each every few seconds is all it needs.
+constexpr std::size_t kPendingUsesLimit = 20000;
 constexpr std::int64_t kPendingUsesSeconds = 2;
+// Addresses found once are remembered up to this many, then forgotten all at once.
+constexpr std::size_t kFoundLimit = 100000;
+// How often a look-up asks whether another connection wrote: the question
+// takes the file's locks, which would cost more than the look-up it guards.
+constexpr auto kOtherWritersCheck = std::chrono::milliseconds(100);
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS conversions ("
@@ -102,15 +109,55 @@ struct ConversionHistory::Database {
     std::int64_t pendingLastUsed = 0, pendingSince = 0;
     std::string keyGbk, keyUtf8;  // the last service key, converted once
     BusyWait busy;
+    // Addresses found before, by service key and long address (UTF-8), so that
+    // a re-run over a site asks the file only once per address; dropped as
+    // soon as another connection has written to the file.
+    struct Found {
+        std::int64_t id;
+        std::string shortUrl;  // GBK
+    };
+    std::unordered_map<std::string, Found> found;
+    sqlite::Statement dataVersion;
+    std::int64_t seenVersion = -1;
+    std::chrono::steady_clock::time_point versionCheckedAt;
 
     ~Database() {
         // The statements are finalised before the connection closes.
-        for (sqlite::Statement* statement : {&lookup, &record, &addUses, &bounds})
+        for (sqlite::Statement* statement : {&lookup, &record, &addUses, &bounds, &dataVersion})
             statement->finalize();
         sqlite3_close_v2(handle);
     }
 
     int execute(const char* sql) { return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr); }
+
+    // Forgets what was found when another connection has committed since the
+    // last check; checks at most every kOtherWritersCheck.
+    int checkOtherWriters() {
+        const auto moment = std::chrono::steady_clock::now();
+        if (seenVersion >= 0 && moment - versionCheckedAt < kOtherWritersCheck) return SQLITE_OK;
+        versionCheckedAt = moment;
+        const sqlite::StatementUse use(dataVersion);
+        const int code = dataVersion.step();
+        if (code != SQLITE_ROW) return code;
+        if (const std::int64_t version = dataVersion.integer(0); version != seenVersion) {
+            found.clear();
+            seenVersion = version;
+        }
+        return SQLITE_OK;
+    }
+
+    void noteUse(std::int64_t id, std::int64_t moment) {
+        if (pendingUses.empty()) pendingSince = moment;
+        ++pendingUses[id];
+        pendingLastUsed = std::max(pendingLastUsed, moment);
+    }
+
+    static std::string foundKey(std::string_view key, std::string_view longUtf8) {
+        std::string text;
+        text.reserve(key.size() + longUtf8.size() + 1);
+        text.append(key).append(1, '\n').append(longUtf8);
+        return text;
+    }
 
     std::string_view key(std::string_view gbk) {
         if (gbk != keyGbk) {
@@ -284,6 +331,7 @@ HistoryStatus ConversionHistory::prepare() {
         code = db.addUses.prepare(db.handle,
                                   "UPDATE conversions SET uses = uses + ?2,"
                                   " last_used = max(last_used, ?3) WHERE id = ?1");
+    if (code == SQLITE_OK) code = db.dataVersion.prepare(db.handle, "PRAGMA data_version");
     if (code == SQLITE_OK)
         code = db.bounds.prepare(
             db.handle,
@@ -307,19 +355,31 @@ HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string
     {
         const FlagScope scope(inCall_);
         std::string buffer;
-        const sqlite::StatementUse use(db.lookup);
-        db.lookup.bind(1, db.key(serviceKey));
-        db.lookup.bind(2, utf8Of(longUrl, buffer));
-        const int code = db.lookup.step();
-        if (code == SQLITE_ROW) {
-            result.shortUrl = gbkOf(db.lookup.text(1));
-            const std::int64_t moment = now();
-            if (db.pendingUses.empty()) db.pendingSince = moment;
-            ++db.pendingUses[db.lookup.integer(0)];
-            db.pendingLastUsed = std::max(db.pendingLastUsed, moment);
-        } else if (code != SQLITE_DONE) {
+        const std::string_view key = db.key(serviceKey);
+        const std::string_view longUtf8 = utf8Of(longUrl, buffer);
+        if (const int code = db.checkOtherWriters(); code != SQLITE_OK) {
             result.status = failure(code, "查找历史");
             return result;
+        }
+        std::string foundKey = Database::foundKey(key, longUtf8);
+        if (const auto known = db.found.find(foundKey); known != db.found.end()) {
+            result.shortUrl = known->second.shortUrl;
+            db.noteUse(known->second.id, now());
+        } else {
+            const sqlite::StatementUse use(db.lookup);
+            db.lookup.bind(1, key);
+            db.lookup.bind(2, longUtf8);
+            const int code = db.lookup.step();
+            if (code == SQLITE_ROW) {
+                result.shortUrl = gbkOf(db.lookup.text(1));
+                db.noteUse(db.lookup.integer(0), now());
+                if (db.found.size() >= kFoundLimit) db.found.clear();
+                db.found.emplace(std::move(foundKey),
+                                 Database::Found{db.lookup.integer(0), *result.shortUrl});
+            } else if (code != SQLITE_DONE) {
+                result.status = failure(code, "查找历史");
+                return result;
+            }
         }
     }
     if (db.pendingUses.size() >= kPendingUsesLimit ||
@@ -337,8 +397,11 @@ HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string
     Database& db = *db_;
     std::string longBuffer, shortBuffer;
     const sqlite::StatementUse use(db.record);
-    db.record.bind(1, db.key(serviceKey));
-    db.record.bind(2, utf8Of(longUrl, longBuffer));
+    const std::string_view key = db.key(serviceKey);
+    const std::string_view longUtf8 = utf8Of(longUrl, longBuffer);
+    db.found.erase(Database::foundKey(key, longUtf8));
+    db.record.bind(1, key);
+    db.record.bind(2, longUtf8);
     db.record.bind(3, utf8Of(shortUrl, shortBuffer));
     db.record.bind(4, now());
     // One statement is one transaction: the row is on disk (in the WAL) when it returns.
@@ -425,6 +488,7 @@ HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
     if (inCall_) return refusedWhileWaiting(path_);
     const FlagScope scope(inCall_);
+    db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions" + whereClause(filter));
     if (code != SQLITE_OK) return failure(code, "删除历史");
@@ -442,6 +506,7 @@ HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
     if (inCall_) return refusedWhileWaiting(path_);
     const FlagScope scope(inCall_);
+    db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions WHERE id = ?1");
     if (code == SQLITE_OK) code = db_->execute("BEGIN IMMEDIATE");

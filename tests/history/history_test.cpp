@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "app/base/paths.h"
 #include "history/conversionhistory.h"
@@ -300,4 +301,23 @@ TEST_F(History, TwoConnectionsShareWhatEitherRecords) {
     EXPECT_EQ(find("k", "http://a.test/1"), "http://s.test/1");
     ASSERT_TRUE(history.record("k", "http://a.test/2", "http://s.test/2").ok());
     EXPECT_EQ(other.lookup("k", "http://a.test/2").shortUrl, "http://s.test/2");
+}
+
+TEST_F(History, ChangesByAnotherConnectionReachAnAddressFoundBefore) {
+    ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/1").ok());
+    EXPECT_EQ(find("k", "http://a.test/1"), "http://s.test/1");
+    ConversionHistory other;
+    ASSERT_TRUE(other.open(path()).ok());
+    ASSERT_TRUE(other.record("k", "http://a.test/1", "http://s.test/2").ok());
+    // Found addresses are remembered; another connection's writes are looked for every 100 ms.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(find("k", "http://a.test/1"), "http://s.test/2");
+    ASSERT_TRUE(other.forget({}).ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(find("k", "http://a.test/1"), std::nullopt);
+    // This connection's own changes count at once.
+    ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/3").ok());
+    EXPECT_EQ(find("k", "http://a.test/1"), "http://s.test/3");
+    ASSERT_TRUE(history.forget({.service = "k"}).ok());
+    EXPECT_EQ(find("k", "http://a.test/1"), std::nullopt);
 }
