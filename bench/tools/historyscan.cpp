@@ -1,11 +1,14 @@
 // The file converter run again over a folder whose addresses are all in the
 // history, side by side with the same run whose conversions a stub answers
-// at no cost: prints "seconds-with-history seconds-stubbed" (best of four).
-// Usage: historyscan FOLDER [PATTERN]
+// at no cost: prints "seconds-with-history seconds-stubbed", each the best of
+// ROUNDS runs (2 unless given).
+// Usage: historyscan FOLDER [PATTERN [ROUNDS]]
 
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "history/conversionhistory.h"
@@ -82,7 +85,7 @@ double timedRun(ShortUrlConverter& converter, QuietView& view, ConversionMemory&
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: historyscan FOLDER [PATTERN]\n");
+        std::fprintf(stderr, "usage: historyscan FOLDER [PATTERN [ROUNDS]]\n");
         return 2;
     }
     const std::filesystem::path work = std::filesystem::temp_directory_path() /
@@ -103,7 +106,8 @@ int main(int argc, char** argv) {
     timedRun(converter, view, filling);
     double withHistory = 1e9, stubbed = 1e9;
     // Alternating which goes first, so that neither always runs on a warmer cache.
-    for (int round = 0; round < 4; ++round) {
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
+    for (int round = 0; round < rounds; ++round) {
         if (round % 2 == 0) stubbed = std::min(stubbed, timedRun(converter, view, stub));
         withHistory = std::min(withHistory, timedRun(converter, view, history));
         if (round % 2 == 1) stubbed = std::min(stubbed, timedRun(converter, view, stub));

@@ -1,19 +1,19 @@
 #include "history/conversionhistory.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <thread>
-#include <unordered_map>
 
-#include "app/base/charset.h"
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
-#include "history/historycsv.h"
-#include "history/sqlitestatement.h"
+#include "history/historydatabase.h"
 
 namespace lianshuo {
+
+using namespace historydb;
+
 namespace {
 
 constexpr int kSchemaVersion = 1;
@@ -22,11 +22,6 @@ constexpr int kSchemaVersion = 1;
 // each every few seconds is all it needs.
 constexpr std::size_t kPendingUsesLimit = 20000;
 constexpr std::int64_t kPendingUsesSeconds = 2;
-// Addresses found once are remembered up to this many, then forgotten all at once.
-constexpr std::size_t kFoundLimit = 100000;
-// How often a look-up asks whether another connection wrote: the question
-// takes the file's locks, which would cost more than the look-up it guards.
-constexpr auto kOtherWritersCheck = std::chrono::milliseconds(100);
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS conversions ("
@@ -39,43 +34,10 @@ constexpr const char* kSchema =
     " uses INTEGER NOT NULL DEFAULT 1,"
     " UNIQUE (service, long_url));";
 
-constexpr const char* kColumns = "id, service, long_url, short_url, created, last_used, uses";
+}  // namespace
 
-bool isAscii(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
+namespace historydb {
 
-// The UTF-8 form of a GBK text; addresses are nearly always ASCII and need no conversion.
-std::string_view utf8Of(std::string_view gbk, std::string& buffer) {
-    if (isAscii(gbk)) return gbk;
-    buffer = toUtf8(gbk);
-    return buffer;
-}
-
-std::string gbkOf(std::string_view utf8) {
-    return isAscii(utf8) ? std::string(utf8) : fromUtf8(utf8);
-}
-
-// "%" + the text with LIKE's own characters escaped by "\" + "%".
-std::string likePattern(std::string_view utf8) {
-    std::string pattern = "%";
-    for (const char c : utf8) {
-        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-        pattern += c;
-    }
-    return pattern + "%";
-}
-
-// How long a write has waited for another program's lock.
-struct BusyWait {
-    int timeoutMs = 5000;
-    std::chrono::steady_clock::time_point since;
-};
-
-// Waits for another program's write in short sleeps, keeping the window
-// alive, until the history's busy time-out has passed.
 int waitWhileBusy(void* context, int attempt) {
     auto* wait = static_cast<BusyWait*>(context);
     const auto now = std::chrono::steady_clock::now();
@@ -89,121 +51,7 @@ int waitWhileBusy(void* context, int attempt) {
     return 1;
 }
 
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
-}  // namespace
-
-struct ConversionHistory::Database {
-    sqlite3* handle = nullptr;
-    sqlite::Statement lookup, record, addUses, bounds;
-    std::unordered_map<std::int64_t, std::int64_t> pendingUses;  // id -> uses not yet written
-    std::int64_t pendingLastUsed = 0, pendingSince = 0;
-    std::string keyGbk, keyUtf8;  // the last service key, converted once
-    BusyWait busy;
-    // Addresses found before, by service key and long address (UTF-8), so that
-    // a re-run over a site asks the file only once per address; dropped as
-    // soon as another connection has written to the file.
-    struct Found {
-        std::int64_t id;
-        std::string shortUrl;  // GBK
-    };
-    std::unordered_map<std::string, Found> found;
-    sqlite::Statement dataVersion;
-    std::int64_t seenVersion = -1;
-    std::chrono::steady_clock::time_point versionCheckedAt;
-
-    ~Database() {
-        // The statements are finalised before the connection closes.
-        for (sqlite::Statement* statement : {&lookup, &record, &addUses, &bounds, &dataVersion})
-            statement->finalize();
-        sqlite3_close_v2(handle);
-    }
-
-    int execute(const char* sql) { return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr); }
-
-    // Forgets what was found when another connection has committed since the
-    // last check; checks at most every kOtherWritersCheck.
-    int checkOtherWriters() {
-        const auto moment = std::chrono::steady_clock::now();
-        if (seenVersion >= 0 && moment - versionCheckedAt < kOtherWritersCheck) return SQLITE_OK;
-        versionCheckedAt = moment;
-        const sqlite::StatementUse use(dataVersion);
-        const int code = dataVersion.step();
-        if (code != SQLITE_ROW) return code;
-        if (const std::int64_t version = dataVersion.integer(0); version != seenVersion) {
-            found.clear();
-            seenVersion = version;
-        }
-        return SQLITE_OK;
-    }
-
-    void noteUse(std::int64_t id, std::int64_t moment) {
-        if (pendingUses.empty()) pendingSince = moment;
-        ++pendingUses[id];
-        pendingLastUsed = std::max(pendingLastUsed, moment);
-    }
-
-    static std::string foundKey(std::string_view key, std::string_view longUtf8) {
-        std::string text;
-        text.reserve(key.size() + longUtf8.size() + 1);
-        text.append(key).append(1, '\n').append(longUtf8);
-        return text;
-    }
-
-    std::string_view key(std::string_view gbk) {
-        if (gbk != keyGbk) {
-            keyGbk = gbk;
-            keyUtf8 = isAscii(gbk) ? keyGbk : toUtf8(gbk);
-        }
-        return keyUtf8;
-    }
-};
-
-namespace {
-
-// A WHERE clause for a filter, with ?1 service, ?2 since, ?3 before.
-std::string whereClause(const HistoryFilter& filter) {
-    std::string where = " WHERE 1";
-    // ";" follows ":" in byte order: the range holds every key that starts with "S:".
-    if (!filter.service.empty())
-        where += " AND (service = ?1 OR (service >= ?1 || ':' AND service < ?1 || ';'))";
-    if (filter.usedSince != 0) where += " AND last_used >= ?2";
-    if (filter.usedBefore != 0) where += " AND last_used < ?3";
-    return where;
-}
-
-void bindFilter(sqlite::Statement& statement, const HistoryFilter& filter, std::string& buffer) {
-    if (!filter.service.empty()) statement.bind(1, utf8Of(filter.service, buffer));
-    if (filter.usedSince != 0) statement.bind(2, filter.usedSince);
-    if (filter.usedBefore != 0) statement.bind(3, filter.usedBefore);
-}
-
-HistoryEntry entryAt(const sqlite::Statement& row) {
-    HistoryEntry entry;
-    entry.id = row.integer(0);
-    entry.service = gbkOf(row.text(1));
-    entry.longUrl = gbkOf(row.text(2));
-    entry.shortUrl = gbkOf(row.text(3));
-    entry.created = row.integer(4);
-    entry.lastUsed = row.integer(5);
-    entry.uses = row.integer(6);
-    return entry;
-}
-
-HistoryStatus refusedWhileWaiting(const std::string& path) {
-    return {HistoryStatus::Kind::Busy, "历史文件正在等待其他程序，稍后再试：" + path};
-}
-
-}  // namespace
+}  // namespace historydb
 
 ConversionHistory::ConversionHistory() = default;
 
@@ -339,9 +187,10 @@ HistoryStatus ConversionHistory::prepare() {
     return code == SQLITE_OK ? HistoryStatus{} : failure(code, "打开历史");
 }
 
-void ConversionHistory::close() {
-    flushUses();
+HistoryStatus ConversionHistory::close() {
+    HistoryStatus status = flushUses();
     db_.reset();
+    return status;
 }
 
 HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string_view longUrl) {
@@ -431,148 +280,6 @@ HistoryStatus ConversionHistory::flushUses() {
     db.pendingUses.clear();
     db.pendingLastUsed = 0;
     return {};
-}
-
-HistoryStatus ConversionHistory::forEach(const HistoryFilter& filter,
-                                         const std::function<bool(const HistoryEntry&)>& visit) {
-    if (!db_) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
-    sqlite::Statement select;
-    int code = select.prepare(db_->handle, std::string("SELECT ") + kColumns + " FROM conversions" +
-                                               whereClause(filter) + " ORDER BY id");
-    if (code != SQLITE_OK) return failure(code, "读取历史");
-    std::string buffer;
-    bindFilter(select, filter, buffer);
-    const sqlite::StatementUse use(select);
-    while ((code = select.step()) == SQLITE_ROW)
-        if (!visit(entryAt(select))) return {};
-    return code == SQLITE_DONE ? HistoryStatus{} : failure(code, "读取历史");
-}
-
-HistoryStatus ConversionHistory::list(const HistoryFilter& filter,
-                                      std::vector<HistoryEntry>& entries) {
-    return forEach(filter, [&entries](const HistoryEntry& entry) {
-        entries.push_back(entry);
-        return true;
-    });
-}
-
-HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& filter,
-                                           std::int64_t* written) {
-    if (written) *written = 0;
-    const auto failed = [&path](const std::string& reason) {
-        return HistoryStatus{HistoryStatus::Kind::Failed,
-                             "无法写入 " + std::string(path) + "：" + reason};
-    };
-    AtomicFile file;
-    if (std::string error = file.create(nativePath(path).string()); !error.empty())
-        return failed(error);
-    bool writing = file.append(csvHeader());
-    std::int64_t rows = 0;
-    const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {
-        writing = file.append(csvLine(entry));
-        ++rows;
-        return writing;
-    });
-    if (!status.ok()) return status;
-    if (std::string error = file.commit(); !error.empty()) return failed(error);
-    if (written) *written = rows;
-    return {};
-}
-
-HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* removed) {
-    if (removed) *removed = 0;
-    if (!db_) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
-    db_->found.clear();
-    sqlite::Statement statement;
-    int code = statement.prepare(db_->handle, "DELETE FROM conversions" + whereClause(filter));
-    if (code != SQLITE_OK) return failure(code, "删除历史");
-    std::string buffer;
-    bindFilter(statement, filter, buffer);
-    const sqlite::StatementUse use(statement);
-    code = statement.step();
-    if (code != SQLITE_DONE) return failure(code, "删除历史");
-    if (removed) *removed = sqlite3_changes64(db_->handle);
-    return {};
-}
-
-HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
-    if (!db_ || ids.empty()) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
-    db_->found.clear();
-    sqlite::Statement statement;
-    int code = statement.prepare(db_->handle, "DELETE FROM conversions WHERE id = ?1");
-    if (code == SQLITE_OK) code = db_->execute("BEGIN IMMEDIATE");
-    for (std::size_t i = 0; code == SQLITE_OK && i < ids.size(); ++i) {
-        const sqlite::StatementUse use(statement);
-        statement.bind(1, ids[i]);
-        code = statement.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_->handle);
-    }
-    if (code == SQLITE_OK) code = db_->execute("COMMIT");
-    if (code == SQLITE_OK) return {};
-    HistoryStatus status = failure(code, "删除历史");
-    db_->execute("ROLLBACK");
-    return status;
-}
-
-HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
-    HistoryPage page;
-    page.finished = true;
-    if (!db_) return page;
-    if (inCall_) {
-        page.status = refusedWhileWaiting(path_);
-        return page;
-    }
-    const FlagScope scope(inCall_);
-    Database& db = *db_;
-    std::int64_t newest = 0, oldest = 0;
-    {
-        const sqlite::StatementUse use(db.bounds);
-        if (const int code = db.bounds.step(); code != SQLITE_ROW) {
-            page.status = failure(code, "读取历史");
-            return page;
-        }
-        if (db.bounds.isNull(0)) return page;
-        newest = db.bounds.integer(0);
-        oldest = db.bounds.integer(1);
-    }
-    const std::int64_t below = std::min(query.below, newest + 1);
-    const std::int64_t lowest = below - std::max<std::int64_t>(query.span, 1);
-    sqlite::Statement select;
-    std::string sql =
-        std::string("SELECT ") + kColumns + " FROM conversions WHERE id < ?1 AND id >= ?2";
-    if (!query.search.empty())
-        sql += " AND (long_url LIKE ?3 ESCAPE '\\' OR short_url LIKE ?3 ESCAPE '\\')";
-    sql += " ORDER BY id DESC LIMIT ?4";
-    int code = select.prepare(db.handle, sql);
-    if (code != SQLITE_OK) {
-        page.status = failure(code, "读取历史");
-        return page;
-    }
-    std::string buffer;
-    const std::string pattern = likePattern(utf8Of(query.search, buffer));
-    const sqlite::StatementUse use(select);
-    select.bind(1, below);
-    select.bind(2, lowest);
-    if (!query.search.empty()) select.bind(3, pattern);
-    select.bind(4, static_cast<std::int64_t>(std::max(query.limit, 1)));
-    while ((code = select.step()) == SQLITE_ROW) page.entries.push_back(entryAt(select));
-    if (code != SQLITE_DONE) {
-        page.status = failure(code, "读取历史");
-        page.entries.clear();
-        return page;
-    }
-    const bool full = static_cast<int>(page.entries.size()) >= query.limit;
-    page.next = full ? page.entries.back().id : lowest;
-    page.finished = page.next <= oldest;
-    return page;
 }
 
 }  // namespace lianshuo

@@ -60,8 +60,8 @@ public:
     /// written leaves the history closed, with the reason.
     HistoryStatus open(std::string_view path);
     bool isOpen() const;
-    /// Writes the pending use counts and closes the file.
-    void close();
+    /// Writes the pending use counts and closes the file; the status of that write.
+    HistoryStatus close();
     const std::string& path() const { return path_; }
 
     /// How long a write waits for another program's write (milliseconds).
