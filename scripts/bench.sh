@@ -80,7 +80,7 @@ if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreferenc
     while IFS= read -r line; do row "Window: $line" "" "" "" ""; done < "$work/ui.txt"
 fi
 
-# ---- JSON reader and regular expressions (Google Benchmark) ---------------
+# ---- JSON reader, regular expressions, history look-ups (Google Benchmark) -
 for b in json_bench regex_bench history_bench; do
     wanted micro && [ -x "$bin/$b" ] || continue
     "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
