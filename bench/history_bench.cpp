@@ -2,14 +2,14 @@
 // The goal is at most 0.1 ms (100 us) a look-up on average.
 
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <random>
 
 #include "history/conversionhistory.h"
+#include "timekeeper.h"
 #include "tools/historyfill.h"
 
 using namespace lianshuo;
@@ -75,17 +75,6 @@ BENCHMARK(lookupHit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(lookupAgain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(lookupMiss)->Unit(benchmark::kMicrosecond);
 
-class TimeKeeper : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                micros[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> micros;
-};
-
 }  // namespace
 
 // Prints "ratio <name> <average microseconds>"; the goal is at most 100.
@@ -97,7 +86,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     // Names carry the run's options ("lookupHit/min_time:0.200"): match their start.
     for (const std::string name : {"lookupHit", "lookupAgain", "lookupMiss"})
-        for (const auto& [run, micros] : keeper.micros)
+        for (const auto& [run, micros] : keeper.times)
             if (run == name || run.rfind(name + "/", 0) == 0)
                 std::printf("ratio history_%s_1M_rows_us(max_100) %.2f\n", name.c_str(), micros);
     sharedHistory().close();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "script/jsonreader.h"
+#include "timekeeper.h"
 
 namespace {
 
@@ -57,22 +58,6 @@ BENCHMARK(getValueAtEnd)
     ->ArgNames({"shape", "bytes"})
     ->ArgsProduct({{kFlat, kNestedArrays, kLongStrings}, {10 << 10, 100 << 10, 1 << 20}})
     ->Unit(benchmark::kMicrosecond);
-
-namespace {
-
-// Keeps the time of every run so that main can print the growth ratios.
-class TimeKeeper : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
-
-}  // namespace
 
 // Prints "ratio <name> <1 MB time / 100 KB time>" per shape; the goal is at most 15.
 int main(int argc, char** argv) {

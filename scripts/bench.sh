@@ -68,10 +68,10 @@ fi
 rm -rf "$work/pages"
 fi
 
-# ---- Settings store: 1,000 interfaces = 14,000 persisted writes ------------
+# ---- Settings store: 1,000 interface saves (one durable save each) ---------
 if wanted store; then
 read -r ours theirs < <("$bin/storecompare" 1000)
-row "Settings store, 14,000 writes vs QSettings + sync()" "$ours s" "$theirs s" "$(ratio "$ours" "$theirs")" "<= 1.00: $(verdict "$(ratio "$ours" "$theirs")" 1.00)"
+row "Settings store, 1,000 interface saves vs QSettings + sync() per key" "$ours s" "$theirs s" "$(ratio "$ours" "$theirs")" "<= 1.00: $(verdict "$(ratio "$ours" "$theirs")" 1.00)"
 fi
 
 # ---- The window: responsiveness during a batch, start-up time and memory --
@@ -80,8 +80,8 @@ if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreferenc
     while IFS= read -r line; do row "Window: $line" "" "" "" ""; done < "$work/ui.txt"
 fi
 
-# ---- JSON reader, regular expressions, history look-ups (Google Benchmark) -
-for b in json_bench regex_bench history_bench; do
+# ---- JSON reader, regular expressions, engines, history (Google Benchmark) -
+for b in json_bench regex_bench http_engines history_bench; do
     wanted micro && [ -x "$bin/$b" ] || continue
     "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
     while read -r name value; do row "$name" "$value" "" "" ""; done < <(awk '/^ratio/ { print $2, $3 }' "$work/$b.txt")

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Everything `make test` checks: the whole suite in the dev build, the Debian
-# package unpacked and run, the suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the request engines' tests (their worker threads,
-# shared handles and locks) under ThreadSanitizer, then a short run of every
-# fuzz target. Usage: scripts/test.sh [fuzz-seconds]
+# Everything `make test` checks: the core compiled for Windows (syntax only),
+# the whole suite in the dev build, the Debian package unpacked and run, the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# request engines' tests (their worker threads, shared handles and locks) under
+# ThreadSanitizer, then a short run of every fuzz target.
+# Usage: scripts/test.sh [fuzz-seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -15,6 +16,9 @@ suite() {  # preset
     cmake --build "$build" -j "$jobs"
     ctest --test-dir "$build" --output-on-failure -j "$jobs"
 }
+
+echo "== The core compiled for Windows"
+bash scripts/windows-check.sh
 
 echo "== Tests (dev build)"
 suite dev

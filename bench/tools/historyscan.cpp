@@ -1,7 +1,7 @@
 // The file converter run again over a folder whose addresses are all in the
 // history, side by side with the same run whose conversions a stub answers
 // at no cost: prints "seconds-with-history seconds-stubbed", each the best of
-// ROUNDS runs (2 unless given).
+// ROUNDS runs (3 unless given).
 // Usage: historyscan FOLDER [PATTERN [ROUNDS]]
 
 #include <unistd.h>
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     timedRun(converter, view, filling);
     double withHistory = 1e9, stubbed = 1e9;
     // Alternating which goes first, so that neither always runs on a warmer cache.
-    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     for (int round = 0; round < rounds; ++round) {
         if (round % 2 == 0) stubbed = std::min(stubbed, timedRun(converter, view, stub));
         withHistory = std::min(withHistory, timedRun(converter, view, history));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/base/platform.h"
 #include "cli/commandline.h"
 
 #ifdef LIANSHUO_WINDOWS
@@ -14,6 +15,9 @@
 #endif
 
 int main(int argc, char** argv) {
+    // Before anything opens a file: a closed standard stream would hand its
+    // number to the next file opened, and output or input would go through it.
+    lianshuo::platform::ensureStandardStreams();
     const std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef LIANSHUO_WINDOWS
     if (argc <= 1) {

@@ -1,13 +1,12 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "store/controlstatestore.h"
 
 namespace lianshuo {
@@ -15,19 +14,20 @@ namespace {
 
 constexpr const char* kSection = "基本配置";
 
-bool writableFolder(const std::filesystem::path& folder) {
-    return access(folder.c_str(), W_OK) == 0;
+// The per-user folder of the program under $`variable`, else ~/`fallback`.
+std::filesystem::path perUserFolder(const char* variable, const char* fallback) {
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv(variable); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::filesystem::path(home) / fallback;
+    else
+        base = std::filesystem::temp_directory_path();
+    return base / nativePath(appTitle());
 }
 
 std::string perUserSettingsPath() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
-    else
-        base = std::filesystem::temp_directory_path();
-    const std::filesystem::path folder = base / nativePath(appTitle());
+    const std::filesystem::path folder = perUserFolder("XDG_CONFIG_HOME", ".config");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return gbkPath(folder) + "/" + appTitle() + ".ini";
@@ -51,9 +51,8 @@ std::string settingsFilePath() {
     const std::string beside = programDirectory() + "/" + appTitle() + ".ini";
     const std::filesystem::path native = nativePath(beside);
     std::error_code ec;
-    const bool fileWritable =
-        !std::filesystem::exists(native, ec) || access(native.c_str(), W_OK) == 0;
-    if (fileWritable && writableFolder(native.parent_path())) return beside;
+    const bool fileWritable = !std::filesystem::exists(native, ec) || platform::isWritable(native);
+    if (fileWritable && platform::isWritable(native.parent_path())) return beside;
     return perUserSettingsPath();
 }
 
@@ -66,6 +65,13 @@ std::string historyFilePath(std::string_view settingsPath) {
 
 std::string historyFilePath() {
     return historyFilePath(settingsFilePath());
+}
+
+std::string defaultResultsFolder() {
+    const std::string beside = programDirectory() + "/生成目录";
+    if (platform::isWritable(nativePath(programDirectory()))) return beside;
+    // An installed program's folder is never writable: results go where user data lives.
+    return gbkPath(perUserFolder("XDG_DATA_HOME", ".local/share") / nativePath("生成目录"));
 }
 
 ControlStateStore& settingsStore() {
@@ -85,21 +91,23 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.useHistory = store.readBool("使用历史", settings.useHistory);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
-    if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
+    if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
 }
 
-void saveSettings(ControlStateStore& store, const AppSettings& settings) {
+Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
     store.selectSection(kSection);
-    store.writeNumber("短网址索引", settings.service);
-    store.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
-    store.writeText("生成间隔秒", settings.interval);
-    store.saveCheckBox("选择框自动保存到目录", settings.autoSave);
-    store.saveEditText("编辑框保存目录", settings.saveDir);
-    store.writeText("百度Token", settings.baiduToken);
+    ControlStateStore::Batch batch(store);
+    batch.writeNumber("短网址索引", settings.service);
+    batch.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
+    batch.writeText("生成间隔秒", settings.interval);
+    batch.saveCheckBox("选择框自动保存到目录", settings.autoSave);
+    batch.saveEditText("编辑框保存目录", settings.saveDir);
+    batch.writeText("百度Token", settings.baiduToken);
     if (!settings.useHistory)
-        store.writeBool("使用历史", false);
+        batch.writeBool("使用历史", false);
     else
-        store.deleteEntry(kSection, "使用历史");
+        batch.deleteEntry(kSection, "使用历史");
+    return batch.commit();
 }
 
 }  // namespace lianshuo

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/base/result.h"
+
 namespace lianshuo {
 
 class ControlStateStore;
@@ -23,6 +25,10 @@ std::string historyFilePath(std::string_view settingsPath);
 /// The history beside settingsFilePath(), unless $LIANSHUO_HISTORY names another.
 std::string historyFilePath();
 
+/// The results folder when none is set: "生成目录" beside the program, or in
+/// $XDG_DATA_HOME/蓝棠·链梭/ (~/.local/share/...) when the program's folder is not writable.
+std::string defaultResultsFolder();
+
 /// The process-wide store bound to the settings file at start-up.
 ControlStateStore& settingsStore();
 
@@ -39,12 +45,13 @@ struct AppSettings {
 };
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
-/// an empty folder becomes the program's folder + "/生成目录". A service number
+/// an empty folder becomes defaultResultsFolder(). A service number
 /// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
-/// Writes "基本配置" in the order the window writes it on close; "使用历史"
-/// only when it is off, so files that never turned it off stay as they were.
-void saveSettings(ControlStateStore& store, const AppSettings& settings);
+/// Writes "基本配置" in the order the window writes it on close, as one save;
+/// nothing when every value is stored already. "使用历史" only while it is
+/// off, so files that never turned it off stay as they were.
+Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

@@ -1,11 +1,10 @@
 #include "cli/commandline.h"
 
-#include <unistd.h>
-
 #include <csignal>
 #include <iostream>
 
 #include "app/base/charset.h"
+#include "app/base/platform.h"
 #include "cli/session.h"
 #include "version.h"
 
@@ -86,12 +85,14 @@ void installInterruptHandler() {
 int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                    std::ostream& err) {
     cli::interrupted = false;
-    cli::Console console{in, out, err, &err == &std::cerr && isatty(STDERR_FILENO) == 1};
+    using platform::StandardStream;
+    cli::Console console{in, out, err,
+                         &err == &std::cerr && platform::isTerminal(StandardStream::Error)};
     std::string error;
     const auto options = cli::parseOptions(args, error);
     if (!options) return cli::fail(console, error + " (see lianshuo --help)");
     console.progress = console.progress && !options->quiet;
-    console.outTerminal = &out == &std::cout && isatty(STDOUT_FILENO) == 1;
+    console.outTerminal = &out == &std::cout && platform::isTerminal(StandardStream::Output);
     if (options->command.empty()) {
         err << toUtf8(kUsage);  // a build without windows needs a command
         return cli::kUsage;

@@ -70,8 +70,8 @@ bool Session::openSettings(const Options& options, bool forWriting, std::string&
     }
     // Reading never creates a settings file that is not there.
     if (exists || forWriting) {
-        if (!store_.bindFile(path) && forWriting) {
-            error = "cannot write the settings file (in use or read-only): " + path;
+        if (const Status bound = store_.bindFile(path); !bound) {
+            error = "cannot read the settings file " + path + ": " + bound.reason();
             return false;
         }
     }

@@ -1,13 +1,13 @@
 #include "history/conversionhistory.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <thread>
 
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "history/historydatabase.h"
 
 namespace lianshuo {
@@ -53,6 +53,19 @@ int waitWhileBusy(void* context, int attempt) {
 
 }  // namespace historydb
 
+namespace {
+
+// Runs `attempt` again while SQLite answers "busy" without waiting itself, as
+// it does where waiting could deadlock: two programs turning a new file to WAL.
+template <typename Attempt>
+int retryWhileBusy(BusyWait& wait, const Attempt& attempt) {
+    int code = attempt();
+    for (int n = 0; (code & 0xFF) == SQLITE_BUSY && waitWhileBusy(&wait, n); ++n) code = attempt();
+    return code;
+}
+
+}  // namespace
+
 ConversionHistory::ConversionHistory() = default;
 
 ConversionHistory::~ConversionHistory() {
@@ -96,16 +109,16 @@ HistoryStatus ConversionHistory::failure(int code, std::string_view doing) const
         default:
             break;
     }
-    std::string detail = sqlite3_errstr(code);
+    std::string detail = fromUtf8(sqlite3_errstr(code));
     if (db_ && db_->handle) {
-        detail = sqlite3_errmsg(db_->handle);
+        detail = fromUtf8(sqlite3_errmsg(db_->handle));
         const int primary = code & 0xFF;
         const bool system = primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR ||
                             primary == SQLITE_READONLY || primary == SQLITE_FULL;
         if (const int error = sqlite3_system_errno(db_->handle); system && error != 0)
-            detail += std::string("，") + std::strerror(error);
+            detail += "，" + platform::errorText(error);
     }
-    return {kind, std::string(doing) + "：" + what + "（" + fromUtf8(detail) + "）：" + path_};
+    return {kind, std::string(doing) + "：" + what + "（" + detail + "）：" + path_};
 }
 
 HistoryStatus ConversionHistory::open(std::string_view path) {
@@ -115,7 +128,10 @@ HistoryStatus ConversionHistory::open(std::string_view path) {
     db_ = std::make_unique<Database>();
     db_->busy.timeoutMs = busyTimeoutMs_;
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    int code = sqlite3_open_v2(nativePath(path_).c_str(), &db_->handle, flags, nullptr);
+    // SQLite takes UTF-8 file names everywhere, Windows included.
+    const std::u8string name = nativePath(path_).u8string();
+    int code =
+        sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_->handle, flags, nullptr);
     if (code == SQLITE_OK) {
         sqlite3_extended_result_codes(db_->handle, 1);
         sqlite3_busy_handler(db_->handle, waitWhileBusy, &db_->busy);
@@ -134,31 +150,33 @@ HistoryStatus ConversionHistory::prepare() {
     // power cut may lose the last ones.
     for (const char* pragma :
          {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16384"}) {
-        if (const int code = db.execute(pragma); code != SQLITE_OK)
+        if (const int code = retryWhileBusy(db.busy, [&db, pragma] { return db.execute(pragma); });
+            code != SQLITE_OK)
             return failure(code, "打开历史");
     }
     std::int64_t version = 0;
-    {
+    int code = retryWhileBusy(db.busy, [&db, &version] {
         sqlite::Statement read;
-        int code = read.prepare(db.handle, "PRAGMA user_version");
-        if (code == SQLITE_OK) code = read.step();
-        if (code != SQLITE_ROW) return failure(code, "打开历史");
+        const int prepared = read.prepare(db.handle, "PRAGMA user_version");
+        if (prepared != SQLITE_OK) return prepared;
+        const int stepped = read.step();
         version = read.integer(0);
-    }
+        return stepped == SQLITE_ROW ? SQLITE_OK : stepped;
+    });
+    if (code != SQLITE_OK) return failure(code, "打开历史");
     if (version > kSchemaVersion)
         return {HistoryStatus::Kind::Failed, "打开历史：历史文件由更新的版本写成：" + path_};
-    int code = SQLITE_OK;
     // Only a new file is written to on opening: an open must not wait for another program's write.
     if (version == 0) {
-        code = db.execute("BEGIN IMMEDIATE");
-        if (code == SQLITE_OK) code = db.execute(kSchema);
-        if (code == SQLITE_OK) code = db.execute("PRAGMA user_version=1");
-        if (code == SQLITE_OK) code = db.execute("COMMIT");
-        if (code != SQLITE_OK) {
-            HistoryStatus status = failure(code, "打开历史");
-            db.execute("ROLLBACK");
-            return status;
-        }
+        code = retryWhileBusy(db.busy, [&db] {
+            int step = db.execute("BEGIN IMMEDIATE");
+            if (step == SQLITE_OK) step = db.execute(kSchema);
+            if (step == SQLITE_OK) step = db.execute("PRAGMA user_version=1");
+            if (step == SQLITE_OK) step = db.execute("COMMIT");
+            if (step != SQLITE_OK && sqlite3_get_autocommit(db.handle) == 0) db.execute("ROLLBACK");
+            return step;
+        });
+        if (code != SQLITE_OK) return failure(code, "打开历史");
     }
     if (code == SQLITE_OK)
         code = db.lookup.prepare(

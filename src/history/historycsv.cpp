@@ -1,11 +1,6 @@
 #include "history/historycsv.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <random>
 
 #include "app/base/charset.h"
@@ -15,10 +10,6 @@ namespace lianshuo {
 namespace {
 
 constexpr std::size_t kWriteChunk = 1 << 20;
-
-std::string systemReason(int error) {
-    return fromUtf8(std::strerror(error));
-}
 
 }  // namespace
 
@@ -47,57 +38,52 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-std::string AtomicFile::create(const std::string& target) {
+std::string AtomicFile::create(const std::filesystem::path& target) {
     target_ = target;
     std::random_device seed;
-    // O_EXCL: a link planted under the temporary name makes the open fail
-    // instead of writing where it points.
-    for (int attempt = 0; attempt < 20 && fd_ < 0; ++attempt) {
-        temporary_ = target + ".lianshuo-" + std::to_string(seed()) + ".tmp";
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ < 0 && errno != EEXIST) break;
+    // Created exclusively: a link planted under the temporary name makes the
+    // creation fail instead of writing where it points.
+    for (int attempt = 0; attempt < 20 && !file_.isOpen(); ++attempt) {
+        temporary_ = target;
+        temporary_ += ".lianshuo-" + std::to_string(seed()) + ".tmp";
+        Result<platform::File> created = platform::createNewFile(temporary_);
+        if (created) {
+            file_ = std::move(*created);
+        } else if (created.code() != EEXIST) {
+            error_ = created.reason();
+            break;
+        }
     }
-    if (fd_ < 0) {
-        error_ = systemReason(errno);
+    if (!file_.isOpen()) {
+        if (error_.empty()) error_ = platform::errorText(EEXIST);
         temporary_.clear();
     }
     return error_;
 }
 
 bool AtomicFile::append(std::string_view bytes) {
-    if (fd_ < 0) return false;
+    if (!file_.isOpen()) return false;
     buffer_.append(bytes);
     return buffer_.size() < kWriteChunk || flush();
 }
 
 bool AtomicFile::flush() {
-    std::size_t done = 0;
-    while (done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = systemReason(n < 0 ? errno : ENOSPC);
-            discard();
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (const Status written = file_.write(buffer_); !written) {
+        error_ = written.reason();
+        discard();
+        return false;
     }
     buffer_.clear();
     return true;
 }
 
 std::string AtomicFile::commit() {
-    if (fd_ < 0) return error_.empty() ? "文件没有创建" : error_;
+    if (!file_.isOpen()) return error_.empty() ? "文件没有创建" : error_;
     if (!flush()) return error_;
-    if (::fsync(fd_) != 0) {
-        error_ = systemReason(errno);
-        discard();
-        return error_;
-    }
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error_ = systemReason(errno);
+    Status done = file_.close();
+    if (done) done = platform::renameOver(temporary_, target_);
+    if (!done) {
+        error_ = done.reason();
         discard();
         return error_;
     }
@@ -106,9 +92,11 @@ std::string AtomicFile::commit() {
 }
 
 void AtomicFile::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    file_.close();
+    if (!temporary_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary_, ignored);
+    }
     temporary_.clear();
 }
 

@@ -89,8 +89,7 @@ HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryF
                              "无法写入 " + std::string(path) + "：" + reason};
     };
     AtomicFile file;
-    if (std::string error = file.create(nativePath(path).string()); !error.empty())
-        return failed(error);
+    if (std::string error = file.create(nativePath(path)); !error.empty()) return failed(error);
     bool writing = file.append(csvHeader());
     std::int64_t rows = 0;
     const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {

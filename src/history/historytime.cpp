@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/base/platform.h"
+
 namespace lianshuo {
 namespace {
 
@@ -20,8 +22,7 @@ int digitsAt(std::string_view text, std::size_t pos, std::size_t width) {
 
 std::string formatHistoryTime(std::int64_t seconds) {
     const std::time_t moment = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    localtime_r(&moment, &parts);
+    const std::tm parts = platform::localTime(moment);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);

@@ -3,28 +3,30 @@
 // initialisation made the window open about 1.6x slower than a bare Qt window; most sessions
 // of the program convert nothing before the window is shown.
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <initializer_list>
+#include <string>
 
+#include "app/base/platform.h"
 #include "http/curlapi.h"
 
 namespace lianshuo::curl {
 namespace {
 
 void* openLibrary() {
+    std::string error;
     for (const char* name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"}) {
-        if (void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) return handle;
+        if (void* handle = platform::loadLibrary(name, error)) return handle;
     }
-    std::fprintf(stderr, "lianshuo: cannot load libcurl (%s); no request can be made\n", dlerror());
+    std::fprintf(stderr, "lianshuo: cannot load libcurl (%s); no request can be made\n",
+                 error.c_str());
     return nullptr;
 }
 
 // Fills `entry` from the symbol `name`; false when the library lacks it.
 template <typename Function>
 bool bind(void* library, Function& entry, const char* name) {
-    entry = reinterpret_cast<Function>(dlsym(library, name));
+    entry = reinterpret_cast<Function>(platform::findFunction(library, name));
     return entry != nullptr;
 }
 

@@ -54,7 +54,8 @@ int fetchWaitSecondsFor(float timeoutSeconds);
 
 class HttpRequestObject {
 public:
-    /// A new object with its own handle; copies share the handle and the request in progress.
+    /// A new object; copies share its settings and the request in progress. No libcurl is
+    /// loaded until the first request.
     HttpRequestObject();
 
     /// Starts a request: `url` gets "http://" unless it starts with "http://" or "https://"
@@ -111,7 +112,8 @@ public:
     std::string clearStoredCookies();
     /// Header lines claiming one random client address under three names.
     static std::string fakeClientAddressHeaders();
-    /// A fresh handle in place of the current one; the stored cookies stay.
+    /// Fresh settings in place of the current ones (headers, time-outs, proxy, cancel flag);
+    /// the stored cookies stay.
     void reset();
     /// The time-outs the next request uses.
     const RequestTimeouts& timeouts() const;

@@ -104,7 +104,12 @@ std::string detailOf(TransferError error, CURLcode code, const char* message) {
     if (error == TransferError::None) return {};
     if (error == TransferError::Aborted) return "aborted by the caller";
     if (error == TransferError::TooLarge) return "reply larger than the largest reply read";
-    return *message != '\0' ? std::string(message) : curl::api()->easyStrerror(code);
+    std::string text = *message != '\0' ? message : curl::api()->easyStrerror(code);
+    // One line, whatever the TLS library put into the message.
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    return trimSpaces(text);
 }
 
 }  // namespace

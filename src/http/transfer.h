@@ -1,5 +1,5 @@
 #pragma once
-// One HTTP exchange through a libcurl easy handle, shared by both request engines.
+// One HTTP exchange on a pooled libcurl handle, shared by both request engines.
 // Only the http library includes this header.
 
 #include <atomic>

@@ -1,11 +1,10 @@
 // The options of one transfer, set on a pooled handle that was reset for it.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 
 #include "app/base/gbk.h"
+#include "app/base/platform.h"
 #include "http/charsets.h"
 #include "http/handlepool.h"
 #include "http/transfer.h"
@@ -72,9 +71,9 @@ void setProxy(const curl::Easy& h, const Request& request) {
 const char* systemBundle() {
     static const char* const bundle = []() -> const char* {
         const curl_version_info_data* info = curl::api()->versionInfo(CURLVERSION_NOW);
-        struct stat status {};
         if (info == nullptr || info->cainfo == nullptr) return nullptr;
-        return stat(info->cainfo, &status) == 0 && S_ISREG(status.st_mode) ? info->cainfo : nullptr;
+        const auto kind = platform::fileKind(info->cainfo);
+        return kind && *kind == platform::FileKind::Regular ? info->cainfo : nullptr;
     }();
     return bundle;
 }

@@ -6,14 +6,13 @@
 #include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "app/base/gbk.h"
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "http/cookies.h"
-#include "http/handlepool.h"
+#include "http/requestworkers.h"
 #include "http/transfer.h"
 
 namespace lianshuo {
@@ -26,72 +25,6 @@ constexpr std::string_view kDefaultAccept =
     "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
     "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
     "application/msword, */*\r\n";
-
-// One request, shared by the caller and its worker; whichever lets go last frees it.
-struct PendingRequest {
-    transfer::Request request;
-    std::atomic<bool> abandoned{false};
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    transfer::Result result;
-
-    bool isDone() {
-        std::lock_guard lock(mutex);
-        return done;
-    }
-};
-
-void runWorker(PendingRequest& pending) {
-    transfer::Result result =
-        transfer::perform(pending.request, [&pending] { return pending.abandoned.load(); });
-    // The handle is back in the pool by now, so the caller's next request finds it idle, with
-    // its connection open.
-    std::lock_guard lock(pending.mutex);
-    pending.result = std::move(result);
-    pending.done = true;
-    pending.finished.notify_all();
-}
-
-// Workers whose callers gave up on them. They see the abandoned flag within a fraction of a
-// second, hang up, and are joined by the next request or at exit.
-class AbandonedWorkers {
-public:
-    ~AbandonedWorkers() {
-        std::lock_guard lock(mutex_);
-        for (Worker& worker : workers_) worker.thread.join();
-    }
-
-    void adopt(std::thread thread, std::shared_ptr<PendingRequest> pending) {
-        std::lock_guard lock(mutex_);
-        workers_.push_back({std::move(thread), std::move(pending)});
-    }
-
-    void joinFinished() {
-        std::lock_guard lock(mutex_);
-        std::erase_if(workers_, [](Worker& worker) {
-            if (!worker.pending->isDone()) return false;
-            worker.thread.join();
-            return true;
-        });
-    }
-
-private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<PendingRequest> pending;
-    };
-    std::mutex mutex_;
-    std::vector<Worker> workers_;
-};
-
-AbandonedWorkers& abandonedWorkers() {
-    // libcurl (and the TLS library under it) and the handle pool first, so that at exit the
-    // workers are joined (and their handles returned) before any of those go.
-    transfer::ensureInitialised();
-    static AbandonedWorkers workers;
-    return workers;
-}
 
 // The caller's header text with the defaults it lacks. Each test is case-blind over the text as
 // it stands, so any name holding "Accept" (Accept-Language too) counts as an Accept line.
@@ -178,7 +111,6 @@ WebResponse responseOf(transfer::Result result) {
 }  // namespace
 
 WebResponse webRequest(const WebRequestParams& params) {
-    abandonedWorkers().joinFinished();
     if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl, "blank address");
     const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
     const std::string tooLate = "no reply within " + std::to_string(params.timeoutSeconds) + " s";
@@ -187,17 +119,15 @@ WebResponse webRequest(const WebRequestParams& params) {
     std::string url = params.url;
     if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
 
-    auto pending = std::make_shared<PendingRequest>();
+    auto pending = std::make_shared<transfer::PendingRequest>();
     pending->request = transferFor(params, url, timeoutMs);
     const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
-    std::thread worker;
     try {
-        worker = std::thread([pending] { runWorker(*pending); });
+        transfer::runOnWorker(pending);
     } catch (const std::system_error& error) {
         return failure(TransferError::Transport, error.what());
     }
 
-    WebResponse response = failure(TransferError::Timeout, tooLate);
     for (;;) {
         bool finished = false;
         {
@@ -209,19 +139,16 @@ WebResponse webRequest(const WebRequestParams& params) {
         // A worker that ends right at the deadline still counts as too late.
         if (Clock::now() >= deadline) break;
         processPendingMessages();
-        if (finished) {
-            worker.join();
-            return responseOf(std::move(pending->result));
-        }
+        if (finished) return responseOf(std::move(pending->result));
         // Looked at after the pump: a click handled there is the usual way to stop.
         if (cancelled(params)) {
-            response = failure(TransferError::Aborted, "aborted by the caller");
-            break;
+            pending->abandoned = true;
+            return failure(TransferError::Aborted, "aborted by the caller");
         }
     }
+    // The worker hangs up within a fraction of a second and takes the next request.
     pending->abandoned = true;
-    abandonedWorkers().adopt(std::move(worker), std::move(pending));
-    return response;
+    return failure(TransferError::Timeout, tooLate);
 }
 
 void setTimeoutScale(double factor) {

@@ -1,7 +1,7 @@
 #pragma once
-// The worker-thread request engine: one request per call, run on a thread of its own while
-// the calling (window) thread keeps its messages flowing, with the reply body returned as
-// received (no decompression, no charset conversion).
+// The worker-thread request engine: one request per call, run on a worker thread while the
+// calling (window) thread keeps its messages flowing, with the reply body returned as received
+// (no decompression, no charset conversion).
 
 #include <atomic>
 #include <string>
@@ -51,9 +51,9 @@ struct WebResponse {
 };
 
 /// One request on a worker thread; the calling thread waits in <=10 ms steps calling
-/// processPendingMessages(). Body empty on any failure, a time-out or a body past 64 MiB; a
-/// reply with an error status keeps its body. The proxy is params.proxy for plain HTTP when
-/// given, else what the environment names.
+/// processPendingMessages(). Body empty on any failure, a time-out, a body past 64 MiB or a gzip
+/// body that does not end properly; a reply with an error status keeps its body. The proxy is
+/// params.proxy for plain HTTP when given, else what the environment names.
 WebResponse webRequest(const WebRequestParams& params);
 
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).

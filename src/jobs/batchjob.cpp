@@ -1,19 +1,17 @@
 #include "jobs/batchjob.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <unordered_map>
 #include <utility>
 
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "jobs/interval.h"
 #include "services/shorturlconverter.h"
 
@@ -26,12 +24,16 @@ namespace {
 class ResultsFile {
 public:
     explicit ResultsFile(const std::string& path) {
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        Result<platform::File> created = Failure{};
+        for (int attempt = 0; attempt < 100 && !created; ++attempt) {
             path_ = unusedFilePath(path);
-            fd_ = ::open(nativePath(path_).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            if (fd_ < 0 && errno != EEXIST) break;
+            created = platform::createNewFile(nativePath(path_));
+            if (!created && created.code() != EEXIST) break;
         }
-        if (fd_ < 0) error_ = "无法创建结果文件 " + path_ + "：" + std::strerror(errno);
+        if (created)
+            file_ = std::move(*created);
+        else
+            error_ = "无法创建结果文件 " + path_ + "：" + created.reason();
     }
     ~ResultsFile() { close(); }
     ResultsFile(const ResultsFile&) = delete;
@@ -39,31 +41,28 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
 
     void writeLine(const std::string& text) {
-        if (fd_ < 0) return;
-        const std::string line = text + "\r\n";
+        if (!file_.isOpen()) return;
         // One write per line: a batch cut short keeps every line written so far.
-        const ssize_t written = ::write(fd_, line.data(), line.size());
-        if (written != static_cast<ssize_t>(line.size()))
-            fail(written < 0 ? std::strerror(errno) : "磁盘已满");
+        if (const Status written = file_.write(text + "\r\n"); !written) fail(written.reason());
     }
 
     void close() {
-        if (fd_ < 0) return;
-        if (::close(std::exchange(fd_, -1)) != 0) fail(std::strerror(errno));
+        if (!file_.isOpen()) return;
+        if (const Status closed = file_.close(); !closed) fail(closed.reason());
     }
 
 private:
     void fail(const std::string& reason) {
         if (error_.empty()) error_ = "无法写入结果文件 " + path_ + "：" + reason;
-        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+        file_.close();
     }
 
     std::string path_;
     std::string error_;
-    int fd_ = -1;
+    platform::File file_;
 };
 
 std::string resultsFilePath(const std::string& folder, const std::string& label) {
@@ -122,6 +121,8 @@ void BatchJob::run() {
         if (file->isOpen()) view_.setResultFilePath(file->path());
     }
 
+    // Each distinct address is converted once per run; its repeats share the outcome.
+    std::unordered_map<std::string, ConversionOutcome> outcomes;
     std::mt19937 random(
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     for (int i = 1; i <= rows && i <= view_.rowCount(); ++i) {
@@ -129,7 +130,10 @@ void BatchJob::run() {
         view_.setGenerateCaption("停止生成(" + std::to_string(rows) + ":" + std::to_string(i) +
                                  ")");
         view_.setRow(row, "正在转换..", ResultRowState::Converting);
-        const ConversionOutcome outcome = converter_.convert(view_.longUrl(row));
+        const std::string longUrl = view_.longUrl(row);
+        const auto known = outcomes.find(longUrl);
+        const bool reused = known != outcomes.end();
+        const ConversionOutcome outcome = reused ? known->second : converter_.convert(longUrl);
         // A stop aborted this row's request: it is neither done nor failed, just not converted.
         if (outcome.failure == FailureKind::Stopped) {
             view_.setRow(row, "等待转换", ResultRowState::Waiting);
@@ -137,6 +141,7 @@ void BatchJob::run() {
         }
         // The file first: a view that cannot print (a closed pipe) must not cost
         // a short address the service has already made.
+        if (!reused) outcomes.emplace(longUrl, outcome);
         if (outcome.ok()) {
             ++summary_.succeeded;
             if (file) file->writeLine(outcome.shortUrl);
@@ -146,9 +151,9 @@ void BatchJob::run() {
         view_.showOutcome(row, outcome);
         processPendingMessagesNow();
         if (stopFlag_ || (i == rows && !waitAfterLastRow_)) break;
-        // The pause spares the service; an address from the history asked it nothing.
-        if (!outcome.fromHistory)
-            waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
+        // A repeat, or an address the history answered, asked no service: there is nothing to pace.
+        if (reused || outcome.fromHistory) continue;
+        waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
         if (stopFlag_) break;
     }
     converter_.setStopFlag(nullptr);

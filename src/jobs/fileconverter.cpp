@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <random>
 #include <tuple>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "app/base/charset.h"
@@ -12,19 +12,15 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "jobs/addressscanner.h"
 #include "jobs/fileio.h"
 #include "jobs/filelisting.h"
 #include "jobs/interval.h"
-#include "jobs/urlreplace.h"
 #include "script/regexobject.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
 namespace {
-
-// Letters, "://", then anything but white space, quotes, "<", ">" and CJK
-// ideographs. "A-z" (not "A-Z") is how users' pages have always been read.
-constexpr std::string_view kUrlPattern = "[a-zA-z]+://[^\\s\"'<>\\u4e00-\\u9fa5]+";
 
 std::string fileName(std::string_view path) {
     const std::size_t slash = path.rfind('/');
@@ -37,12 +33,25 @@ struct FoundUrl {
     std::string bytes;
 };
 
+// Lookups by the bytes the scanner hands out, without copying them into a key.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+template <typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
 }  // namespace
 
 struct FileConverterEngine::Run {
     FileConverterSettings settings;
     std::filesystem::path outputFolder;
-    RegexObject finder, white, black;
+    RegexObject white, black;
+    // Per run, not per file: a site repeats its addresses across pages.
+    TextMap<bool> keptUtf8, keptGbk;      // the lists' verdict on an address's bytes
+    TextMap<ConversionOutcome> outcomes;  // by the address as GBK text
     std::mt19937 random{
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
 };
@@ -112,7 +121,6 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
     }
     view_.setStartCaption("停止转换");
     stopRequested_ = false;
-    state.finder.create(kUrlPattern);
     summary_.outputFolder = gbkPath(state.outputFolder) + "/";
     converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
     converter_.setStopFlag(&stopRequested_);
@@ -130,65 +138,96 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
     return Outcome::Finished;
 }
 
+bool FileConverterEngine::keeps(Run& state, std::string_view bytes, bool utf8) {
+    TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
+    if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
+    const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
+    const bool kept = !(state.settings.whiteListOn && state.white.execute(bytes, encoding) == 0) &&
+                      !(state.settings.blackListOn && state.black.execute(bytes, encoding) > 0);
+    verdicts.emplace(bytes, kept);
+    return kept;
+}
+
 void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int position,
                                       int count) {
     view_.setProgress(position, count, progressCaption(position, count, file.name));
-    FileRead source = readWholeFile(file.path);
-    if (!source.error.empty()) {
-        ++summary_.filesFailed;
-        view_.fileFailed(file.name, "无法读取：" + source.error);
-        return;
-    }
-    std::string& bytes = source.bytes;
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
-    const bool utf8 = isValidUtf8(bytes);
-    const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
-
+    const Utf8Check check = fileIsUtf8(file.path);
+    const bool utf8 = check.utf8;
     std::vector<FoundUrl> urls;
-    std::unordered_set<std::string> seen;
-    const long matches = state.finder.execute(bytes, encoding);
-    for (long n = 1; n <= matches; ++n) {
-        const std::string_view raw = state.finder.matchBytes(n);
-        if (state.settings.whiteListOn && state.white.execute(raw, encoding) == 0) continue;
-        if (state.settings.blackListOn && state.black.execute(raw, encoding) > 0) continue;
-        std::string text = state.finder.matchValue(n);
-        if (seen.insert(text).second) urls.push_back({std::move(text), std::string(raw)});
-        processPendingMessages();
+    TextMap<std::size_t> seen;
+    std::string error = check.error;
+    if (error.empty()) {
+        error = scanFile(file.path, utf8, [&](std::size_t, std::string_view bytes) {
+            if (!seen.contains(bytes) && keeps(state, bytes, utf8)) {
+                seen.emplace(bytes, urls.size());
+                urls.push_back({utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes)});
+            }
+            processPendingMessages();
+            return bytes;
+        });
+    }
+    if (!error.empty()) {
+        ++summary_.filesFailed;
+        view_.fileFailed(file.name, "无法读取：" + error);
+        return;
     }
 
     view_.clearRows();
     for (const FoundUrl& url : urls) view_.addRow("队列中..", url.text, ResultRowState::Waiting);
+    TextMap<std::string> replacements;
     for (std::size_t row = 0; row < urls.size() && !stopRequested_; ++row) {
         const int index = static_cast<int>(row);
         view_.setRow(index, "正在转换..", ResultRowState::Converting);
-        const ConversionOutcome outcome = converter_.convert(urls[row].text);
+        const auto known = state.outcomes.find(urls[row].text);
+        const bool reused = known != state.outcomes.end();
+        const ConversionOutcome outcome =
+            reused ? known->second : converter_.convert(urls[row].text);
         if (outcome.failure == FailureKind::Stopped) {
             view_.setRow(index, "队列中..", ResultRowState::Waiting);
             break;
         }
+        if (!reused) state.outcomes.emplace(urls[row].text, outcome);
         if (outcome.ok()) {
             ++summary_.converted;
-            bytes = replaceWholeUrl(bytes, urls[row].bytes,
-                                    utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl, utf8);
+            replacements.emplace(urls[row].bytes,
+                                 utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl);
         } else {
             ++summary_.failed;
         }
         view_.showOutcome(index, outcome);
-        if (!outcome.fromHistory)
+        // An outcome this run already had, or one the history answered, asked no service:
+        // nothing to pace.
+        if (!reused && !outcome.fromHistory)
             waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
                               stopRequested_);
     }
+
+    // The copy is written as the source streams past, each address replaced
+    // where it was found and nowhere else.
     std::error_code ec;
     const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
-    const std::string error = replaceFileWith(
-        state.outputFolder / file.path.filename(), bytes,
-        ec ? std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
-           : permissions);
+    ReplacementFile output(state.outputFolder / file.path.filename());
+    error = output.error();
+    if (error.empty()) {
+        error = scanFile(
+            file.path, utf8,
+            [&replacements](std::size_t, std::string_view bytes) -> std::string_view {
+                const auto found = replacements.find(bytes);
+                return found == replacements.end() ? bytes : std::string_view(found->second);
+            },
+            [&output](std::string_view chunk) { return output.write(chunk); });
+    }
+    if (error.empty())
+        error = output.commit(ec ? std::filesystem::perms::owner_read |
+                                       std::filesystem::perms::owner_write
+                                 : permissions);
     if (error.empty()) {
         ++summary_.filesWritten;
     } else {
         ++summary_.filesFailed;
-        view_.fileFailed(file.name, "无法写入：" + error);
+        const bool reading = output.error().empty();
+        view_.fileFailed(file.name, (reading ? "无法读取：" : "无法写入：") + error);
     }
 }
 

@@ -91,6 +91,7 @@ private:
     struct Run;
     Outcome run(bool bySearch);
     void processFile(Run& run, const FolderEntry& file, int position, int count);
+    bool keeps(Run& run, std::string_view bytes, bool utf8);
 
     FileConverterView& view_;
     ShortUrlConverter& converter_;

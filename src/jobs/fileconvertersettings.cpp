@@ -7,7 +7,9 @@ namespace {
 
 constexpr const char* kSection = "文件短网址转换器";
 
-int toMode(double value) { return value == 1 ? 1 : 0; }
+int toMode(double value) {
+    return value == 1 ? 1 : 0;
+}
 
 }  // namespace
 
@@ -36,16 +38,18 @@ void loadFileConverterSettings(ControlStateStore& store, FileConverterSettings& 
     s.pattern = store.readText("过滤", s.pattern);
 }
 
-void saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& s) {
+Status saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& s) {
     store.selectSection(kSection);
-    store.saveCheckBox("选择框白名单", s.whiteListOn);
-    store.writeText("白名单", s.whiteList);
-    store.saveCheckBox("选择框黑名单", s.blackListOn);
-    store.writeText("黑名单", s.blackList);
-    store.writeNumber("白名单模式", s.whiteListMode);
-    store.writeNumber("黑名单模式", s.blackListMode);
-    store.writeText("文章目录", s.folder);
-    store.writeText("过滤", s.pattern);
+    ControlStateStore::Batch batch(store);
+    batch.saveCheckBox("选择框白名单", s.whiteListOn);
+    batch.writeText("白名单", s.whiteList);
+    batch.saveCheckBox("选择框黑名单", s.blackListOn);
+    batch.writeText("黑名单", s.blackList);
+    batch.writeNumber("白名单模式", s.whiteListMode);
+    batch.writeNumber("黑名单模式", s.blackListMode);
+    batch.writeText("文章目录", s.folder);
+    batch.writeText("过滤", s.pattern);
+    return batch.commit();
 }
 
 }  // namespace lianshuo

@@ -1,6 +1,7 @@
 #pragma once
 // The file converter window's settings, section "文件短网址转换器".
 
+#include "app/base/result.h"
 #include "jobs/fileconverter.h"
 
 namespace lianshuo {
@@ -14,7 +15,7 @@ FileConverterSettings defaultFileConverterSettings();
 /// Reads the section into `settings`, whose current values are the defaults.
 void loadFileConverterSettings(ControlStateStore& store, FileConverterSettings& settings);
 
-/// Writes the section in the order the window writes it on close.
-void saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& settings);
+/// Writes the section in the order the window writes it on close, as one save.
+Status saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& settings);
 
 }  // namespace lianshuo

@@ -1,25 +1,40 @@
 #pragma once
-// Whole-file reads and replacing writes for the file converter, with the
-// system's reason on failure. A write never goes through a symbolic link and
-// never leaves a half-written file under the target's name.
+// Replacing writes of the file converter's outputs, with the system's reason
+// on failure. A write never goes through a symbolic link and never leaves a
+// half-written file under the target's name.
 
 #include <filesystem>
 #include <string>
+#include <string_view>
+
+#include "app/base/platform.h"
 
 namespace lianshuo {
 
-struct FileRead {
-    std::string bytes;
-    std::string error;  // GBK; empty when the whole file was read
+/// A new file beside `target`, written in pieces, that replaces `target` on
+/// commit() (replacing a link there, never what it points to). Created
+/// exclusively, so a planted link of its name cannot redirect it; discarded
+/// when destroyed uncommitted or after a failure.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(std::filesystem::path target);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    /// Appends `bytes`; false once anything failed.
+    bool write(std::string_view bytes);
+    /// Gives the file `permissions` and puts it in place; the reason (GBK) on failure, else empty.
+    std::string commit(std::filesystem::perms permissions);
+    /// Why the file failed, empty while it has not.
+    const std::string& error() const { return error_; }
+
+private:
+    void fail(const Status& status);
+
+    std::filesystem::path target_, temporary_;
+    platform::File file_;
+    std::string error_;
 };
-
-/// Reads the whole regular file at `path`.
-FileRead readWholeFile(const std::filesystem::path& path);
-
-/// Writes `bytes` to a new file beside `target` and renames it over `target`
-/// (replacing a link there, never what it points to), with the permission
-/// bits `permissions`. The reason (GBK) on failure, else empty.
-std::string replaceFileWith(const std::filesystem::path& target, const std::string& bytes,
-                            std::filesystem::perms permissions);
 
 }  // namespace lianshuo

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/base/result.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -19,8 +20,16 @@ std::string interfaceName(const ShortUrlInterface& definition);
 /// The INI section of the interface called `name`.
 std::string interfaceSection(std::string_view name);
 
-/// Writes the fourteen keys into the interface's section; false when a write failed.
-bool saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
+/// Refuses a name holding a line break, "[", "]" or another control character:
+/// as a section name it would write lines and sections of its own.
+Status checkInterfaceName(std::string_view name);
+
+/// Refuses an interface address holding a line break or another control character.
+Status checkInterfaceAddress(std::string_view address);
+
+/// Writes the fourteen keys into the interface's section as one save; nothing
+/// when they hold what is stored already.
+Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store);
@@ -28,16 +37,20 @@ ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store)
 /// The names of every interface in the store's file, in file order.
 std::vector<std::string> listInterfaceNames(ControlStateStore& store);
 
-/// Removes the interface called `name`.
-void deleteInterface(std::string_view name, ControlStateStore& store);
+/// Removes the interface called `name`; a failure says why the file still holds it.
+Status deleteInterface(std::string_view name, ControlStateStore& store);
 
-/// Removes every interface section, leaving every other section as it is.
-void deleteAllInterfaces(ControlStateStore& store);
+/// Removes every interface section as one save, leaving every other section as it is.
+Status deleteAllInterfaces(ControlStateStore& store);
 
-/// Saves `definition` into the INI file at `path`, keeping its other sections.
-bool exportInterface(const ShortUrlInterface& definition, std::string_view path);
+/// Writes a new file at `path` that holds `definition` alone, replacing
+/// whatever file was there in one step.
+Status exportInterface(const ShortUrlInterface& definition, std::string_view path);
 
-/// The first interface of the INI file at `path` (an empty name when it holds none).
-ShortUrlInterface importInterface(std::string_view path, std::string* importedName = nullptr);
+/// The first interface of the INI file at `path`, and its section's name. Fails
+/// when the file cannot be read, holds no interface section, or names one that
+/// cannot be stored. Never creates, locks or changes the file.
+Result<ShortUrlInterface> importInterface(std::string_view path,
+                                          std::string* importedName = nullptr);
 
 }  // namespace lianshuo

@@ -1,12 +1,15 @@
 #include "store/controlstatestore.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <system_error>
 
 #include "app/base/charset.h"
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
+#include "app/base/paths.h"
 #include "store/inicontent.h"
 
 namespace lianshuo {
@@ -16,10 +19,9 @@ namespace {
 constexpr std::string_view kLineBreakMarker = "┊*┊";
 constexpr std::string_view kTrue = "真";
 constexpr std::string_view kFalse = "假";
-
-constexpr int kWritten = 0;
-constexpr int kQueued = 3;
-constexpr int kWriteFailed = -1;
+constexpr std::string_view kWarningTitle = "蓝棠：";
+// The failure code of a section that cannot be found right after adding its header.
+constexpr int kSectionLost = -1;
 
 ControlStateStore::WarningHandler& warningHandler() {
     static ControlStateStore::WarningHandler handler = [](std::string_view title,
@@ -29,10 +31,23 @@ ControlStateStore::WarningHandler& warningHandler() {
     return handler;
 }
 
+void warn(std::string_view text) {
+    // A copy: the handler's message box may run code that installs another one.
+    const ControlStateStore::WarningHandler handler = warningHandler();
+    if (handler) handler(kWarningTitle, text);
+}
+
+// Saving replaces the file a symbolic link points to, not the link.
+std::filesystem::path resolved(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return ec ? path : real;
+}
+
 }  // namespace
 
-void ControlStateStore::setWarningHandler(WarningHandler handler) {
-    warningHandler() = std::move(handler);
+ControlStateStore::WarningHandler ControlStateStore::setWarningHandler(WarningHandler handler) {
+    return std::exchange(warningHandler(), std::move(handler));
 }
 
 std::string ControlStateStore::formatNumber(double number) {
@@ -51,30 +66,85 @@ double ControlStateStore::parseNumber(std::string_view text) {
     return ec == std::errc() ? value : 0;
 }
 
-bool ControlStateStore::bindFile(std::string_view path) {
-    file_.close();
-    content_.clear();
+std::string ControlStateStore::encodeText(std::string_view text) {
+    // Byte by byte, not by character: a CR or LF after a stray lead byte still ends
+    // a line in the file, so it must not survive as itself.
+    std::string stored;
+    stored.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            stored.append(kLineBreakMarker);
+        } else {
+            stored.push_back(text[i]);
+        }
+    }
+    return stored;
+}
+
+void ControlStateStore::Batch::writeText(std::string_view key, std::string_view text) {
+    changes_.push_back({false, section_, std::string(key), encodeText(text)});
+}
+
+void ControlStateStore::Batch::writeNumber(std::string_view key, double number) {
+    changes_.push_back({false, section_, std::string(key), formatNumber(number)});
+}
+
+void ControlStateStore::Batch::writeBool(std::string_view key, bool flag) {
+    changes_.push_back({false, section_, std::string(key), std::string(flag ? kTrue : kFalse)});
+}
+
+void ControlStateStore::Batch::deleteEntry(std::string_view sectionName, std::string_view key) {
+    changes_.push_back({true, std::string(sectionName), std::string(key), {}});
+}
+
+Status ControlStateStore::Batch::commit() {
+    return store_.submitNow(std::exchange(changes_, {}));
+}
+
+Result<std::string> ControlStateStore::Batch::render() const {
+    std::string content;
+    for (const Request& request : changes_) {
+        int code = kRemoved;
+        if (Status applied = applyOne(content, request, code); !applied) return applied;
+    }
+    return content;
+}
+
+Status ControlStateStore::bindFile(std::string_view path) {
     path_ = path;
-    return file_.open(toUtf8(path), content_) == LockedFile::OpenResult::Opened;
+    disk_.clear();
+    content_.clear();
+    unsaved_.clear();
+    stamp_.reset();
+    Result<platform::FileContent> loaded = platform::readWholeFile(nativePath(path));
+    // A missing file reads as empty; the first write creates it.
+    if (!loaded) return loaded.code() == ENOENT ? Status() : loaded.status();
+    disk_ = std::move(loaded->bytes);
+    content_ = disk_;
+    stamp_ = loaded->stamp;
+    return {};
 }
 
 std::vector<std::string> ControlStateStore::listSections(std::string_view include,
                                                          std::string_view exclude) const {
-    return ini::listSections(content_, include, exclude);
+    // The walk processes window messages, and a handler may write: it walks a
+    // copy, never the content that a write replaces.
+    const std::string snapshot = content_;
+    return ini::listSections(snapshot, include, exclude);
 }
 
 bool ControlStateStore::writeText(std::string_view key, std::string_view text) {
-    return submit({false, section_, std::string(key), replaceAll(text, "\r\n", kLineBreakMarker)}) ==
-           kWritten;
+    return submit({{false, section_, std::string(key), encodeText(text)}}).code == kRemoved;
 }
 
 bool ControlStateStore::writeNumber(std::string_view key, double number) {
-    return submit({false, section_, std::string(key), formatNumber(number)}) == kWritten;
+    return submit({{false, section_, std::string(key), formatNumber(number)}}).code == kRemoved;
 }
 
 bool ControlStateStore::writeBool(std::string_view key, bool flag) {
-    return submit({false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}) ==
-           kWritten;
+    return submit({{false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}}).code ==
+           kRemoved;
 }
 
 std::string ControlStateStore::readText(std::string_view key, std::string_view fallback) const {
@@ -96,46 +166,120 @@ bool ControlStateStore::readBool(std::string_view key, bool fallback) const {
 }
 
 int ControlStateStore::deleteEntry(std::string_view sectionName, std::string_view key) {
-    const int code = submit({true, std::string(sectionName), std::string(key), {}});
-    return code == kWriteFailed ? kWritten : code;
+    return submit({{true, std::string(sectionName), std::string(key), {}}}).code;
 }
 
-int ControlStateStore::submit(Request request) {
-    pending_.push_back(std::move(request));
+ControlStateStore::Outcome ControlStateStore::submit(Changes changes) {
+    pending_.push_back(std::move(changes));
     // A write made from inside the message processing of a running write waits
     // its turn; the running work-off applies it in order.
-    if (busy_) return kQueued;
+    if (busy_) return {kQueued, {}};
     busy_ = true;
-    const int result = apply(pending_.front());
-    pending_.pop_front();
+    const Outcome result = applyNext();
     processPendingMessages();
     while (!pending_.empty()) {
-        const Request next = std::move(pending_.front());
-        pending_.pop_front();
-        apply(next);
+        applyNext();
         processPendingMessages();
     }
     busy_ = false;
     return result;
 }
 
-int ControlStateStore::apply(const Request& request) {
-    std::string changed = content_;
-    int code = kWritten;
+Status ControlStateStore::submitNow(Changes changes) {
+    if (!busy_) return submit(std::move(changes)).status;
+    // Committed from inside the message processing of a running write: what
+    // waits goes first, in order, and the caller still learns its own outcome.
+    pending_.push_back(std::move(changes));
+    Outcome last;
+    while (!pending_.empty()) last = applyNext();
+    return last.status;
+}
+
+ControlStateStore::Outcome ControlStateStore::applyNext() {
+    // Taken off the queue first: applying may show a message box whose
+    // message processing queues more.
+    const Changes next = std::move(pending_.front());
+    pending_.pop_front();
+    return apply(next);
+}
+
+Status ControlStateStore::applyOne(std::string& content, const Request& request, int& code) {
     if (request.remove) {
-        code = ini::deleteRaw(changed, request.section, request.key);
-        if (code != kWritten) return code;
-    } else {
-        const auto result = ini::writeRaw(changed, request.section, request.key, request.value);
-        if (result == ini::WriteResult::SectionNotFound) {
-            warningHandler()("蓝棠：", "配置模块出现意外，可能导致无法正常保存！详情请咨询蓝棠。");
-            warningHandler()("蓝棠：", changed);
-        }
-        if (result != ini::WriteResult::Written) return kWriteFailed;
+        code = ini::deleteRaw(content, request.section, request.key);
+        return {};
     }
-    content_ = std::move(changed);
-    // The memory copy keeps the change even when the disk refused it.
-    return file_.save(content_) ? code : kWriteFailed;
+    switch (ini::writeRaw(content, request.section, request.key, request.value)) {
+        case ini::WriteResult::Written:
+            return {};
+        case ini::WriteResult::SectionNotFound:
+            return Status::failed("[" + request.section + "] cannot be found after adding it",
+                                  kSectionLost);
+        case ini::WriteResult::KeyNotWritable:
+            break;
+    }
+    return Status::failed("a name holding a line break, \"=\" or \"]\" cannot be stored: [" +
+                          request.section + "] " + request.key);
+}
+
+ControlStateStore::Outcome ControlStateStore::apply(const Changes& changes) {
+    std::string next = content_;
+    Changes effective;
+    int code = kRemoved;
+    for (const Request& request : changes) {
+        const std::string before = next;
+        if (const Status applied = applyOne(next, request, code); !applied) {
+            if (applied.code() == kSectionLost) {
+                warn("配置模块出现意外，可能导致无法正常保存！详情请咨询蓝棠。");
+                warn(next);
+            } else {
+                warn(applied.reason());
+            }
+            return {kNotSaved, Status::failed(applied.reason())};
+        }
+        // Only what this program changes goes to the file, so that a value it
+        // merely writes back as it read it never undoes another program's change.
+        if (next != before) effective.push_back(request);
+    }
+    if (effective.empty() && unsaved_.empty()) return {code, {}};
+    content_ = std::move(next);
+    unsaved_.insert(unsaved_.end(), effective.begin(), effective.end());
+    Status saved = persist();
+    if (!saved) {
+        warn("无法保存配置文件：" + path_ + "\r\n" + saved.reason());
+        return {kNotSaved, std::move(saved)};
+    }
+    return {code, {}};
+}
+
+Status ControlStateStore::persist() {
+    if (path_.empty()) return Status::failed("no settings file is bound");
+    const std::filesystem::path target = resolved(nativePath(path_));
+    Result<platform::FileLock> lock = platform::FileLock::acquire(target);
+    if (!lock) return lock.status();
+    // Another program (or an editor) changed the file since we last read it:
+    // this program's changes go onto its content, key by key.
+    if (!stamp_ || lock->stamp() != *stamp_) {
+        Result<platform::FileContent> fresh = lock->read();
+        if (!fresh) return fresh.status();
+        disk_ = std::move(fresh->bytes);
+        stamp_ = fresh->stamp;
+    }
+    std::string next = disk_;
+    for (const Request& request : unsaved_) {
+        int code = kRemoved;
+        if (Status applied = applyOne(next, request, code); !applied) return applied;
+    }
+    content_ = next;
+    if (next == disk_) {
+        unsaved_.clear();
+        return {};
+    }
+    Result<platform::FileStamp> written = platform::replaceFile(target, next);
+    if (!written) return written.status();
+    disk_ = std::move(next);
+    stamp_ = *written;
+    unsaved_.clear();
+    return {};
 }
 
 }  // namespace lianshuo

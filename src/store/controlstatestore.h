@@ -1,28 +1,68 @@
 #pragma once
 // Named values in an INI file, and the saved state of window controls under
-// each control's own name. The whole file is held in memory; after every
-// operation returns, the file on disk equals the memory copy.
+// each control's own name. The whole file is held in memory. Several programs
+// may use one file: each change is a change of single keys, made under a lock
+// on the freshest content of the file, so every program's keys survive and the
+// last writer wins per key. Reading never writes.
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "store/lockedfile.h"
+#include "app/base/platform.h"
+#include "app/base/result.h"
 
 namespace lianshuo {
 
 class ControlStateStore {
+    struct Request {
+        bool remove = false;
+        std::string section, key, value;
+    };
+    using Changes = std::vector<Request>;
+
 public:
+    /// Several writes and deletes that reach the file as one save (one new
+    /// file, one flush, one rename) when committed, and not at all when they
+    /// change nothing.
+    class Batch {
+    public:
+        /// Collects changes for `store`, starting in its current section.
+        explicit Batch(ControlStateStore& store) : store_(store), section_(store.section()) {}
+
+        void selectSection(std::string_view name) { section_ = name; }
+        void writeText(std::string_view key, std::string_view text);
+        void writeNumber(std::string_view key, double number);
+        void writeBool(std::string_view key, bool flag);
+        void saveCheckBox(std::string_view control, bool ticked) { writeBool(control, ticked); }
+        void saveEditText(std::string_view control, std::string_view text) {
+            writeText(control, text);
+        }
+        /// Removes one entry, or the section when `key` is empty; nothing when missing.
+        void deleteEntry(std::string_view sectionName, std::string_view key);
+
+        /// Saves the changes as one; a failure says why they did not reach the disk.
+        Status commit();
+        /// The bytes of a new file holding these changes alone.
+        Result<std::string> render() const;
+
+    private:
+        ControlStateStore& store_;
+        std::string section_;
+        Changes changes_;
+    };
+
     ControlStateStore() = default;
     ControlStateStore(const ControlStateStore&) = delete;
     ControlStateStore& operator=(const ControlStateStore&) = delete;
 
-    /// Binds the store to the file at the GBK path, loading what it holds.
-    /// False when the file could not be opened for writing (or another writer
-    /// holds it); reads then work on what was loaded and changes stay in memory.
-    bool bindFile(std::string_view path);
+    /// Binds the store to the file at the GBK path and loads what it holds,
+    /// without creating or locking it (a missing file reads as empty). Fails
+    /// on a directory, device or pipe, and on a file that cannot be read.
+    Status bindFile(std::string_view path);
 
     /// Makes `name` the section every value operation works in.
     void selectSection(std::string_view name) { section_ = name; }
@@ -33,7 +73,8 @@ public:
                                           std::string_view exclude = {}) const;
 
     /// Writes a value into the current section. False when it could not reach
-    /// the disk, or when it had to wait in the queue behind a running write.
+    /// the disk (the warning handler has said why), or when it had to wait in
+    /// the queue behind a running write.
     bool writeText(std::string_view key, std::string_view text);
     bool writeNumber(std::string_view key, double number);
     bool writeBool(std::string_view key, bool flag);
@@ -43,8 +84,9 @@ public:
     double readNumber(std::string_view key, double fallback = 0) const;
     bool readBool(std::string_view key, bool fallback = false) const;
 
-    /// Removes one entry, or the section when `key` is empty: 0 removed, 1 no
-    /// such section, 2 no such key, 3 queued behind a running write.
+    /// deleteEntry's answers.
+    enum DeleteCode { kRemoved = 0, kNoSection = 1, kNoKey = 2, kQueued = 3, kNotSaved = 4 };
+    /// Removes one entry, or the section when `key` is empty.
     int deleteEntry(std::string_view sectionName, std::string_view key);
 
     /// Saving and restoring controls under their names.
@@ -57,31 +99,41 @@ public:
         return readText(control, current);
     }
 
+    /// The file as last read or saved, with the changes that could not be saved yet.
     const std::string& content() const { return content_; }
     const std::string& path() const { return path_; }
 
-    /// Shows the store's failure warnings; installed by the window, standard error until then.
+    /// Shows the store's failure warnings; installed by the window, standard
+    /// error until then. Returns the handler it replaces.
     using WarningHandler = std::function<void(std::string_view title, std::string_view text)>;
-    static void setWarningHandler(WarningHandler handler);
+    static WarningHandler setWarningHandler(WarningHandler handler);
 
     /// Encodes numbers as the file stores them (shortest form, 13 significant digits).
     static std::string formatNumber(double number);
     /// Reads a stored number; text that is not a number reads as 0.
     static double parseNumber(std::string_view text);
+    /// A text as stored: every line break (CR LF, CR or LF) becomes "┊*┊".
+    static std::string encodeText(std::string_view text);
 
 private:
-    struct Request {
-        bool remove = false;
-        std::string section, key, value;
+    struct Outcome {
+        int code = kRemoved;
+        Status status;
     };
-    int apply(const Request& request);
-    int submit(Request request);
+    static Status applyOne(std::string& content, const Request& request, int& code);
+    Outcome submit(Changes changes);
+    Status submitNow(Changes changes);
+    Outcome applyNext();
+    Outcome apply(const Changes& changes);
+    Status persist();
 
-    std::string content_;
+    std::string disk_;                          // the file's bytes as last read or saved
+    std::optional<platform::FileStamp> stamp_;  // the version disk_ came from
+    Changes unsaved_;      // changes made in memory that have not reached the file
+    std::string content_;  // disk_ with unsaved_ applied
     std::string path_;
     std::string section_;
-    LockedFile file_;
-    std::deque<Request> pending_;
+    std::deque<Changes> pending_;
     bool busy_ = false;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 // The INI text of the settings file, edited byte for byte: untouched lines keep
 // their exact bytes, new keys go right under their section header (newest
-// first), and sections are found only where a line starts.
+// first), and sections are found only where a line starts. A line ends at LF,
+// with or without a CR before it; what this code adds ends its lines with CR LF.
 
 #include <cstddef>
 #include <optional>
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace lianshuo::ini {
+
+/// True when `section` and `key` can be stored without starting or ending a line or header early.
+bool isStorableName(std::string_view section, std::string_view key);
 
 /// Position of the "]" that ends the header of `section`, or nullopt.
 std::optional<std::size_t> findSection(std::string_view content, std::string_view section,
@@ -24,7 +28,8 @@ std::optional<std::string> readRaw(std::string_view content, std::string_view se
 
 enum class WriteResult { Written, SectionNotFound, KeyNotWritable };
 
-/// Sets `key` in `section` to the raw `value`, creating the section and key as needed.
+/// Sets `key` in `section` to the raw `value`, creating the section and key as
+/// needed. KeyNotWritable when a name is not storable or the value holds a line break.
 WriteResult writeRaw(std::string& content, std::string_view section, std::string_view key,
                      std::string_view value);
 

@@ -39,7 +39,10 @@ int runWindows(int& argc, char** argv) {
     QApplication application(argc, argv);
     installQtTranslations();
     installWindowHooks();
-    settingsStore().bindFile(settingsFilePath());
+    if (const Status bound = settingsStore().bindFile(settingsFilePath()); !bound)
+        MessageBox::warning(
+            nullptr, u"蓝棠："_s,
+            u"无法读取配置文件："_s + toQt(settingsFilePath()) + u"\n"_s + toQt(bound.reason()));
     MainWindow window;
     window.setFileConverterOpener([&window] { showFileConverterWindow(window); });
     window.show();

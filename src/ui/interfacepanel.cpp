@@ -163,15 +163,24 @@ void InterfacePanel::exportToFile() {
     const QString path =
         FileDialog::getSaveFileName(window(), u"导出接口"_s, kFileFilter, u"ini"_s);
     if (path.isEmpty()) return;
-    // A file that cannot be written is not reported, as the user sees the message either way.
-    exportInterface(readInterface(), fromQt(path));
+    if (const Status written = exportInterface(readInterface(), fromQt(path)); !written) {
+        MessageBox::warning(window(), toQt(appTitle()),
+                            u"接口未能导出到 "_s + path + u"\n"_s + toQt(written.reason()));
+        return;
+    }
     MessageBox::information(window(), toQt(appTitle()), u"接口已导出！"_s);
 }
 
 void InterfacePanel::importFromFile() {
     const QString path = FileDialog::getOpenFileName(window(), u"导入接口"_s, kFileFilter);
     if (path.isEmpty()) return;
-    writeInterface(importInterface(fromQt(path)));
+    const Result<ShortUrlInterface> imported = importInterface(fromQt(path));
+    if (!imported) {
+        MessageBox::warning(window(), toQt(appTitle()),
+                            u"未能从 "_s + path + u" 导入接口\n"_s + toQt(imported.reason()));
+        return;
+    }
+    writeInterface(*imported);
     MessageBox::information(window(), toQt(appTitle()), u"接口已导入！"_s);
 }
 

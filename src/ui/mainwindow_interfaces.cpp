@@ -45,6 +45,10 @@ void MainWindow::closePanel() {
 
 void MainWindow::addOrModifyInterface() {
     const ShortUrlInterface definition = panel_->readInterface();
+    if (const Status name = checkInterfaceName(interfaceName(definition)); !name) {
+        MessageBox::warning(this, toQt(appTitle()), toQt(name.reason()));
+        return;
+    }
     // The name is the host, so a second address on the same host replaces the first.
     const QString name = toQt(interfaceName(definition));
     int row = 0;

@@ -2,7 +2,9 @@
 #include <stdlib.h>
 
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "app/settings.h"
+#include "jobs/fileconvertersettings.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
 
@@ -53,6 +55,33 @@ TEST(AppSettings, TheEnvironmentNamesTheSettingsFile) {
     unsetenv("LIANSHUO_SETTINGS");
     const std::string path = settingsFilePath();
     EXPECT_EQ(path.substr(path.size() - appTitle().size() - 4), appTitle() + ".ini");
+}
+
+TEST(AppSettings, EachGroupOfSettingsIsOneSaveAndNoneWhenNothingChanged) {
+    using platform::faults::Call;
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+    AppSettings settings;
+    settings.saveDir = "/tmp/out";
+    FileConverterSettings converter = defaultFileConverterSettings();
+    const auto saves = [](auto&& save) {
+        platform::faults::reset();
+        EXPECT_TRUE(save());
+        EXPECT_EQ(platform::faults::count(Call::Sync), platform::faults::count(Call::Rename));
+        return platform::faults::count(Call::Rename);
+    };
+    const auto basic = [&] { return saveSettings(store, settings); };
+    const auto files = [&] { return saveFileConverterSettings(store, converter); };
+    EXPECT_EQ(saves(basic), 1);
+    EXPECT_EQ(saves(basic), 0);
+    EXPECT_EQ(saves(files), 1);
+    EXPECT_EQ(saves(files), 0);
+    settings.baiduToken = "changed";
+    converter.pattern = "*.txt";
+    EXPECT_EQ(saves(basic), 1);
+    EXPECT_EQ(saves(files), 1);
+    platform::faults::reset();
 }
 
 TEST(AppSettings, HistoryUseIsWrittenOnlyWhileItIsOff) {

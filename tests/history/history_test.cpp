@@ -321,3 +321,35 @@ TEST_F(History, ChangesByAnotherConnectionReachAnAddressFoundBefore) {
     ASSERT_TRUE(history.forget({.service = "k"}).ok());
     EXPECT_EQ(find("k", "http://a.test/1"), std::nullopt);
 }
+
+TEST_F(History, ProcessesThatOpenANewHistoryAtOnceAllGetIt) {
+    for (int round = 0; round < 10; ++round) {
+        const std::string fresh = gbkPath(dir / ("new" + std::to_string(round) + ".sqlite"));
+        std::vector<pid_t> children;
+        for (int child = 0; child < 4; ++child) {
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                ConversionHistory mine;
+                const HistoryStatus opened = mine.open(fresh);
+                if (!opened.ok()) {
+                    std::fprintf(stderr, "%s\n", opened.message.c_str());
+                    _exit(3);
+                }
+                const std::string n = std::to_string(child);
+                _exit(mine.record("k", "http://a.test/" + n, "http://s.test/" + n).ok() ? 0 : 4);
+            }
+            children.push_back(pid);
+        }
+        for (const pid_t pid : children) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        ConversionHistory check;
+        ASSERT_TRUE(check.open(fresh).ok());
+        std::vector<HistoryEntry> rows;
+        ASSERT_TRUE(check.list({}, rows).ok());
+        EXPECT_EQ(rows.size(), 4u);
+    }
+}

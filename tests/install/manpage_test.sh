@@ -22,7 +22,8 @@ section() {  # the rendered lines of one section, without its heading
     awk -v name="$1" '$0 == name { on = 1; next } /^[A-Z]/ { on = 0 } on' <<<"$text"
 }
 has_entry() {  # section item: the item starts an entry (a tag, or one of a list of tags)
-    section "$1" | grep -qE "^ {7}(.*, )?$(sed 's/[.*[]/\\&/g' <<<"$2")(,| |$)"
+    # grep reads to the end (no -q): an early exit would fail the pipe under pipefail.
+    section "$1" | grep -E "^ {7}(.*, )?$(sed 's/[.*[]/\\&/g' <<<"$2")(,| |$)" >/dev/null
 }
 
 for heading in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS "EXIT STATUS" ENVIRONMENT FILES \

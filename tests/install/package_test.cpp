@@ -153,6 +153,14 @@ TEST_F(InstalledPackage, KeepsItsSettingsInTheXdgConfigFolder) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "http://s.test/7\thttp://a.test/7\n");
 
+    // The results file goes to the XDG data folder, as the program's folder cannot take it.
+    test::ScopedEnv data{"XDG_DATA_HOME", (home() / "data").string()};
+    r = run({"convert", "--service", "custom", "--interface", "127.0.0.1", "http://a.test/8"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const fs::path results = nativePath(gbkPath(home() / "data") + "/蓝棠·链梭/生成目录");
+    ASSERT_TRUE(fs::is_directory(results)) << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(results), fs::directory_iterator()), 1);
+
     // Without XDG_CONFIG_HOME, the folder is ~/.config.
     test::ScopedEnv noConfig{"XDG_CONFIG_HOME", std::nullopt};
     r = run({"interfaces", "list"});

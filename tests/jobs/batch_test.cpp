@@ -176,3 +176,21 @@ TEST(PastedAddresses, TrimSkipEmptyLinesAndAddAScheme) {
               (std::vector<std::string>{"http://a.test/x", "https://b.test/", "ftp://c.test"}));
     EXPECT_TRUE(pastedAddresses("").empty());
 }
+
+TEST_F(SavingBatch, EachDistinctAddressIsAskedOncePerRun) {
+    view.folder = gbkPath(dir.path());
+    for (const char* url : {"http://a.test/ok1", "http://a.test/ok1", "http://a.test/bad",
+                            "http://a.test/ok1", "http://a.test/bad"})
+        view.add(url);
+    BatchJob job(view, converter);
+    job.generateClicked();
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(view.rows[3].text, view.rows[0].text);
+    EXPECT_EQ(view.rows[3].state, ResultRowState::Done);
+    EXPECT_EQ(view.rows[4].state, ResultRowState::Error);
+    EXPECT_EQ(view.reasons[4], view.reasons[2]);
+    EXPECT_EQ(job.succeeded(), 3);
+    EXPECT_EQ(job.failed(), 2);
+    ASSERT_TRUE(view.summary);
+    EXPECT_EQ(summaryLine(*view.summary), "完成 3 个，失败 2 个");
+}

@@ -212,6 +212,19 @@ TEST(BuiltinServices, WeiboRelayAndTinyUrl) {
         "/create.php?source=indexpage&url=http%3A%2F%2Fa.test%2F?&submit=Make+TinyURL%21&alias=");
 }
 
+TEST(BuiltinServices, AFailingRelayGivesTheErrorTextNeverAnEmptyRow) {
+    test::TrustedServer relay;
+    relay.route("/weibo_url.php", [](Exchange& e) { e.answer(200, ""); });
+    BuiltinHosts hosts = defaultBuiltinHosts();
+    hosts.relay = relay.address();
+    test::FakeSource source;
+    source.service = kWeiboService;
+    EXPECT_EQ(convert(source, "http://a.test/", hosts), conversionErrorText());
+    EXPECT_EQ(outcomeOf(source, "http://a.test/", hosts).failure, FailureKind::NothingExtracted);
+    // The placeholder relay host does not exist at all.
+    EXPECT_EQ(convert(source, "http://a.test/", defaultBuiltinHosts()), conversionErrorText());
+}
+
 TEST(ConvertUrl, LabelsAndSnapshots) {
     test::FakeSource source;
     source.panel = custom("HTTPS://Api.Example.test:8443/s?u=#长网址#");

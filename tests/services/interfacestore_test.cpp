@@ -1,5 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+
+#include "app/base/messages.h"
+#include "app/base/platform.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
@@ -77,15 +85,121 @@ TEST_F(InterfaceStore, DeleteOneAndDeleteAllLeaveOtherSectionsAlone) {
 
 TEST_F(InterfaceStore, ExportThenImportRoundTripsAndImportTakesTheFirstSection) {
     const std::string file = (dir / "export.ini").string();
-    test::writeFile(dir / "export.ini", "[other]\r\nk=v");
     ASSERT_TRUE(exportInterface(sample("http://first.test/"), file));
-    ASSERT_TRUE(exportInterface(sample("http://second.test/"), file));
-    EXPECT_EQ(test::readFile(dir / "export.ini").find("[other]\r\nk=v\r\n[短网址选项_first.test]"), 0u);
     std::string name;
-    EXPECT_EQ(importInterface(file, &name), sample("http://first.test/"));
+    const Result<ShortUrlInterface> imported = importInterface(file, &name);
+    ASSERT_TRUE(imported) << imported.reason();
+    EXPECT_EQ(*imported, sample("http://first.test/"));
     EXPECT_EQ(name, "first.test");
 
-    test::writeFile(dir / "empty.ini", "[other]\r\nk=v");
-    EXPECT_EQ(importInterface((dir / "empty.ini").string(), &name), ShortUrlInterface{});
-    EXPECT_EQ(name, "");
+    test::writeFile(dir / "two.ini",
+                    "[other]\r\nk=v\r\n[短网址选项_a.test]\r\n接口地址=http://a.test/\r\n"
+                    "[短网址选项_b.test]\r\n接口地址=http://b.test/");
+    EXPECT_EQ(importInterface((dir / "two.ini").string(), &name)->address, "http://a.test/");
+    EXPECT_EQ(name, "a.test");
+}
+
+TEST_F(InterfaceStore, NamesThatWouldWriteLinesOrSectionsOfTheirOwnAreRefused) {
+    store.selectSection("基本配置");
+    ASSERT_TRUE(store.writeText("百度Token", "secret"));
+    const std::string before = disk();
+    for (const char* address :
+         {"http://a.test\r\n[内置服务]\r\n百度主机=evil.test/", "http://a.test\n[x]/",
+          "http://[::1]:8080/", "http://a\x1b.test/"}) {
+        SCOPED_TRACE(address);
+        const Status saved = saveInterface(sample(address), store);
+        EXPECT_FALSE(saved);
+        EXPECT_NE(saved.reason().find("接口名称"), std::string::npos);
+        EXPECT_FALSE(exportInterface(sample(address), (dir / "e.ini").string()));
+    }
+    EXPECT_EQ(disk(), before);
+    EXPECT_FALSE(std::filesystem::exists(dir / "e.ini"));
+    EXPECT_TRUE(checkInterfaceName("s.example.test:8080"));
+    EXPECT_TRUE(checkInterfaceName("短.网址"));
+}
+
+TEST_F(InterfaceStore, AddressesThatWouldAddRequestHeadersAreRefused) {
+    const std::string before = disk();
+    const ShortUrlInterface injected =
+        sample("http://a.test/s?u=#长网址# HTTP/1.1\r\nX-Evil: 1\r\n");
+    const Status saved = saveInterface(injected, store);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(saved.reason().find("接口地址"), std::string::npos);
+    EXPECT_EQ(disk(), before);
+    // An export file carrying one (its value written with the store's line-break marker) is refused
+    // too.
+    ControlStateStore other;
+    ASSERT_TRUE(other.bindFile((dir / "crafted.ini").string()));
+    other.selectSection("短网址选项_a.test");
+    ASSERT_TRUE(other.writeText("接口地址", "http://a.test/s\r\nX-Evil: 1"));
+    const auto imported = importInterface((dir / "crafted.ini").string());
+    EXPECT_FALSE(imported);
+    EXPECT_TRUE(checkInterfaceAddress("http://a.test/s?u=#长网址#&k=1"));
+}
+
+TEST_F(InterfaceStore, ValuesWithLoneLineBreaksStayOnTheirLine) {
+    ShortUrlInterface d = sample("http://a.test/");
+    d.postTemplate = "a\nb";
+    d.prefix = "x\r[基本配置]";
+    ASSERT_TRUE(saveInterface(d, store));
+    EXPECT_EQ(store.listSections(), std::vector<std::string>{"短网址选项_a.test"});
+    EXPECT_NE(disk().find("POST数据=a┊*┊b\r\n"), std::string::npos);
+    EXPECT_NE(disk().find("前缀=x┊*┊[基本配置]\r\n"), std::string::npos);
+    const ShortUrlInterface loaded = loadInterface("a.test", store);
+    EXPECT_EQ(loaded.postTemplate, "a\r\nb");
+    EXPECT_EQ(loaded.prefix, "x\r\n[基本配置]");
+}
+
+TEST_F(InterfaceStore, SavingAnInterfaceIsOneSaveAndSavingItUnchangedIsNone) {
+    using platform::faults::Call;
+    platform::faults::reset();
+    ASSERT_TRUE(saveInterface(sample("http://a.test/"), store));
+    EXPECT_EQ(platform::faults::count(Call::Sync), 1);
+    EXPECT_EQ(platform::faults::count(Call::Rename), 1);
+    platform::faults::reset();
+    ASSERT_TRUE(saveInterface(sample("http://a.test/"), store));
+    EXPECT_EQ(platform::faults::count(Call::Sync), 0);
+    EXPECT_EQ(platform::faults::count(Call::Rename), 0);
+    platform::faults::reset();
+    ASSERT_TRUE(deleteAllInterfaces(store));
+    EXPECT_EQ(platform::faults::count(Call::Rename), 1);
+}
+
+TEST_F(InterfaceStore, ExportReplacesTheFileWithOneHoldingOnlyTheInterface) {
+    ASSERT_TRUE(saveInterface(sample("http://a.test/"), store));
+    const std::string file = (dir / "e.ini").string();
+    test::writeFile(dir / "e.ini",
+                    "[短网址选项_old.test]\r\n接口地址=http://old.test/\r\n[x]\r\ny=1");
+    ASSERT_TRUE(exportInterface(sample("http://a.test/"), file));
+    EXPECT_EQ(test::readFile(dir / "e.ini"), disk());
+
+    platform::faults::failNext(platform::faults::Call::Write, ENOSPC);
+    const Status full = exportInterface(sample("http://b.test/"), file);
+    EXPECT_EQ(full.reason(), platform::errorText(ENOSPC));
+    EXPECT_EQ(test::readFile(dir / "e.ini"), disk());
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_FALSE(exportInterface(sample("http://b.test/"), (dir / "folder").string()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+}
+
+TEST_F(InterfaceStore, ImportNeverCreatesOrLocksTheFileItReadsAndNeedsAnInterface) {
+    EXPECT_EQ(importInterface((dir / "missing.ini").string()).code(), ENOENT);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
+
+    test::writeFile(dir / "none.ini", "[other]\r\nk=v");
+    EXPECT_FALSE(importInterface((dir / "none.ini").string()));
+
+    const std::filesystem::path file = dir / "one.ini";
+    ASSERT_TRUE(exportInterface(sample("http://a.test/"), file.string()));
+    bool lockedByImport = false;
+    setMessagePump([&] {
+        // Another program tries to lock the file while the import reads it.
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        lockedByImport |= flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+    });
+    const Result<ShortUrlInterface> imported = importInterface(file.string());
+    setMessagePump({});
+    ASSERT_TRUE(imported);
+    EXPECT_FALSE(lockedByImport);
 }

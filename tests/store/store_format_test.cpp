@@ -44,8 +44,7 @@ TEST_F(StoreFormat, ValueEncodings) {
     store.writeNumber("whole", 1e6);
     store.writeNumber("neg", -3.5);
     store.writeBool("no", false);
-    EXPECT_EQ(disk(),
-              "[s]\r\nno=假\r\nneg=-3.5\r\nwhole=1000000\r\nn=0.3\r\ntext=line1┊*┊line2");
+    EXPECT_EQ(disk(), "[s]\r\nno=假\r\nneg=-3.5\r\nwhole=1000000\r\nn=0.3\r\ntext=line1┊*┊line2");
     EXPECT_EQ(store.readText("text"), "line1\r\nline2");
     EXPECT_DOUBLE_EQ(store.readNumber("neg"), -3.5);
     EXPECT_FALSE(store.readBool("no", true));
@@ -54,7 +53,9 @@ TEST_F(StoreFormat, ValueEncodings) {
 }
 
 TEST_F(StoreFormat, ReadingFollowsTheSectionRules) {
-    bindWith("x[a]\r\nk=wrong\r\n[a]\r\nempty=\r\nbool=yes\r\nnum=12abc\r\n[b]\r\nonlyb=1\r\n[a]x\r\nk=3");
+    bindWith(
+        "x[a]\r\nk=wrong\r\n[a]\r\nempty=\r\nbool=yes\r\nnum=12abc\r\n[b]\r\nonlyb=1\r\n[a]x\r\nk="
+        "3");
     store.selectSection("a");
     EXPECT_EQ(store.readText("k", "d"), "d");  // "[a]" after other text is no header;
     // the real section ends at [b], so a later k= is not its own either.
@@ -111,19 +112,88 @@ TEST_F(StoreFormat, ListSectionsFiltersHeaderLinesInFileOrder) {
     EXPECT_EQ(store.listSections({}, "短网址选项_"), std::vector<std::string>{"基本配置"});
 }
 
-TEST_F(StoreFormat, AMissingFileIsCreatedAndAnUnwritableOneKeepsChangesInMemory) {
+TEST_F(StoreFormat, AMissingFileIsCreatedByTheFirstWriteAndASecondStoreMayWriteToo) {
     ControlStateStore other;
     EXPECT_TRUE(store.bindFile(file()));
-    EXPECT_TRUE(std::filesystem::exists(dir / "s.ini"));
-    // A second store on the same file is denied: it may read, not write.
+    EXPECT_FALSE(std::filesystem::exists(dir / "s.ini"));  // binding only reads
     store.selectSection("a");
     ASSERT_TRUE(store.writeText("k", "1"));
-    EXPECT_FALSE(other.bindFile(file()));
+    EXPECT_TRUE(other.bindFile(file()));
     other.selectSection("a");
     EXPECT_EQ(other.readText("k"), "1");
-    EXPECT_FALSE(other.writeText("k", "2"));
+    EXPECT_TRUE(other.writeText("k", "2"));
     EXPECT_EQ(other.readText("k"), "2");
-    EXPECT_EQ(disk(), "[a]\r\nk=1");
+    EXPECT_EQ(disk(), "[a]\r\nk=2");
+}
+
+TEST_F(StoreFormat, ABareLineFeedEndsALineWhereverTheStoreLooks) {
+    bindWith("[a]\r\nk=1\nother=2\n[b]\nx=y\n");
+    store.selectSection("a");
+    EXPECT_EQ(store.readText("other"), "2");
+    EXPECT_EQ(store.readText("x", "none"), "none");  // it belongs to [b]
+    ASSERT_TRUE(store.writeText("k", "changed"));
+    EXPECT_EQ(disk(), "[a]\r\nk=changed\nother=2\n[b]\nx=y\n");
+    store.selectSection("b");
+    EXPECT_EQ(store.readText("x"), "y");
+    ASSERT_TRUE(store.writeText("new", "1"));  // what the store adds ends with CR LF
+    EXPECT_EQ(disk(), "[a]\r\nk=changed\nother=2\n[b]\r\nnew=1\nx=y\n");
+    EXPECT_EQ(store.deleteEntry("a", "other"), 0);
+    EXPECT_EQ(disk(), "[a]\r\nk=changed\n[b]\r\nnew=1\nx=y\n");
+    EXPECT_EQ(store.deleteEntry("a", ""), 0);
+    EXPECT_EQ(disk(), "[b]\r\nnew=1\nx=y\n");
+    EXPECT_EQ(store.listSections(), std::vector<std::string>{"b"});
+}
+
+TEST_F(StoreFormat, AKeyAddedByHandWithLineFeedsIsRead) {
+    bindWith("[基本配置]\r\n短网址索引=2\r\n[内置服务]\n百度主机=dwz.example\n新浪主机=t.example");
+    store.selectSection("内置服务");
+    EXPECT_EQ(store.readText("百度主机"), "dwz.example");
+    EXPECT_EQ(store.readText("新浪主机"), "t.example");
+}
+
+TEST_F(StoreFormat, EveryLineBreakOfATextIsStoredAsTheMarker) {
+    ASSERT_TRUE(store.bindFile(file()));
+    store.selectSection("s");
+    // A lone CR or LF would end the line early and let "[x]" start a section.
+    ASSERT_TRUE(store.writeText("t", "a\nb\r[x]\r\nc"));
+    EXPECT_EQ(disk(), "[s]\r\nt=a┊*┊b┊*┊[x]┊*┊c");
+    EXPECT_EQ(store.readText("t"), "a\r\nb\r\n[x]\r\nc");
+    EXPECT_EQ(store.listSections(), std::vector<std::string>{"s"});
+}
+
+TEST_F(StoreFormat, NamesThatWouldStartALineOrEndAHeaderEarlyAreRefused) {
+    ASSERT_TRUE(store.bindFile(file()));
+    std::vector<std::string> warnings;
+    const auto previous = ControlStateStore::setWarningHandler(
+        [&](std::string_view, std::string_view text) { warnings.emplace_back(text); });
+    store.selectSection("s");
+    EXPECT_FALSE(store.writeText("a=b", "1"));  // would read back as a = "b=1"
+    EXPECT_FALSE(store.writeText("[x", "]"));   // the line "[x=]" would be a header
+    EXPECT_FALSE(store.writeText("k\n[evil]", "1"));
+    store.selectSection("s]\r\n[evil");
+    EXPECT_FALSE(store.writeText("k", "1"));
+    ControlStateStore::setWarningHandler(previous);
+    EXPECT_EQ(warnings.size(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "s.ini"));
+}
+
+TEST_F(StoreFormat, AHeaderIsAWholeLineForFindingAsForEndingASection) {
+    bindWith("[b]\r\nx=y\r\n[c]text\r\nq=1");
+    store.selectSection("c");
+    ASSERT_TRUE(store.writeText("z", "1"));
+    // "[c]text" ends no section, so it starts none: the key goes into a real [c].
+    EXPECT_EQ(disk(), "[b]\r\nx=y\r\n[c]text\r\nq=1\r\n[c]\r\nz=1");
+    store.selectSection("b");
+    EXPECT_EQ(store.readText("z", "none"), "none");
+    EXPECT_EQ(store.readText("q"), "1");
+}
+
+TEST_F(StoreFormat, KeysThatCannotBeStoredAreNeverFound) {
+    bindWith("[s]\r\nk=a=b\r\n[=v]\r\nz=1");
+    store.selectSection("s");
+    EXPECT_EQ(store.readText("[", "d"), "d");  // would read the header "[=v]"
+    EXPECT_EQ(store.readText("k=a", "d"), "d");
+    EXPECT_EQ(store.readText("k"), "a=b");
 }
 
 TEST_F(StoreFormat, NumbersThatAreNotNumbersReadAsZero) {

@@ -36,6 +36,30 @@ TEST(StoreQueue, AWriteFromInsideARunningWriteWaitsAndIsAppliedInOrder) {
     EXPECT_EQ(store.content(), test::readFile(dir / "q.ini"));
 }
 
+TEST(StoreQueue, ListingSectionsWhileAPumpedClickRewritesTheFileListsWhatWasThere) {
+    test::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) bytes += "[短网址选项_s" + std::to_string(i) + ".test]\r\nk=1\r\n";
+    test::writeFile(dir / "l.ini", bytes);
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "l.ini").string()));
+    bool clicked = false;
+    setMessagePump([&] {
+        // A click handled while the listing walks the file: it replaces the content.
+        if (clicked) return;
+        clicked = true;
+        store.selectSection("新");
+        store.writeText("k", std::string(4096, 'x'));
+        store.deleteEntry("短网址选项_s39.test", "");
+    });
+    const std::vector<std::string> names = store.listSections("短网址选项_");
+    setMessagePump({});
+    EXPECT_TRUE(clicked);
+    ASSERT_EQ(names.size(), 40u);
+    EXPECT_EQ(names.back(), "短网址选项_s39.test");
+    EXPECT_EQ(store.listSections("短网址选项_").size(), 39u);
+}
+
 namespace {
 
 std::string padding(int i) {

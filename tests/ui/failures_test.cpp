@@ -3,6 +3,7 @@
 // stored values out of range, and the start button's caption and key.
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,8 +12,12 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "app/base/messages.h"
 #include "app/settings.h"
+#include "http/webrequest.h"
 #include "store/controlstatestore.h"
+#include "support/test_pages.h"
+#include "support/test_server.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
@@ -108,6 +113,27 @@ private slots:
             MainWindow window;
             QCOMPARE(control<QComboBox>(&window, u"组合框短网址"_s)->currentIndex(), 1);
         }
+    }
+
+    void closingTheWindowAbortsTheRequestInFlight() {
+        test::TestServer hanging;
+        hanging.route("/short", test::neverAnswer());
+        test::useCustomInterface(*window_, toQt(hanging.url("/short?u=#长网址#")));
+        test::pasteUrls(*window_, {u"a.test/1"_s, u"a.test/2"_s});
+        // Should the abort not work, the time-out ends the request as an error instead.
+        setTimeoutScale(0.05);
+        setMessagePump([this, &hanging] {
+            if (!hanging.requests().empty() && window_->isVisible()) window_->close();
+            QCoreApplication::processEvents();
+        });
+        QTest::mouseClick(generate(), Qt::LeftButton);
+        setMessagePump({});
+        setTimeoutScale(1);
+        installWindowHooks();
+        const QList<test::Row> rows = test::rowsOf(*window_);
+        QCOMPARE(rows[0].state, 2);  // aborted: not converted, not failed
+        QCOMPARE(rows[1].state, 2);
+        QCOMPARE(hanging.requests().size(), std::size_t{1});
     }
 
     void standardButtonsSpeakChinese() {

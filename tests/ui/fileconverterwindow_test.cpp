@@ -204,6 +204,26 @@ private slots:
         QCOMPARE(session_->opened().size(), 1);
     }
 
+    void failedAddressesShowWhyAndTheQuestionCountsThem() {
+        test::writeFile(pages_ / "a.htm", "http://a.example.test/bad http://a.example.test/ok");
+        FileConverterWindow* window = open();
+        edit(window, u"编辑框文章目录"_s)->setText(folder_);
+        QTest::mouseClick(box(window, u"选择框白名单"_s), Qt::LeftButton);
+        QString tip;
+        watch([&] {
+            for (QTreeWidgetItem* item :
+                 window->findChildren<QTreeWidget*>().constFirst()->findItems(u"生成错误"_s,
+                                                                              Qt::MatchExactly))
+                tip = item->toolTip(0);
+        });
+        MessageBox::setNextAnswer(QMessageBox::No);
+        QTest::mouseClick(start(window), Qt::LeftButton);
+        QVERIFY2(tip.startsWith(u"回复中找不到短网址"_s), qPrintable(tip));
+        QVERIFY2(MessageBox::lastText().contains(u"有 1 个网址转换失败"_s),
+                 qPrintable(MessageBox::lastText()));
+        QVERIFY(MessageBox::lastText().endsWith(u"请问是否打开它？"_s));
+    }
+
     void aSecondPressStopsAfterTheCurrentAddress() {
         const std::string page = "http://s.test/1 http://s.test/2 http://s.test/3 http://s.test/1";
         test::writeFile(pages_ / "p.htm", page);

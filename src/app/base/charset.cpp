@@ -44,9 +44,13 @@ std::string convertCharset(std::string_view bytes, const char* from, const char*
     return out;
 }
 
-std::string toUtf8(std::string_view gbk) { return convertCharset(gbk, "GB18030", "UTF-8"); }
+std::string toUtf8(std::string_view gbk) {
+    return convertCharset(gbk, "GB18030", "UTF-8");
+}
 
-std::string fromUtf8(std::string_view utf8) { return convertCharset(utf8, "UTF-8", "GB18030"); }
+std::string fromUtf8(std::string_view utf8) {
+    return convertCharset(utf8, "UTF-8", "GB18030");
+}
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;

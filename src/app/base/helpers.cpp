@@ -12,6 +12,7 @@
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 
 namespace lianshuo {
 namespace {
@@ -66,8 +67,7 @@ std::string textBetween(std::string_view text, std::string_view left, std::strin
 
 std::string formatDateTime(int kind, std::string_view text, std::time_t moment) {
     if (moment == -1) moment = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&moment, &parts);
+    const std::tm parts = platform::localTime(moment);
     std::string pattern;
     if (kind == -1) {
         pattern = text;
@@ -118,10 +118,9 @@ std::string digitsOfNumber(unsigned long long number, int base) {
     return out;
 }
 
-std::string cutBetweenMarkers(std::string_view text, std::string_view left,
-                              std::string_view right, bool reverse, long& startPos,
-                              long leftShift, long rightShift, bool keepApostrophes,
-                              long& lastPos) {
+std::string cutBetweenMarkers(std::string_view text, std::string_view left, std::string_view right,
+                              bool reverse, long& startPos, long leftShift, long rightShift,
+                              bool keepApostrophes, long& lastPos) {
     if (startPos == -2) return {};
     std::string l(left), r(right), t(text);
     // Users type two apostrophes where a marker holds a double quote.
@@ -171,8 +170,8 @@ std::string cutBetweenMarkers(std::string_view text, std::string_view left,
     return {};
 }
 
-std::string cutBetweenMarkers(std::string_view text, std::string_view left,
-                              std::string_view right, bool reverse) {
+std::string cutBetweenMarkers(std::string_view text, std::string_view left, std::string_view right,
+                              bool reverse) {
     long startPos = 0, lastPos = 0;
     return cutBetweenMarkers(text, left, right, reverse, startPos, 0, 0, false, lastPos);
 }

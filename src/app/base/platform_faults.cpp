@@ -1,0 +1,53 @@
+// The seam's test hook: failures on demand and a count of calls, so that full
+// disks, read-only folders and I/O errors are tested without root or special mounts.
+
+#include <array>
+#include <mutex>
+
+#include "app/base/platform.h"
+
+namespace lianshuo::platform::faults {
+namespace {
+
+constexpr std::size_t kCalls = static_cast<std::size_t>(Call::Lock) + 1;
+
+struct State {
+    std::mutex mutex;
+    std::array<int, kCalls> counts{};
+    std::array<int, kCalls> pending{};
+};
+
+State& state() {
+    static State shared;
+    return shared;
+}
+
+std::size_t index(Call call) {
+    return static_cast<std::size_t>(call);
+}
+
+}  // namespace
+
+void failNext(Call call, int error) {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    state().pending[index(call)] = error;
+}
+
+int count(Call call) {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    return state().counts[index(call)];
+}
+
+void reset() {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    state().counts = {};
+    state().pending = {};
+}
+
+int intercept(Call call) {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    ++state().counts[index(call)];
+    return std::exchange(state().pending[index(call)], 0);
+}
+
+}  // namespace lianshuo::platform::faults

@@ -1,0 +1,160 @@
+// Saves that fail (full disk, I/O error, read-only folder) through the
+// platform seam's test hook, paths that are not regular files, and links.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "app/base/platform.h"
+#include "store/controlstatestore.h"
+#include "support/tempdir.h"
+
+using namespace lianshuo;
+using platform::faults::Call;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StoreFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::faults::reset();
+        previous = ControlStateStore::setWarningHandler(
+            [this](std::string_view, std::string_view text) { warnings.emplace_back(text); });
+    }
+    void TearDown() override {
+        ControlStateStore::setWarningHandler(previous);
+        platform::faults::reset();
+    }
+    std::string file() const { return (dir / "s.ini").string(); }
+    std::string disk() const { return test::readFile(dir / "s.ini"); }
+    std::vector<std::string> filesInDir() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    test::TempDir dir;
+    ControlStateStore store;
+    std::vector<std::string> warnings;
+    ControlStateStore::WarningHandler previous;
+};
+
+}  // namespace
+
+TEST_F(StoreFaults, AFailedSaveGivesItsReasonAndTheWarningNamesTheFile) {
+    const std::pair<Call, int> faults[] = {
+        {Call::Write, ENOSPC}, {Call::Sync, EIO}, {Call::Rename, EROFS}, {Call::Open, EROFS}};
+    for (const auto& [call, error] : faults) {
+        SCOPED_TRACE(platform::errorText(error));
+        warnings.clear();
+        fs::remove(dir / "s.ini");
+        ASSERT_TRUE(store.bindFile(file()));
+        store.selectSection("s");
+        ASSERT_TRUE(store.writeText("k", "1"));
+        platform::faults::failNext(call, error);
+        ControlStateStore::Batch batch(store);
+        batch.writeText("k", "2");
+        const Status saved = batch.commit();
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(saved.code(), error);
+        EXPECT_EQ(saved.reason(), platform::errorText(error));
+        EXPECT_EQ(disk(), "[s]\r\nk=1");
+        EXPECT_EQ(filesInDir(), std::vector<std::string>{"s.ini"});  // no temporary file left
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_NE(warnings[0].find(file()), std::string::npos);
+        EXPECT_NE(warnings[0].find(platform::errorText(error)), std::string::npos);
+        // The change is kept in memory and reaches the disk with the next save.
+        EXPECT_EQ(store.readText("k"), "2");
+        ASSERT_TRUE(store.writeText("j", "3"));
+        EXPECT_EQ(disk(), "[s]\r\nj=3\r\nk=2");
+    }
+}
+
+TEST_F(StoreFaults, AFailedSaveIsNeverReportedAsWrittenOrRemoved) {
+    ASSERT_TRUE(store.bindFile(file()));
+    store.selectSection("s");
+    ASSERT_TRUE(store.writeText("k", "1"));
+    platform::faults::failNext(Call::Rename, EROFS);
+    EXPECT_FALSE(store.writeText("k", "2"));
+    platform::faults::failNext(Call::Write, ENOSPC);
+    EXPECT_EQ(store.deleteEntry("s", "k"), ControlStateStore::kNotSaved);
+    platform::faults::failNext(Call::Lock, ENOLCK);
+    EXPECT_FALSE(store.writeNumber("n", 1));
+    EXPECT_EQ(disk(), "[s]\r\nk=1");
+    EXPECT_EQ(warnings.size(), 3u);
+}
+
+TEST_F(StoreFaults, ADirectoryPipeOrDeviceIsRefusedWithoutReadingOrReplacingIt) {
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+    for (const std::string& path :
+         {(dir / "folder").string(), (dir / "pipe").string(), std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        const Status bound = store.bindFile(path);
+        EXPECT_FALSE(bound);
+        EXPECT_FALSE(bound.reason().empty());
+    }
+    // Writing is refused as well, and leaves the pipe and the folder as they are.
+    for (const char* name : {"folder", "pipe"}) {
+        (void)store.bindFile((dir / name).string());
+        store.selectSection("s");
+        EXPECT_FALSE(store.writeText("k", "1"));
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    EXPECT_EQ(warnings.size(), 2u);
+}
+
+TEST_F(StoreFaults, TheSaveNeverWritesThroughALinkPlantedBesideTheFile) {
+    test::writeFile(dir / "victim", "keep");
+    fs::create_symlink(dir / "victim", dir / "s.ini.saving");
+    ASSERT_TRUE(store.bindFile(file()));
+    store.selectSection("s");
+    ASSERT_TRUE(store.writeText("k", "1"));
+    EXPECT_EQ(test::readFile(dir / "victim"), "keep");
+    EXPECT_TRUE(fs::is_symlink(dir / "s.ini.saving"));
+    EXPECT_EQ(disk(), "[s]\r\nk=1");
+}
+
+TEST_F(StoreFaults, ASettingsFileReachedThroughALinkIsSavedWhereTheLinkPoints) {
+    fs::create_directory(dir / "real");
+    test::writeFile(dir / "real" / "s.ini", "[s]\r\nk=1");
+    chmod((dir / "real" / "s.ini").c_str(), 0600);
+    fs::create_symlink(dir / "real" / "s.ini", dir / "link.ini");
+    ASSERT_TRUE(store.bindFile((dir / "link.ini").string()));
+    store.selectSection("s");
+    ASSERT_TRUE(store.writeText("k", "2"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(test::readFile(dir / "real" / "s.ini"), "[s]\r\nk=2");
+    EXPECT_EQ(fs::status(dir / "real" / "s.ini").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(StoreFaults, ABatchIsOneSaveAndABatchThatChangesNothingIsNone) {
+    ASSERT_TRUE(store.bindFile(file()));
+    const auto write = [&] {
+        ControlStateStore::Batch batch(store);
+        batch.selectSection("a");
+        for (int i = 0; i < 14; ++i) batch.writeNumber("k" + std::to_string(i), i);
+        batch.selectSection("b");
+        batch.writeBool("flag", true);
+        batch.deleteEntry("c", "");
+        return batch.commit();
+    };
+    platform::faults::reset();
+    ASSERT_TRUE(write());
+    EXPECT_EQ(platform::faults::count(Call::Sync), 1);
+    EXPECT_EQ(platform::faults::count(Call::Rename), 1);
+    const std::string saved = disk();
+    platform::faults::reset();
+    ASSERT_TRUE(write());
+    EXPECT_EQ(platform::faults::count(Call::Sync), 0);
+    EXPECT_EQ(platform::faults::count(Call::Rename), 0);
+    EXPECT_EQ(platform::faults::count(Call::Open), 0);
+    EXPECT_EQ(disk(), saved);
+}
