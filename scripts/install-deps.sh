@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libcurl4-openssl-dev libpcre2-dev zlib1g-dev
+  qt6-base-dev libcurl4-openssl-dev libpcre2-dev zlib1g-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libbrotli-dev openssl curl
   clang clang-format libclang-rt-14-dev

@@ -56,6 +56,17 @@ std::string settingsFilePath() {
     return perUserSettingsPath();
 }
 
+std::string historyFilePath(std::string_view settingsPath) {
+    if (const char* path = std::getenv("LIANSHUO_HISTORY"); path && *path) return gbkPath(path);
+    const std::size_t slash = settingsPath.rfind('/');
+    const std::string folder(slash == std::string_view::npos ? "." : settingsPath.substr(0, slash));
+    return (folder.empty() ? "" : folder) + "/历史.sqlite";
+}
+
+std::string historyFilePath() {
+    return historyFilePath(settingsFilePath());
+}
+
 std::string defaultResultsFolder() {
     const std::string beside = programDirectory() + "/生成目录";
     if (platform::isWritable(nativePath(programDirectory()))) return beside;
@@ -77,6 +88,7 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.interval = store.readText("生成间隔秒", settings.interval);
     settings.baiduToken = store.readText("百度Token", settings.baiduToken);
     settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
+    settings.useHistory = store.readBool("使用历史", settings.useHistory);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
     if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
@@ -91,6 +103,10 @@ Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
     batch.saveCheckBox("选择框自动保存到目录", settings.autoSave);
     batch.saveEditText("编辑框保存目录", settings.saveDir);
     batch.writeText("百度Token", settings.baiduToken);
+    if (!settings.useHistory)
+        batch.writeBool("使用历史", false);
+    else
+        batch.deleteEntry(kSection, "使用历史");
     return batch.commit();
 }
 

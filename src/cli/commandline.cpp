@@ -23,6 +23,10 @@ constexpr const char* kUsage =
     "  interfaces export NAME FILE   write a saved interface into FILE\n"
     "  interfaces import FILE        save the first interface of FILE into the settings\n"
     "  interfaces delete NAME        delete a saved interface\n"
+    "  history list                  the kept conversions: short, long, service, made, last used,\n"
+    "                                uses\n"
+    "  history export FILE           write the kept conversions into a CSV file (UTF-8)\n"
+    "  history forget                delete kept conversions (all of them without options)\n"
     "\n"
     "Options of convert and files:\n"
     "  --settings FILE     the settings file (also LIANSHUO_SETTINGS)\n"
@@ -33,6 +37,9 @@ constexpr const char* kUsage =
     "  --token TOKEN       the Baidu token\n"
     "  --quiet             no progress line on a terminal\n"
     "  --verbose           print each request's method, address and status\n"
+    "  --no-history        ask the service even for an address converted before (the\n"
+    "                      new short address is still kept)\n"
+    "  --refresh           convert again and replace the short addresses kept before\n"
     "convert only:\n"
     "  --input FILE        read the addresses from FILE (- for standard input)\n"
     "  --clipboard         read the addresses from the clipboard\n"
@@ -46,6 +53,14 @@ constexpr const char* kUsage =
     "                      pattern order (a file may be taken twice)\n"
     "  --white TEXT | --no-white, --white-regex\n"
     "  --black TEXT | --no-black, --black-regex\n"
+    "history only:\n"
+    "  --service S         one service's conversions: custom, baidu, weibo, tinyurl, or an\n"
+    "                      interface's name\n"
+    "  --since DATE        list or export what was used since DATE (YYYY-MM-DD [HH:MM])\n"
+    "  --before DATE       forget what was not used since DATE\n"
+    "\n"
+    "Conversions are kept in 历史.sqlite beside the settings file (LIANSHUO_HISTORY names\n"
+    "another file); an address converted before is not sent to the service again.\n"
     "\n"
     "Failures are printed on standard error as \"失败: ADDRESS: REASON\".\n"
     "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted.\n";
@@ -93,6 +108,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     if (options->command == "convert") return cli::runConvert(*options, console);
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
+    if (options->command == "history") return cli::runHistory(*options, console);
     return cli::fail(console,
                      "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
 }

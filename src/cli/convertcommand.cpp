@@ -95,6 +95,7 @@ int runConvert(const Options& options, Console& console) {
     std::string error;
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
+    session.attachHistory(options, console);
 
     std::string text;
     if ((options.clipboard || options.copy) && clipboard() == nullptr)

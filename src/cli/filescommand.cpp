@@ -115,6 +115,7 @@ int runFiles(const Options& options, Console& console) {
     std::string error;
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
+    session.attachHistory(options, console);
 
     ProgressLine progress(console.err, console.progress);
     ConsoleFileView view(console, progress, settingsFor(options, session.store()),

@@ -21,7 +21,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--pattern", &Options::pattern},
                                                       {"--white", &Options::white},
                                                       {"--black", &Options::black},
-                                                      {"--retries", &Options::retries}};
+                                                      {"--retries", &Options::retries},
+                                                      {"--since", &Options::since},
+                                                      {"--before", &Options::before}};
     return options;
 }
 
@@ -36,7 +38,9 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--no-white", &Options::noWhite},
                                                    {"--no-black", &Options::noBlack},
                                                    {"--white-regex", &Options::whiteRegex},
-                                                   {"--black-regex", &Options::blackRegex}};
+                                                   {"--black-regex", &Options::blackRegex},
+                                                   {"--no-history", &Options::noHistory},
+                                                   {"--refresh", &Options::refresh}};
     return flags;
 }
 

@@ -198,8 +198,9 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
             ++summary_.failed;
         }
         view_.showOutcome(index, outcome);
-        // An outcome this run already had asked no service: nothing to pace.
-        if (!reused)
+        // An outcome this run already had, or one the history answered, asked no service:
+        // nothing to pace.
+        if (!reused && !outcome.fromHistory)
             waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
                               stopRequested_);
     }

@@ -83,3 +83,37 @@ TEST(AppSettings, EachGroupOfSettingsIsOneSaveAndNoneWhenNothingChanged) {
     EXPECT_EQ(saves(files), 1);
     platform::faults::reset();
 }
+
+TEST(AppSettings, HistoryUseIsWrittenOnlyWhileItIsOff) {
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+    AppSettings settings;
+    saveSettings(store, settings);
+    const std::string untouched = test::readFile(dir / "a.ini");
+    EXPECT_EQ(untouched.find("使用历史"), std::string::npos);
+    settings.useHistory = false;
+    saveSettings(store, settings);
+    AppSettings reread;
+    loadSettings(store, reread);
+    EXPECT_FALSE(reread.useHistory);
+    // Turned on again, the file is what it was before it was ever turned off.
+    settings.useHistory = true;
+    saveSettings(store, settings);
+    EXPECT_EQ(test::readFile(dir / "a.ini"), untouched);
+    AppSettings fresh;
+    loadSettings(store, fresh);
+    EXPECT_TRUE(fresh.useHistory);
+}
+
+TEST(AppSettings, TheHistoryLiesBesideTheSettingsUnlessTheEnvironmentNamesIt) {
+    unsetenv("LIANSHUO_HISTORY");
+    EXPECT_EQ(historyFilePath("/tmp/x/其他.ini"), "/tmp/x/历史.sqlite");
+    EXPECT_EQ(historyFilePath("s.ini"), "./历史.sqlite");
+    const std::string besideSettings = settingsFilePath();
+    EXPECT_EQ(historyFilePath(),
+              besideSettings.substr(0, besideSettings.rfind('/')) + "/历史.sqlite");
+    setenv("LIANSHUO_HISTORY", reinterpret_cast<const char*>(u8"/tmp/y/记录.sqlite"), 1);
+    EXPECT_EQ(historyFilePath("/tmp/x/其他.ini"), "/tmp/y/记录.sqlite");
+    unsetenv("LIANSHUO_HISTORY");
+}

@@ -56,6 +56,14 @@ protected:
         return runProcess(LIANSHUO_PROGRAM, args, input, limit, onOutput);
     }
     std::string settings() const { return gbkPath(dir / "s.ini"); }
+    // The saved interface pointed at another path of the same fake.
+    void pointInterfaceAt(const std::string& path) {
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        ShortUrlInterface d;
+        d.address = server.url(path + "?u=#长网址#");
+        saveInterface(d, store);
+    }
     std::vector<fs::path> resultFiles() const {
         std::vector<fs::path> files;
         if (fs::exists(dir / "out"))
