@@ -31,18 +31,20 @@ _lianshuo_reply() {
 
 _lianshuo() {
     local global='--help --version --settings'
-    local shared='--settings --service --interface --interval --retries --token --quiet --verbose'
+    local shared='--settings --service --interface --interval --retries --token --quiet --verbose
+                  --no-history --refresh'
     local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
                --success --pause'
     local with_value='--settings --service --interface --interval --retries --token --input --save-dir
-                      --pattern --white --black --preset --host --name --address --method --body
-                      --header --format --extract --expression --left --right --replace --prefix
-                      --suffix --error --success --pause'
+                      --pattern --white --black --since --before --preset --host --name --address
+                      --method --body --header --format --extract --expression --left --right
+                      --replace --prefix --suffix --error --success --pause'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
+    local history_actions='list export forget'
 
     local cur=${COMP_WORDS[COMP_CWORD]-} option=
     # COMP_WORDBREAKS splits "--service=weibo" into "--service" "=" "weibo".
@@ -105,11 +107,17 @@ _lianshuo() {
                         *) options='--settings' ;;
                     esac
                     ;;
+                history)
+                    case ${words[0]:-} in
+                        forget) options='--settings --service --before' ;;
+                        *) options='--settings --service --since' ;;
+                    esac
+                    ;;
             esac
             if [[ $cur == -* && -z $only_words ]]; then
                 _lianshuo_reply "${options// /$'\n'}" "$cur"
             elif [[ -z $command ]]; then
-                _lianshuo_reply $'convert\nfiles\ninterfaces' "$cur"
+                _lianshuo_reply $'convert\nfiles\ninterfaces\nhistory' "$cur"
             elif [[ $command == files ]]; then
                 compopt -o filenames 2>/dev/null
                 _lianshuo_reply "$(compgen -d -- "$cur")" "$cur"
@@ -119,6 +127,13 @@ _lianshuo() {
                     show:1 | export:1 | delete:1 | test:1)
                         _lianshuo_reply "$(_lianshuo_interface_names "${COMP_WORDS[0]}" "$settings")" "$cur" ;;
                     import:1 | export:2)
+                        compopt -o filenames 2>/dev/null
+                        _lianshuo_reply "$(compgen -f -- "$cur")" "$cur" ;;
+                esac
+            elif [[ $command == history ]]; then
+                case ${words[0]:-}:${#words[@]} in
+                    :0) _lianshuo_reply "${history_actions// /$'\n'}" "$cur" ;;
+                    export:1)
                         compopt -o filenames 2>/dev/null
                         _lianshuo_reply "$(compgen -f -- "$cur")" "$cur" ;;
                 esac

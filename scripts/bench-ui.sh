@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The two window benchmarks, from a build with LIANSHUO_BENCH=ON:
+# The window benchmarks, from a build with LIANSHUO_BENCH=ON:
 #  - responsiveness: the longest gap of a 5 ms timer during a 200-address batch
 #    against 50 ms replies, with an idle event loop as the reference;
+#  - the history window over 1,000,000 conversions: first paint and the longest
+#    gap while a search walks through them;
 #  - start-up: the time to the shown main window and its peak memory, side by
 #    side with a minimal Qt Widgets window (medians of several rounds).
 # Usage: scripts/bench-ui.sh <build-folder> [rounds]
@@ -16,6 +18,7 @@ runstat=$build/runstat
 [ -x "$runstat" ] || runstat=$build/bench/runstat
 
 "$build/ui_responsiveness"
+if [ -x "$build/ui_history" ]; then "$build/ui_history"; fi
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 for _ in $(seq 1 "$rounds"); do

@@ -60,6 +60,11 @@ t=${scan% *}; g=${grepped% *}; rss=${scan#* }
 row "File converter scan vs grep -oE" "$t s" "$g s" "$(ratio "$t" "$g")" "<= 2.00: $(verdict "$(ratio "$t" "$g")" 2.00)"
 limit=$(( 3 * largest_kib + 102400 ))
 row "File converter peak memory vs 3x largest file + 100 MB" "$rss KiB" "$limit KiB" "$(ratio "$rss" "$limit")" "<= 1.00: $(verdict "$(ratio "$rss" "$limit")" 1.00)"
+# The same site again with every address in the history, against conversions stubbed to no cost.
+if [ -x "$bin/historyscan" ]; then
+    read -r hist stub < <("$bin/historyscan" "$work/pages" '*.html')
+    row "File converter re-run from the history vs conversions stubbed" "$hist s" "$stub s" "$(ratio "$hist" "$stub")" "<= 1.20: $(verdict "$(ratio "$hist" "$stub")" 1.20)"
+fi
 rm -rf "$work/pages"
 fi
 
@@ -75,8 +80,8 @@ if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreferenc
     while IFS= read -r line; do row "Window: $line" "" "" "" ""; done < "$work/ui.txt"
 fi
 
-# ---- JSON reader, regular expressions, engines, interfaces (Google Benchmark)
-for b in json_bench regex_bench http_engines interface_json; do
+# ---- JSON reader, regular expressions, engines, history, interfaces (Google Benchmark)
+for b in json_bench regex_bench http_engines history_bench interface_json; do
     wanted micro && [ -x "$bin/$b" ] || continue
     "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
     while read -r name value; do row "$name" "$value" "" "" ""; done < <(awk '/^ratio/ { print $2, $3 }' "$work/$b.txt")

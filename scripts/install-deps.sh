@@ -6,10 +6,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libcurl4-openssl-dev libpcre2-dev zlib1g-dev
+  qt6-base-dev libcurl4-openssl-dev libpcre2-dev zlib1g-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libbrotli-dev openssl curl
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dpkg-dev file desktop-file-utils appstream man-db groff-base

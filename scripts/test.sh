@@ -20,6 +20,9 @@ suite() {  # preset
 echo "== The core compiled for Windows"
 bash scripts/windows-check.sh
 
+echo "== Formatting"
+bash scripts/format-check.sh
+
 echo "== Tests (dev build)"
 suite dev
 

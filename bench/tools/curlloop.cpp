@@ -8,7 +8,9 @@
 #include <iostream>
 #include <string>
 
-static size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
+static size_t discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -18,7 +18,8 @@ namespace {
 
 // The panel's starting definition, on a host of its own.
 lianshuo::ShortUrlInterface sample(int i) {
-    lianshuo::ShortUrlInterface d = lianshuo::initialPanelInterface(lianshuo::defaultBuiltinHosts());
+    lianshuo::ShortUrlInterface d =
+        lianshuo::initialPanelInterface(lianshuo::defaultBuiltinHosts());
     d.address = "https://s" + std::to_string(i) + ".example/api?url=#u#";
     return d;
 }
@@ -50,13 +51,18 @@ int main(int argc, char** argv) {
             const lianshuo::ShortUrlInterface d = sample(i);
             const QString group = QStringLiteral("s%1/").arg(i);
             const std::pair<const char*, QString> values[] = {
-                {"mode", QString::number(d.postMode)}, {"utf8", QString::number(d.utf8Encoding)},
+                {"mode", QString::number(d.postMode)},
+                {"utf8", QString::number(d.utf8Encoding)},
                 {"post", QString::fromStdString(d.postTemplate)},
-                {"address", QString::fromStdString(d.address)}, {"cut", QStringLiteral("1")},
-                {"reverse", QStringLiteral("0")}, {"left", QString::fromStdString(d.leftMarker)},
-                {"right", QString::fromStdString(d.rightMarker)}, {"replace", QStringLiteral("1")},
+                {"address", QString::fromStdString(d.address)},
+                {"cut", QStringLiteral("1")},
+                {"reverse", QStringLiteral("0")},
+                {"left", QString::fromStdString(d.leftMarker)},
+                {"right", QString::fromStdString(d.rightMarker)},
+                {"replace", QStringLiteral("1")},
                 {"find", QString::fromStdString(d.findList)},
-                {"with", QString::fromStdString(d.replaceList)}, {"insert", QStringLiteral("0")},
+                {"with", QString::fromStdString(d.replaceList)},
+                {"insert", QStringLiteral("0")},
                 {"prefix", QString::fromStdString(d.prefix)},
                 {"suffix", QString::fromStdString(d.suffix)}};
             for (const auto& [key, value] : values) {

@@ -14,15 +14,20 @@ namespace {
 
 constexpr const char* kSection = "基本配置";
 
-std::string perUserSettingsPath() {
+// The per-user folder of the program under $`variable`, else ~/`fallback`.
+std::filesystem::path perUserFolder(const char* variable, const char* fallback) {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    if (const char* xdg = std::getenv(variable); xdg && *xdg)
         base = xdg;
     else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
+        base = std::filesystem::path(home) / fallback;
     else
         base = std::filesystem::temp_directory_path();
-    const std::filesystem::path folder = base / nativePath(appTitle());
+    return base / nativePath(appTitle());
+}
+
+std::string perUserSettingsPath() {
+    const std::filesystem::path folder = perUserFolder("XDG_CONFIG_HOME", ".config");
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     return gbkPath(folder) + "/" + appTitle() + ".ini";
@@ -51,6 +56,24 @@ std::string settingsFilePath() {
     return perUserSettingsPath();
 }
 
+std::string historyFilePath(std::string_view settingsPath) {
+    if (const char* path = std::getenv("LIANSHUO_HISTORY"); path && *path) return gbkPath(path);
+    const std::size_t slash = settingsPath.rfind('/');
+    const std::string folder(slash == std::string_view::npos ? "." : settingsPath.substr(0, slash));
+    return (folder.empty() ? "" : folder) + "/历史.sqlite";
+}
+
+std::string historyFilePath() {
+    return historyFilePath(settingsFilePath());
+}
+
+std::string defaultResultsFolder() {
+    const std::string beside = programDirectory() + "/生成目录";
+    if (platform::isWritable(nativePath(programDirectory()))) return beside;
+    // An installed program's folder is never writable: results go where user data lives.
+    return gbkPath(perUserFolder("XDG_DATA_HOME", ".local/share") / nativePath("生成目录"));
+}
+
 ControlStateStore& settingsStore() {
     static ControlStateStore store;
     return store;
@@ -65,9 +88,10 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.interval = store.readText("生成间隔秒", settings.interval);
     settings.baiduToken = store.readText("百度Token", settings.baiduToken);
     settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
+    settings.useHistory = store.readBool("使用历史", settings.useHistory);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
-    if (settings.saveDir.empty()) settings.saveDir = programDirectory() + "/生成目录";
+    if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
 }
 
 Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
@@ -79,6 +103,10 @@ Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
     batch.saveCheckBox("选择框自动保存到目录", settings.autoSave);
     batch.saveEditText("编辑框保存目录", settings.saveDir);
     batch.writeText("百度Token", settings.baiduToken);
+    if (!settings.useHistory)
+        batch.writeBool("使用历史", false);
+    else
+        batch.deleteEntry(kSection, "使用历史");
     return batch.commit();
 }
 

@@ -3,6 +3,7 @@
 // the main window (section "基本配置") as a plain record.
 
 #include <string>
+#include <string_view>
 
 #include "app/base/result.h"
 
@@ -17,6 +18,17 @@ const std::string& appTitle();
 /// or the per-user config folder when the program's folder is not writable.
 std::string settingsFilePath();
 
+/// The conversion history: $LIANSHUO_HISTORY when set, else "历史.sqlite"
+/// beside the settings file at the GBK path `settingsPath`.
+std::string historyFilePath(std::string_view settingsPath);
+
+/// The history beside settingsFilePath(), unless $LIANSHUO_HISTORY names another.
+std::string historyFilePath();
+
+/// The results folder when none is set: "生成目录" beside the program, or in
+/// $XDG_DATA_HOME/蓝棠·链梭/ (~/.local/share/...) when the program's folder is not writable.
+std::string defaultResultsFolder();
+
 /// The process-wide store bound to the settings file at start-up.
 ControlStateStore& settingsStore();
 
@@ -29,15 +41,17 @@ struct AppSettings {
     std::string saveDir;         // "编辑框保存目录"
     std::string baiduToken;      // "百度Token"
     int retries = 2;             // "重试次数": set by hand only, never written
+    bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
 };
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
-/// an empty folder becomes the program's folder + "/生成目录". A service number
+/// an empty folder becomes defaultResultsFolder(). A service number
 /// outside 0-3 reads as the default service.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
 /// Writes "基本配置" in the order the window writes it on close, as one save;
-/// nothing when every value is stored already.
+/// nothing when every value is stored already. "使用历史" only while it is
+/// off, so files that never turned it off stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

@@ -26,6 +26,10 @@ constexpr const char* kUsage =
     "  interfaces presets            the ready interfaces of known services\n"
     "  interfaces add [options]      save an interface made of a preset and the options below\n"
     "  interfaces test NAME [URL]    convert one address with a saved interface\n"
+    "  history list                  the kept conversions: short, long, service, made, last used,\n"
+    "                                uses\n"
+    "  history export FILE           write the kept conversions into a CSV file (UTF-8)\n"
+    "  history forget                delete kept conversions (all of them without options)\n"
     "\n"
     "Options of convert and files:\n"
     "  --settings FILE     the settings file (also LIANSHUO_SETTINGS)\n"
@@ -36,6 +40,9 @@ constexpr const char* kUsage =
     "  --token TOKEN       the Baidu token\n"
     "  --quiet             no progress line on a terminal\n"
     "  --verbose           print each request's method, address and status\n"
+    "  --no-history        ask the service even for an address converted before (the\n"
+    "                      new short address is still kept)\n"
+    "  --refresh           convert again and replace the short addresses kept before\n"
     "convert only:\n"
     "  --input FILE        read the addresses from FILE (- for standard input)\n"
     "  --clipboard         read the addresses from the clipboard\n"
@@ -69,6 +76,14 @@ constexpr const char* kUsage =
     "  --pause MS          the least pause between two requests of the interface\n"
     "interfaces export:\n"
     "  --with-token        write the token too\n"
+    "history only:\n"
+    "  --service S         one service's conversions: custom, baidu, weibo, tinyurl, or an\n"
+    "                      interface's name\n"
+    "  --since DATE        list or export what was used since DATE (YYYY-MM-DD [HH:MM])\n"
+    "  --before DATE       forget what was not used since DATE\n"
+    "\n"
+    "Conversions are kept in 历史.sqlite beside the settings file (LIANSHUO_HISTORY names\n"
+    "another file); an address converted before is not sent to the service again.\n"
     "\n"
     "Failures are printed on standard error as \"失败: ADDRESS: REASON\".\n"
     "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted.\n";
@@ -116,6 +131,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     if (options->command == "convert") return cli::runConvert(*options, console);
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
+    if (options->command == "history") return cli::runHistory(*options, console);
     return cli::fail(console,
                      "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
 }

@@ -7,12 +7,12 @@
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "cli/clipboard.h"
 #include "cli/outcomejson.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/batchjob.h"
-#include "jobs/fileio.h"
 #include "jobs/pastedaddresses.h"
 #include "services/encoding.h"
 #include "services/servicerequest.h"
@@ -95,6 +95,7 @@ int runConvert(const Options& options, Console& console) {
     std::string error;
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
+    session.attachHistory(options, console);
 
     std::string text;
     if ((options.clipboard || options.copy) && clipboard() == nullptr)
@@ -105,11 +106,11 @@ int runConvert(const Options& options, Console& console) {
         if (!pasted) return fail(console, "cannot read the clipboard");
         text = *pasted;
     } else if (options.input && *options.input != "-") {
-        FileRead file = readWholeFile(nativePath(*options.input));
-        if (!file.error.empty())
-            return fail(console,
-                        "cannot read the input file " + *options.input + ": " + file.error);
-        text = std::move(file.bytes);
+        Result<platform::FileContent> file = platform::readWholeFile(nativePath(*options.input));
+        if (!file)
+            return fail(console, "cannot read the input file " + *options.input + ": " +
+                                     file.status().reason());
+        text = std::move(file->bytes);
     } else if (options.input || options.positional.empty()) {
         text.assign(std::istreambuf_iterator<char>(console.in), std::istreambuf_iterator<char>());
     }

@@ -94,13 +94,13 @@ FileConverterSettings settingsFor(const Options& options, ControlStateStore& sto
         s.whiteListOn = true;
     }
     if (options.noWhite) s.whiteListOn = false;
-    if (options.whiteRegex) s.whiteListMode = 1;
+    if (options.whiteRegex) s.whiteListMode = ListMode::RegularExpression;
     if (options.black) {
         s.blackList = *options.black;
         s.blackListOn = true;
     }
     if (options.noBlack) s.blackListOn = false;
-    if (options.blackRegex) s.blackListMode = 1;
+    if (options.blackRegex) s.blackListMode = ListMode::RegularExpression;
     return s;
 }
 
@@ -115,6 +115,7 @@ int runFiles(const Options& options, Console& console) {
     std::string error;
     if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
         return fail(console, error);
+    session.attachHistory(options, console);
 
     ProgressLine progress(console.err, console.progress);
     ConsoleFileView view(console, progress, settingsFor(options, session.store()),

@@ -23,6 +23,8 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--white", &Options::white},
                                                       {"--black", &Options::black},
                                                       {"--retries", &Options::retries},
+                                                      {"--since", &Options::since},
+                                                      {"--before", &Options::before},
                                                       {"--preset", &Options::preset},
                                                       {"--host", &Options::host},
                                                       {"--name", &Options::name},
@@ -60,6 +62,8 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--no-black", &Options::noBlack},
                                                    {"--white-regex", &Options::whiteRegex},
                                                    {"--black-regex", &Options::blackRegex},
+                                                   {"--no-history", &Options::noHistory},
+                                                   {"--refresh", &Options::refresh},
                                                    {"--reverse", &Options::reverse},
                                                    {"--utf8", &Options::utf8},
                                                    {"--with-token", &Options::withToken}};

@@ -9,7 +9,7 @@
 namespace lianshuo::cli {
 
 struct Options {
-    std::string command;  // "convert", "files", "interfaces", "--help", "--version"
+    std::string command;  // "convert", "files", "interfaces", "history", "--help", "--version"
     std::vector<std::string> positional;
     std::optional<std::string> settings, service, interfaceName, interval, token, retries;
     // convert
@@ -17,11 +17,15 @@ struct Options {
     bool noSave = false;
     bool json = false;  // one JSON object per line instead of tab-separated text
     bool quiet = false, verbose = false;
+    bool noHistory = false;  // convert every address, even one the history holds
+    bool refresh = false;    // convert again and replace what the history holds
     bool clipboard = false,
          copy = false;  // read the addresses from / put the results on the clipboard
     // files
     std::optional<std::string> pattern, white, black;
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;
+    // history
+    std::optional<std::string> since, before;
     // interfaces add (--token is the interface's token there) and export
     std::optional<std::string> preset, host, name, address, method, body, format, extract,
         expression, left, right, prefix, suffix, error, success, pause;

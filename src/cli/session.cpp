@@ -132,4 +132,21 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     return true;
 }
 
+std::string historyPathFor(const Options& options) {
+    return historyFilePath(options.settings ? *options.settings : settingsFilePath());
+}
+
+void Session::attachHistory(const Options& options, Console& console) {
+    const auto warn = [&console](std::string_view message) {
+        console.err << "lianshuo: warning: " << toUtf8(message) << '\n';
+    };
+    const HistoryStatus opened = history_.open(historyPathFor(options));
+    if (!opened.ok()) {
+        warn("历史不可用，本次转换不使用历史：" + opened.message);
+        return;
+    }
+    converter_->setHistory(&history_, app_.useHistory && !options.noHistory, options.refresh);
+    converter_->setHistoryWarning(warn);
+}
+
 }  // namespace lianshuo::cli

@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "cli/options.h"
+#include "history/conversionhistory.h"
 #include "services/conversionsource.h"
 #include "services/servicerequest.h"
 #include "services/shorturlconverter.h"
@@ -40,6 +41,11 @@ public:
     /// Resolves the service, token, interface and interval; false with `error` when one is bad.
     bool resolveConversion(const Options& options, std::string& error);
 
+    /// Opens the history for the converter, with reuse as the settings and
+    /// the options say. A history that cannot be used is one warning on
+    /// standard error, and the run goes on without it.
+    void attachHistory(const Options& options, Console& console);
+
     int selectedService() const override { return service_; }
     std::string baiduToken() const override { return token_; }
     ShortUrlInterface readInterfaceFromPanel() const override { return interface_; }
@@ -56,6 +62,8 @@ private:
     std::string token_;
     ShortUrlInterface interface_;
     std::string interval_ = "0";
+    // Declared before the converter, which points at it, so it outlives the converter.
+    ConversionHistory history_;
     std::unique_ptr<ShortUrlConverter> converter_;
 };
 
@@ -73,6 +81,10 @@ void print(std::ostream& stream, std::string_view gbk);
 int runConvert(const Options& options, Console& console);
 int runFiles(const Options& options, Console& console);
 int runInterfaces(const Options& options, Console& console);
+int runHistory(const Options& options, Console& console);
+
+/// The history file of the settings file that `options` name (or the usual one).
+std::string historyPathFor(const Options& options);
 
 /// interfaces add: saves the interface the options (and --preset) describe into the open settings.
 int runInterfaceAdd(Session& session, const Options& options, Console& console);

@@ -75,9 +75,23 @@ std::size_t boundaryAtOrBefore(std::string_view text, std::size_t pos, bool utf8
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string readFailure() {
-    return fromUtf8(std::strerror(errno != 0 ? errno : EIO));
+std::string openFailure() {
+    return platform::errorText(errno != 0 ? errno : EIO);
+}
+
+// Appends the next block of `file` to `buffer`; true at the end of the file.
+Result<bool> readNextBlock(std::FILE* file, std::string& buffer) {
+    const std::size_t kept = buffer.size();
+    buffer.resize(kept + blockSize);
+    const Result<std::size_t> got = platform::readBlock(file, buffer.data() + kept, blockSize);
+    if (!got) {
+        buffer.resize(kept);
+        return got.status();
+    }
+    buffer.resize(kept + *got);
+    return *got < blockSize;
 }
 
 }  // namespace
@@ -139,21 +153,16 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
 std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
                      const std::function<bool(std::string_view)>& out) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::openFileStream(path, "rb"));
-    if (!file) return readFailure();
+    FilePtr file(platform::openFileStream(path, "rb"));
+    if (!file) return openFailure();
     std::string buffer;
     std::size_t base = 0;  // offset of buffer[0] in the file
     bool stopped = false;
     bool final = false;
     while (!final && !stopped) {
-        const std::size_t kept = buffer.size();
-        buffer.resize(kept + blockSize);
-        const std::size_t got = std::fread(buffer.data() + kept, 1, blockSize, file.get());
-        buffer.resize(kept + got);
-        if (got < blockSize) {
-            if (std::ferror(file.get())) return readFailure();
-            final = true;
-        }
+        const Result<bool> read = readNextBlock(file.get(), buffer);
+        if (!read) return read.status().reason();
+        final = *read;
         std::size_t copied = 0;
         const std::size_t settled =
             scanAddresses(buffer, utf8, final, [&](std::size_t offset, std::string_view bytes) {
@@ -173,18 +182,13 @@ std::string scanFile(const std::filesystem::path& path, bool utf8, const Address
 
 Utf8Check fileIsUtf8(const std::filesystem::path& path) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::openFileStream(path, "rb"));
-    if (!file) return {false, readFailure()};
+    FilePtr file(platform::openFileStream(path, "rb"));
+    if (!file) return {false, openFailure()};
     std::string buffer;
     while (true) {
-        const std::size_t kept = buffer.size();
-        buffer.resize(kept + blockSize);
-        const std::size_t got = std::fread(buffer.data() + kept, 1, blockSize, file.get());
-        buffer.resize(kept + got);
-        if (got < blockSize) {
-            if (std::ferror(file.get())) return {false, readFailure()};
-            return {isValidUtf8(buffer), {}};
-        }
+        const Result<bool> read = readNextBlock(file.get(), buffer);
+        if (!read) return {false, read.status().reason()};
+        if (*read) return {isValidUtf8(buffer), {}};
         // Hold back a sequence the block border cuts, for the next block to complete.
         std::size_t cut = buffer.size();
         for (std::size_t back = 1; back <= 3 && back <= buffer.size(); ++back) {

@@ -151,8 +151,8 @@ void BatchJob::run() {
         view_.showOutcome(row, outcome);
         processPendingMessagesNow();
         if (stopFlag_ || (i == rows && !waitAfterLastRow_)) break;
-        // A repeat asked no service: there is nothing to pace.
-        if (reused) continue;
+        // A repeat, or an address the history answered, asked no service: there is nothing to pace.
+        if (reused || outcome.fromHistory) continue;
         waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
         if (stopFlag_) break;
     }

@@ -85,10 +85,12 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
 
     // A list whose regular expression does not compile would silently skip
     // (white) or keep (black) every address: refuse before touching anything.
-    state.white.create(s.whiteListMode == 1 ? s.whiteList
-                                            : RegexObject::wildcardToPattern(s.whiteList));
-    state.black.create(s.blackListMode == 1 ? s.blackList
-                                            : RegexObject::wildcardToPattern(s.blackList));
+    state.white.create(s.whiteListMode == ListMode::RegularExpression
+                           ? s.whiteList
+                           : RegexObject::wildcardToPattern(s.whiteList));
+    state.black.create(s.blackListMode == ListMode::RegularExpression
+                           ? s.blackList
+                           : RegexObject::wildcardToPattern(s.blackList));
     for (const auto& [on, object, name] : {std::tuple{s.whiteListOn, &state.white, "网址白名单"},
                                            std::tuple{s.blackListOn, &state.black, "网址黑名单"}}) {
         if (on && !object->isValid()) {
@@ -196,8 +198,9 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
             ++summary_.failed;
         }
         view_.showOutcome(index, outcome);
-        // An outcome this run already had asked no service: nothing to pace.
-        if (!reused)
+        // An outcome this run already had, or one the history answered, asked no service:
+        // nothing to pace.
+        if (!reused && !outcome.fromHistory)
             waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
                               stopRequested_);
     }

@@ -17,16 +17,19 @@ namespace lianshuo {
 
 class ShortUrlConverter;
 
+/// How a white or black list is written; the numbers are what the settings file stores.
+enum class ListMode : int { Wildcard = 0, RegularExpression = 1 };
+
 /// The inputs, read from the window when a run starts.
 struct FileConverterSettings {
     std::string folder;
     std::string pattern;
     bool whiteListOn = true;
     std::string whiteList;
-    int whiteListMode = 0;  // 0 wildcard, 1 regular expression
+    ListMode whiteListMode = ListMode::Wildcard;
     bool blackListOn = false;
     std::string blackList;
-    int blackListMode = 0;
+    ListMode blackListMode = ListMode::Wildcard;
 };
 
 /// How a run ended, for the completion question and the command line.

@@ -1,22 +1,15 @@
 #pragma once
-// Whole-file reads and replacing writes, with the system's reason on failure.
-// A write never goes through a symbolic link and never leaves a half-written
-// file under the target's name.
+// Replacing writes of the file converter's outputs, with the system's reason
+// on failure. A write never goes through a symbolic link and never leaves a
+// half-written file under the target's name.
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "app/base/platform.h"
+
 namespace lianshuo {
-
-struct FileRead {
-    std::string bytes;
-    std::string error;  // GBK; empty when the whole file was read
-};
-
-/// Reads the whole regular file at `path`.
-FileRead readWholeFile(const std::filesystem::path& path);
 
 /// A new file beside `target`, written in pieces, that replaces `target` on
 /// commit() (replacing a link there, never what it points to). Created
@@ -37,10 +30,10 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    void fail(int error);
+    void fail(const Status& status);
 
     std::filesystem::path target_, temporary_;
-    std::FILE* file_ = nullptr;
+    platform::File file_;
     std::string error_;
 };
 

@@ -25,6 +25,7 @@ struct ConversionOutcome {
     std::string message;          // one line, GBK: the reason (or the service's own words)
     bool retryable = false;       // a time-out, a reset, or status 429/502/503/504
     long retryAfterSeconds = -1;  // from the reply's Retry-After, -1 when absent
+    bool fromHistory = false;     // made by an earlier run and reused: no request was sent
 
     bool ok() const { return failure == FailureKind::None; }
 

@@ -10,7 +10,12 @@
 namespace lianshuo {
 
 /// Service numbers, equal to the item index of the service list.
-enum Service : int { kCustomService = 0, kBaiduService = 1, kWeiboService = 2, kTinyUrlService = 3 };
+enum Service : int {
+    kCustomService = 0,
+    kBaiduService = 1,
+    kWeiboService = 2,
+    kTinyUrlService = 3
+};
 
 class ConversionSource {
 public:

@@ -61,8 +61,17 @@ Status checkInterfaceName(std::string_view name) {
     return Status::failed("接口名称“" + shown + "”含有换行、方括号或控制字符，不能保存。");
 }
 
+Status checkInterfaceAddress(std::string_view address) {
+    // A line break in the address would end the request line and add headers to every request.
+    for (const char c : address)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return Status::failed("接口地址含有换行或控制字符，不能保存。");
+    return {};
+}
+
 Status checkInterface(const ShortUrlInterface& d) {
     if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
+    if (Status address = checkInterfaceAddress(d.address); !address) return address;
     if (const std::string problem = interfaceProblem(d); !problem.empty())
         return Status::failed(replaceAll(problem, "\n", "；"));
     return {};
@@ -148,7 +157,7 @@ Result<ShortUrlInterface> importInterface(std::string_view path, std::string* im
     const std::string& name = names.front();
     if (Status valid = checkInterfaceName(name); !valid) return valid;
     ShortUrlInterface definition = loadInterface(name, file);
-    if (Status valid = checkInterfaceName(interfaceName(definition)); !valid) return valid;
+    if (Status valid = checkInterface(definition); !valid) return valid;
     if (importedName) *importedName = name;
     return definition;
 }

@@ -24,14 +24,17 @@ std::string interfaceSection(std::string_view name);
 /// as a section name it would write lines and sections of its own.
 Status checkInterfaceName(std::string_view name);
 
-/// What saving refuses: a bad name (checkInterfaceName), and keys that could
-/// never be sent (a header that is no "Name: Value", an expression that does
-/// not parse); all of their reasons in one line.
+/// Refuses an interface address holding a line break or another control character.
+Status checkInterfaceAddress(std::string_view address);
+
+/// What saving refuses: a bad name (checkInterfaceName), a bad address
+/// (checkInterfaceAddress), and keys that could never be sent (a header that
+/// is no "Name: Value", an expression that does not parse); the reasons in one line.
 Status checkInterface(const ShortUrlInterface& definition);
 
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses a bad name and keys that could never be sent.
+/// what is stored already. Refuses what checkInterface refuses.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.

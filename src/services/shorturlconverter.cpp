@@ -1,11 +1,16 @@
 #include "services/shorturlconverter.h"
 
+#include <iostream>
+
+#include "app/base/charset.h"
 #include "app/base/gbk.h"
 #include "app/base/helpers.h"
+#include "history/conversionmemory.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
 #include "script/jsonreader.h"
 #include "services/encoding.h"
+#include "services/historykey.h"
 #include "services/interfacerequest.h"
 #include "services/interfacestore.h"
 #include "services/replyreader.h"
@@ -94,6 +99,8 @@ ShortUrlConverter::~ShortUrlConverter() = default;
 std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     if (mode == kSnapshotAndLabel) {
         currentInterface_ = source_.readInterfaceFromPanel();
+        // Each run tries the history again, whatever failed in the last one.
+        historySuspended_ = false;
         return serviceLabel(source_.selectedService());
     }
     const ConversionOutcome outcome = convert(longUrl, mode);
@@ -101,6 +108,62 @@ std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
 }
 
 ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode) {
+    // The interface test always asks the service: it tests the service, not the history.
+    const bool withHistory = mode == kConvert && history_ != nullptr && !historySuspended_;
+    if (!withHistory) return convertWithRetries(longUrl, mode);
+    const std::string key = historyKey();
+    if (reuse_ && !refresh_) {
+        if (std::optional<ConversionOutcome> kept = reuseFromHistory(key, longUrl)) return *kept;
+    }
+    ConversionOutcome outcome = convertWithRetries(longUrl, mode);
+    if (outcome.ok()) keepInHistory(key, longUrl, outcome.shortUrl);
+    return outcome;
+}
+
+void ShortUrlConverter::setHistory(ConversionMemory* history, bool reuse, bool refresh) {
+    history_ = history;
+    reuse_ = reuse;
+    refresh_ = refresh;
+    historySuspended_ = false;
+}
+
+void ShortUrlConverter::setHistoryWarning(std::function<void(std::string_view)> warn) {
+    historyWarning_ = std::move(warn);
+}
+
+std::string ShortUrlConverter::historyKey() const {
+    return historyServiceKey(source_.selectedService(), hosts_, currentInterface_);
+}
+
+std::optional<ConversionOutcome> ShortUrlConverter::reuseFromHistory(const std::string& key,
+                                                                     std::string_view longUrl) {
+    HistoryLookup hit = history_->lookup(key, longUrl);
+    if (!hit.status.ok()) suspendHistory(hit.status.message);
+    // A row edited by hand into something that is no address is converted again, and replaced.
+    if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
+    ConversionOutcome outcome = ConversionOutcome::success(std::move(*hit.shortUrl));
+    outcome.fromHistory = true;
+    return outcome;
+}
+
+void ShortUrlConverter::keepInHistory(const std::string& key, std::string_view longUrl,
+                                      const std::string& shortUrl) {
+    if (historySuspended_) return;
+    if (const HistoryStatus status = history_->record(key, longUrl, shortUrl); !status.ok())
+        suspendHistory(status.message);
+}
+
+void ShortUrlConverter::suspendHistory(const std::string& reason) {
+    if (historySuspended_) return;
+    historySuspended_ = true;
+    const std::string message = "历史出错，本次运行不再使用历史：" + reason;
+    if (historyWarning_)
+        historyWarning_(message);
+    else
+        std::cerr << toUtf8(message) << '\n';
+}
+
+ConversionOutcome ShortUrlConverter::convertWithRetries(std::string_view longUrl, Mode mode) {
     ConversionOutcome outcome = convertOnce(longUrl, mode);
     long delayMs = retryPolicy_.firstDelayMs;
     static const std::atomic<bool> kNeverStopped{false};

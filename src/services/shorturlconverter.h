@@ -3,7 +3,9 @@
 // and the interface test.
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,7 @@
 
 namespace lianshuo {
 
+class ConversionMemory;
 class HttpRequestObject;
 
 class ShortUrlConverter {
@@ -53,6 +56,16 @@ public:
     /// and ends a retry wait at once. Null when nothing can stop a conversion.
     void setStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
 
+    /// In kConvert, looks each address up in `history` first (unless `reuse`
+    /// is off, or `refresh` asks for a new short address) and keeps each
+    /// success there; failures are never kept. Null: no history.
+    void setHistory(ConversionMemory* history, bool reuse = true, bool refresh = false);
+    /// Told once per run when the history fails; the run then goes on
+    /// without it. Standard error until one is set.
+    void setHistoryWarning(std::function<void(std::string_view message)> warn);
+    /// The history key of the chosen service, with the last snapshot.
+    std::string historyKey() const;
+
     /// The panel's definition as taken by the last snapshot.
     const ShortUrlInterface& currentInterface() const { return currentInterface_; }
 
@@ -65,6 +78,12 @@ public:
 private:
     std::string serviceLabel(int service) const;
     ConversionOutcome convertOnce(std::string_view longUrl, Mode mode);
+    ConversionOutcome convertWithRetries(std::string_view longUrl, Mode mode);
+    std::optional<ConversionOutcome> reuseFromHistory(const std::string& key,
+                                                      std::string_view longUrl);
+    void keepInHistory(const std::string& key, std::string_view longUrl,
+                       const std::string& shortUrl);
+    void suspendHistory(const std::string& reason);
 
     const ConversionSource& source_;
     BuiltinHosts hosts_;
@@ -73,6 +92,10 @@ private:
     std::unique_ptr<HttpRequestObject> weiboRequest_;
     RetryPolicy retryPolicy_;
     const std::atomic<bool>* stopFlag_ = nullptr;
+    ConversionMemory* history_ = nullptr;
+    bool reuse_ = true, refresh_ = false;
+    bool historySuspended_ = false;  // until the next run's snapshot
+    std::function<void(std::string_view)> historyWarning_;
 };
 
 /// The custom-interface engine: encode, fill the templates, send, then cut,

@@ -36,10 +36,10 @@ FileConverterSettings FileConverterWindow::settings() const {
     s.pattern = fromQt(patternEdit_->text());
     s.whiteListOn = whiteBox_->isChecked();
     s.whiteList = fromQt(whiteEdit_->text());
-    s.whiteListMode = whiteMode_->currentIndex();
+    s.whiteListMode = static_cast<ListMode>(whiteMode_->currentIndex());
     s.blackListOn = blackBox_->isChecked();
     s.blackList = fromQt(blackEdit_->text());
-    s.blackListMode = blackMode_->currentIndex();
+    s.blackListMode = static_cast<ListMode>(blackMode_->currentIndex());
     return s;
 }
 
@@ -48,10 +48,10 @@ void FileConverterWindow::showSettings(const FileConverterSettings& s) {
     patternEdit_->setText(toQt(s.pattern));
     whiteBox_->setChecked(s.whiteListOn);
     whiteEdit_->setText(toQt(s.whiteList));
-    whiteMode_->setCurrentIndex(s.whiteListMode);
+    whiteMode_->setCurrentIndex(static_cast<int>(s.whiteListMode));
     blackBox_->setChecked(s.blackListOn);
     blackEdit_->setText(toQt(s.blackList));
-    blackMode_->setCurrentIndex(s.blackListMode);
+    blackMode_->setCurrentIndex(static_cast<int>(s.blackListMode));
 }
 
 std::string FileConverterWindow::intervalText() const {

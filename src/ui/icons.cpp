@@ -116,6 +116,21 @@ void drawFileConverter(QPainter& p) {
     p.drawLine(QPointF(35, 46), QPointF(38, 43));
 }
 
+void drawHistory(QPainter& p) {
+    const QColor ground(0x7b, 0x5c, 0xc9);
+    drawTile(p, ground);
+    // A clock face with its hands: what was made before.
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(32, 32), 17, 17);
+    p.setPen(QPen(ground, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(32, 32), QPointF(32, 21));
+    p.drawLine(QPointF(32, 32), QPointF(40, 37));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ground);
+    p.drawEllipse(QPointF(32, 32), 2.5, 2.5);
+}
+
 void drawBlossom(QPainter& p, QPointF centre, qreal radius) {
     const QColor petal(0x3b, 0x6f, 0xd8);
     p.setPen(QPen(petal.darker(125), 1));
@@ -175,6 +190,9 @@ QPixmap bannerImage(BannerImage image) {
             break;
         case BannerImage::FileConverter:
             drawFileConverter(p);
+            break;
+        case BannerImage::History:
+            drawHistory(p);
             break;
     }
     return pixmap;

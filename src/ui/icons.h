@@ -13,7 +13,7 @@ namespace lianshuo {
 /// The 24 x 24 icon of a results row; the same icon object for a state every time.
 QIcon rowStateIcon(ResultRowState state);
 
-enum class BannerImage { Logo, Questions, HomePage, FileConverter };
+enum class BannerImage { Logo, Questions, HomePage, FileConverter, History };
 
 /// A banner picture: the logo is 195 x 64, the others 64 x 64.
 QPixmap bannerImage(BannerImage image);

@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 
 #include "app/settings.h"
+#include "history/conversionhistory.h"
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
@@ -61,6 +62,7 @@ void MainWindow::startUp() {
     intervalEdit_->setText(toQt(settings.interval));
     tokenEdit_->setText(toQt(settings.baiduToken));
     autoSaveBox_->setChecked(settings.autoSave);
+    useHistoryBox_->setChecked(settings.useHistory);
     saveFolderEdit_->setText(toQt(settings.saveDir));
     loadSelectedInterface();
     applyServiceChoice();
@@ -73,6 +75,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.interfaceIndex = interfaceList_->currentRow();
     settings.interval = fromQt(intervalEdit_->text());
     settings.autoSave = autoSaveBox_->isChecked();
+    settings.useHistory = useHistoryBox_->isChecked();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
     return settings;
@@ -89,6 +92,7 @@ ShortUrlConverter& MainWindow::converter() {
     if (!converter_) {
         converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
         converter_->setRetryPolicy({.retries = retries_});
+        attachHistory();
     }
     return *converter_;
 }

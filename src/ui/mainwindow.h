@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 
 namespace lianshuo {
 
+class ConversionHistory;
 class InterfacePanel;
 class RightClickButton;
 class ShortUrlConverter;
@@ -61,6 +62,8 @@ public:
     ShortUrlConverter& converter();
     /// Installs what the banner's file converter image and link open.
     void setFileConverterOpener(std::function<void()> opener);
+    /// The history file: beside the settings file, unless LIANSHUO_HISTORY names another.
+    std::string historyPath() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +89,9 @@ private:
     void copyRowAt(const QPoint& position);
     void showQuestions();
     void openFileConverter();
+    void openHistoryWindow();
+    void attachHistory();
+    void applyHistoryChoice();
 
     void fillInterfaceList();
     void addClicked();
@@ -108,6 +114,7 @@ private:
     QPushButton* clearButton_ = nullptr;
     QListWidget* interfaceList_ = nullptr;
     QCheckBox* autoSaveBox_ = nullptr;
+    QCheckBox* useHistoryBox_ = nullptr;
     QLineEdit* saveFolderEdit_ = nullptr;
     RightClickButton* saveFolderButton_ = nullptr;
     QTreeWidget* resultsView_ = nullptr;
@@ -122,6 +129,8 @@ private:
     InterfacePanel* panel_ = nullptr;
 
     BuiltinHosts hosts_;
+    // Opened with the converter, which points at it, and so declared before it.
+    std::unique_ptr<ConversionHistory> history_;
     // Both wait for their first use: the converter starts the HTTP client,
     // which showing the window does not need.
     std::unique_ptr<ShortUrlConverter> converter_;

@@ -35,6 +35,8 @@ void showResultRow(QTreeWidgetItem* item, const QString& text, ResultRowState st
 void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
     if (outcome.ok()) {
         showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
+        // Only the tooltip: the reason role would make a double click explain instead of open.
+        if (outcome.fromHistory) item->setToolTip(0, u"来自历史"_s);
         return;
     }
     showResultRow(item, toQt(conversionErrorText()), ResultRowState::Error);

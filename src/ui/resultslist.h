@@ -24,8 +24,8 @@ QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& g
 /// Shows `text` and the state's icon in the row's first column; clears the reason.
 void showResultRow(QTreeWidgetItem* item, const QString& text, ResultRowState state);
 
-/// Shows a finished conversion: the short address, or "生成错误" with the
-/// reason as the row's tooltip.
+/// Shows a finished conversion: the short address (with the tooltip "来自历史"
+/// when an earlier run made it), or "生成错误" with the reason as the row's tooltip.
 void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome);
 
 }  // namespace lianshuo

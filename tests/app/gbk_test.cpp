@@ -8,7 +8,9 @@ using namespace lianshuo;
 // "中" is D6 D0 and "覽" (a traditional character in GBK) is D3 5C: its second
 // byte is a backslash, the classic trap for byte-wise searches.
 TEST(GbkSearch, NeverMatchesOnTheSecondByteOfACharacter) {
-    const std::string text = "\xD3\x5C" "a\\b";  // 覽 a \ b
+    const std::string text =
+        "\xD3\x5C"
+        "a\\b";  // 覽 a \ b
     EXPECT_EQ(findText(text, "\\"), 3u);
     EXPECT_EQ(findText(text, "\\", 0), 3u);
     EXPECT_EQ(rfindText(text, "\\"), 3u);
@@ -16,7 +18,9 @@ TEST(GbkSearch, NeverMatchesOnTheSecondByteOfACharacter) {
     const std::string twoChars = "\xB0\xA1\xA1\xA1";  // 啊 then the ideographic space
     EXPECT_EQ(findText(twoChars, "\xA1\xA1"), 2u);
     EXPECT_EQ(findText("\xD6\xD0\xD6", "\xD0\xD6"), npos);
-    EXPECT_EQ(replaceAll(text, "\\", "/"), "\xD3\x5C" "a/b");
+    EXPECT_EQ(replaceAll(text, "\\", "/"),
+              "\xD3\x5C"
+              "a/b");
     EXPECT_EQ(splitText("\xD3\x7C|x", "|").size(), 2u);  // D3 7C is one character
 }
 
@@ -60,7 +64,10 @@ TEST(Charset, Big5HkscsIsFlushedAndBadBytesBecomeQuestionMarks) {
     // BIG5-HKSCS holds back a character that may combine with the next one.
     const std::string big5hk = "\x88\x62";  // a composed Latin letter
     EXPECT_FALSE(convertCharset(big5hk, "BIG5-HKSCS", "UTF-8").empty());
-    EXPECT_EQ(convertCharset("a\xFF" "b", "UTF-8", "GB18030"), "a?b");
+    EXPECT_EQ(convertCharset("a\xFF"
+                             "b",
+                             "UTF-8", "GB18030"),
+              "a?b");
     EXPECT_EQ(convertCharset("abc", "NO-SUCH-CHARSET", "UTF-8"), "");
 }
 

@@ -25,9 +25,10 @@ TEST(AppSettings, FirstRunDefaultsAndTheExactBytesWrittenOnClose) {
     settings.baiduToken = "tok";
     settings.saveDir = "/tmp/out";
     saveSettings(store, settings);
-    EXPECT_EQ(test::readFile(dir / "a.ini"),
-              "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
-              "生成间隔秒=abc\r\n自定义接口短网址索引=-1\r\n短网址索引=1");
+    EXPECT_EQ(
+        test::readFile(dir / "a.ini"),
+        "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
+        "生成间隔秒=abc\r\n自定义接口短网址索引=-1\r\n短网址索引=1");
     AppSettings again;
     again.autoSave = false;
     loadSettings(store, again);
@@ -81,4 +82,38 @@ TEST(AppSettings, EachGroupOfSettingsIsOneSaveAndNoneWhenNothingChanged) {
     EXPECT_EQ(saves(basic), 1);
     EXPECT_EQ(saves(files), 1);
     platform::faults::reset();
+}
+
+TEST(AppSettings, HistoryUseIsWrittenOnlyWhileItIsOff) {
+    test::TempDir dir;
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+    AppSettings settings;
+    saveSettings(store, settings);
+    const std::string untouched = test::readFile(dir / "a.ini");
+    EXPECT_EQ(untouched.find("使用历史"), std::string::npos);
+    settings.useHistory = false;
+    saveSettings(store, settings);
+    AppSettings reread;
+    loadSettings(store, reread);
+    EXPECT_FALSE(reread.useHistory);
+    // Turned on again, the file is what it was before it was ever turned off.
+    settings.useHistory = true;
+    saveSettings(store, settings);
+    EXPECT_EQ(test::readFile(dir / "a.ini"), untouched);
+    AppSettings fresh;
+    loadSettings(store, fresh);
+    EXPECT_TRUE(fresh.useHistory);
+}
+
+TEST(AppSettings, TheHistoryLiesBesideTheSettingsUnlessTheEnvironmentNamesIt) {
+    unsetenv("LIANSHUO_HISTORY");
+    EXPECT_EQ(historyFilePath("/tmp/x/其他.ini"), "/tmp/x/历史.sqlite");
+    EXPECT_EQ(historyFilePath("s.ini"), "./历史.sqlite");
+    const std::string besideSettings = settingsFilePath();
+    EXPECT_EQ(historyFilePath(),
+              besideSettings.substr(0, besideSettings.rfind('/')) + "/历史.sqlite");
+    setenv("LIANSHUO_HISTORY", reinterpret_cast<const char*>(u8"/tmp/y/记录.sqlite"), 1);
+    EXPECT_EQ(historyFilePath("/tmp/x/其他.ini"), "/tmp/y/记录.sqlite");
+    unsetenv("LIANSHUO_HISTORY");
 }

@@ -22,7 +22,9 @@ namespace lianshuo::test {
 namespace fs = std::filesystem;
 
 // Output is UTF-8; the expectations are written as GBK literals.
-inline std::string utf8(const std::string& gbk) { return toUtf8(gbk); }
+inline std::string utf8(const std::string& gbk) {
+    return toUtf8(gbk);
+}
 
 class CommandLine : public ::testing::Test {
 protected:
@@ -49,14 +51,24 @@ protected:
     ProcessResult run(std::vector<std::string> args, const std::string& input = {},
                       std::function<int(const std::string&)> onOutput = {},
                       std::chrono::seconds limit = std::chrono::seconds(60)) {
-        args.insert(args.begin() + (args.empty() ? 0 : 1), {"--settings", (dir / "s.ini").string()});
+        args.insert(args.begin() + (args.empty() ? 0 : 1),
+                    {"--settings", (dir / "s.ini").string()});
         return runProcess(LIANSHUO_PROGRAM, args, input, limit, onOutput);
     }
     std::string settings() const { return gbkPath(dir / "s.ini"); }
+    // The saved interface pointed at another path of the same fake.
+    void pointInterfaceAt(const std::string& path) {
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        ShortUrlInterface d;
+        d.address = server.url(path + "?u=#长网址#");
+        saveInterface(d, store);
+    }
     std::vector<fs::path> resultFiles() const {
         std::vector<fs::path> files;
         if (fs::exists(dir / "out"))
-            for (const auto& entry : fs::directory_iterator(dir / "out")) files.push_back(entry.path());
+            for (const auto& entry : fs::directory_iterator(dir / "out"))
+                files.push_back(entry.path());
         return files;
     }
 

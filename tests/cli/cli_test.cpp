@@ -6,10 +6,10 @@
 #include "app/base/charset.h"
 #include "app/base/paths.h"
 #include "app/settings.h"
+#include "cli_fixture.h"
 #include "jobs/fileconvertersettings.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
-#include "cli_fixture.h"
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
@@ -19,7 +19,6 @@ using namespace lianshuo;
 using test::CommandLine;
 using test::utf8;
 namespace fs = std::filesystem;
-
 
 TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
     auto r = test::runProcess(LIANSHUO_PROGRAM, {"--version"});
@@ -41,22 +40,28 @@ TEST_F(CommandLine, ConvertsArgumentsWithTheSettingsDefaultsAndWritesTheResultsF
     EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\nhttp://s.test/2\thttp://a.test/2\n");
     const auto files = resultFiles();
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].filename().string().rfind("127.0.0.1:" + std::to_string(server.port()) + "_", 0), 0u);
+    EXPECT_EQ(
+        files[0].filename().string().rfind("127.0.0.1:" + std::to_string(server.port()) + "_", 0),
+        0u);
     EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\nhttp://s.test/2\r\n");
     EXPECT_NE(r.err.find(files[0].string()), std::string::npos);
 }
 
 TEST_F(CommandLine, ReadsStandardInputAndInputFilesAndReportsFailures) {
-    auto r = run({"convert", "--no-save"}, "http://a.test/1\r\n\r\n\xE3\x80\x80http://a.test/bad\n");
+    auto r =
+        run({"convert", "--no-save"}, "http://a.test/1\r\n\r\n\xE3\x80\x80http://a.test/bad\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n" + utf8("生成错误") + "\thttp://a.test/bad\n");
+    EXPECT_EQ(r.out,
+              "http://s.test/1\thttp://a.test/1\n" + utf8("生成错误") + "\thttp://a.test/bad\n");
     EXPECT_TRUE(resultFiles().empty());
 
     test::writeFile(dir / "list.txt", "http://a.test/7\n");
-    r = run({"convert", "--input", (dir / "list.txt").string(), "--save-dir", (dir / "elsewhere").string()});
+    r = run({"convert", "--input", (dir / "list.txt").string(), "--save-dir",
+             (dir / "elsewhere").string()});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "http://s.test/7\thttp://a.test/7\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "elsewhere"), fs::directory_iterator()),
+              1);
 
     r = run({"convert", "--no-save"}, "");
     EXPECT_EQ(r.status, 0);  // nothing to convert

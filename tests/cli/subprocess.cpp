@@ -30,7 +30,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     close(out[1]);
     close(err[1]);
     signal(SIGPIPE, SIG_IGN);
-    if (!input.empty()) [[maybe_unused]] const ssize_t written = write(in[1], input.data(), input.size());
+    if (!input.empty()) [[maybe_unused]]
+        const ssize_t written = write(in[1], input.data(), input.size());
     close(in[1]);
 
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -64,13 +64,17 @@ expect "interfaces delete" "other.test " interfaces --settings "$work/a.ini" del
 LIANSHUO_SETTINGS=$work/unrelated.ini expect "no saved interface" "" convert --interface ""
 
 # Commands, actions, services.
-expect "commands" "convert files interfaces " ""
+expect "commands" "convert files history interfaces " ""
 expect "a command's prefix" "files " f
 expect "interfaces actions" "add delete export import list presets show test " interfaces ""
 expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test o
 expect "presets of the program" "shlink sink spoo.me " interfaces add --preset s
 expect "formats" "json " interfaces add --format j
 expect "add's own options" "--error --expression --extract " interfaces add --e
+expect "history actions" "export forget list " history ""
+expect "history list's options" "--service --settings --since " history list --s
+expect "history forget's options" "--before --service --settings " history forget --
+expect "a service to forget" "baidu " history forget --service b
 expect "services" "baidu custom tinyurl weibo " convert --service ""
 expect "--service=" "tinyurl " files --service = t
 expect "no value offered for a free option" "" convert --interval ""
@@ -78,13 +82,14 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--clipboard --copy --input --interface --interval --json --no-save --quiet --retries --save-dir --service --settings --token --verbose " \
+    "--clipboard --copy --input --interface --interval --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')
 offered=$({ complete_words --; complete_words convert --; complete_words files --
             complete_words interfaces --; complete_words interfaces add --
-            complete_words interfaces export n f --; complete_words interfaces test n --; } |
+            complete_words interfaces export n f --; complete_words interfaces test n --
+            complete_words history list --; complete_words history forget --; } |
           tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
 if [ "$offered" != "$help_options" ]; then
     echo "options offered: '$offered'; --help lists: '$help_options'" >&2

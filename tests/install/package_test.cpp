@@ -92,6 +92,7 @@ TEST_F(InstalledPackage, CarriesTheProjectVersionItsFilesAndTheLibrariesItNeeds)
     EXPECT_EQ(field("Version"), std::string(kVersion) + "\n");
     const std::string depends = field("Depends");
     for (const char* library : {"libc6", "libstdc++6", "libqt6widgets6", "libpcre2-8-0", "zlib1g",
+                                "libsqlite3-0",
                                 "libcurl4 | libcurl3-gnutls"})
         EXPECT_NE(depends.find(library), std::string::npos) << library << " not in " << depends;
 
@@ -151,6 +152,14 @@ TEST_F(InstalledPackage, KeepsItsSettingsInTheXdgConfigFolder) {
              "http://a.test/7"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "http://s.test/7\thttp://a.test/7\n");
+
+    // The results file goes to the XDG data folder, as the program's folder cannot take it.
+    test::ScopedEnv data{"XDG_DATA_HOME", (home() / "data").string()};
+    r = run({"convert", "--service", "custom", "--interface", "127.0.0.1", "http://a.test/8"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const fs::path results = nativePath(gbkPath(home() / "data") + "/蓝棠·链梭/生成目录");
+    ASSERT_TRUE(fs::is_directory(results)) << r.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(results), fs::directory_iterator()), 1);
 
     // Without XDG_CONFIG_HOME, the folder is ~/.config.
     test::ScopedEnv noConfig{"XDG_CONFIG_HOME", std::nullopt};

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <filesystem>
 
 #include "../services/fakeservices.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
 #include "services/shorturlconverter.h"
@@ -141,9 +144,9 @@ TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
               (std::vector<std::string>{"http://keep.test/1", "http://also.test/3"}));
 
     view.converted.clear();
-    view.input.whiteListMode = 1;
+    view.input.whiteListMode = ListMode::RegularExpression;
     view.input.whiteList = "^http://(keep|other)\\.test/\\d$";
-    view.input.blackListMode = 1;
+    view.input.blackListMode = ListMode::RegularExpression;
     view.input.blackList = "other";
     run();
     EXPECT_EQ(view.converted, std::vector<std::string>{"http://keep.test/1"});
@@ -152,7 +155,7 @@ TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
 TEST_F(ConverterFixture, AnInvalidRegularExpressionStopsBeforeAnythingIsWritten) {
     write("a.htm", "http://a.test/1");
     view.input.whiteListOn = true;
-    view.input.whiteListMode = 1;
+    view.input.whiteListMode = ListMode::RegularExpression;
     view.input.whiteList = "(unclosed";
     run();
     EXPECT_EQ(outcome, FileConverterEngine::Outcome::InvalidList);
@@ -229,7 +232,7 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     EXPECT_TRUE(s.whiteListOn);
     EXPECT_FALSE(s.blackListOn);
     s.whiteListOn = false;
-    s.blackListMode = 1;
+    s.blackListMode = ListMode::RegularExpression;
     s.folder = "/data";
     saveFileConverterSettings(store, s);
     EXPECT_EQ(
@@ -240,7 +243,7 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     FileConverterSettings again = defaultFileConverterSettings();
     loadFileConverterSettings(store, again);
     EXPECT_FALSE(again.whiteListOn);
-    EXPECT_EQ(again.blackListMode, 1);
+    EXPECT_EQ(again.blackListMode, ListMode::RegularExpression);
     EXPECT_EQ(again.folder, "/data");
 }
 
@@ -282,4 +285,33 @@ TEST_F(ConverterFixture, FailedAddressesStayAsTheyAreAndSayWhy) {
     EXPECT_EQ(view.reasons[0].rfind("回复中找不到短网址", 0), 0u) << view.reasons[0];
     EXPECT_EQ(view.summary.failed, 1);
     EXPECT_EQ(view.summary.converted, 1);
+}
+
+TEST_F(ConverterFixture, ReadAndWriteFaultsFailOnlyTheirFileAndLeaveNoPartialCopy) {
+    using platform::faults::Call;
+    write("a.htm", "http://a.test/1");
+    write("b.htm", "http://a.test/2");
+    write("c.htm", "http://a.test/3");
+    write("d.htm", "http://a.test/4");
+    platform::faults::reset();
+    // a: the read fails midway (EIO); b: the disk is full; c: the rename fails; d is fine.
+    view.onProgress = [](const std::string& caption) {
+        if (caption.rfind("(4:1)", 0) == 0) platform::faults::failNext(Call::Read, EIO);
+        if (caption.rfind("(4:2)", 0) == 0) platform::faults::failNext(Call::Write, ENOSPC);
+        if (caption.rfind("(4:3)", 0) == 0) platform::faults::failNext(Call::Rename, EROFS);
+    };
+    run();
+    platform::faults::reset();
+    EXPECT_EQ(view.summary.filesFailed, 3);
+    EXPECT_EQ(view.summary.filesWritten, 1);
+    ASSERT_EQ(view.failedFiles.size(), 3u);
+    EXPECT_EQ(view.failedFiles[0].rfind("a.htm: 无法读取：", 0), 0u) << view.failedFiles[0];
+    EXPECT_EQ(view.failedFiles[1].rfind("b.htm: 无法写入：", 0), 0u) << view.failedFiles[1];
+    EXPECT_EQ(view.failedFiles[2].rfind("c.htm: 无法写入：", 0), 0u) << view.failedFiles[2];
+    EXPECT_EQ(output("d.htm"), "http://s.test/3");
+    // Nothing half-written and no temporary file is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(outputPath("")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"d.htm"});
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/base/charset.h"
+#include "services/historykey.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
@@ -134,4 +135,28 @@ TEST_F(InterfaceKeys, ExportsLeaveTheTokenOutUnlessAskedInBothFormats) {
     EXPECT_EQ(importInterface((dir / "bad.sxcu").string()).reason(),
               "不是短网址接口（DestinationType：FileUploader），只能导入 URLShortener 或 "
               "URLSharingService");
+}
+
+TEST(HistoryKeys, FollowWhatShapesTheRequestAndNothingElse) {
+    ShortUrlInterface d;
+    d.address = "https://api.test/shorten";
+    d.postMode = true;
+    d.postTemplate = "u=#长网址#";
+    const std::string before = interfaceFingerprint(d);
+    ShortUrlInterface reading = d;  // how the reply is read makes no other link
+    reading.extractKind = ExtractKind::Json;
+    reading.extractExpression = "link";
+    reading.errorExpression = "message";
+    reading.successStatuses = "200,201";
+    reading.pauseMs = 100;
+    EXPECT_EQ(interfaceFingerprint(reading), before);
+    for (const auto& change : std::vector<void (*)(ShortUrlInterface&)>{
+             [](ShortUrlInterface& x) { setRequestMethod(x, "PUT"); },
+             [](ShortUrlInterface& x) { x.headers = "X-Key: 1"; },
+             [](ShortUrlInterface& x) { x.bodyFormat = BodyFormat::Json; },
+             [](ShortUrlInterface& x) { x.token = "another account"; }}) {
+        ShortUrlInterface changed = d;
+        change(changed);
+        EXPECT_NE(interfaceFingerprint(changed), before);
+    }
 }

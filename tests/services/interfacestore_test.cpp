@@ -118,6 +118,25 @@ TEST_F(InterfaceStore, NamesThatWouldWriteLinesOrSectionsOfTheirOwnAreRefused) {
     EXPECT_TRUE(checkInterfaceName("短.网址"));
 }
 
+TEST_F(InterfaceStore, AddressesThatWouldAddRequestHeadersAreRefused) {
+    const std::string before = disk();
+    const ShortUrlInterface injected =
+        sample("http://a.test/s?u=#长网址# HTTP/1.1\r\nX-Evil: 1\r\n");
+    const Status saved = saveInterface(injected, store);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(saved.reason().find("接口地址"), std::string::npos);
+    EXPECT_EQ(disk(), before);
+    // An export file carrying one (its value written with the store's line-break marker) is refused
+    // too.
+    ControlStateStore other;
+    ASSERT_TRUE(other.bindFile((dir / "crafted.ini").string()));
+    other.selectSection("短网址选项_a.test");
+    ASSERT_TRUE(other.writeText("接口地址", "http://a.test/s\r\nX-Evil: 1"));
+    const auto imported = importInterface((dir / "crafted.ini").string());
+    EXPECT_FALSE(imported);
+    EXPECT_TRUE(checkInterfaceAddress("http://a.test/s?u=#长网址#&k=1"));
+}
+
 TEST_F(InterfaceStore, ValuesWithLoneLineBreaksStayOnTheirLine) {
     ShortUrlInterface d = sample("http://a.test/");
     d.postTemplate = "a\nb";

@@ -2,6 +2,7 @@
 // click on the start button, so the tests watch it through the message pump,
 // which it calls after every row and throughout every pause.
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -71,7 +72,9 @@ private slots:
             "https://s.example.test/r1\r\nhttps://s.example.test/r3\r\n";
         QCOMPARE(test::readFile(first.filePath().toStdString()), firstContent);
 
-        // A second run converts every row again and never replaces the first file.
+        // A second run without the history converts every row again and never replaces the
+        // first file.
+        control<QCheckBox>(window_, u"选择框使用历史"_s)->setChecked(false);
         captions_.clear();
         QTest::mouseClick(generate_, Qt::LeftButton);
         QCOMPARE(service_->requestCount(), 6);

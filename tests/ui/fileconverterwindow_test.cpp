@@ -192,7 +192,9 @@ private slots:
         QVERIFY(!control<QProgressBar>(window, u"进度条1"_s)->isVisible());
         QVERIFY(edit(window, u"编辑框文章目录"_s)->isVisible());
 
-        // The right button searches for "*.htm" as a file-name mask: no b.html.
+        // The right button searches for "*.htm" as a file-name mask: no b.html. Without the
+        // history, a's addresses are asked for again.
+        control<QCheckBox>(main_, u"选择框使用历史"_s)->setChecked(false);
         captions.clear();
         MessageBox::setNextAnswer(QMessageBox::No);
         QTest::mousePress(start(window), Qt::RightButton);

@@ -9,12 +9,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <cerrno>
 #include <memory>
 
+#include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "app/base/platform.h"
 #include "app/settings.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "support/tempdir.h"
+#include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
@@ -183,6 +188,46 @@ private slots:
         QVERIFY(!control<InterfacePanel>(window_, u"图片框面板"_s)->isVisible());
         QCOMPARE(control<QPushButton>(window_, u"按钮添加"_s)->text(), u"打开接口面板"_s);
         QVERIFY(window_->readInterfaceFromPanel().insertEnabled);  // still the live definition
+    }
+
+    void aFailedExportOrImportSaysWhyAndChangesNothing() {
+        address_->setText(u"http://e.example.test/x"_s);
+        const QString missing =
+            QString::fromStdString((session_->sandbox().dir() / "no" / "e.ini").string());
+        FileDialog::setNextFileName(missing);
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        click(u"按钮导出接口"_s);
+        QVERIFY(MessageBox::lastText() != u"接口已导出！"_s);
+        QVERIFY(MessageBox::lastText().contains(missing));
+
+        const std::filesystem::path none = session_->sandbox().dir() / "none.ini";
+        test::writeFile(none, "[other]\r\nk=v");
+        FileDialog::setNextFileName(QString::fromStdString(none.string()));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        click(u"按钮导入接口"_s);
+        QVERIFY(MessageBox::lastText() != u"接口已导入！"_s);
+        QCOMPARE(address_->text(), u"http://e.example.test/x"_s);
+    }
+
+    void aNameThatWouldWriteLinesOfItsOwnIsRefused() {
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        addInterface(u"http://[::1]:8080/x"_s);
+        QCOMPARE(list_->count(), 0);
+        QVERIFY(MessageBox::lastText().contains(u"接口名称"_s));
+        QVERIFY(listInterfaceNames(settingsStore()).empty());
+    }
+
+    void aSaveThatFailsIsShownWithTheFileAndTheReason() {
+        const ControlStateStore::WarningHandler previous = ControlStateStore::setWarningHandler({});
+        installWindowHooks();
+        platform::faults::failNext(platform::faults::Call::Rename, EROFS);
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        addInterface(u"http://s.example.test/"_s);
+        setMessagePump({});
+        ControlStateStore::setWarningHandler(previous);
+        const QString text = MessageBox::lastText();
+        QVERIFY2(text.contains(toQt(gbkPath(session_->sandbox().file()))), qPrintable(text));
+        QVERIFY2(text.contains(toQt(platform::errorText(EROFS))), qPrintable(text));
     }
 
 private:

@@ -8,7 +8,10 @@
 #include <QTest>
 #include <cstdio>
 
+#include "history/conversionhistory.h"
 #include "ui/fileconverterwindow.h"
+#include "ui/historymodel.h"
+#include "ui/historywindow.h"
 #include "ui/infobox.h"
 #include "ui/interfaceadvanced.h"
 #include "ui/mainwindow.h"
@@ -53,6 +56,18 @@ void showRun(FileConverterWindow& converter) {
     converter.addRow(fromQt(u"队列中.."_s), "http://s.click.taobao.com/t?e=m%3D2%26s%3Def",
                      ResultRowState::Waiting);
     converter.setStartCaption(fromQt(u"停止转换"_s));
+}
+
+// A few kept conversions, for the history window.
+void fillHistory(const std::string& path) {
+    ConversionHistory history;
+    if (!history.open(path).ok()) return;
+    for (int i = 1; i <= 30; ++i) {
+        const std::string n = std::to_string(i);
+        history.record("custom:s.example.test:5f1c9a0e27d4b3a8",
+                       "http://shop.example.test/item?id=" + n + "&spm=a1z10",
+                       "https://s.example.test/h" + n);
+    }
 }
 
 }  // namespace
@@ -106,5 +121,12 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&converter)) return 1;
     showRun(converter);
     ok &= save(converter, folder, u"file-converter.png"_s);
+
+    fillHistory(window.historyPath());
+    showHistoryWindow(&window, window.historyPath());
+    auto* history = window.findChild<HistoryWindow*>();
+    if (!history || !QTest::qWaitForWindowExposed(history)) return 1;
+    for (int i = 0; i < 100 && history->model().walking(); ++i) QTest::qWait(10);
+    ok &= save(*history, folder, u"history-window.png"_s);
     return ok ? 0 : 1;
 }

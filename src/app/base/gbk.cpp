@@ -5,7 +5,9 @@
 namespace lianshuo {
 namespace {
 
-char lowerByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerByte(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Finds the first boundary-aligned match at or after `from`. `text` and
 // `needle` are compared as given; the caller lowers both for a case-blind search.

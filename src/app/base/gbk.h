@@ -15,7 +15,9 @@ namespace lianshuo {
 inline constexpr std::size_t npos = std::string_view::npos;
 
 /// True when the byte starts a two-byte character.
-inline bool isLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+inline bool isLeadByte(char c) {
+    return static_cast<unsigned char>(c) >= 0x80;
+}
 
 /// Length in bytes of the character starting at `pos` (1 or 2; 1 at the last byte).
 inline std::size_t charLength(std::string_view text, std::size_t pos) {

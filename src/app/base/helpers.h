@@ -38,14 +38,13 @@ std::string digitsOfNumber(unsigned long long number, int base);
 /// 1-based and moves past the right marker; it becomes -2 when nothing more is
 /// found. With `reverse`, the right marker is found first and the last left
 /// marker before it is taken, and `lastPos` keeps the previous match.
-std::string cutBetweenMarkers(std::string_view text, std::string_view left,
-                              std::string_view right, bool reverse, long& startPos,
-                              long leftShift, long rightShift, bool keepApostrophes,
-                              long& lastPos);
+std::string cutBetweenMarkers(std::string_view text, std::string_view left, std::string_view right,
+                              bool reverse, long& startPos, long leftShift, long rightShift,
+                              bool keepApostrophes, long& lastPos);
 
 /// cutBetweenMarkers from the start, without shifts and reverse bookkeeping.
-std::string cutBetweenMarkers(std::string_view text, std::string_view left,
-                              std::string_view right, bool reverse = false);
+std::string cutBetweenMarkers(std::string_view text, std::string_view left, std::string_view right,
+                              bool reverse = false);
 
 /// Each "|"-separated find text replaced, case-blind, by its partner in
 /// `replaceList` (missing partners are empty), one list item after the other.

@@ -10,7 +10,9 @@ std::filesystem::path nativePath(std::string_view gbkPath) {
     return std::filesystem::path(toUtf8(gbkPath));
 }
 
-std::string gbkPath(const std::filesystem::path& path) { return fromUtf8(path.string()); }
+std::string gbkPath(const std::filesystem::path& path) {
+    return fromUtf8(path.string());
+}
 
 std::string programDirectory() {
     std::error_code ec;

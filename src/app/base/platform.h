@@ -73,6 +73,13 @@ private:
 /// not inherited by started programs; null with errno set when it cannot.
 std::FILE* openFileStream(const std::filesystem::path& path, const char* mode);
 
+/// Reads up to `size` bytes of `stream` into `buffer`: how many (fewer only at
+/// the end of the file), or why the read failed.
+Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size);
+
+/// Renames `from` over `to`, replacing a link there, never what it points to.
+Status renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
 /// Creates a new file at `path` for writing; fails (EEXIST) when anything is
 /// there already, a symbolic link included, so it never writes through one.
 Result<File> createNewFile(const std::filesystem::path& path);

@@ -158,6 +158,18 @@ std::FILE* openFileStream(const std::filesystem::path& path, const char* mode) {
     return std::fopen(path.c_str(), (std::string(mode) + "e").c_str());
 }
 
+Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size) {
+    if (const int error = intercept(Call::Read)) return systemFailure(error);
+    errno = 0;
+    const std::size_t got = std::fread(buffer, 1, size, stream);
+    if (got < size && std::ferror(stream)) return systemFailure(errno != 0 ? errno : EIO);
+    return got;
+}
+
+Status renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return renameFile(from.string(), to);
+}
+
 Result<File> createNewFile(const std::filesystem::path& path) {
     Result<int> fd = openFile(path, O_WRONLY | O_CREAT | O_EXCL);
     if (!fd) return fd.status();

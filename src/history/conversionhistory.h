@@ -1,0 +1,111 @@
+#pragma once
+// The conversion history: one row per (service key, long address) with the
+// short address, when it was made, when it was last used and how often, in
+// an SQLite file that the window and command-line runs share. Texts are GBK
+// here and UTF-8 in the file. No operation throws; each failure comes back
+// as a status with the reason and the file's path.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "history/conversionmemory.h"
+
+namespace lianshuo {
+
+/// One stored conversion.
+struct HistoryEntry {
+    std::int64_t id = 0;                     // grows with every new row: newer rows have larger ids
+    std::string service, longUrl, shortUrl;  // GBK
+    std::int64_t created = 0, lastUsed = 0;  // seconds since 1970 (UTC)
+    std::int64_t uses = 0;                   // the making counts as the first use
+};
+
+/// Which rows a listing, an export or a forget takes; empty members take all.
+struct HistoryFilter {
+    /// A whole service key, or its leading part up to a ":" ("custom", "baidu",
+    /// "custom:NAME"): that key, or every key that starts with it and a ":".
+    std::string service;
+    std::int64_t usedSince = 0;   // rows last used at or after this moment
+    std::int64_t usedBefore = 0;  // rows last used before this moment (0: no bound)
+};
+
+/// One step of the newest-first walk the history window makes.
+struct HistoryPageQuery {
+    std::int64_t below = INT64_MAX;  // rows whose id is under this
+    std::string search;              // GBK; rows whose long or short address holds it
+    int limit = 200;                 // at most this many rows
+    std::int64_t span = 20000;       // at most this many ids examined, so one step stays short
+};
+
+struct HistoryPage {
+    std::vector<HistoryEntry> entries;  // newest first
+    std::int64_t next = 0;              // `below` of the next step
+    bool finished = false;              // no row is left below `next`
+    HistoryStatus status;
+};
+
+class ConversionHistory : public ConversionMemory {
+public:
+    ConversionHistory();
+    ~ConversionHistory() override;
+    ConversionHistory(const ConversionHistory&) = delete;
+    ConversionHistory& operator=(const ConversionHistory&) = delete;
+
+    /// Opens (creating when missing, with its folder) the history at the GBK
+    /// path. A file that is no history, a locked one or one that cannot be
+    /// written leaves the history closed, with the reason.
+    HistoryStatus open(std::string_view path);
+    bool isOpen() const;
+    /// Writes the pending use counts and closes the file; the status of that write.
+    HistoryStatus close();
+    const std::string& path() const { return path_; }
+
+    /// How long a write waits for another program's write (milliseconds).
+    void setBusyTimeout(int milliseconds) { busyTimeoutMs_ = milliseconds; }
+    /// The clock of `created` and `lastUsed` (tests set it); seconds since 1970.
+    void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
+
+    HistoryLookup lookup(std::string_view serviceKey, std::string_view longUrl) override;
+    HistoryStatus record(std::string_view serviceKey, std::string_view longUrl,
+                         std::string_view shortUrl) override;
+
+    /// Writes the use counts that look-ups gathered (they are batched: a hit
+    /// must not cost a disk write).
+    HistoryStatus flushUses();
+
+    /// Calls `visit` for each row the filter takes, oldest first, until it returns false.
+    HistoryStatus forEach(const HistoryFilter& filter,
+                          const std::function<bool(const HistoryEntry&)>& visit);
+    /// The rows the filter takes, oldest first.
+    HistoryStatus list(const HistoryFilter& filter, std::vector<HistoryEntry>& entries);
+    /// Writes the rows the filter takes to a UTF-8 CSV file (header: service,
+    /// long, short, created, last used, uses), replacing `path` (GBK) only once
+    /// the whole file is written. `written` counts the rows.
+    HistoryStatus exportCsv(std::string_view path, const HistoryFilter& filter = {},
+                            std::int64_t* written = nullptr);
+    /// Deletes the rows the filter takes; `removed` counts them.
+    HistoryStatus forget(const HistoryFilter& filter, std::int64_t* removed = nullptr);
+    /// Deletes the rows with these ids, in one transaction.
+    HistoryStatus remove(const std::vector<std::int64_t>& ids);
+
+    /// One step of the window's walk (see HistoryPageQuery).
+    HistoryPage page(const HistoryPageQuery& query);
+
+private:
+    struct Database;
+    HistoryStatus failure(int code, std::string_view doing) const;
+    HistoryStatus prepare();
+    std::int64_t now() const;
+
+    std::unique_ptr<Database> db_;
+    std::string path_;
+    int busyTimeoutMs_ = 5000;
+    std::function<std::int64_t()> clock_;
+    bool inCall_ = false;  // a call made while a busy wait keeps the window alive is refused
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,199 @@
+// The history read and pruned in bulk: listings, the CSV export, forgetting
+// and deleting rows, and the window's walk.
+
+#include "app/base/paths.h"
+#include "history/conversionhistory.h"
+#include "history/historycsv.h"
+#include "history/historydatabase.h"
+
+namespace lianshuo {
+
+using namespace historydb;
+
+namespace {
+
+constexpr const char* kColumns = "id, service, long_url, short_url, created, last_used, uses";
+
+// "%" + the text with LIKE's own characters escaped by "\" + "%".
+std::string likePattern(std::string_view utf8) {
+    std::string pattern = "%";
+    for (const char c : utf8) {
+        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+// A WHERE clause for a filter, with ?1 service, ?2 since, ?3 before.
+std::string whereClause(const HistoryFilter& filter) {
+    std::string where = " WHERE 1";
+    // ";" follows ":" in byte order: the range holds every key that starts with "S:".
+    if (!filter.service.empty())
+        where += " AND (service = ?1 OR (service >= ?1 || ':' AND service < ?1 || ';'))";
+    if (filter.usedSince != 0) where += " AND last_used >= ?2";
+    if (filter.usedBefore != 0) where += " AND last_used < ?3";
+    return where;
+}
+
+void bindFilter(sqlite::Statement& statement, const HistoryFilter& filter, std::string& buffer) {
+    if (!filter.service.empty()) statement.bind(1, utf8Of(filter.service, buffer));
+    if (filter.usedSince != 0) statement.bind(2, filter.usedSince);
+    if (filter.usedBefore != 0) statement.bind(3, filter.usedBefore);
+}
+
+HistoryEntry entryAt(const sqlite::Statement& row) {
+    HistoryEntry entry;
+    entry.id = row.integer(0);
+    entry.service = gbkOf(row.text(1));
+    entry.longUrl = gbkOf(row.text(2));
+    entry.shortUrl = gbkOf(row.text(3));
+    entry.created = row.integer(4);
+    entry.lastUsed = row.integer(5);
+    entry.uses = row.integer(6);
+    return entry;
+}
+
+}  // namespace
+
+HistoryStatus ConversionHistory::forEach(const HistoryFilter& filter,
+                                         const std::function<bool(const HistoryEntry&)>& visit) {
+    if (!db_) return {};
+    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
+    if (inCall_) return refusedWhileWaiting(path_);
+    const FlagScope scope(inCall_);
+    sqlite::Statement select;
+    int code = select.prepare(db_->handle, std::string("SELECT ") + kColumns + " FROM conversions" +
+                                               whereClause(filter) + " ORDER BY id");
+    if (code != SQLITE_OK) return failure(code, "读取历史");
+    std::string buffer;
+    bindFilter(select, filter, buffer);
+    const sqlite::StatementUse use(select);
+    while ((code = select.step()) == SQLITE_ROW)
+        if (!visit(entryAt(select))) return {};
+    return code == SQLITE_DONE ? HistoryStatus{} : failure(code, "读取历史");
+}
+
+HistoryStatus ConversionHistory::list(const HistoryFilter& filter,
+                                      std::vector<HistoryEntry>& entries) {
+    return forEach(filter, [&entries](const HistoryEntry& entry) {
+        entries.push_back(entry);
+        return true;
+    });
+}
+
+HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& filter,
+                                           std::int64_t* written) {
+    if (written) *written = 0;
+    const auto failed = [&path](const std::string& reason) {
+        return HistoryStatus{HistoryStatus::Kind::Failed,
+                             "无法写入 " + std::string(path) + "：" + reason};
+    };
+    AtomicFile file;
+    if (std::string error = file.create(nativePath(path)); !error.empty()) return failed(error);
+    bool writing = file.append(csvHeader());
+    std::int64_t rows = 0;
+    const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {
+        writing = file.append(csvLine(entry));
+        ++rows;
+        return writing;
+    });
+    if (!status.ok()) return status;
+    if (std::string error = file.commit(); !error.empty()) return failed(error);
+    if (written) *written = rows;
+    return {};
+}
+
+HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* removed) {
+    if (removed) *removed = 0;
+    if (!db_) return {};
+    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
+    if (inCall_) return refusedWhileWaiting(path_);
+    const FlagScope scope(inCall_);
+    db_->found.clear();
+    sqlite::Statement statement;
+    int code = statement.prepare(db_->handle, "DELETE FROM conversions" + whereClause(filter));
+    if (code != SQLITE_OK) return failure(code, "删除历史");
+    std::string buffer;
+    bindFilter(statement, filter, buffer);
+    const sqlite::StatementUse use(statement);
+    code = statement.step();
+    if (code != SQLITE_DONE) return failure(code, "删除历史");
+    if (removed) *removed = sqlite3_changes64(db_->handle);
+    return {};
+}
+
+HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
+    if (!db_ || ids.empty()) return {};
+    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
+    if (inCall_) return refusedWhileWaiting(path_);
+    const FlagScope scope(inCall_);
+    db_->found.clear();
+    sqlite::Statement statement;
+    int code = statement.prepare(db_->handle, "DELETE FROM conversions WHERE id = ?1");
+    if (code == SQLITE_OK) code = db_->execute("BEGIN IMMEDIATE");
+    for (std::size_t i = 0; code == SQLITE_OK && i < ids.size(); ++i) {
+        const sqlite::StatementUse use(statement);
+        statement.bind(1, ids[i]);
+        code = statement.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_->handle);
+    }
+    if (code == SQLITE_OK) code = db_->execute("COMMIT");
+    if (code == SQLITE_OK) return {};
+    HistoryStatus status = failure(code, "删除历史");
+    db_->execute("ROLLBACK");
+    return status;
+}
+
+HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
+    HistoryPage page;
+    page.finished = true;
+    if (!db_) return page;
+    if (inCall_) {
+        page.status = refusedWhileWaiting(path_);
+        return page;
+    }
+    const FlagScope scope(inCall_);
+    Database& db = *db_;
+    std::int64_t newest = 0, oldest = 0;
+    {
+        const sqlite::StatementUse use(db.bounds);
+        if (const int code = db.bounds.step(); code != SQLITE_ROW) {
+            page.status = failure(code, "读取历史");
+            return page;
+        }
+        if (db.bounds.isNull(0)) return page;
+        newest = db.bounds.integer(0);
+        oldest = db.bounds.integer(1);
+    }
+    const std::int64_t below = std::min(query.below, newest + 1);
+    const std::int64_t lowest = below - std::max<std::int64_t>(query.span, 1);
+    sqlite::Statement select;
+    std::string sql =
+        std::string("SELECT ") + kColumns + " FROM conversions WHERE id < ?1 AND id >= ?2";
+    if (!query.search.empty())
+        sql += " AND (long_url LIKE ?3 ESCAPE '\\' OR short_url LIKE ?3 ESCAPE '\\')";
+    sql += " ORDER BY id DESC LIMIT ?4";
+    int code = select.prepare(db.handle, sql);
+    if (code != SQLITE_OK) {
+        page.status = failure(code, "读取历史");
+        return page;
+    }
+    std::string buffer;
+    const std::string pattern = likePattern(utf8Of(query.search, buffer));
+    const sqlite::StatementUse use(select);
+    select.bind(1, below);
+    select.bind(2, lowest);
+    if (!query.search.empty()) select.bind(3, pattern);
+    select.bind(4, static_cast<std::int64_t>(std::max(query.limit, 1)));
+    while ((code = select.step()) == SQLITE_ROW) page.entries.push_back(entryAt(select));
+    if (code != SQLITE_DONE) {
+        page.status = failure(code, "读取历史");
+        page.entries.clear();
+        return page;
+    }
+    const bool full = static_cast<int>(page.entries.size()) >= query.limit;
+    page.next = full ? page.entries.back().id : lowest;
+    page.finished = page.next <= oldest;
+    return page;
+}
+
+}  // namespace lianshuo

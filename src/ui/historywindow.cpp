@@ -1,0 +1,163 @@
+#include "ui/historywindow.h"
+
+#include <QClipboard>
+#include <algorithm>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+
+#include "app/settings.h"
+#include "history/conversionhistory.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/historymodel.h"
+#include "ui/qtext.h"
+#include "ui/shell.h"
+
+namespace lianshuo {
+
+using namespace Qt::Literals::StringLiterals;
+
+HistoryWindow::HistoryWindow(std::unique_ptr<ConversionHistory> history, QWidget* owner)
+    : QWidget(owner, Qt::Window), history_(std::move(history)) {
+    setWindowTitle(u"历史记录 - "_s + toQt(appTitle()));
+    setFixedSize(760, 480);
+    setFont(uiFont(FontFace::Song, 13));
+    model_ = new HistoryTableModel(*history_, this);
+    buildControls();
+    connectEvents();
+    model_->reload();
+    showState();
+}
+
+HistoryWindow::~HistoryWindow() = default;
+
+void HistoryWindow::buildControls() {
+    addControl<QLabel>(this, u"标签搜索"_s, QRect(12, 12, 48, 24), u"搜索："_s);
+    searchEdit_ = addControl<QLineEdit>(this, u"编辑框搜索"_s, QRect(60, 12, 420, 24));
+    searchEdit_->setPlaceholderText(u"长网址或短网址中的文字"_s);
+    searchEdit_->setClearButtonEnabled(true);
+    stateLabel_ = addControl<QLabel>(this, u"标签状态"_s, QRect(492, 12, 256, 24));
+    stateLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    table_ = addControl<QTableView>(this, u"列表框历史"_s, QRect(12, 44, 736, 384));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    // Fixed heights: the view never measures a million rows to lay them out.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(22);
+    const int widths[] = {190, 250, 150, 140, 140, 48};
+    for (int column = 0; column < 6; ++column) table_->setColumnWidth(column, widths[column]);
+
+    copyButton_ =
+        addControl<QPushButton>(this, u"按钮复制"_s, QRect(12, 440, 120, 28), u"复制短网址"_s);
+    openButton_ =
+        addControl<QPushButton>(this, u"按钮打开"_s, QRect(140, 440, 120, 28), u"打开短网址"_s);
+    deleteButton_ =
+        addControl<QPushButton>(this, u"按钮删除"_s, QRect(268, 440, 120, 28), u"删除所选"_s);
+    exportButton_ =
+        addControl<QPushButton>(this, u"按钮导出"_s, QRect(628, 440, 120, 28), u"导出CSV.."_s);
+    searchDelay_.setSingleShot(true);
+    searchDelay_.setInterval(200);
+}
+
+void HistoryWindow::connectEvents() {
+    connect(searchEdit_, &QLineEdit::textChanged, &searchDelay_, qOverload<>(&QTimer::start));
+    connect(&searchDelay_, &QTimer::timeout, this,
+            [this] { model_->setSearch(searchEdit_->text().trimmed()); });
+    connect(model_, &HistoryTableModel::walkPaused, this, &HistoryWindow::showState);
+    connect(model_, &QAbstractItemModel::modelReset, this, &HistoryWindow::showState);
+    connect(model_, &HistoryTableModel::failed, this,
+            [this](const QString& reason) { MessageBox::warning(this, toQt(appTitle()), reason); });
+    connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openCurrent);
+    connect(copyButton_, &QPushButton::clicked, this, &HistoryWindow::copySelected);
+    connect(openButton_, &QPushButton::clicked, this, &HistoryWindow::openCurrent);
+    connect(deleteButton_, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
+    connect(exportButton_, &QPushButton::clicked, this, &HistoryWindow::exportAll);
+}
+
+QList<int> HistoryWindow::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void HistoryWindow::copySelected() {
+    QString text;
+    for (const int row : selectedRows()) text += toQt(model_->entry(row).shortUrl) + u"\r\n"_s;
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+void HistoryWindow::openCurrent() {
+    const QModelIndex current = table_->currentIndex();
+    if (current.isValid()) openWithShell(toQt(model_->entry(current.row()).shortUrl));
+}
+
+void HistoryWindow::deleteSelected() {
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty()) return;
+    if (MessageBox::show(
+            this, QMessageBox::Question, toQt(appTitle()),
+            u"确定要删除所选的 %1 条历史吗？以后转换这些长网址时会重新生成短网址。"_s.arg(
+                rows.size()),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    if (const HistoryStatus status = model_->removeEntries(rows); !status.ok())
+        MessageBox::warning(this, toQt(appTitle()), toQt(status.message));
+    showState();
+}
+
+void HistoryWindow::exportAll() {
+    const QString file =
+        FileDialog::getSaveFileName(this, u"导出全部历史"_s, u"CSV 文件 (*.csv)"_s, u"csv"_s);
+    if (file.isEmpty()) return;
+    std::int64_t written = 0;
+    const HistoryStatus status = history_->exportCsv(fromQt(file), {}, &written);
+    if (!status.ok()) {
+        MessageBox::warning(this, toQt(appTitle()), toQt(status.message));
+        return;
+    }
+    MessageBox::information(this, toQt(appTitle()),
+                            u"已导出 %1 条历史到：\r\n"_s.arg(written) + file);
+}
+
+void HistoryWindow::showState() {
+    const int rows = model_->rowCount();
+    if (model_->walking())
+        stateLabel_->setText(u"已显示 %1 条，查找中.."_s.arg(rows));
+    else if (model_->canFetchMore({}))
+        stateLabel_->setText(u"已显示 %1 条，向下滚动显示更多"_s.arg(rows));
+    else
+        stateLabel_->setText(u"共 %1 条"_s.arg(rows));
+}
+
+void showHistoryWindow(QWidget* owner, const std::string& path) {
+    // A closed window lingers hidden until its deletion comes round.
+    for (HistoryWindow* open : owner->findChildren<HistoryWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (!open->isVisible()) continue;
+        open->model().reload();
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto history = std::make_unique<ConversionHistory>();
+    if (const HistoryStatus status = history->open(path); !status.ok()) {
+        MessageBox::warning(owner, toQt(appTitle()), toQt(status.message));
+        return;
+    }
+    auto* window = new HistoryWindow(std::move(history), owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,60 @@
+#pragma once
+// The history window: the kept conversions in a table that a search box
+// filters by long or short address, with copy, open, delete and export.
+// It reads the history through a connection of its own, so a batch in the
+// main window and a command-line run can write while it is open.
+
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace lianshuo {
+
+class ConversionHistory;
+class HistoryTableModel;
+
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    /// A top-level window owned by `owner` over an open history, which it keeps.
+    HistoryWindow(std::unique_ptr<ConversionHistory> history, QWidget* owner);
+    ~HistoryWindow() override;
+
+    HistoryTableModel& model() const { return *model_; }
+
+private:
+    void buildControls();
+    void connectEvents();
+    QList<int> selectedRows() const;
+    void copySelected();
+    void openCurrent();
+    void deleteSelected();
+    void exportAll();
+    void showState();
+
+    std::unique_ptr<ConversionHistory> history_;
+    HistoryTableModel* model_ = nullptr;
+    QLineEdit* searchEdit_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    QTableView* table_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    // Typing waits for a pause before the walk starts again.
+    QTimer searchDelay_;
+};
+
+/// Shows the history window of `owner` over the history at the GBK `path`,
+/// or raises the one already open; a history that cannot be opened is a
+/// warning box with the reason.
+void showHistoryWindow(QWidget* owner, const std::string& path);
+
+}  // namespace lianshuo

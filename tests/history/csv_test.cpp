@@ -1,0 +1,73 @@
+// The history's export file and the dates people type for it.
+
+#include <gtest/gtest.h>
+
+#include "app/base/paths.h"
+#include "history/conversionhistory.h"
+#include "history/historycsv.h"
+#include "history/historytime.h"
+#include "support/tempdir.h"
+
+using namespace lianshuo;
+namespace fs = std::filesystem;
+
+TEST(HistoryCsv, FieldsWithCommasQuotesOrLineBreaksAreQuoted) {
+    EXPECT_EQ(csvField("http://a.test/x?y=1"), "http://a.test/x?y=1");
+    EXPECT_EQ(csvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(csvField("one\ntwo"), "\"one\ntwo\"");
+    EXPECT_EQ(csvField("one\rtwo"), "\"one\rtwo\"");
+    EXPECT_EQ(csvField(""), "");
+}
+
+TEST(HistoryCsv, TheExportIsUtf8WithAHeaderAndEscapedRows) {
+    test::TempDir dir;
+    ConversionHistory history;
+    history.setClock([] { return std::int64_t{86400 * 365}; });
+    ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
+    ASSERT_TRUE(history.record("custom:短网:0a", "http://a.test/?q=a,b", "http://s.test/1").ok());
+    ASSERT_TRUE(history.record("k", "http://a.test/\"x\"\r\nnext", "http://s.test/2").ok());
+    std::int64_t written = 0;
+    ASSERT_TRUE(history.exportCsv(gbkPath(dir / "out.csv"), {}, &written).ok());
+    EXPECT_EQ(written, 2);
+    const std::string when = formatHistoryTime(86400 * 365);
+    EXPECT_EQ(test::readFile(dir / "out.csv"),
+              "service,long,short,created,last used,uses\r\n"
+              "custom:\xE7\x9F\xAD\xE7\xBD\x91:0a,\"http://a.test/?q=a,b\",http://s.test/1," +
+                  when + "," + when + ",1\r\n" +
+                  "k,\"http://a.test/\"\"x\"\"\r\nnext\",http://s.test/2," + when + "," + when +
+                  ",1\r\n");
+    // Only the filter's rows.
+    ASSERT_TRUE(history.exportCsv(gbkPath(dir / "k.csv"), {.service = "k"}, &written).ok());
+    EXPECT_EQ(written, 1);
+}
+
+TEST(HistoryCsv, AFailedExportLeavesTheOldFileAndNoLeftovers) {
+    test::TempDir dir;
+    ConversionHistory history;
+    ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
+    ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/1").ok());
+    const HistoryStatus missing = history.exportCsv(gbkPath(dir / "no" / "such" / "out.csv"));
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.message.find("out.csv"), std::string::npos);
+
+    // A folder in the target's place: written whole beside it, then refused by the rename.
+    fs::create_directory(dir / "taken.csv");
+    test::writeFile(dir / "taken.csv" / "inside", "kept");
+    EXPECT_FALSE(history.exportCsv(gbkPath(dir / "taken.csv")).ok());
+    EXPECT_EQ(test::readFile(dir / "taken.csv" / "inside"), "kept");
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+TEST(HistoryDates, DaysAndTimesAsTypedAndNothingElse) {
+    const auto day = parseHistoryDate("2026-03-01");
+    ASSERT_TRUE(day);
+    EXPECT_EQ(formatHistoryTime(*day), "2026-03-01 00:00:00");
+    EXPECT_EQ(parseHistoryDate("2026-03-01 12:30"), *day + 12 * 3600 + 30 * 60);
+    EXPECT_EQ(parseHistoryDate("2026-03-01T12:30:15"), *day + 12 * 3600 + 30 * 60 + 15);
+    for (const char* bad :
+         {"", "2026-3-1", "2026-02-30", "2026-13-01", "yesterday", "2026-03-01 25:00",
+          "2026-03-01 12:30:61", "1969-12-31", "2026/03/01", "2026-03-01 12", "2026-03-01x12:30"})
+        EXPECT_FALSE(parseHistoryDate(bad)) << bad;
+}

@@ -1,0 +1,137 @@
+// Both runs with a history: a second run over the same addresses asks the
+// service nothing, writes the same results, and does not pause for addresses
+// the history answered.
+
+#include <gtest/gtest.h>
+
+#include "../services/fakeservices.h"
+#include "app/base/messages.h"
+#include "app/base/paths.h"
+#include "history/conversionhistory.h"
+#include "jobs/batchjob.h"
+#include "jobs/fileconverter.h"
+#include "jobs/fileconvertersettings.h"
+#include "services/shorturlconverter.h"
+#include "support/tempdir.h"
+
+using namespace lianshuo;
+
+namespace {
+
+struct ListView : BatchView {
+    std::vector<std::string> urls, results;
+    std::string caption = BatchJob::idleCaption(), interval = "0";
+    std::optional<BatchSummary> summary;
+    int fromHistory = 0;
+
+    int rowCount() const override { return static_cast<int>(urls.size()); }
+    std::string longUrl(int row) const override { return urls[static_cast<std::size_t>(row)]; }
+    void setRow(int, std::string_view, ResultRowState) override {}
+    void showOutcome(int row, const ConversionOutcome& outcome) override {
+        results[static_cast<std::size_t>(row)] = outcome.shortUrl;
+        fromHistory += outcome.fromHistory ? 1 : 0;
+    }
+    void batchFinished(const BatchSummary& s) override { summary = s; }
+    std::string generateCaption() const override { return caption; }
+    void setGenerateCaption(std::string_view c) override { caption = c; }
+    void setPasteCopyEnabled(bool) override {}
+    std::string intervalText() const override { return interval; }
+    bool autoSave() const override { return false; }
+    std::string saveFolder() const override { return {}; }
+    void setResultFilePath(std::string_view) override {}
+};
+
+struct FolderView : FileConverterView {
+    FileConverterSettings input;
+    std::string caption = FileConverterEngine::idleCaption();
+    int fromHistory = 0;
+    std::string startCaption() const override { return caption; }
+    void setStartCaption(std::string_view c) override { caption = c; }
+    FileConverterSettings settings() const override { return input; }
+    std::string intervalText() const override { return "0"; }
+    void showMessage(std::string_view) override {}
+    void showProgress(bool) override {}
+    void setProgress(int, int, std::string_view) override {}
+    void clearRows() override {}
+    void addRow(std::string_view, std::string_view, ResultRowState) override {}
+    void setRow(int, std::string_view, ResultRowState) override {}
+    void showOutcome(int, const ConversionOutcome& outcome) override {
+        fromHistory += outcome.fromHistory ? 1 : 0;
+    }
+    void fileFailed(std::string_view, std::string_view) override {}
+    void finished(const FileRunSummary&) override {}
+};
+
+class JobsWithHistory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.route("/short", [this](test::Exchange& e) {
+            e.answer(200, "http://s.test/" + std::to_string(++served));
+        });
+        source.panel.address = server.url("/short?u=#长网址#");
+        ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
+        converter.setRetryPolicy({.retries = 0});
+        converter.setHistory(&history);
+    }
+
+    std::string output(const std::string& name) const {
+        return test::readFile(nativePath(gbkPath(dir.path()) + "/处理结果/" + name));
+    }
+
+    test::TempDir dir;
+    test::TestServer server;
+    test::FakeSource source;
+    ConversionHistory history;
+    ShortUrlConverter converter{source, defaultBuiltinHosts()};
+    int served = 0;
+};
+
+}  // namespace
+
+TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
+    ListView view;
+    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
+    view.results.resize(3);
+    BatchJob job(view, converter);
+    job.setWaitAfterLastRow(false);
+    job.generateClicked();
+    const std::vector<std::string> first = view.results;
+    ASSERT_EQ(served, 3);
+
+    // A day between two conversions: only a batch that skips the pause ends.
+    view.interval = "86400";
+    int pumps = 0;
+    const auto previous = setMessagePump([&] {
+        if (++pumps > 200) job.requestStop();
+    });
+    job.generateClicked();
+    setMessagePump(previous);
+    ASSERT_TRUE(view.summary);
+    EXPECT_FALSE(view.summary->stopped);
+    EXPECT_EQ(view.results, first);
+    EXPECT_EQ(view.fromHistory, 3);
+    EXPECT_EQ(served, 3);
+}
+
+TEST_F(JobsWithHistory, ASecondFileRunWritesTheSameFilesWithoutARequest) {
+    test::writeFile(dir / "a.htm", "<a href=\"http://a.test/1\">1</a> http://a.test/2");
+    test::writeFile(dir / "b.htm", "http://a.test/2 and http://a.test/3");
+    FolderView view;
+    view.input = defaultFileConverterSettings();
+    view.input.folder = gbkPath(dir.path());
+    view.input.whiteListOn = false;
+    FileConverterEngine engine(view, converter);
+    engine.startOrStopConversion(false);
+    ASSERT_EQ(served, 3);
+    EXPECT_EQ(view.fromHistory, 0);
+    const std::string a = output("a.htm");
+    const std::string b = output("b.htm");
+    EXPECT_EQ(b, "http://s.test/2 and http://s.test/3");
+
+    engine.startOrStopConversion(false);
+    EXPECT_EQ(served, 3);
+    // Four addresses in the files, three distinct ones: all from the history.
+    EXPECT_EQ(view.fromHistory, 4);
+    EXPECT_EQ(output("a.htm"), a);
+    EXPECT_EQ(output("b.htm"), b);
+}

@@ -1,0 +1,165 @@
+// The history as the user meets it in the windows: reused rows in the main
+// window, the setting "使用历史", and the history window opened from the
+// banner, with its search, copy, open, delete and export.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTreeWidget>
+#include <memory>
+
+#include "app/base/paths.h"
+#include "app/settings.h"
+#include "history/conversionhistory.h"
+#include "store/controlstatestore.h"
+#include "ui/clickables.h"
+#include "ui/dialogs.h"
+#include "ui/historymodel.h"
+#include "ui/historywindow.h"
+#include "ui/mainwindow.h"
+#include "ui/qtext.h"
+#include "uitestkit.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace lianshuo;
+using test::control;
+
+class HistoryWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        service_ = std::make_unique<test::FakeShortService>();
+        session_ = std::make_unique<test::WindowSession>();
+        QVERIFY(session_->isOpen());
+        window_ = &session_->window();
+        test::useCustomInterface(*window_, service_->interfaceAddress());
+        control<QCheckBox>(window_, u"选择框自动保存到目录"_s)->setChecked(false);
+    }
+
+    void cleanup() {
+        session_.reset();
+        service_.reset();
+    }
+
+    void aSecondBatchShowsTheKeptAddressesWithoutAsking() {
+        test::pasteUrls(*window_, {u"http://a.example.test/1"_s, u"http://a.example.test/2"_s});
+        generate();
+        QCOMPARE(service_->requestCount(), 2);
+        const QList<test::Row> first = test::rowsOf(*window_);
+        QCOMPARE(first[1].text, u"https://s.example.test/r2"_s);
+
+        generate();
+        QCOMPARE(service_->requestCount(), 2);
+        QCOMPARE(test::rowsOf(*window_), first);
+        QCOMPARE(results()->topLevelItem(0)->toolTip(0), u"来自历史"_s);
+
+        // Turned off, the service is asked again, and what it answers is kept.
+        control<QCheckBox>(window_, u"选择框使用历史"_s)->setChecked(false);
+        generate();
+        QCOMPARE(service_->requestCount(), 4);
+        QCOMPARE(results()->topLevelItem(0)->toolTip(0), QString());
+        control<QCheckBox>(window_, u"选择框使用历史"_s)->setChecked(true);
+        generate();
+        QCOMPARE(service_->requestCount(), 4);
+        QCOMPARE(test::rowsOf(*window_)[1].text, u"https://s.example.test/r4"_s);
+    }
+
+    void theSettingIsWrittenOnlyWhileItIsOff() {
+        control<QCheckBox>(window_, u"选择框使用历史"_s)->setChecked(false);
+        window_->close();
+        settingsStore().selectSection(fromQt(u"基本配置"_s));
+        QVERIFY(!settingsStore().readBool(fromQt(u"使用历史"_s), true));
+        // A new window starts with the box as it was left; turned on again, the key goes.
+        MainWindow again;
+        auto* box = control<QCheckBox>(&again, u"选择框使用历史"_s);
+        QVERIFY(!box->isChecked());
+        box->setChecked(true);
+        again.close();
+        settingsStore().selectSection(fromQt(u"基本配置"_s));
+        QCOMPARE(settingsStore().readText(fromQt(u"使用历史"_s), "missing"), std::string("missing"));
+    }
+
+    void aHistoryThatCannotBeUsedIsOneWarningAndTheBatchGoesOn() {
+        test::writeFile(nativePath(window_->historyPath()), std::string(4096, 'z'));
+        test::pasteUrls(*window_, {u"http://a.example.test/1"_s, u"http://a.example.test/2"_s});
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        generate();
+        QVERIFY2(MessageBox::lastText().contains(toQt(window_->historyPath())),
+                 qPrintable(MessageBox::lastText()));
+        QCOMPARE(service_->requestCount(), 2);
+        QCOMPARE(test::rowsOf(*window_)[1].state, 0);
+
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        QTest::mousePress(control<LinkLabel>(window_, u"链接历史记录"_s), Qt::LeftButton);
+        QVERIFY(MessageBox::lastText().contains(u"历史"_s));
+        QVERIFY(window_->findChildren<HistoryWindow*>().isEmpty());
+    }
+
+    void theHistoryWindowLoadsLazilyAndFindsDeletesAndExports() {
+        {
+            ConversionHistory history;
+            QVERIFY(history.open(window_->historyPath()).ok());
+            for (int i = 0; i < 1000; ++i) {
+                const std::string n = std::to_string(i);
+                QVERIFY(
+                    history.record("k", "http://a.example.test/" + n + "x", "http://s.test/" + n)
+                        .ok());
+            }
+        }
+        QTest::mousePress(control<LinkLabel>(window_, u"链接历史记录"_s), Qt::LeftButton);
+        auto* historyWindow = window_->findChild<HistoryWindow*>();
+        QVERIFY(historyWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(historyWindow));
+        HistoryTableModel& model = historyWindow->model();
+        auto* table = control<QTableView>(historyWindow, u"列表框历史"_s);
+        QTRY_VERIFY(!model.walking());
+        QCOMPARE(model.rowCount(), HistoryTableModel::kPageRows);
+        QCOMPARE(model.entry(0).shortUrl, std::string("http://s.test/999"));
+        table->scrollToBottom();
+        QTRY_VERIFY(model.rowCount() > HistoryTableModel::kPageRows);
+
+        control<QLineEdit>(historyWindow, u"编辑框搜索"_s)->setText(u"/777X"_s);
+        QTRY_VERIFY(model.rowCount() == 1 && !model.walking());
+        QCOMPARE(model.entry(0).longUrl, std::string("http://a.example.test/777x"));
+
+        table->selectRow(0);
+        QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮复制"_s), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), u"http://s.test/777\r\n"_s);
+        QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮打开"_s), Qt::LeftButton);
+        QCOMPARE(session_->opened().constLast().target, u"http://s.test/777"_s);
+
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮删除"_s), Qt::LeftButton);
+        QCOMPARE(model.rowCount(), 0);
+        ConversionHistory check;
+        QVERIFY(check.open(window_->historyPath()).ok());
+        QVERIFY(!check.lookup("k", "http://a.example.test/777x").shortUrl);
+
+        const std::filesystem::path csv = session_->sandbox().dir() / "all.csv";
+        FileDialog::setNextFileName(QString::fromStdString(csv.string()));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮导出"_s), Qt::LeftButton);
+        const std::string text = test::readFile(csv);
+        QVERIFY(text.starts_with("service,long,short,created,last used,uses\r\n"));
+        QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1000);
+        historyWindow->close();
+    }
+
+private:
+    void generate() {
+        QTest::mouseClick(control<QPushButton>(window_, u"按钮生成"_s), Qt::LeftButton);
+    }
+    QTreeWidget* results() const { return control<QTreeWidget>(window_, u"列表框转换"_s); }
+
+    std::unique_ptr<test::FakeShortService> service_;
+    std::unique_ptr<test::WindowSession> session_;
+    MainWindow* window_ = nullptr;
+};
+
+QTEST_MAIN(HistoryWindowTest)
+#include "historywindow_test.moc"
