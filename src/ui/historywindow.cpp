@@ -1,7 +1,6 @@
 #include "ui/historywindow.h"
 
 #include <QClipboard>
-#include <algorithm>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -9,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
 
 #include "app/settings.h"
 #include "history/conversionhistory.h"

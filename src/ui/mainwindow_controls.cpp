@@ -57,8 +57,8 @@ void MainWindow::buildBanner() {
     addLink(banner, u"链接软件主页"_s, QRect(96, 64, 64, 24), u"软件主页"_s);
     addImage(banner, u"图片历史记录"_s, QRect(176, 0, 64, 64), BannerImage::History);
     addLink(banner, u"链接历史记录"_s, QRect(176, 64, 64, 24), u"历史记录"_s);
-    useHistoryBox_ = addControl<QCheckBox>(banner, u"选择框使用历史"_s, QRect(252, 62, 100, 24),
-                                           u"使用历史"_s);
+    useHistoryBox_ =
+        addControl<QCheckBox>(banner, u"选择框使用历史"_s, QRect(252, 62, 100, 24), u"使用历史"_s);
     useHistoryBox_->setFont(uiFont(FontFace::Song, 12));
     useHistoryBox_->setChecked(true);
     useHistoryBox_->setToolTip(u"转换过的长网址直接使用历史中的短网址，不再请求服务"_s);

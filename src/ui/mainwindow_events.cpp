@@ -71,7 +71,8 @@ void MainWindow::connectBanner() {
             &MainWindow::openFileConverter);
     connect(link(u"超级链接框文件短网址转换器"_s), &LinkLabel::pressed, this,
             &MainWindow::openFileConverter);
-    connect(image(u"图片历史记录"_s), &ClickableImage::clicked, this, &MainWindow::openHistoryWindow);
+    connect(image(u"图片历史记录"_s), &ClickableImage::clicked, this,
+            &MainWindow::openHistoryWindow);
     connect(link(u"链接历史记录"_s), &LinkLabel::pressed, this, &MainWindow::openHistoryWindow);
     connect(useHistoryBox_, &QCheckBox::toggled, this, &MainWindow::applyHistoryChoice);
 }

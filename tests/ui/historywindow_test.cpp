@@ -81,7 +81,8 @@ private slots:
         box->setChecked(true);
         again.close();
         settingsStore().selectSection(fromQt(u"基本配置"_s));
-        QCOMPARE(settingsStore().readText(fromQt(u"使用历史"_s), "missing"), std::string("missing"));
+        QCOMPARE(settingsStore().readText(fromQt(u"使用历史"_s), "missing"),
+                 std::string("missing"));
     }
 
     void aHistoryThatCannotBeUsedIsOneWarningAndTheBatchGoesOn() {
