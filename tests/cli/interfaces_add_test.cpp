@@ -7,6 +7,7 @@
 #include "cli_fixture.h"
 #include "services/interfacepresets.h"
 #include "services/preset_cases.h"
+#include "services/sxcu_cases.h"
 #include "subprocess.h"
 #include "support/fake_apis.h"
 
@@ -180,4 +181,23 @@ TEST_F(CommandLine, ImportsASxcuFileAndConvertsWithIt) {
     r = run({"interfaces", "import", (dir / "select.sxcu").string()});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(utf8("不支持 RequestURL 中的“$select:a|b$”")), std::string::npos) << r.err;
+}
+
+TEST_F(CommandLine, EachSxcuFileConvertsAndComesBackThroughExport) {
+    for (const auto& sxcu : test::sxcufiles::cases()) {
+        test::TestServer fake;
+        sxcu.serve(fake);
+        test::writeFile(dir / "in.sxcu", test::sxcufiles::withBase(sxcu.file, fake.url("")));
+        auto r = run({"interfaces", "import", (dir / "in.sxcu").string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, sxcu.name + "\n");
+        r = run({"interfaces", "test", sxcu.name, "http://a.test/1"});
+        EXPECT_EQ(r.out, sxcu.shortUrl + "\thttp://a.test/1\n") << r.err;
+
+        const std::string shown = run({"interfaces", "show", sxcu.name}).out;
+        ASSERT_EQ(run({"interfaces", "export", sxcu.name, (dir / "out.sxcu").string()}).status, 0);
+        ASSERT_EQ(run({"interfaces", "delete", sxcu.name}).status, 0);
+        ASSERT_EQ(run({"interfaces", "import", (dir / "out.sxcu").string()}).status, 0);
+        EXPECT_EQ(run({"interfaces", "show", sxcu.name}).out, shown);
+    }
 }

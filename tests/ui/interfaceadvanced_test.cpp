@@ -21,6 +21,7 @@
 #include "services/interfacepresets.h"
 #include "services/interfacestore.h"
 #include "services/preset_cases.h"
+#include "services/sxcu_cases.h"
 #include "store/controlstatestore.h"
 #include "support/fake_apis.h"
 #include "ui/dialogs.h"
@@ -177,6 +178,33 @@ private slots:
         QCOMPARE(MessageBox::lastText(), u"接口已导入！"_s);
         QCOMPARE(address_->text(), u"https://k.test/api"_s);
         QCOMPARE(window_->readInterfaceFromPanel().bodyFormat, BodyFormat::Json);
+    }
+
+    void eachSxcuFileImportsAndConvertsInTheWindow() {
+        const std::filesystem::path file = session_->sandbox().dir() / "in.sxcu";
+        for (const auto& sxcu : test::sxcufiles::cases()) {
+            test::TestServer fake;
+            sxcu.serve(fake);
+            test::writeFile(file, test::sxcufiles::withBase(sxcu.file, fake.url("")));
+            FileDialog::setNextFileName(QString::fromStdString(file.string()));
+            MessageBox::setNextAnswer(QMessageBox::Ok);
+            click(u"按钮导入接口"_s);
+            QCOMPARE(MessageBox::lastText(), u"接口已导入！"_s);
+            QVERIFY(testInterface(u"http://a.test/1"_s)
+                        .contains(QString::fromStdString("\r\n" + sxcu.shortUrl + "\r\n")));
+        }
+    }
+
+    void aPastedLineBringsItsAliasAfterATab() {
+        test::TestServer fake;
+        fake.route("/a", [](test::Exchange& e) { e.answer(200, "https://s.test/aliased"); });
+        test::useCustomInterface(*window_,
+                                 QString::fromStdString(fake.url("/a?u=#长网址#&alias=#别名#")));
+        test::pasteUrls(*window_, {u"http://a.test/1\tmine"_s});
+        click(u"按钮生成"_s);
+        QTRY_COMPARE(fake.requests().size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(fake.requests()[0].target),
+                 u"/a?u=http%3A%2F%2Fa.test%2F1&alias=mine"_s);
     }
 
 private:
