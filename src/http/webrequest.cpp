@@ -57,7 +57,8 @@ std::vector<std::string> headerLinesFor(const WebRequestParams& params, std::str
 transfer::Request transferFor(const WebRequestParams& params, std::string_view url,
                               long timeoutMs) {
     const bool secure = containsText(toLowerAscii(url), "https://");
-    const bool post = params.method == 1 || (!params.verb.empty() && params.verb != "GET");
+    const bool post =
+        params.method == WebMethod::Post || (!params.verb.empty() && params.verb != "GET");
     const bool portGiven = containsText(hostOfUrl(url, true), ":");
     const int port = secure && !portGiven ? 443 : urlPortOf(url);
     transfer::Request request;

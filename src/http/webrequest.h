@@ -9,11 +9,14 @@
 
 namespace lianshuo {
 
+/// GET, or POST with the body; the numbers are the engine's historical codes.
+enum class WebMethod : int { Get = 0, Post = 1 };
+
 // Every member has an initializer, so callers may name only the fields they set
 // ({.url = u, .body = b}) without -Wmissing-field-initializers.
 struct WebRequestParams {
     std::string url{};
-    int method = 0;         // 1 = POST, anything else GET
+    WebMethod method = WebMethod::Get;
     std::string verb{};     // "PUT", "PATCH": sent in place of `method`, with the body
     std::string proxy{};    // "host:port", used for plain HTTP only
     std::string headers{};  // extra lines separated by "\r\n"

@@ -75,7 +75,7 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
         return sendOnRequestObject(object, r);
     }
     const WebResponse response = webRequest({.url = r.url,
-                                             .method = r.post ? 1 : 0,
+                                             .method = r.post ? WebMethod::Post : WebMethod::Get,
                                              .verb = r.method,
                                              .headers = r.headers,
                                              .body = r.body,

@@ -81,7 +81,7 @@ TEST_F(WebRequestTest, GetSendsTheDefaultHeadersInOrder) {
 TEST_F(WebRequestTest, PostBodiesGetTypeAndLengthUnlessTheCallerSetsThem) {
     server.route("/post", test::reply(200, "ok"));
     WebRequestParams p = params(server.url("/post"));
-    p.method = 1;
+    p.method = WebMethod::Post;
     p.body = "a=1&b=2";
     webRequest(p);
     p.headers = "Content-Type: text/plain\r\nUser-Agent: Agent X";
@@ -89,11 +89,11 @@ TEST_F(WebRequestTest, PostBodiesGetTypeAndLengthUnlessTheCallerSetsThem) {
     p.headers.clear();
     p.body.clear();
     webRequest(p);
-    p.method = 0;
+    p.method = WebMethod::Get;
     p.body = "not sent with a GET";
     p.headers = "Accept-Language: en\r\nRefererNo";
     webRequest(p);
-    p.method = 1;
+    p.method = WebMethod::Post;
     p.body.assign(std::size_t{2} << 20,
                   'b');  // past the size at which libcurl would ask to continue
     p.headers.clear();
