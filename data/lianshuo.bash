@@ -31,14 +31,14 @@ _lianshuo_reply() {
 
 _lianshuo() {
     local global='--help --version --settings'
-    local shared='--settings --service --interface --interval --retries --token --quiet --verbose
+    local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
                   --no-history --refresh'
     local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
                --success --pause'
-    local with_value='--settings --service --interface --interval --retries --token --input --save-dir
+    local with_value='--settings --service --interface --interval --retries --jobs --token --input --save-dir
                       --pattern --white --black --since --before --preset --host --name --address
                       --method --body --header --format --extract --expression --left --right
                       --replace --prefix --suffix --error --success --pause'

@@ -89,6 +89,8 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     settings.baiduToken = store.readText("百度Token", settings.baiduToken);
     settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
     settings.useHistory = store.readBool("使用历史", settings.useHistory);
+    settings.parallel = std::clamp(toIndex(store.readNumber("并发数", settings.parallel)), 1,
+                                   kMostParallelRequests);
     settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
     settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
     if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
@@ -107,6 +109,10 @@ Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
         batch.writeBool("使用历史", false);
     else
         batch.deleteEntry(kSection, "使用历史");
+    if (settings.parallel != 1)
+        batch.writeNumber("并发数", settings.parallel);
+    else
+        batch.deleteEntry(kSection, "并发数");
     return batch.commit();
 }
 

@@ -42,7 +42,11 @@ struct AppSettings {
     std::string baiduToken;      // "百度Token"
     int retries = 2;             // "重试次数": set by hand only, never written
     bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
+    int parallel = 1;            // "并发数": conversions at once, 1 to kMostParallelRequests
 };
+
+/// The most conversions a run may have under way at once.
+inline constexpr int kMostParallelRequests = 32;
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults;
 /// an empty folder becomes defaultResultsFolder(). A service number
@@ -51,7 +55,8 @@ void loadSettings(ControlStateStore& store, AppSettings& settings);
 
 /// Writes "基本配置" in the order the window writes it on close, as one save;
 /// nothing when every value is stored already. "使用历史" only while it is
-/// off, so files that never turned it off stay as they were.
+/// off and "并发数" only while it is not 1, so files that never changed them
+/// stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

@@ -37,6 +37,8 @@ constexpr const char* kUsage =
     "  --interface NAME    the saved custom interface to use\n"
     "  --interval SECONDS  the pause between two conversions (0 to 86400)\n"
     "  --retries N         tries again after a time-out or a busy service (0 to 10, default 2)\n"
+    "  --jobs N            conversions under way at once (1 to 32, default the setting\n"
+    "                      并发数, else 1); results keep the input order\n"
     "  --token TOKEN       the Baidu token\n"
     "  --quiet             no progress line on a terminal\n"
     "  --verbose           print each request's method, address and status\n"

@@ -67,6 +67,8 @@ public:
     void setGenerateCaption(std::string_view caption) override { caption_ = caption; }
     void setPasteCopyEnabled(bool) override {}
     std::string intervalText() const override { return interval_; }
+    int parallelRequests() const override { return parallel_; }
+    void setParallelRequests(int parallel) { parallel_ = parallel; }
     bool autoSave() const override { return autoSave_; }
     std::string saveFolder() const override { return folder_; }
     void setResultFilePath(std::string_view) override {}
@@ -78,6 +80,7 @@ private:
     Console& console_;
     ProgressLine& progress_;
     int failed_ = 0;
+    int parallel_ = 1;
     std::vector<std::string> shortUrls_;
     std::vector<std::string> rows_;
     std::string interval_;
@@ -123,6 +126,7 @@ int runConvert(const Options& options, Console& console) {
     ProgressLine progress(console.err, console.progress);
     ConsoleBatchView view(console, progress, std::move(addresses), session.interval(), autoSave,
                           options.saveDir.value_or(app.saveDir), options.json);
+    view.setParallelRequests(session.parallel());
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     BatchJob job(view, session.converter());
     // Waiting after the last address only delays the prompt.

@@ -18,16 +18,18 @@ namespace {
 class ConsoleFileView : public FileConverterView {
 public:
     ConsoleFileView(Console& console, ProgressLine& progress, FileConverterSettings settings,
-                    std::string interval)
+                    std::string interval, int parallel)
         : console_(console),
           progress_(progress),
           settings_(std::move(settings)),
-          interval_(std::move(interval)) {}
+          interval_(std::move(interval)),
+          parallel_(parallel) {}
 
     std::string startCaption() const override { return caption_; }
     void setStartCaption(std::string_view caption) override { caption_ = caption; }
     FileConverterSettings settings() const override { return settings_; }
     std::string intervalText() const override { return interval_; }
+    int parallelRequests() const override { return parallel_; }
     void showMessage(std::string_view text) override {
         print(console_.err, text);
         console_.err << '\n';
@@ -79,6 +81,7 @@ private:
     int filesDone_ = 0, filesTotal_ = 0, failed_ = 0;
     FileConverterSettings settings_;
     std::string interval_;
+    int parallel_;
     std::string caption_ = FileConverterEngine::idleCaption();
     std::vector<std::string> rows_;
 };
@@ -119,7 +122,7 @@ int runFiles(const Options& options, Console& console) {
 
     ProgressLine progress(console.err, console.progress);
     ConsoleFileView view(console, progress, settingsFor(options, session.store()),
-                         session.interval());
+                         session.interval(), session.parallel());
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     FileConverterEngine engine(view, session.converter());
     const auto previous = setMessagePump([&engine] {

@@ -23,6 +23,7 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--white", &Options::white},
                                                       {"--black", &Options::black},
                                                       {"--retries", &Options::retries},
+                                                      {"--jobs", &Options::jobs},
                                                       {"--since", &Options::since},
                                                       {"--before", &Options::before},
                                                       {"--preset", &Options::preset},

@@ -11,7 +11,7 @@ namespace lianshuo::cli {
 struct Options {
     std::string command;  // "convert", "files", "interfaces", "history", "--help", "--version"
     std::vector<std::string> positional;
-    std::optional<std::string> settings, service, interfaceName, interval, token, retries;
+    std::optional<std::string> settings, service, interfaceName, interval, token, retries, jobs;
     // convert
     std::optional<std::string> input, saveDir;
     bool noSave = false;

@@ -79,6 +79,22 @@ bool Session::openSettings(const Options& options, bool forWriting, std::string&
     return true;
 }
 
+namespace {
+
+// A whole number from `least` to `most`, written as plain digits.
+bool readWholeNumber(std::string_view option, const std::string& text, int least, int most,
+                     int& value, std::string& error) {
+    const bool digits = !text.empty() && text.size() <= 3 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) value = std::stoi(text);
+    if (digits && value >= least && value <= most) return true;
+    error = std::string(option) + " takes a whole number from " + std::to_string(least) + " to " +
+            std::to_string(most) + ", not '" + text + "'";
+    return false;
+}
+
+}  // namespace
+
 bool Session::resolveConversion(const Options& options, std::string& error) {
     service_ = app_.service;
     if (options.service) {
@@ -100,18 +116,12 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
         }
     }
     int retries = app_.retries;
-    if (options.retries) {
-        if (!isNumberText(*options.retries) || options.retries->find('.') != std::string::npos ||
-            options.retries->size() > 2) {
-            error = "--retries takes a whole number from 0 to 10, not '" + *options.retries + "'";
-            return false;
-        }
-        retries = std::stoi(*options.retries);
-        if (retries > 10) {
-            error = "--retries takes a whole number from 0 to 10, not '" + *options.retries + "'";
-            return false;
-        }
-    }
+    if (options.retries && !readWholeNumber("--retries", *options.retries, 0, 10, retries, error))
+        return false;
+    parallel_ = app_.parallel;
+    if (options.jobs &&
+        !readWholeNumber("--jobs", *options.jobs, 1, kMostParallelRequests, parallel_, error))
+        return false;
 
     const BuiltinHosts hosts = readBuiltinHosts(store_);
     const std::vector<std::string> names = listInterfaceNames(store_);

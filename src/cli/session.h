@@ -53,6 +53,8 @@ public:
     ControlStateStore& store() { return store_; }
     const AppSettings& appSettings() const { return app_; }
     const std::string& interval() const { return interval_; }
+    /// Conversions under way at once: --jobs, else the setting "并发数".
+    int parallel() const { return parallel_; }
     ShortUrlConverter& converter() { return *converter_; }
 
 private:
@@ -62,6 +64,7 @@ private:
     std::string token_;
     ShortUrlInterface interface_;
     std::string interval_ = "0";
+    int parallel_ = 1;
     // Declared before the converter, which points at it, so it outlives the converter.
     ConversionHistory history_;
     std::unique_ptr<ShortUrlConverter> converter_;

@@ -4,19 +4,19 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <random>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "app/base/platform.h"
+#include "jobs/conversionqueue.h"
 #include "jobs/interval.h"
+#include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
-namespace {
 
 // The results file of one batch, created new: it never replaces the file of
 // an earlier batch started in the same second. The first failure is kept
@@ -65,6 +65,8 @@ private:
     platform::File file_;
 };
 
+namespace {
+
 std::string resultsFilePath(const std::string& folder, const std::string& label) {
     std::string path = folder;
     if (path.empty() || path.back() != '/') path += '/';
@@ -85,13 +87,27 @@ std::string unusedFilePath(const std::string& path) {
     }
 }
 
+BatchJob::BatchJob(BatchView& view, ShortUrlConverter& converter, JobLoop* loop)
+    : view_(view),
+      converter_(converter),
+      ownLoop_(loop != nullptr ? nullptr : std::make_unique<PlainJobLoop>()),
+      loop_(loop != nullptr ? *loop : *ownLoop_),
+      queue_(std::make_unique<ConversionQueue>(loop_, converter)),
+      random_(static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())) {}
+
+// The queue goes first: it waits for its slots, which use the converter and the loop.
+BatchJob::~BatchJob() {
+    queue_.reset();
+}
+
 std::string BatchJob::idleCaption() {
     return "生成短网址";
 }
 
 void BatchJob::generateClicked() {
     if (view_.generateCaption() == idleCaption() && !running_) {
-        run();
+        start();
+        if (ownLoop_) ownLoop_->runUntil([this] { return !running_; });
         return;
     }
     view_.setGenerateCaption("正在停止..");
@@ -99,70 +115,71 @@ void BatchJob::generateClicked() {
 }
 
 void BatchJob::requestStop() {
-    stopFlag_ = true;
+    queue_->stop();
 }
 
-void BatchJob::run() {
+void BatchJob::start() {
     running_ = true;
-    stopFlag_ = false;
     summary_ = {};
-    const int rows = view_.rowCount();
+    rows_ = view_.rowCount();
     view_.setPasteCopyEnabled(false);
     const std::string label = converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    converter_.setStopFlag(&stopFlag_);
+    converter_.setStopFlag(&queue_->stopFlag());
 
-    std::unique_ptr<ResultsFile> file;
+    file_.reset();
     if (view_.autoSave() && view_.saveFolder().empty()) {
         summary_.resultsFileError = "没有设置保存目录，结果文件没有写入";
     } else if (view_.autoSave()) {
         const std::string path = resultsFilePath(view_.saveFolder(), label);
         createDirectoryPath(path);
-        file = std::make_unique<ResultsFile>(path);
-        if (file->isOpen()) view_.setResultFilePath(file->path());
+        file_ = std::make_unique<ResultsFile>(path);
+        if (file_->isOpen()) view_.setResultFilePath(file_->path());
     }
 
-    // Each distinct address is converted once per run; its repeats share the outcome.
-    std::unordered_map<std::string, ConversionOutcome> outcomes;
-    std::mt19937 random(
-        static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
-    for (int i = 1; i <= rows && i <= view_.rowCount(); ++i) {
-        const int row = i - 1;
-        view_.setGenerateCaption("停止生成(" + std::to_string(rows) + ":" + std::to_string(i) +
-                                 ")");
+    std::vector<std::string> addresses;
+    addresses.reserve(static_cast<std::size_t>(rows_));
+    for (int row = 0; row < rows_; ++row) addresses.push_back(view_.longUrl(row));
+    queue_->beginRun(view_.parallelRequests());
+    ConversionQueue::Events events;
+    events.converting = [this](int row) {
+        view_.setGenerateCaption("停止生成(" + std::to_string(rows_) + ":" +
+                                 std::to_string(row + 1) + ")");
         view_.setRow(row, "正在转换..", ResultRowState::Converting);
-        const std::string longUrl = view_.longUrl(row);
-        const auto known = outcomes.find(longUrl);
-        const bool reused = known != outcomes.end();
-        const ConversionOutcome outcome = reused ? known->second : converter_.convert(longUrl);
-        // A stop aborted this row's request: it is neither done nor failed, just not converted.
-        if (outcome.failure == FailureKind::Stopped) {
-            view_.setRow(row, "等待转换", ResultRowState::Waiting);
-            break;
-        }
-        // The file first: a view that cannot print (a closed pipe) must not cost
-        // a short address the service has already made.
-        if (!reused) outcomes.emplace(longUrl, outcome);
-        if (outcome.ok()) {
-            ++summary_.succeeded;
-            if (file) file->writeLine(outcome.shortUrl);
-        } else {
-            ++summary_.failed;
-        }
-        view_.showOutcome(row, outcome);
-        processPendingMessagesNow();
-        if (stopFlag_ || (i == rows && !waitAfterLastRow_)) break;
-        // A repeat, or an address the history answered, asked no service: there is nothing to pace.
-        if (reused || outcome.fromHistory) continue;
-        waitInterruptibly(pauseMilliseconds(view_.intervalText(), random), stopFlag_);
-        if (stopFlag_) break;
+    };
+    events.finished = [this](int row, const ConversionOutcome& outcome) {
+        rowFinished(row, outcome);
+    };
+    events.pauseMs = [this] { return pauseMilliseconds(view_.intervalText(), random_); };
+    events.done = [this] { finish(); };
+    queue_->convert(std::move(addresses), std::move(events), waitAfterLastRow_);
+}
+
+void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
+    // A stop aborted this row's request: it is neither done nor failed, just not converted.
+    if (outcome.failure == FailureKind::Stopped) {
+        view_.setRow(row, "等待转换", ResultRowState::Waiting);
+        return;
     }
+    // The file first: a view that cannot print (a closed pipe) must not cost
+    // a short address the service has already made.
+    if (outcome.ok()) {
+        ++summary_.succeeded;
+        if (file_) file_->writeLine(outcome.shortUrl);
+    } else {
+        ++summary_.failed;
+    }
+    view_.showOutcome(row, outcome);
+}
+
+void BatchJob::finish() {
     converter_.setStopFlag(nullptr);
-    if (file) {
-        file->close();
-        summary_.resultsFileError = file->error();
-        if (summary_.resultsFileError.empty()) summary_.resultsFile = file->path();
+    if (file_) {
+        file_->close();
+        summary_.resultsFileError = file_->error();
+        if (summary_.resultsFileError.empty()) summary_.resultsFile = file_->path();
+        file_.reset();
     }
-    summary_.stopped = stopFlag_;
+    summary_.stopped = queue_->stopped();
     view_.setPasteCopyEnabled(true);
     view_.setGenerateCaption(idleCaption());
     running_ = false;

@@ -1,10 +1,13 @@
 #pragma once
-// The batch: every long address of the results list converted one after the
-// other, with a randomised pause between two, optionally written to a
-// results file. It runs inside the start click; a second click, handled
-// while the batch keeps the window alive, only asks it to stop.
+// The batch: every long address of the results list converted in order (on
+// one request slot, or up to "并发数" at once), with a randomised pause
+// between two conversions of a slot, optionally written to a results file.
+// It runs on the job loop it is given, so the window stays free (a modal box
+// never holds it up); without one it runs its own loop inside the start call.
+// A second click only asks it to stop.
 
-#include <atomic>
+#include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -40,6 +43,8 @@ public:
     virtual void setGenerateCaption(std::string_view caption) = 0;
     virtual void setPasteCopyEnabled(bool enabled) = 0;
     virtual std::string intervalText() const = 0;
+    /// How many conversions may run at once ("并发数"), read when a batch starts.
+    virtual int parallelRequests() const { return 1; }
     virtual bool autoSave() const = 0;
     virtual std::string saveFolder() const = 0;
     /// Remembers the results file of this batch (the folder button opens it);
@@ -47,9 +52,17 @@ public:
     virtual void setResultFilePath(std::string_view path) = 0;
 };
 
+class ConversionQueue;
+class JobLoop;
+class PlainJobLoop;
+class ResultsFile;
+
 class BatchJob {
 public:
-    BatchJob(BatchView& view, ShortUrlConverter& converter) : view_(view), converter_(converter) {}
+    /// With a `loop`, the start call returns at once and the batch goes on in
+    /// that loop; without, the start call returns when the batch has ended.
+    BatchJob(BatchView& view, ShortUrlConverter& converter, JobLoop* loop = nullptr);
+    ~BatchJob();
 
     /// The start button: starts a batch when its caption is "生成短网址", else asks it to stop.
     void generateClicked();
@@ -57,7 +70,8 @@ public:
     /// Whether the pause also follows the last row, as the window's batch does.
     void setWaitAfterLastRow(bool wait) { waitAfterLastRow_ = wait; }
 
-    /// Asks a running batch to stop after the current conversion or at once during a pause.
+    /// Stops a running batch at once: requests in flight are aborted and
+    /// their rows go back to waiting; finished rows stay.
     void requestStop();
 
     bool running() const { return running_; }
@@ -69,11 +83,18 @@ public:
     static std::string idleCaption();
 
 private:
-    void run();
+    void start();
+    void rowFinished(int row, const ConversionOutcome& outcome);
+    void finish();
 
     BatchView& view_;
     ShortUrlConverter& converter_;
-    std::atomic<bool> stopFlag_{false};
+    std::unique_ptr<PlainJobLoop> ownLoop_;  // when no loop was given
+    JobLoop& loop_;
+    std::unique_ptr<ConversionQueue> queue_;
+    std::unique_ptr<ResultsFile> file_;
+    std::mt19937 random_;
+    int rows_ = 0;
     bool running_ = false;
     bool waitAfterLastRow_ = true;
     BatchSummary summary_;

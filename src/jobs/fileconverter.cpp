@@ -13,9 +13,11 @@
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "jobs/addressscanner.h"
+#include "jobs/conversionqueue.h"
 #include "jobs/fileio.h"
 #include "jobs/filelisting.h"
 #include "jobs/interval.h"
+#include "jobs/jobloop.h"
 #include "script/regexobject.h"
 #include "services/shorturlconverter.h"
 
@@ -50,11 +52,29 @@ struct FileConverterEngine::Run {
     std::filesystem::path outputFolder;
     RegexObject white, black;
     // Per run, not per file: a site repeats its addresses across pages.
-    TextMap<bool> keptUtf8, keptGbk;      // the lists' verdict on an address's bytes
-    TextMap<ConversionOutcome> outcomes;  // by the address as GBK text
+    TextMap<bool> keptUtf8, keptGbk;  // the lists' verdict on an address's bytes
+    std::vector<FolderEntry> files;
+    int position = 0;  // the file under way, from 0
+    // The file under way: its encoding, its addresses, and their short forms in its bytes.
+    bool utf8 = false;
+    std::vector<FoundUrl> urls;
+    TextMap<std::string> replacements;
     std::mt19937 random{
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
 };
+
+FileConverterEngine::FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter,
+                                         JobLoop* loop)
+    : view_(view),
+      converter_(converter),
+      ownLoop_(loop != nullptr ? nullptr : std::make_unique<PlainJobLoop>()),
+      loop_(loop != nullptr ? *loop : *ownLoop_),
+      queue_(std::make_unique<ConversionQueue>(loop_, converter)) {}
+
+// The queue goes first: it waits for its slots, which use the converter and the loop.
+FileConverterEngine::~FileConverterEngine() {
+    queue_.reset();
+}
 
 std::string FileConverterEngine::idleCaption() {
     return "开始转换短网址并替换原地址";
@@ -72,13 +92,21 @@ void FileConverterEngine::startOrStopConversion(bool bySearch) {
         requestStop();
         return;
     }
-    running_ = true;
-    outcome_ = run(bySearch);
-    running_ = false;
+    outcome_ = begin(bySearch);
+    if (ownLoop_) ownLoop_->runUntil([this] { return !running_; });
 }
 
-FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
-    Run state;
+void FileConverterEngine::requestStop() {
+    queue_->stop();
+}
+
+bool FileConverterEngine::stopping() const {
+    return queue_->stopped();
+}
+
+FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
+    run_ = std::make_unique<Run>();
+    Run& state = *run_;
     state.settings = view_.settings();
     const FileConverterSettings& s = state.settings;
     summary_ = {};
@@ -101,14 +129,13 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
     }
 
     std::string listingError;
-    const std::vector<FolderEntry> files =
-        bySearch ? listFilesBySearch(s.folder, s.pattern, &listingError)
-                 : listFilesByPattern(s.folder, s.pattern, &listingError);
+    state.files = bySearch ? listFilesBySearch(s.folder, s.pattern, &listingError)
+                           : listFilesByPattern(s.folder, s.pattern, &listingError);
     if (!listingError.empty()) {
         view_.showMessage("无法读取目录‘" + s.folder + "’：" + listingError);
         return Outcome::FolderUnreadable;
     }
-    if (files.empty()) {
+    if (state.files.empty()) {
         view_.showMessage("在这个目录下‘" + s.folder + "’找不到‘" + s.pattern + "’类型的文件！");
         return Outcome::NoFiles;
     }
@@ -121,26 +148,36 @@ FileConverterEngine::Outcome FileConverterEngine::run(bool bySearch) {
                           "’：它不是目录（或是符号链接）");
         return Outcome::FolderUnreadable;
     }
+    running_ = true;
     view_.setStartCaption("停止转换");
-    stopRequested_ = false;
+    queue_->beginRun(view_.parallelRequests());
     summary_.outputFolder = gbkPath(state.outputFolder) + "/";
     converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    converter_.setStopFlag(&stopRequested_);
+    converter_.setStopFlag(&queue_->stopFlag());
     view_.showProgress(true);
-
-    const int count = static_cast<int>(files.size());
-    for (int i = 0; i < count && !stopRequested_; ++i) processFile(state, files[i], i + 1, count);
-
-    converter_.setStopFlag(nullptr);
-    summary_.stopped = stopRequested_;
-    view_.showProgress(false);
-    view_.setStartCaption(idleCaption());
-    view_.clearRows();
-    view_.finished(summary_);
+    nextFile();
     return Outcome::Finished;
 }
 
-bool FileConverterEngine::keeps(Run& state, std::string_view bytes, bool utf8) {
+void FileConverterEngine::nextFile() {
+    Run& state = *run_;
+    const int count = static_cast<int>(state.files.size());
+    // Files without an address to convert are written straight away.
+    while (state.position < count && !stopping()) {
+        const FolderEntry& file = state.files[static_cast<std::size_t>(state.position)];
+        view_.setProgress(state.position + 1, count,
+                          progressCaption(state.position + 1, count, file.name));
+        if (scanFile(file) && !state.urls.empty()) {
+            convertFile();
+            return;
+        }
+        ++state.position;
+    }
+    finishRun();
+}
+
+bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
+    Run& state = *run_;
     TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
     if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
@@ -150,20 +187,23 @@ bool FileConverterEngine::keeps(Run& state, std::string_view bytes, bool utf8) {
     return kept;
 }
 
-void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int position,
-                                      int count) {
-    view_.setProgress(position, count, progressCaption(position, count, file.name));
+// Finds the file's addresses the lists keep. False when the file could not be
+// read (it is reported); a readable file without such addresses is written here.
+bool FileConverterEngine::scanFile(const FolderEntry& file) {
+    Run& state = *run_;
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
     const Utf8Check check = fileIsUtf8(file.path);
-    const bool utf8 = check.utf8;
-    std::vector<FoundUrl> urls;
+    state.utf8 = check.utf8;
+    state.urls.clear();
+    state.replacements.clear();
     TextMap<std::size_t> seen;
     std::string error = check.error;
     if (error.empty()) {
-        error = scanFile(file.path, utf8, [&](std::size_t, std::string_view bytes) {
-            if (!seen.contains(bytes) && keeps(state, bytes, utf8)) {
-                seen.emplace(bytes, urls.size());
-                urls.push_back({utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes)});
+        error = lianshuo::scanFile(file.path, state.utf8, [&](std::size_t, std::string_view bytes) {
+            if (!seen.contains(bytes) && keeps(bytes, state.utf8)) {
+                seen.emplace(bytes, state.urls.size());
+                state.urls.push_back(
+                    {state.utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes)});
             }
             processPendingMessages();
             return bytes;
@@ -172,51 +212,71 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
     if (!error.empty()) {
         ++summary_.filesFailed;
         view_.fileFailed(file.name, "无法读取：" + error);
+        return false;
+    }
+    view_.clearRows();
+    if (state.urls.empty()) writeFile(file);
+    return true;
+}
+
+void FileConverterEngine::convertFile() {
+    Run& state = *run_;
+    std::vector<std::string> addresses;
+    addresses.reserve(state.urls.size());
+    for (const FoundUrl& url : state.urls) {
+        view_.addRow("队列中..", url.text, ResultRowState::Waiting);
+        addresses.push_back(url.text);
+    }
+    ConversionQueue::Events events;
+    events.converting = [this](int row) {
+        view_.setRow(row, "正在转换..", ResultRowState::Converting);
+    };
+    events.finished = [this](int row, const ConversionOutcome& outcome) {
+        addressFinished(row, outcome);
+    };
+    events.pauseMs = [this] { return pauseMilliseconds(view_.intervalText(), run_->random); };
+    events.done = [this] {
+        // The next file starts from the loop, not from inside the queue's last step.
+        loop_.post([this] {
+            if (!running_) return;
+            writeFile(run_->files[static_cast<std::size_t>(run_->position)]);
+            ++run_->position;
+            nextFile();
+        });
+    };
+    queue_->convert(std::move(addresses), std::move(events), true);
+}
+
+void FileConverterEngine::addressFinished(int row, const ConversionOutcome& outcome) {
+    if (outcome.failure == FailureKind::Stopped) {
+        view_.setRow(row, "队列中..", ResultRowState::Waiting);
         return;
     }
-
-    view_.clearRows();
-    for (const FoundUrl& url : urls) view_.addRow("队列中..", url.text, ResultRowState::Waiting);
-    TextMap<std::string> replacements;
-    for (std::size_t row = 0; row < urls.size() && !stopRequested_; ++row) {
-        const int index = static_cast<int>(row);
-        view_.setRow(index, "正在转换..", ResultRowState::Converting);
-        const auto known = state.outcomes.find(urls[row].text);
-        const bool reused = known != state.outcomes.end();
-        const ConversionOutcome outcome =
-            reused ? known->second : converter_.convert(urls[row].text);
-        if (outcome.failure == FailureKind::Stopped) {
-            view_.setRow(index, "队列中..", ResultRowState::Waiting);
-            break;
-        }
-        if (!reused) state.outcomes.emplace(urls[row].text, outcome);
-        if (outcome.ok()) {
-            ++summary_.converted;
-            replacements.emplace(urls[row].bytes,
-                                 utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl);
-        } else {
-            ++summary_.failed;
-        }
-        view_.showOutcome(index, outcome);
-        // An outcome this run already had, or one the history answered, asked no service:
-        // nothing to pace.
-        if (!reused && !outcome.fromHistory)
-            waitInterruptibly(pauseMilliseconds(view_.intervalText(), state.random),
-                              stopRequested_);
+    const FoundUrl& url = run_->urls[static_cast<std::size_t>(row)];
+    if (outcome.ok()) {
+        ++summary_.converted;
+        run_->replacements.emplace(url.bytes,
+                                   run_->utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl);
+    } else {
+        ++summary_.failed;
     }
+    view_.showOutcome(row, outcome);
+}
 
+void FileConverterEngine::writeFile(const FolderEntry& file) {
+    Run& state = *run_;
     // The copy is written as the source streams past, each address replaced
     // where it was found and nowhere else.
     std::error_code ec;
     const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
     ReplacementFile output(state.outputFolder / file.path.filename());
-    error = output.error();
+    std::string error = output.error();
     if (error.empty()) {
-        error = scanFile(
-            file.path, utf8,
-            [&replacements](std::size_t, std::string_view bytes) -> std::string_view {
-                const auto found = replacements.find(bytes);
-                return found == replacements.end() ? bytes : std::string_view(found->second);
+        error = lianshuo::scanFile(
+            file.path, state.utf8,
+            [&state](std::size_t, std::string_view bytes) -> std::string_view {
+                const auto found = state.replacements.find(bytes);
+                return found == state.replacements.end() ? bytes : std::string_view(found->second);
             },
             [&output](std::string_view chunk) { return output.write(chunk); });
     }
@@ -231,6 +291,17 @@ void FileConverterEngine::processFile(Run& state, const FolderEntry& file, int p
         const bool reading = output.error().empty();
         view_.fileFailed(file.name, (reading ? "无法读取：" : "无法写入：") + error);
     }
+}
+
+void FileConverterEngine::finishRun() {
+    converter_.setStopFlag(nullptr);
+    summary_.stopped = stopping();
+    run_.reset();
+    running_ = false;
+    view_.showProgress(false);
+    view_.setStartCaption(idleCaption());
+    view_.clearRows();
+    view_.finished(summary_);
 }
 
 }  // namespace lianshuo

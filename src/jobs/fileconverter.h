@@ -1,11 +1,12 @@
 #pragma once
 // The file converter: every web address in the files of a folder is kept or
-// dropped by a white and a black list, converted once per file, and replaced
+// dropped by a white and a black list, converted once per run, and replaced
 // in a copy of the file written to "处理结果/" inside the folder. The source
-// files are never changed. Like the batch, it runs inside the start click
-// and a second press only asks it to stop.
+// files are never changed. Like the batch, its conversions run on the job
+// loop it is given (or its own, inside the start call), and a second press
+// stops it.
 
-#include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,8 @@ public:
     virtual FileConverterSettings settings() const = 0;
     /// The main window's interval, read again after every conversion.
     virtual std::string intervalText() const = 0;
+    /// How many conversions may run at once, read when a run starts.
+    virtual int parallelRequests() const { return 1; }
     /// A message with an OK button (no files found, an invalid list).
     virtual void showMessage(std::string_view text) = 0;
     virtual void showProgress(bool visible) = 0;
@@ -67,19 +70,28 @@ public:
     virtual void finished(const FileRunSummary& summary) = 0;
 };
 
+class ConversionQueue;
+class JobLoop;
+class PlainJobLoop;
+
 class FileConverterEngine {
 public:
     /// How the last run ended.
     enum class Outcome { None, Finished, NoFiles, InvalidList, FolderUnreadable };
 
-    FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter)
-        : view_(view), converter_(converter) {}
+    /// With a `loop`, a started run goes on in that loop after the start call
+    /// returns; without, the start call returns when the run has ended.
+    FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter,
+                        JobLoop* loop = nullptr);
+    ~FileConverterEngine();
 
     /// The start button: starts a run (listing by search when `bySearch`, the
     /// right button) when the caption is the idle one, else asks for a stop.
     void startOrStopConversion(bool bySearch);
 
-    void requestStop() { stopRequested_ = true; }
+    /// Stops at once: requests in flight are aborted, and the file under way
+    /// is written with the addresses converted so far.
+    void requestStop();
     bool running() const { return running_; }
     Outcome outcome() const { return outcome_; }
     int succeeded() const { return summary_.converted; }
@@ -92,13 +104,22 @@ public:
 
 private:
     struct Run;
-    Outcome run(bool bySearch);
-    void processFile(Run& run, const FolderEntry& file, int position, int count);
-    bool keeps(Run& run, std::string_view bytes, bool utf8);
+    Outcome begin(bool bySearch);
+    void nextFile();
+    bool scanFile(const FolderEntry& file);
+    void convertFile();
+    void addressFinished(int row, const ConversionOutcome& outcome);
+    void writeFile(const FolderEntry& file);
+    void finishRun();
+    bool keeps(std::string_view bytes, bool utf8);
+    bool stopping() const;
 
     FileConverterView& view_;
     ShortUrlConverter& converter_;
-    std::atomic<bool> stopRequested_{false};
+    std::unique_ptr<PlainJobLoop> ownLoop_;  // when no loop was given
+    JobLoop& loop_;
+    std::unique_ptr<ConversionQueue> queue_;
+    std::unique_ptr<Run> run_;
     bool running_ = false;
     Outcome outcome_ = Outcome::None;
     FileRunSummary summary_;

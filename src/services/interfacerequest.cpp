@@ -125,7 +125,7 @@ ConversionOutcome refused(std::string message) {
 }
 
 std::string randomBoundary() {
-    static std::mt19937_64 engine{std::random_device{}()};
+    thread_local std::mt19937_64 engine{std::random_device{}()};
     static constexpr char kHex[] = "0123456789abcdef";
     std::string boundary = "----LianshuoFormBoundary";
     for (std::uint64_t bits = engine(), i = 0; i < 16; ++i, bits >>= 4) boundary += kHex[bits & 15];

@@ -24,13 +24,18 @@ RequestPacer& RequestPacer::shared() {
 
 void RequestPacer::waitTurn(const std::string& key, long pauseMs, const std::atomic<bool>* stop) {
     if (pauseMs <= 0) return;
-    const auto last = lastEnd_.find(key);
-    if (last == lastEnd_.end()) return;
-    const long long left = last->second + pauseMs - clock_();
+    long long left = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto last = lastEnd_.find(key);
+        if (last == lastEnd_.end()) return;
+        left = last->second + pauseMs - clock_();
+    }
     if (left > 0) wait_(left, stop);
 }
 
 void RequestPacer::finished(const std::string& key) {
+    const std::lock_guard lock(mutex_);
     lastEnd_[key] = clock_();
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace lianshuo {
@@ -33,6 +34,7 @@ public:
 private:
     Clock clock_;
     Wait wait_;
+    std::mutex mutex_;  // parallel request slots share the pacer
     std::map<std::string, long long> lastEnd_;
 };
 

@@ -92,13 +92,14 @@ ShortUrlInterface tinyUrlInterface(std::string_view host) {
 ShortUrlConverter::ShortUrlConverter(const ConversionSource& source, BuiltinHosts hosts)
     : source_(source),
       hosts_(std::move(hosts)),
+      snapshot_(std::make_shared<const ShortUrlInterface>()),
       weiboRequest_(std::make_unique<HttpRequestObject>()) {}
 
 ShortUrlConverter::~ShortUrlConverter() = default;
 
 std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     if (mode == kSnapshotAndLabel) {
-        currentInterface_ = source_.readInterfaceFromPanel();
+        snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
         // Each run tries the history again, whatever failed in the last one.
         historySuspended_ = false;
         return serviceLabel(source_.selectedService());
@@ -109,15 +110,22 @@ std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
 
 ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode) {
     // The interface test always asks the service: it tests the service, not the history.
-    const bool withHistory = mode == kConvert && history_ != nullptr && !historySuspended_;
-    if (!withHistory) return convertWithRetries(longUrl, mode);
-    const std::string key = historyKey();
-    if (reuse_ && !refresh_) {
-        if (std::optional<ConversionOutcome> kept = reuseFromHistory(key, longUrl)) return *kept;
+    if (mode != kConvert) {
+        if (source_.selectedService() == kCustomService)
+            snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
+        return perform(prepare(longUrl), stopFlag_);
     }
-    ConversionOutcome outcome = convertWithRetries(longUrl, mode);
-    if (outcome.ok()) keepInHistory(key, longUrl, outcome.shortUrl);
+    if (std::optional<ConversionOutcome> kept = recall(longUrl)) return *kept;
+    ConversionOutcome outcome = perform(prepare(longUrl), stopFlag_);
+    remember(longUrl, outcome);
     return outcome;
+}
+
+ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) const {
+    const int service = source_.selectedService();
+    return {std::string(longUrl), service,
+            service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
+            retryPolicy_};
 }
 
 void ShortUrlConverter::setHistory(ConversionMemory* history, bool reuse, bool refresh) {
@@ -132,12 +140,12 @@ void ShortUrlConverter::setHistoryWarning(std::function<void(std::string_view)> 
 }
 
 std::string ShortUrlConverter::historyKey() const {
-    return historyServiceKey(source_.selectedService(), hosts_, currentInterface_);
+    return historyServiceKey(source_.selectedService(), hosts_, *snapshot_);
 }
 
-std::optional<ConversionOutcome> ShortUrlConverter::reuseFromHistory(const std::string& key,
-                                                                     std::string_view longUrl) {
-    HistoryLookup hit = history_->lookup(key, longUrl);
+std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view longUrl) {
+    if (history_ == nullptr || historySuspended_ || !reuse_ || refresh_) return std::nullopt;
+    HistoryLookup hit = history_->lookup(historyKey(), longUrl);
     if (!hit.status.ok()) suspendHistory(hit.status.message);
     // A row edited by hand into something that is no address is converted again, and replaced.
     if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
@@ -146,10 +154,10 @@ std::optional<ConversionOutcome> ShortUrlConverter::reuseFromHistory(const std::
     return outcome;
 }
 
-void ShortUrlConverter::keepInHistory(const std::string& key, std::string_view longUrl,
-                                      const std::string& shortUrl) {
-    if (historySuspended_) return;
-    if (const HistoryStatus status = history_->record(key, longUrl, shortUrl); !status.ok())
+void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutcome& outcome) {
+    if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
+    if (const HistoryStatus status = history_->record(historyKey(), longUrl, outcome.shortUrl);
+        !status.ok())
         suspendHistory(status.message);
 }
 
@@ -163,33 +171,40 @@ void ShortUrlConverter::suspendHistory(const std::string& reason) {
         std::cerr << toUtf8(message) << '\n';
 }
 
-ConversionOutcome ShortUrlConverter::convertWithRetries(std::string_view longUrl, Mode mode) {
-    ConversionOutcome outcome = convertOnce(longUrl, mode);
-    long delayMs = retryPolicy_.firstDelayMs;
+ConversionOutcome ShortUrlConverter::perform(const Task& task, const std::atomic<bool>* stop,
+                                             bool* throttled) const {
     static const std::atomic<bool> kNeverStopped{false};
-    const std::atomic<bool>& stop = stopFlag_ != nullptr ? *stopFlag_ : kNeverStopped;
-    for (int retry = 0; retry < retryPolicy_.retries && outcome.retryable && !stop; ++retry) {
+    const std::atomic<bool>& stopped = stop != nullptr ? *stop : kNeverStopped;
+    ConversionOutcome outcome = performOnce(task, stop);
+    long delayMs = task.retry.firstDelayMs;
+    for (int retry = 0;; ++retry) {
+        if (outcome.status == 429 && throttled != nullptr) *throttled = true;
+        if (retry >= task.retry.retries || !outcome.retryable || stopped) break;
         const long waitMs = outcome.retryAfterSeconds >= 0
                                 ? std::min(outcome.retryAfterSeconds, 60L) * 1000
                                 : delayMs;
-        waitInterruptibly(waitMs, stop);
-        if (stop) return ConversionOutcome::failed(FailureKind::Stopped, {});
-        // Later tries convert with the snapshot the first one took.
-        outcome = convertOnce(longUrl, kConvert);
+        waitInterruptibly(waitMs, stopped);
+        if (stopped) return ConversionOutcome::failed(FailureKind::Stopped, {});
+        outcome = performOnce(task, stop);
         delayMs *= 2;
     }
     return outcome;
 }
 
-ConversionOutcome ShortUrlConverter::convertOnce(std::string_view longUrl, Mode mode) {
-    const int service = source_.selectedService();
+ConversionOutcome ShortUrlConverter::performOnce(const Task& task,
+                                                 const std::atomic<bool>* stop) const {
     // Only a custom interface has a use for the alias after a tab.
-    const std::string address = splitAddressLine(longUrl).longUrl;
-    if (service == kBaiduService) return convertWithBaidu(address, source_.baiduToken());
-    if (service == kWeiboService) return convertWithWeibo(address);
-    if (service == kTinyUrlService) return convertWithTinyUrl(address);
-    if (mode == kSnapshotAndConvert) currentInterface_ = source_.readInterfaceFromPanel();
-    return convertWithInterface(longUrl, currentInterface_, stopFlag_);
+    const std::string address = splitAddressLine(task.longUrl).longUrl;
+    switch (task.service) {
+        case kBaiduService:
+            return convertWithBaidu(address, task.token, stop);
+        case kWeiboService:
+            return convertWithWeibo(address, stop);
+        case kTinyUrlService:
+            return convertWithInterface(address, tinyUrlInterface(hosts_.tinyurl), stop);
+        default:
+            return convertWithInterface(task.longUrl, *task.definition, stop);
+    }
 }
 
 std::string ShortUrlConverter::serviceLabel(int service) const {
@@ -201,12 +216,13 @@ std::string ShortUrlConverter::serviceLabel(int service) const {
         case kTinyUrlService:
             return hosts_.tinyurl;
         default:
-            return writtenHost(currentInterface_.address);
+            return writtenHost(snapshot_->address);
     }
 }
 
 ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
-                                                      std::string_view token) {
+                                                      std::string_view token,
+                                                      const std::atomic<bool>* stop) const {
     ServiceRequest request;
     request.url = "https://" + hosts_.baidu + "/admin/v2/create";
     request.post = true;
@@ -214,10 +230,10 @@ ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
     request.body =
         "{\"Url\":\"" + escapeJsonString(longUrl) + "\",\"TermOfValidity\":\"long-term\"}";
     request.headers = "Token: " + std::string(token);
-    request.cancel = stopFlag_;
+    request.cancel = stop;
     const ServiceReply reply = sendServiceRequest(request, true);
     if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
-        return stoppedOr(std::move(failure), stopFlag_);
+        return stoppedOr(std::move(failure), stop);
     JsonReader json;
     const std::string value = unescapeJsonText(json.getValue(reply.text, "ShortUrl", false));
     if (value.empty()) {
@@ -228,19 +244,20 @@ ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
     return judgeResult(value, reply.text);
 }
 
-ConversionOutcome ShortUrlConverter::convertWithWeibo(std::string_view longUrl) {
+ConversionOutcome ShortUrlConverter::convertWithWeibo(std::string_view longUrl,
+                                                      const std::atomic<bool>* stop) const {
     ServiceRequest request;
     request.url =
         "https://" + hosts_.relay + "/weibo_url.php?url=" + percentEncodeComponent(longUrl, true);
-    request.cancel = stopFlag_;
-    const ServiceReply reply = sendOnRequestObject(*weiboRequest_, request);
+    request.cancel = stop;
+    ServiceReply reply;
+    {
+        const std::lock_guard lock(weiboMutex_);
+        reply = sendOnRequestObject(*weiboRequest_, request);
+    }
     if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
-        return stoppedOr(std::move(failure), stopFlag_);
+        return stoppedOr(std::move(failure), stop);
     return judgeResult(reply.text, reply.text);
-}
-
-ConversionOutcome ShortUrlConverter::convertWithTinyUrl(std::string_view longUrl) {
-    return convertWithInterface(longUrl, tinyUrlInterface(hosts_.tinyurl), stopFlag_);
 }
 
 }  // namespace lianshuo

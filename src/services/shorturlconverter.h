@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,29 @@ public:
     void setRetryPolicy(RetryPolicy policy) { retryPolicy_ = policy; }
     const RetryPolicy& retryPolicy() const { return retryPolicy_; }
 
+    /// One conversion of a run, taken on the thread that owns the converter and
+    /// carried out on any: the service, token and panel snapshot as they were
+    /// when it was taken.
+    struct Task {
+        std::string longUrl;
+        int service = kCustomService;
+        std::string token;
+        std::shared_ptr<const ShortUrlInterface> definition;
+        RetryPolicy retry;
+    };
+    /// The kConvert conversion of `longUrl` with the last snapshot.
+    Task prepare(std::string_view longUrl) const;
+    /// Carries out `task` with its retries; safe on any thread while the
+    /// converter lives. A set `stop` aborts it; `throttled`, when given, is set
+    /// once the service answered 429 (too many requests).
+    ConversionOutcome perform(const Task& task, const std::atomic<bool>* stop,
+                              bool* throttled = nullptr) const;
+    /// The history's short address for `longUrl`, when the history is in use
+    /// and has a good one.
+    std::optional<ConversionOutcome> recall(std::string_view longUrl);
+    /// Keeps a fresh success in the history (failures never).
+    void remember(std::string_view longUrl, const ConversionOutcome& outcome);
+
     /// The flag of the running job: a set flag aborts the request in flight
     /// and ends a retry wait at once. Null when nothing can stop a conversion.
     void setStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
@@ -67,29 +91,27 @@ public:
     std::string historyKey() const;
 
     /// The panel's definition as taken by the last snapshot.
-    const ShortUrlInterface& currentInterface() const { return currentInterface_; }
+    const ShortUrlInterface& currentInterface() const { return *snapshot_; }
 
     const BuiltinHosts& hosts() const { return hosts_; }
 
-    ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token);
-    ConversionOutcome convertWithWeibo(std::string_view longUrl);
-    ConversionOutcome convertWithTinyUrl(std::string_view longUrl);
-
 private:
     std::string serviceLabel(int service) const;
-    ConversionOutcome convertOnce(std::string_view longUrl, Mode mode);
-    ConversionOutcome convertWithRetries(std::string_view longUrl, Mode mode);
-    std::optional<ConversionOutcome> reuseFromHistory(const std::string& key,
-                                                      std::string_view longUrl);
-    void keepInHistory(const std::string& key, std::string_view longUrl,
-                       const std::string& shortUrl);
+    ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
+    ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
+                                       const std::atomic<bool>* stop) const;
+    ConversionOutcome convertWithWeibo(std::string_view longUrl,
+                                       const std::atomic<bool>* stop) const;
     void suspendHistory(const std::string& reason);
 
     const ConversionSource& source_;
     BuiltinHosts hosts_;
-    ShortUrlInterface currentInterface_;
-    // The Weibo relay keeps one request object for the life of the converter.
+    // Shared with the tasks in flight, so a new snapshot never changes one under way.
+    std::shared_ptr<const ShortUrlInterface> snapshot_;
+    // The Weibo relay keeps one request object for the life of the converter;
+    // parallel slots take turns on it.
     std::unique_ptr<HttpRequestObject> weiboRequest_;
+    mutable std::mutex weiboMutex_;
     RetryPolicy retryPolicy_;
     const std::atomic<bool>* stopFlag_ = nullptr;
     ConversionMemory* history_ = nullptr;

@@ -75,19 +75,14 @@ bool FileConverterWindow::running() const {
 }
 
 void FileConverterWindow::startOrStop(bool bySearch) {
-    if (!engine_) engine_.emplace(*this, owner_.converter());
+    if (!engine_) engine_.emplace(*this, owner_.converter(), &jobLoop_);
     engine_->startOrStopConversion(bySearch);
-    // Only the press the run went on in returns here with the run over.
-    if (closePending_ && !running()) {
-        closePending_ = false;
-        close();
-    }
 }
 
 void FileConverterWindow::closeEvent(QCloseEvent* event) {
     if (running()) {
-        // The run reads and fills this window until it ends; it stops at its
-        // next step and the window closes then.
+        // The run reads and fills this window until it ends; it stops at once
+        // and the window closes when it has.
         closePending_ = true;
         engine_->requestStop();
         startButton_->setText(u"正在停止中.."_s);

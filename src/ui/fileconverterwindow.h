@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "jobs/fileconverter.h"
+#include "ui/qtjobloop.h"
 
 class QCheckBox;
 class QComboBox;
@@ -34,6 +35,7 @@ public:
     void setStartCaption(std::string_view caption) override;
     FileConverterSettings settings() const override;
     std::string intervalText() const override;
+    int parallelRequests() const override;
     void showMessage(std::string_view text) override;
     void showProgress(bool visible) override;
     void setProgress(int position, int count, std::string_view caption) override;
@@ -67,6 +69,7 @@ private:
     MainWindow& owner_;
     // Made at the first start: the converter behind it starts the HTTP client,
     // which merely opening the window does not need.
+    QtJobLoop jobLoop_;  // declared first: it outlives the engine
     std::optional<FileConverterEngine> engine_;
     // A close asked for during a run, carried out once the run has ended.
     bool closePending_ = false;

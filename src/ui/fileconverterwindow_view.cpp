@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/settings.h"
@@ -56,6 +57,10 @@ void FileConverterWindow::showSettings(const FileConverterSettings& s) {
 
 std::string FileConverterWindow::intervalText() const {
     return owner_.intervalText();
+}
+
+int FileConverterWindow::parallelRequests() const {
+    return owner_.parallelRequests();
 }
 
 void FileConverterWindow::showMessage(std::string_view text) {
@@ -121,6 +126,11 @@ void FileConverterWindow::finished(const FileRunSummary& summary) {
     if (MessageBox::show(this, QMessageBox::Question, toQt(appTitle()), question,
                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         openInExplorer(folder, false);
+    // A close asked for during the run waited for it to end.
+    if (closePending_) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
 }
 
 }  // namespace lianshuo

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTreeWidget>
 
 #include "app/settings.h"
@@ -18,6 +19,7 @@
 #include "ui/clickables.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
+#include "ui/fileconverterwindow.h"
 #include "ui/icons.h"
 #include "ui/interfacepanel.h"
 #include "ui/qtext.h"
@@ -44,7 +46,11 @@ MainWindow::MainWindow(QWidget* parent)
     startUp();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // A file converter window still open runs its conversions with this window's
+    // converter: it goes while the converter is still there.
+    qDeleteAll(findChildren<FileConverterWindow*>(Qt::FindDirectChildrenOnly));
+}
 
 void MainWindow::startUp() {
     fillInterfaceList();
@@ -63,6 +69,7 @@ void MainWindow::startUp() {
     tokenEdit_->setText(toQt(settings.baiduToken));
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
+    parallelBox_->setValue(settings.parallel);
     saveFolderEdit_->setText(toQt(settings.saveDir));
     loadSelectedInterface();
     applyServiceChoice();
@@ -76,6 +83,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.interval = fromQt(intervalEdit_->text());
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
+    settings.parallel = parallelBox_->value();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
     return settings;
@@ -98,7 +106,7 @@ ShortUrlConverter& MainWindow::converter() {
 }
 
 BatchJob& MainWindow::batch() {
-    if (!batch_) batch_ = std::make_unique<BatchJob>(*this, converter());
+    if (!batch_) batch_ = std::make_unique<BatchJob>(*this, converter(), &jobLoop_);
     return *batch_;
 }
 
@@ -166,6 +174,10 @@ void MainWindow::setPasteCopyEnabled(bool enabled) {
 
 std::string MainWindow::intervalText() const {
     return fromQt(intervalEdit_->text());
+}
+
+int MainWindow::parallelRequests() const {
+    return parallelBox_->value();
 }
 
 bool MainWindow::autoSave() const {

@@ -12,6 +12,7 @@
 #include "jobs/batchjob.h"
 #include "services/builtinhosts.h"
 #include "services/conversionsource.h"
+#include "ui/qtjobloop.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -50,6 +52,9 @@ public:
     void setGenerateCaption(std::string_view caption) override;
     void setPasteCopyEnabled(bool enabled) override;
     std::string intervalText() const override;
+    int parallelRequests() const override;
+    /// Whether a batch is under way (it runs on in the event loop after the start click).
+    bool batchRunning() const { return batch_ && batch_->running(); }
     bool autoSave() const override;
     std::string saveFolder() const override;
     void setResultFilePath(std::string_view path) override;
@@ -119,6 +124,7 @@ private:
     RightClickButton* saveFolderButton_ = nullptr;
     QTreeWidget* resultsView_ = nullptr;
     QLineEdit* intervalEdit_ = nullptr;
+    QSpinBox* parallelBox_ = nullptr;
     QPushButton* generateButton_ = nullptr;
     QPushButton* pasteButton_ = nullptr;
     QPushButton* copyButton_ = nullptr;
@@ -129,6 +135,8 @@ private:
     InterfacePanel* panel_ = nullptr;
 
     BuiltinHosts hosts_;
+    // Outlives the jobs whose steps it runs.
+    QtJobLoop jobLoop_;
     // Opened with the converter, which points at it, and so declared before it.
     std::unique_ptr<ConversionHistory> history_;
     // Both wait for their first use: the converter starts the HTTP client,

@@ -12,6 +12,7 @@
 #include <QLinearGradient>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -115,8 +116,16 @@ void MainWindow::buildResultsColumn() {
         addControl<QPushButton>(this, u"按钮粘贴"_s, QRect(592, 472, 160, 24), u"粘贴长网址"_s);
     copyButton_ =
         addControl<QPushButton>(this, u"按钮复制"_s, QRect(592, 496, 160, 24), u"复制短网址"_s);
-    // The strip under the buttons: the last batch's counts, until the next batch.
-    summaryLabel_ = addControl<QLabel>(this, u"标签批量摘要"_s, QRect(232, 528, 520, 24));
+    // Under the interval, in the strip below the buttons: how many conversions run at once.
+    addControl<QLabel>(this, u"标签并发数"_s, QRect(232, 528, 52, 24), u"并发数："_s);
+    parallelBox_ = addControl<QSpinBox>(this, u"编辑框并发数"_s, QRect(284, 528, 44, 23));
+    parallelBox_->setRange(1, kMostParallelRequests);
+    parallelBox_->setAlignment(Qt::AlignCenter);
+    parallelBox_->setToolTip(
+        u"同时转换的网址数。1：逐个转换，每个之后按生成间隔暂停；"
+        u"大于 1 时每一路各自暂停"_s);
+    // The rest of the strip: the last batch's counts, until the next batch.
+    summaryLabel_ = addControl<QLabel>(this, u"标签批量摘要"_s, QRect(336, 528, 416, 24));
 }
 
 void fitCaption(QPushButton* button) {

@@ -82,7 +82,7 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--clipboard --copy --input --interface --interval --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
+    "--clipboard --copy --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')

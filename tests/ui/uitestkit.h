@@ -55,6 +55,10 @@ struct Row {
     bool operator==(const Row&) const = default;
 };
 QList<Row> rowsOf(const MainWindow& window);
+
+/// Runs the event loop until the window's batch has ended; false when it
+/// still runs after `timeoutMs`.
+bool waitForBatch(const MainWindow& window, int timeoutMs = 20000);
 /// The rows of any results list (the file converter's "列表框" too).
 QList<Row> rowsOf(const QTreeWidget* view);
 

@@ -8,7 +8,8 @@
 
 namespace lianshuo {
 
-/// Installs the process-wide pump (empty function: none). Returns the previous one.
+/// Installs the process-wide pump (empty function: none) for the calling
+/// thread; calls from any other thread do nothing. Returns the previous one.
 std::function<void()> setMessagePump(std::function<void()> pump);
 
 /// Runs the pump unless it ran less than two milliseconds ago.

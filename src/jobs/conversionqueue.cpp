@@ -1,0 +1,181 @@
+#include "jobs/conversionqueue.h"
+
+#include <algorithm>
+
+namespace lianshuo {
+
+ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
+    : loop_(loop), converter_(converter) {}
+
+ConversionQueue::~ConversionQueue() {
+    stop_ = true;
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        tasks_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+void ConversionQueue::beginRun(int slots) {
+    slots_ = limit_ = std::max(1, slots);
+    calm_ = 0;
+    outcomes_.clear();
+    stop_ = false;
+    startWorkers(slots_);
+}
+
+void ConversionQueue::convert(std::vector<std::string> addresses, Events events,
+                              bool pauseAfterLast) {
+    addresses_ = std::move(addresses);
+    events_ = std::move(events);
+    pauseAfterLast_ = pauseAfterLast;
+    results_.clear();
+    results_.resize(addresses_.size());
+    waiting_.clear();
+    next_ = delivered_ = 0;
+    busySlots_ = inFlight_ = resting_ = 0;
+    running_ = true;
+    pump();
+}
+
+void ConversionQueue::stop() {
+    stop_ = true;
+    if (!running_) return;
+    // Resting slots end their pause now; their timers will find a newer generation.
+    busySlots_ -= resting_;
+    resting_ = 0;
+    ++generation_;
+    const std::weak_ptr<char> alive = alive_;
+    loop_.post([this, alive] {
+        if (!alive.expired()) finishIfDone();
+    });
+}
+
+void ConversionQueue::pump() {
+    const int count = static_cast<int>(addresses_.size());
+    while (running_ && !stop_ && next_ < count && busySlots_ < limit_) {
+        const int row = next_++;
+        events_.converting(row);
+        const std::string& address = addresses_[row];
+        if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
+            results_[row] = std::make_unique<ConversionOutcome>(known->second);
+        } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
+            under->second.push_back(row);
+        } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
+            outcomes_.emplace(address, *kept);
+            results_[row] = std::make_unique<ConversionOutcome>(std::move(*kept));
+        } else {
+            waiting_[address].push_back(row);
+            ++busySlots_;
+            ++inFlight_;
+            submit(converter_.prepare(address));
+        }
+        deliver();
+    }
+    finishIfDone();
+}
+
+void ConversionQueue::deliver() {
+    const int count = static_cast<int>(addresses_.size());
+    while (running_ && delivered_ < count && results_[delivered_]) {
+        const int row = delivered_++;
+        events_.finished(row, *results_[row]);
+    }
+}
+
+void ConversionQueue::finishIfDone() {
+    if (!running_) return;
+    const bool allDelivered = delivered_ == static_cast<int>(addresses_.size());
+    if (!(allDelivered && busySlots_ == 0) && !(stop_ && inFlight_ == 0)) return;
+    // After a stop the rows that did finish are kept, in order, behind the one it caught.
+    for (int row = delivered_; row < next_; ++row)
+        if (results_[row]) events_.finished(row, *results_[row]);
+    running_ = false;
+    if (events_.done) events_.done();
+}
+
+void ConversionQueue::submit(ShortUrlConverter::Task task) {
+    const std::weak_ptr<char> alive = alive_;
+    {
+        const std::lock_guard lock(mutex_);
+        tasks_.emplace_back([this, alive, task = std::move(task)] {
+            bool throttled = false;
+            ConversionOutcome outcome = converter_.perform(task, &stop_, &throttled);
+            loop_.post(
+                [this, alive, address = task.longUrl, outcome = std::move(outcome), throttled] {
+                    if (!alive.expired()) conversionEnded(address, outcome, throttled);
+                });
+        });
+    }
+    wake_.notify_one();
+}
+
+void ConversionQueue::conversionEnded(const std::string& address, const ConversionOutcome& outcome,
+                                      bool throttled) {
+    --inFlight_;
+    const bool stopped = outcome.failure == FailureKind::Stopped;
+    // A service that says "too many requests" gets half the slots; a long calm
+    // stretch earns one back.
+    if (throttled) {
+        limit_ = std::max(1, limit_ / 2);
+        calm_ = 0;
+    } else if (outcome.ok() && limit_ < slots_ && ++calm_ >= 4 * limit_) {
+        ++limit_;
+        calm_ = 0;
+    }
+    if (!stopped) {
+        outcomes_.emplace(address, outcome);
+        converter_.remember(address, outcome);
+    }
+    if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
+        for (const int row : rows->second)
+            results_[row] = std::make_unique<ConversionOutcome>(outcome);
+        waiting_.erase(rows);
+    }
+    deliver();
+
+    const bool more = next_ < static_cast<int>(addresses_.size()) || pauseAfterLast_;
+    const long long pause = stop_ || stopped || !more ? 0 : events_.pauseMs();
+    if (pause <= 0) {
+        --busySlots_;
+        pump();
+        return;
+    }
+    // The slot rests before it asks again; the other slots go on meanwhile.
+    ++resting_;
+    const std::weak_ptr<char> alive = alive_;
+    loop_.postAfter(pause, [this, alive, generation = generation_] {
+        if (!alive.expired()) slotRested(generation);
+    });
+}
+
+void ConversionQueue::slotRested(unsigned generation) {
+    if (generation != generation_ || resting_ == 0) return;
+    --resting_;
+    --busySlots_;
+    pump();
+}
+
+void ConversionQueue::startWorkers(int count) {
+    const std::lock_guard lock(mutex_);
+    while (static_cast<int>(workers_.size()) < count)
+        workers_.emplace_back([this] { workerLoop(); });
+}
+
+void ConversionQueue::workerLoop() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return quit_ || !tasks_.empty(); });
+            if (quit_) return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task();
+    }
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,99 @@
+#pragma once
+// The conversions of a run (the batch's rows, a file's addresses) on up to N
+// request slots at once. Each distinct address asks the service once per run;
+// outcomes come back on the job's loop in input order, so a results file
+// keeps the order of the list whatever answered first. One slot is the
+// sequential run: convert, pause, convert the next.
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "jobs/jobloop.h"
+#include "services/shorturlconverter.h"
+
+namespace lianshuo {
+
+class ConversionQueue {
+public:
+    /// What the queue tells its job, always on the job's loop.
+    struct Events {
+        /// `row` is taken now: asked of a service, or answered by this run or the history.
+        std::function<void(int row)> converting;
+        /// `row`'s outcome, in input order. FailureKind::Stopped: a stop caught it under way.
+        std::function<void(int row, const ConversionOutcome& outcome)> finished;
+        /// The pause a slot takes after a conversion that asked a service.
+        std::function<long long()> pauseMs;
+        /// Every row is finished, or a stop came and nothing is under way any more.
+        std::function<void()> done;
+    };
+
+    ConversionQueue(JobLoop& loop, ShortUrlConverter& converter);
+    /// Stops, aborting the transfers in flight, and waits for the slots.
+    ~ConversionQueue();
+    ConversionQueue(const ConversionQueue&) = delete;
+    ConversionQueue& operator=(const ConversionQueue&) = delete;
+
+    /// Starts a run on `slots` request slots (at least 1): no outcome of an
+    /// earlier run is reused, and no stop is pending.
+    void beginRun(int slots);
+    /// Converts `addresses` and returns at once. `pauseAfterLast`: the last
+    /// conversion's pause also comes before done().
+    void convert(std::vector<std::string> addresses, Events events, bool pauseAfterLast = false);
+    /// Aborts the transfers in flight and ends the pauses; done() follows on the loop.
+    void stop();
+
+    bool busy() const { return running_; }
+    bool stopped() const { return stop_; }
+    /// The flag a stop sets, for work the job does between conversions.
+    const std::atomic<bool>& stopFlag() const { return stop_; }
+    /// Slots that may ask the service at once now: fewer than begun with
+    /// after the service answered 429.
+    int parallel() const { return limit_; }
+
+private:
+    void pump();
+    void deliver();
+    void finishIfDone();
+    void submit(ShortUrlConverter::Task task);
+    void conversionEnded(const std::string& address, const ConversionOutcome& outcome,
+                         bool throttled);
+    void slotRested(unsigned generation);
+    void startWorkers(int count);
+    void workerLoop();
+
+    JobLoop& loop_;
+    ShortUrlConverter& converter_;
+    std::atomic<bool> stop_{false};
+    std::shared_ptr<char> alive_ = std::make_shared<char>();  // steps posted to a gone queue drop
+
+    // The run, on the job's thread.
+    int slots_ = 1, limit_ = 1, calm_ = 0;
+    std::unordered_map<std::string, ConversionOutcome> outcomes_;
+    // The current list.
+    bool running_ = false;
+    bool pauseAfterLast_ = false;
+    Events events_;
+    std::vector<std::string> addresses_;
+    std::vector<std::unique_ptr<ConversionOutcome>> results_;
+    std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
+    int next_ = 0, delivered_ = 0;
+    int busySlots_ = 0, inFlight_ = 0, resting_ = 0;
+    unsigned generation_ = 0;  // a stop cuts the rests short: their timers then find a newer one
+
+    // The slots' threads.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> tasks_;
+    bool quit_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace lianshuo

@@ -1,0 +1,49 @@
+#include "jobs/jobloop.h"
+
+#include "app/base/messages.h"
+
+namespace lianshuo {
+namespace {
+
+// How long the loop sleeps at most before it looks at the message pump (and a stop) again.
+constexpr auto kPumpStep = std::chrono::milliseconds(20);
+
+}  // namespace
+
+void PlainJobLoop::post(std::function<void()> step) {
+    {
+        const std::lock_guard lock(mutex_);
+        posted_.push_back(std::move(step));
+    }
+    wake_.notify_one();
+}
+
+void PlainJobLoop::postAfter(long long milliseconds, std::function<void()> step) {
+    const std::lock_guard lock(mutex_);
+    timed_.emplace(Clock::now() + std::chrono::milliseconds(milliseconds), std::move(step));
+}
+
+void PlainJobLoop::runUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        std::function<void()> step;
+        {
+            std::unique_lock lock(mutex_);
+            const auto now = Clock::now();
+            if (!posted_.empty()) {
+                step = std::move(posted_.front());
+                posted_.pop_front();
+            } else if (!timed_.empty() && timed_.begin()->first <= now) {
+                step = std::move(timed_.begin()->second);
+                timed_.erase(timed_.begin());
+            } else {
+                auto until = now + kPumpStep;
+                if (!timed_.empty()) until = std::min(until, timed_.begin()->first);
+                wake_.wait_until(lock, until);
+            }
+        }
+        if (step) step();
+        processPendingMessages();
+    }
+}
+
+}  // namespace lianshuo

@@ -1,0 +1,42 @@
+#pragma once
+// Where a job's steps run: on the thread that owns the job (the window's or
+// the command line's), one at a time. Conversions run elsewhere and hand
+// their outcomes back through post(), so the owner never waits on a service.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+
+namespace lianshuo {
+
+class JobLoop {
+public:
+    virtual ~JobLoop() = default;
+    /// Runs `step` on the owner's thread soon; callable from any thread.
+    virtual void post(std::function<void()> step) = 0;
+    /// Runs `step` on the owner's thread after `milliseconds`; owner's thread only.
+    virtual void postAfter(long long milliseconds, std::function<void()> step) = 0;
+};
+
+/// A loop of its own for owners without an event loop (the command line, the
+/// tests): runUntil() runs the steps until the job says it is done, and keeps
+/// the process-wide message pump going meanwhile.
+class PlainJobLoop final : public JobLoop {
+public:
+    void post(std::function<void()> step) override;
+    void postAfter(long long milliseconds, std::function<void()> step) override;
+    /// Runs posted and due steps until `done()` holds.
+    void runUntil(const std::function<bool()>& done);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> posted_;
+    std::multimap<Clock::time_point, std::function<void()>> timed_;
+};
+
+}  // namespace lianshuo
