@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dpkg-dev file desktop-file-utils appstream man-db groff-base
+  ripgrep strace
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
+#include <functional>
 
 #include "app/base/paths.h"
 #include "app/base/platform.h"
@@ -84,26 +86,55 @@ TEST(AppSettings, EachGroupOfSettingsIsOneSaveAndNoneWhenNothingChanged) {
     platform::faults::reset();
 }
 
-TEST(AppSettings, HistoryUseIsWrittenOnlyWhileItIsOff) {
+// Keys older files never had: written only while away from their default, so such
+// files stay byte for byte what they were until the user changes the setting.
+TEST(AppSettings, NewKeysAreWrittenOnlyAwayFromTheirDefaults) {
+    struct Case {
+        const char* key;
+        std::function<void(AppSettings&)> change;
+        std::function<bool(const AppSettings&)> changed;
+    };
+    const Case cases[] = {
+        {"使用历史", [](AppSettings& s) { s.useHistory = false; },
+         [](const AppSettings& s) { return !s.useHistory; }},
+        {"并发数", [](AppSettings& s) { s.parallel = 8; },
+         [](const AppSettings& s) { return s.parallel == 8; }},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
+        AppSettings settings;
+        saveSettings(store, settings);
+        const std::string untouched = test::readFile(dir / "a.ini");
+        EXPECT_EQ(untouched.find(c.key), std::string::npos) << c.key;
+        AppSettings changed = settings;
+        c.change(changed);
+        saveSettings(store, changed);
+        AppSettings reread;
+        loadSettings(store, reread);
+        EXPECT_TRUE(c.changed(reread)) << c.key;
+        // Back to the default, the file is what it was before it was ever changed.
+        saveSettings(store, settings);
+        EXPECT_EQ(test::readFile(dir / "a.ini"), untouched) << c.key;
+        AppSettings fresh;
+        loadSettings(store, fresh);
+        EXPECT_FALSE(c.changed(fresh)) << c.key;
+    }
+}
+
+TEST(AppSettings, ParallelRequestsOutOfRangeReadAsTheNearestAllowed) {
     test::TempDir dir;
     ControlStateStore store;
     ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
-    AppSettings settings;
-    saveSettings(store, settings);
-    const std::string untouched = test::readFile(dir / "a.ini");
-    EXPECT_EQ(untouched.find("使用历史"), std::string::npos);
-    settings.useHistory = false;
-    saveSettings(store, settings);
-    AppSettings reread;
-    loadSettings(store, reread);
-    EXPECT_FALSE(reread.useHistory);
-    // Turned on again, the file is what it was before it was ever turned off.
-    settings.useHistory = true;
-    saveSettings(store, settings);
-    EXPECT_EQ(test::readFile(dir / "a.ini"), untouched);
-    AppSettings fresh;
-    loadSettings(store, fresh);
-    EXPECT_TRUE(fresh.useHistory);
+    store.selectSection("基本配置");
+    for (const auto& [stored, read] :
+         {std::pair{"0", 1}, {"-5", 1}, {"1000", 32}, {"x", 1}, {"4", 4}}) {
+        store.writeText("并发数", stored);
+        AppSettings settings;
+        loadSettings(store, settings);
+        EXPECT_EQ(settings.parallel, read) << stored;
+    }
 }
 
 TEST(AppSettings, TheHistoryLiesBesideTheSettingsUnlessTheEnvironmentNamesIt) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
 #include <filesystem>
 
 #include "app/base/charset.h"
+#include "app/base/gbk.h"
 #include "app/base/paths.h"
 #include "app/settings.h"
 #include "cli_fixture.h"
@@ -143,4 +145,43 @@ TEST_F(CommandLine, AnInterruptFinishesTheCurrentRowAndKeepsTheResults) {
     const auto files = resultFiles();
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\n");
+}
+
+TEST_F(CommandLine, JobsRunConversionsAtOnceAndKeepTheInputOrder) {
+    // Each address waits a delay of its own, so the answers come back out of order.
+    std::atomic<int> held{0}, most{0};
+    server.setKeepAlive(true);
+    server.route("/slow", [&](test::Exchange& e) {
+        const std::string& target = e.request().target;
+        const int n = std::stoi(target.substr(target.rfind("%2F") + 3));
+        const int now = ++held;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        e.pause(std::chrono::milliseconds((n * 37) % 60));
+        --held;
+        e.answer(200, "http://s.test/" + std::to_string(n));
+    });
+    pointInterfaceAt("/slow");
+    std::string input;
+    std::string expected;
+    for (int n = 1; n <= 24; ++n) {
+        input += "http://a.test/" + std::to_string(n) + "\n";
+        expected += "http://s.test/" + std::to_string(n) + "\n";
+    }
+    const auto r = run({"convert", "--jobs", "4", "--save-dir", (dir / "out").string()}, input);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string printed;
+    for (const std::string& line : splitText(r.out, "\n"))
+        if (!line.empty()) printed += line.substr(0, line.find('\t')) + "\n";
+    EXPECT_EQ(printed, expected);
+    ASSERT_EQ(resultFiles().size(), 1u);
+    EXPECT_EQ(test::readFile(resultFiles()[0]), replaceAll(expected, "\n", "\r\n"));
+    EXPECT_EQ(most, 4);
+
+    for (const char* bad : {"0", "33", "two", "-1", ""}) {
+        const auto refused = run({"convert", "--jobs", bad, "http://a.test/1"});
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_NE(refused.err.find("--jobs takes a whole number from 1 to 32"), std::string::npos)
+            << refused.err;
+    }
 }
