@@ -1,12 +1,15 @@
 // A local short-link service for the benchmarks: answers every request to
-// /short at once with a short address, keeping connections alive. Prints "port certificate-file"
-// and serves until its standard input closes (or ten minutes pass).
+// /short with a short address, at once or after DELAY milliseconds, keeping connections alive.
+// Prints "port certificate-file" and serves until its standard input closes (or ten minutes
+// pass).
+// Usage: fakeservice [http|https] [DELAY]
 
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -18,8 +21,10 @@ int main(int argc, char** argv) {
     const bool https = argc > 1 && std::strcmp(argv[1], "https") == 0;
     TestServer server(https ? TestServer::Scheme::Https : TestServer::Scheme::Http);
     server.setKeepAlive(true);  // as real services do: a client that reuses connections gains
+    const auto delay = std::chrono::milliseconds(argc > 2 ? std::atol(argv[2]) : 0);
     std::atomic<long> count{0};
-    server.route("/short", [&count](lianshuo::test::Exchange& e) {
+    server.route("/short", [&count, delay](lianshuo::test::Exchange& e) {
+        if (delay.count() > 0 && !e.pause(delay)) return;
         e.answer(200, "http://s.test/" + std::to_string(++count));
     });
     std::printf("%d %s\n", server.port(),

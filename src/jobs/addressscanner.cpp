@@ -1,5 +1,6 @@
 #include "jobs/addressscanner.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -81,17 +82,26 @@ std::string openFailure() {
     return platform::errorText(errno != 0 ? errno : EIO);
 }
 
-// Appends the next block of `file` to `buffer`; true at the end of the file.
-Result<bool> readNextBlock(std::FILE* file, std::string& buffer) {
+// The block to read `path` in: a small file is read whole, into a buffer no
+// larger than it (growing the buffer to a full block costs as much as reading).
+std::size_t blockFor(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size >= blockSize) return blockSize;
+    return std::max<std::size_t>(16, static_cast<std::size_t>(size) + 1);
+}
+
+// Appends the next `block` bytes of `file` to `buffer`; true at the end of the file.
+Result<bool> readNextBlock(std::FILE* file, std::string& buffer, std::size_t block) {
     const std::size_t kept = buffer.size();
-    buffer.resize(kept + blockSize);
-    const Result<std::size_t> got = platform::readBlock(file, buffer.data() + kept, blockSize);
+    buffer.resize(kept + block);
+    const Result<std::size_t> got = platform::readBlock(file, buffer.data() + kept, block);
     if (!got) {
         buffer.resize(kept);
         return got.status();
     }
     buffer.resize(kept + *got);
-    return *got < blockSize;
+    return *got < block;
 }
 
 }  // namespace
@@ -159,8 +169,9 @@ std::string scanFile(const std::filesystem::path& path, bool utf8, const Address
     std::size_t base = 0;  // offset of buffer[0] in the file
     bool stopped = false;
     bool final = false;
+    const std::size_t block = blockFor(path);
     while (!final && !stopped) {
-        const Result<bool> read = readNextBlock(file.get(), buffer);
+        const Result<bool> read = readNextBlock(file.get(), buffer, block);
         if (!read) return read.status().reason();
         final = *read;
         std::size_t copied = 0;
@@ -185,8 +196,9 @@ Utf8Check fileIsUtf8(const std::filesystem::path& path) {
     FilePtr file(platform::openFileStream(path, "rb"));
     if (!file) return {false, openFailure()};
     std::string buffer;
+    const std::size_t block = blockFor(path);
     while (true) {
-        const Result<bool> read = readNextBlock(file.get(), buffer);
+        const Result<bool> read = readNextBlock(file.get(), buffer, block);
         if (!read) return {false, read.status().reason()};
         if (*read) return {isValidUtf8(buffer), {}};
         // Hold back a sequence the block border cuts, for the next block to complete.

@@ -23,7 +23,11 @@ void ConversionQueue::beginRun(int slots) {
     calm_ = 0;
     outcomes_.clear();
     stop_ = false;
-    startWorkers(slots_);
+    if (!convertsInline()) startWorkers(slots_);
+}
+
+bool ConversionQueue::convertsInline() const {
+    return slots_ == 1 && loop_.ownerMayWait();
 }
 
 void ConversionQueue::convert(std::vector<std::string> addresses, Events events,
@@ -98,6 +102,16 @@ void ConversionQueue::finishIfDone() {
 
 void ConversionQueue::submit(ShortUrlConverter::Task task) {
     const std::weak_ptr<char> alive = alive_;
+    if (convertsInline()) {
+        // A step of its own, not a call from here: a long list must not nest ever deeper.
+        loop_.post([this, alive, task = std::move(task)] {
+            if (alive.expired()) return;
+            bool throttled = false;
+            const ConversionOutcome outcome = converter_.perform(task, &stop_, &throttled);
+            conversionEnded(task.longUrl, outcome, throttled);
+        });
+        return;
+    }
     {
         const std::lock_guard lock(mutex_);
         tasks_.emplace_back([this, alive, task = std::move(task)] {

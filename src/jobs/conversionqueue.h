@@ -66,6 +66,7 @@ private:
     void conversionEnded(const std::string& address, const ConversionOutcome& outcome,
                          bool throttled);
     void slotRested(unsigned generation);
+    bool convertsInline() const;
     void startWorkers(int count);
     void workerLoop();
 

@@ -42,6 +42,9 @@ struct TextHash {
         return std::hash<std::string_view>{}(text);
     }
 };
+// The list verdicts kept per run, at most.
+constexpr std::size_t kMostVerdicts = 1 << 16;
+
 template <typename Value>
 using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
@@ -183,6 +186,9 @@ bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
     const bool kept = !(state.settings.whiteListOn && state.white.execute(bytes, encoding) == 0) &&
                       !(state.settings.blackListOn && state.black.execute(bytes, encoding) > 0);
+    // A site repeats a few thousand addresses; a huge file of addresses that never repeat
+    // must not grow the memory of verdicts with its size.
+    if (verdicts.size() >= kMostVerdicts) verdicts.clear();
     verdicts.emplace(bytes, kept);
     return kept;
 }

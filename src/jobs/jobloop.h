@@ -19,6 +19,10 @@ public:
     virtual void post(std::function<void()> step) = 0;
     /// Runs `step` on the owner's thread after `milliseconds`; owner's thread only.
     virtual void postAfter(long long milliseconds, std::function<void()> step) = 0;
+    /// Whether the owner has nothing else to do while a conversion runs, so a
+    /// single slot may convert on its thread (keeping the message pump going)
+    /// instead of handing each conversion to another thread and back.
+    virtual bool ownerMayWait() const { return false; }
 };
 
 /// A loop of its own for owners without an event loop (the command line, the
@@ -28,6 +32,7 @@ class PlainJobLoop final : public JobLoop {
 public:
     void post(std::function<void()> step) override;
     void postAfter(long long milliseconds, std::function<void()> step) override;
+    bool ownerMayWait() const override { return true; }
     /// Runs posted and due steps until `done()` holds.
     void runUntil(const std::function<bool()>& done);
 

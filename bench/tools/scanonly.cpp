@@ -1,0 +1,37 @@
+// The file converter's address finder on its own over a folder: each file's
+// encoding checked, then its addresses found, as a run does before it
+// converts and writes anything. Prints the number of addresses found.
+// Usage: scanonly FOLDER [PATTERN]
+
+#include <cstdio>
+
+#include "jobs/addressscanner.h"
+#include "jobs/filelisting.h"
+
+using namespace lianshuo;
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: scanonly FOLDER [PATTERN]\n");
+        return 2;
+    }
+    std::string error;
+    const auto files = listFilesByPattern(argv[1], argc > 2 ? argv[2] : "*.html", &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    long found = 0;
+    for (const FolderEntry& file : files) {
+        const Utf8Check check = fileIsUtf8(file.path);
+        error = check.error.empty() ? scanFile(file.path, check.utf8,
+                                               [&found](std::size_t, std::string_view bytes) {
+                                                   ++found;
+                                                   return bytes;
+                                               })
+                                    : check.error;
+        if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+    }
+    std::printf("%ld\n", found);
+    return 0;
+}

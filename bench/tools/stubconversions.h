@@ -1,0 +1,67 @@
+#pragma once
+// What the file converter benchmarks share: a view that shows nothing, a
+// source with one custom interface, and a history that answers every address
+// at no cost, so that a run measures the converter's own work.
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "history/conversionmemory.h"
+#include "jobs/fileconverter.h"
+#include "services/shorturlconverter.h"
+
+namespace lianshuo {
+
+struct QuietView : FileConverterView {
+    FileConverterSettings input;
+    std::string caption = FileConverterEngine::idleCaption();
+    std::string startCaption() const override { return caption; }
+    void setStartCaption(std::string_view c) override { caption = c; }
+    FileConverterSettings settings() const override { return input; }
+    std::string intervalText() const override { return "0"; }
+    void showMessage(std::string_view text) override {
+        std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
+    }
+    void showProgress(bool) override {}
+    void setProgress(int, int, std::string_view) override {}
+    void clearRows() override {}
+    void addRow(std::string_view, std::string_view, ResultRowState) override {}
+    void setRow(int, std::string_view, ResultRowState) override {}
+    void showOutcome(int, const ConversionOutcome& outcome) override {
+        failed += outcome.ok() ? 0 : 1;
+    }
+    void fileFailed(std::string_view, std::string_view) override {}
+    void finished(const FileRunSummary&) override {}
+    int failed = 0;
+};
+
+struct StubSource : ConversionSource {
+    int selectedService() const override { return kCustomService; }
+    std::string baiduToken() const override { return {}; }
+    ShortUrlInterface readInterfaceFromPanel() const override {
+        ShortUrlInterface d;
+        d.address = "http://stub.invalid/?u=#长网址#";
+        return d;
+    }
+};
+
+// Every address converted at no cost.
+struct StubMemory : ConversionMemory {
+    HistoryLookup lookup(std::string_view, std::string_view) override {
+        return {std::string("http://s.test/x"), {}};
+    }
+    HistoryStatus record(std::string_view, std::string_view, std::string_view) override {
+        return {};
+    }
+};
+
+inline double timedRun(ShortUrlConverter& converter, QuietView& view, ConversionMemory& memory) {
+    converter.setHistory(&memory);
+    FileConverterEngine engine(view, converter);
+    const auto start = std::chrono::steady_clock::now();
+    engine.startOrStopConversion(false);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace lianshuo
