@@ -42,6 +42,7 @@ seconds() { local m; m=$(measure "$@"); echo "${m% *}"; }
 # ---- The local short-link service (keeps connections alive, as real ones do) --
 svc_pid=
 start_service() {  # scheme [delay-ms]; sets port, cert, base
+    rm -f "$work/svc.txt"
     exec {svc_in}> >(exec "$bin/fakeservice" "$@" > "$work/svc.txt")
     svc_pid=$!
     for _ in $(seq 1 100); do [ -s "$work/svc.txt" ] && break; sleep 0.05; done
@@ -66,7 +67,7 @@ batch_round() {  # scheme
     start_service "$1"
     [ "$cert" != "-" ] && export SSL_CERT_FILE=$cert
     local ours perprocess handle
-    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls.txt")
+    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --input "$work/urls.txt")
     handle=$(seconds "$bin/curlloop" "$base?u=" "$work/urls.txt")
     perprocess=$(seconds bash -c "while read -r u; do curl -s ${SSL_CERT_FILE:+--cacert $cert} -G --data-urlencode \"u=\$u\" '$base' >/dev/null; done < '$work/urls.txt'")
     row "Batch of 2,000 ($1) vs curl per address" "$ours s" "$perprocess s" 0.10 \
@@ -99,7 +100,7 @@ if wanted keepalive; then
             file=$cert goal=1.30 what="the test certificate"
             [ "$ca" = system ] && file=$work/system-and-test.pem goal=1.50 what="the system CA bundle"
             export SSL_CERT_FILE=$file
-            ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls$n.txt")
+            ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --input "$work/urls$n.txt")
             unset SSL_CERT_FILE
             theirs=$(seconds curl -s --cacert "$file" -K "$work/curl$n.cfg")
             row "Batch of $n over HTTPS keep-alive, $what, vs one curl -K process" "$ours s" "$theirs s" "$goal" \
@@ -110,7 +111,7 @@ if wanted keepalive; then
 
     start_service http 50
     addresses 1000 "$work/urls1000.txt"
-    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --interval 0 --jobs 8 --input "$work/urls1000.txt")
+    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --jobs 8 --input "$work/urls1000.txt")
     row "Batch of 1,000 with --jobs 8 against 50 ms replies vs 1,000 x 50 ms / 8" "$ours s" "6.25 s" 1.30 \
         "(computed: 1000 * 0.050 s / 8)"
     stop_service

@@ -94,6 +94,8 @@ WebResponse failure(TransferError error, std::string detail) {
     return response;
 }
 
+thread_local bool transfersHere = false;
+
 bool cancelled(const WebRequestParams& params) {
     return params.cancel != nullptr && params.cancel->load();
 }
@@ -120,9 +122,20 @@ WebResponse webRequest(const WebRequestParams& params) {
     std::string url = params.url;
     if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
 
+    const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
+    if (transfersHere) {
+        bool late = false;
+        transfer::Result result = transfer::perform(
+            transferFor(params, url, timeoutMs),
+            [&] { return cancelled(params) || (late = Clock::now() >= deadline); },
+            transfer::Waiting::PumpingMessages);
+        if (result.error == TransferError::Aborted && cancelled(params))
+            return failure(TransferError::Aborted, "aborted by the caller");
+        if (late) return failure(TransferError::Timeout, tooLate);
+        return responseOf(std::move(result));
+    }
     auto pending = std::make_shared<transfer::PendingRequest>();
     pending->request = transferFor(params, url, timeoutMs);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
     try {
         transfer::runOnWorker(pending);
     } catch (const std::system_error& error) {
@@ -150,6 +163,14 @@ WebResponse webRequest(const WebRequestParams& params) {
     // The worker hangs up within a fraction of a second and takes the next request.
     pending->abandoned = true;
     return failure(TransferError::Timeout, tooLate);
+}
+
+TransfersOnThisThread::TransfersOnThisThread() : previous_(transfersHere) {
+    transfersHere = true;
+}
+
+TransfersOnThisThread::~TransfersOnThisThread() {
+    transfersHere = previous_;
 }
 
 void setTimeoutScale(double factor) {

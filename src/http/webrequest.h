@@ -60,6 +60,22 @@ struct WebResponse {
 /// params.proxy for plain HTTP when given, else what the environment names.
 WebResponse webRequest(const WebRequestParams& params);
 
+/// While one lives, webRequest() on this thread runs its transfer right here
+/// (still polling in <=10 ms steps and processing window messages) instead of
+/// on a worker thread. For threads with nothing else to do while a request
+/// runs, such as a job's request slots: the hand-off to a worker and back
+/// would cost them two thread wake-ups per request and gain nothing.
+class TransfersOnThisThread {
+public:
+    TransfersOnThisThread();
+    ~TransfersOnThisThread();
+    TransfersOnThisThread(const TransfersOnThisThread&) = delete;
+    TransfersOnThisThread& operator=(const TransfersOnThisThread&) = delete;
+
+private:
+    bool previous_;
+};
+
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).
 /// Tests use it to watch a service that never answers fail in a fraction of a second.
 void setTimeoutScale(double factor);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "http/webrequest.h"
+
 namespace lianshuo {
 
 ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
@@ -106,6 +108,7 @@ void ConversionQueue::submit(ShortUrlConverter::Task task) {
         // A step of its own, not a call from here: a long list must not nest ever deeper.
         loop_.post([this, alive, task = std::move(task)] {
             if (alive.expired()) return;
+            const TransfersOnThisThread here;
             bool throttled = false;
             const ConversionOutcome outcome = converter_.perform(task, &stop_, &throttled);
             conversionEnded(task.longUrl, outcome, throttled);
@@ -179,6 +182,7 @@ void ConversionQueue::startWorkers(int count) {
 }
 
 void ConversionQueue::workerLoop() {
+    const TransfersOnThisThread here;
     for (;;) {
         std::function<void()> task;
         {

@@ -7,7 +7,8 @@
 
 namespace lianshuo {
 ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::move(target)) {
-    std::random_device seed;
+    // Seeded once per thread: reading the system's entropy for every file costs more than the name.
+    thread_local std::mt19937 seed{std::random_device{}()};
     // Created exclusively: a planted link of the same name makes the creation
     // fail instead of writing where it points.
     for (int attempt = 0; attempt < 20 && !file_.isOpen(); ++attempt) {

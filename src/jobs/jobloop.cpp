@@ -42,7 +42,9 @@ void PlainJobLoop::runUntil(const std::function<bool()>& done) {
             }
         }
         if (step) step();
-        processPendingMessages();
+        // After every step, not only every few milliseconds: what a step did (a failed print,
+        // a signal) may have to stop the run before the next step sends another request.
+        processPendingMessagesNow();
     }
 }
 

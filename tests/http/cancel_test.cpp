@@ -72,7 +72,8 @@ TEST_P(Cancelling, AFlagRaisedBeforehandSendsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Cancelling,
-                         ::testing::Values(Engine::WorkerThread, Engine::RequestObject),
+                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
+                                           Engine::RequestObject),
                          test::engineName);
 
 class CancellingRequestObject : public Cancelling {

@@ -2,6 +2,7 @@
 // Both request engines behind one call, so that a test of what a request does runs on each.
 
 #include <atomic>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -17,10 +18,18 @@ inline void PrintTo(TransferError error, std::ostream* out) {
 
 namespace test {
 
-enum class Engine { WorkerThread, RequestObject };
+/// The worker-thread engine, the same on the calling thread (as request slots run it), and
+/// the request object.
+enum class Engine { WorkerThread, CallingThread, RequestObject };
+
+inline std::string nameOf(Engine engine) {
+    return engine == Engine::WorkerThread    ? "webRequest"
+           : engine == Engine::CallingThread ? "webRequestHere"
+                                             : "fetchPage";
+}
 
 inline std::string engineName(const testing::TestParamInfo<Engine>& info) {
-    return info.param == Engine::WorkerThread ? "webRequest" : "fetchPage";
+    return nameOf(info.param);
 }
 
 /// What one request gave, whichever engine made it.
@@ -40,7 +49,9 @@ struct FetchSettings {
 inline Outcome fetchWith(Engine engine, const std::string& url, FetchSettings settings = {},
                          HttpRequestObject* object = nullptr) {
     Outcome outcome;
-    if (engine == Engine::WorkerThread) {
+    if (engine != Engine::RequestObject) {
+        std::optional<TransfersOnThisThread> here;
+        if (engine == Engine::CallingThread) here.emplace();
         WebResponse response = webRequest(
             {.url = url, .timeoutSeconds = settings.timeoutSeconds, .cancel = settings.cancel});
         return {response.error, response.detail, response.status, response.body};

@@ -108,7 +108,8 @@ TEST_P(Failures, ErrorStatusesKeepTheirBodyAndHeaders) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Failures,
-                         ::testing::Values(Engine::WorkerThread, Engine::RequestObject),
+                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
+                                           Engine::RequestObject),
                          test::engineName);
 
 TEST(FailureDetail, RetryAfterAndStatusAreReadAfterFetchPage) {

@@ -63,13 +63,13 @@ TEST_P(KeepAlive, AConnectionTheServerClosedIsReplacedQuietly) {
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Engine, Scheme>>& info) {
-    const std::string engine =
-        std::get<0>(info.param) == Engine::WorkerThread ? "webRequest" : "fetchPage";
+    const std::string engine = test::nameOf(std::get<0>(info.param));
     return engine + (std::get<1>(info.param) == Scheme::Https ? "Https" : "Http");
 }
 
 INSTANTIATE_TEST_SUITE_P(EnginesAndSchemes, KeepAlive,
                          ::testing::Combine(::testing::Values(Engine::WorkerThread,
+                                                              Engine::CallingThread,
                                                               Engine::RequestObject),
                                             ::testing::Values(Scheme::Http, Scheme::Https)),
                          caseName);

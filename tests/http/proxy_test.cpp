@@ -89,7 +89,8 @@ TEST_P(EnvironmentProxy, AProxyThatIsNotThereFailsTheRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, EnvironmentProxy,
-                         ::testing::Values(Engine::WorkerThread, Engine::RequestObject),
+                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
+                                           Engine::RequestObject),
                          test::engineName);
 
 TEST(NamedProxy, TheCallersProxyComesBeforeTheEnvironments) {
