@@ -145,9 +145,11 @@ TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
     for (int i = 0; i < 5; ++i) view.add("http://a.test/ok" + std::to_string(i));
     BatchJob job(view, converter);
     // The second click, handled by the message processing inside the pause after row 2.
+    bool clicked = false;
     setMessagePump([&] {
-        if (view.rows[1].state == ResultRowState::Done && view.caption != "正在停止..")
-            job.generateClicked();
+        if (view.rows[1].state != ResultRowState::Done || clicked) return;
+        clicked = true;
+        job.generateClicked();
     });
     job.generateClicked();
     setMessagePump({});
