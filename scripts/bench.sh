@@ -202,8 +202,8 @@ fi
 # ---- JSON reader, regular expressions, engines, history, interfaces (Google Benchmark)
 for b in json_bench regex_bench http_engines history_bench interface_json; do
     wanted micro && [ -x "$bin/$b" ] || continue
-    "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console > "$work/$b.txt" 2>/dev/null || true
-    while read -r name value; do rows+=("| $name | $value | | | | $b |"); done < <(awk '/^ratio/ { print $2, $3 }' "$work/$b.txt")
+    "$bin/$b" --benchmark_min_time=0.2 --benchmark_format=console --benchmark_color=false > "$work/$b.txt" 2>/dev/null || true
+    while read -r name value; do rows+=("| $name | $value | | | | $b |"); done < <(sed 's/\x1b\[[0-9;]*m//g' "$work/$b.txt" | awk '/^ratio/ { print $2, $3 }')
 done
 
 {

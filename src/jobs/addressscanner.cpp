@@ -191,6 +191,23 @@ std::string scanFile(const std::filesystem::path& path, bool utf8, const Address
     return {};
 }
 
+std::string streamFile(const std::filesystem::path& path,
+                       const std::function<bool(std::string_view)>& out) {
+    errno = 0;
+    FilePtr file(platform::openFileStream(path, "rb"));
+    if (!file) return openFailure();
+    std::string buffer;
+    const std::size_t block = blockFor(path);
+    for (bool final = false; !final;) {
+        buffer.clear();
+        const Result<bool> read = readNextBlock(file.get(), buffer, block);
+        if (!read) return read.status().reason();
+        final = *read;
+        if (!out(buffer)) break;
+    }
+    return {};
+}
+
 Utf8Check fileIsUtf8(const std::filesystem::path& path) {
     errno = 0;
     FilePtr file(platform::openFileStream(path, "rb"));

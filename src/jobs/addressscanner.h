@@ -35,6 +35,11 @@ using AddressVisitor = std::function<std::string_view(std::size_t offset, std::s
 std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
                      const std::function<bool(std::string_view)>& out = {});
 
+/// Streams the file at `path` unchanged through `out` (false from it ends the
+/// copy); the system's reason (GBK) on a failure.
+std::string streamFile(const std::filesystem::path& path,
+                       const std::function<bool(std::string_view)>& out);
+
 /// Whether the whole file is valid UTF-8, read in blocks; the reason on a read failure.
 struct Utf8Check {
     bool utf8 = false;

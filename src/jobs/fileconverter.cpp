@@ -277,14 +277,17 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
     const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
     ReplacementFile output(state.outputFolder / file.path.filename());
     std::string error = output.error();
-    if (error.empty()) {
+    const auto write = [&output](std::string_view chunk) { return output.write(chunk); };
+    // Nothing to replace (the lists kept no address, or none converted): a plain copy.
+    if (error.empty() && state.replacements.empty()) error = streamFile(file.path, write);
+    if (error.empty() && !state.replacements.empty()) {
         error = lianshuo::scanFile(
             file.path, state.utf8,
             [&state](std::size_t, std::string_view bytes) -> std::string_view {
                 const auto found = state.replacements.find(bytes);
                 return found == state.replacements.end() ? bytes : std::string_view(found->second);
             },
-            [&output](std::string_view chunk) { return output.write(chunk); });
+            write);
     }
     if (error.empty())
         error = output.commit(ec ? std::filesystem::perms::owner_read |

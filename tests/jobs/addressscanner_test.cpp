@@ -6,6 +6,7 @@
 
 #include "jobs/addressscanner.h"
 #include "jobs/interval.h"
+#include "support/tempdir.h"
 
 using namespace lianshuo;
 
@@ -104,6 +105,43 @@ TEST(WholeUrlReplacement, BlockBordersChangeNothing) {
             ASSERT_EQ(replaceWholeUrl(text, "http://a.test/3", "S", utf8, block), whole) << block;
         EXPECT_NE(whole.find("=\"S\">"), std::string::npos);
     }
+}
+
+// Files of every size around the block size come back whole, through the scan with nothing
+// replaced and through the plain copy, with the addresses the scan saw.
+TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
+    test::TempDir dir;
+    const auto path = dir / "page.htm";
+    for (const std::size_t block : {16u, 64u}) {
+        setScanBlockSize(block);
+        for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 500u}) {
+            std::string text;
+            while (text.size() < size) text += "x http://a.test/" + std::to_string(text.size());
+            text.resize(size);
+            test::writeFile(path, text);
+            std::string scanned, copied;
+            std::size_t found = 0;
+            const auto into = [](std::string& out) {
+                return [&out](std::string_view chunk) {
+                    out.append(chunk);
+                    return true;
+                };
+            };
+            EXPECT_EQ(scanFile(
+                          path, true,
+                          [&found](std::size_t, std::string_view bytes) {
+                              ++found;
+                              return bytes;
+                          },
+                          into(scanned)),
+                      "");
+            EXPECT_EQ(streamFile(path, into(copied)), "");
+            EXPECT_EQ(scanned, text) << block << " " << size;
+            EXPECT_EQ(copied, text) << block << " " << size;
+            EXPECT_EQ(found, addressesIn(text, true).size()) << block << " " << size;
+        }
+    }
+    setScanBlockSize(std::size_t{4} << 20);
 }
 
 TEST(Interval, PauseBoundsFollowTheTypedSeconds) {
