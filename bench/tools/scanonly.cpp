@@ -23,13 +23,12 @@ int main(int argc, char** argv) {
     }
     long found = 0;
     for (const FolderEntry& file : files) {
-        const Utf8Check check = fileIsUtf8(file.path);
-        error = check.error.empty() ? scanFile(file.path, check.utf8,
-                                               [&found](std::size_t, std::string_view bytes) {
-                                                   ++found;
-                                                   return bytes;
-                                               })
-                                    : check.error;
+        bool utf8 = false;
+        error = scanFileOfEitherEncoding(file.path, utf8,
+                                         [&found](std::size_t, std::string_view bytes) {
+                                             ++found;
+                                             return bytes;
+                                         });
         if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     }
     std::printf("%ld\n", found);

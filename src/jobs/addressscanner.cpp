@@ -208,6 +208,32 @@ std::string streamFile(const std::filesystem::path& path,
     return {};
 }
 
+std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
+                                     const AddressVisitor& visit) {
+    utf8 = false;
+    const std::size_t block = blockFor(path);
+    if (block < blockSize) {
+        errno = 0;
+        FilePtr file(platform::openFileStream(path, "rb"));
+        if (!file) return openFailure();
+        std::string buffer;
+        const Result<bool> read = readNextBlock(file.get(), buffer, block);
+        if (!read) return read.status().reason();
+        // The whole file is in memory unless it grew since its size was taken.
+        if (*read) {
+            utf8 = isValidUtf8(buffer);
+            scanAddresses(buffer, utf8, true, [&visit](std::size_t offset, std::string_view bytes) {
+                visit(offset, bytes);
+            });
+            return {};
+        }
+    }
+    const Utf8Check check = fileIsUtf8(path);
+    if (!check.error.empty()) return check.error;
+    utf8 = check.utf8;
+    return scanFile(path, utf8, visit);
+}
+
 Utf8Check fileIsUtf8(const std::filesystem::path& path) {
     errno = 0;
     FilePtr file(platform::openFileStream(path, "rb"));

@@ -47,6 +47,13 @@ struct Utf8Check {
 };
 Utf8Check fileIsUtf8(const std::filesystem::path& path);
 
+/// Decides whether the file at `path` is UTF-8 (as fileIsUtf8() does) and
+/// sets `utf8` before `visit` sees the first address, then sees its addresses
+/// (as scanFile() does, writing nothing). A file that fits in one block is read
+/// once for both. The system's reason (GBK) on a failure.
+std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
+                                     const AddressVisitor& visit);
+
 /// The size of the blocks files are read in; tests make it small to put
 /// addresses across block borders.
 void setScanBlockSize(std::size_t bytes);

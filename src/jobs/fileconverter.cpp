@@ -197,15 +197,12 @@ bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
 // read (it is reported); a readable file without such addresses is written here.
 bool FileConverterEngine::scanFile(const FolderEntry& file) {
     Run& state = *run_;
-    // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
-    const Utf8Check check = fileIsUtf8(file.path);
-    state.utf8 = check.utf8;
     state.urls.clear();
     state.replacements.clear();
     TextMap<std::size_t> seen;
-    std::string error = check.error;
-    if (error.empty()) {
-        error = lianshuo::scanFile(file.path, state.utf8, [&](std::size_t, std::string_view bytes) {
+    // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
+    const std::string error =
+        scanFileOfEitherEncoding(file.path, state.utf8, [&](std::size_t, std::string_view bytes) {
             if (!seen.contains(bytes) && keeps(bytes, state.utf8)) {
                 seen.emplace(bytes, state.urls.size());
                 state.urls.push_back(
@@ -214,7 +211,6 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
             processPendingMessages();
             return bytes;
         });
-    }
     if (!error.empty()) {
         ++summary_.filesFailed;
         view_.fileFailed(file.name, "无法读取：" + error);

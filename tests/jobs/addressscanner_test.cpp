@@ -139,8 +139,31 @@ TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
             EXPECT_EQ(scanned, text) << block << " " << size;
             EXPECT_EQ(copied, text) << block << " " << size;
             EXPECT_EQ(found, addressesIn(text, true).size()) << block << " " << size;
+            // Read once when it fits in a block, twice otherwise: the same addresses.
+            bool utf8 = false;
+            std::size_t foundOnce = 0;
+            EXPECT_EQ(scanFileOfEitherEncoding(path, utf8,
+                                               [&foundOnce](std::size_t, std::string_view bytes) {
+                                                   ++foundOnce;
+                                                   return bytes;
+                                               }),
+                      "");
+            EXPECT_TRUE(utf8);
+            EXPECT_EQ(foundOnce, found) << block << " " << size;
         }
     }
+    // GBK bytes are no UTF-8: the file is taken as GBK, and its address found all the same.
+    test::writeFile(path, "\xD6\xD0\xCE\xC4 http://a.test/gbk");
+    bool utf8 = true;
+    std::vector<std::string> seen;
+    EXPECT_EQ(scanFileOfEitherEncoding(path, utf8,
+                                       [&seen](std::size_t, std::string_view bytes) {
+                                           seen.emplace_back(bytes);
+                                           return bytes;
+                                       }),
+              "");
+    EXPECT_FALSE(utf8);
+    EXPECT_EQ(seen, (std::vector<std::string>{"http://a.test/gbk"}));
     setScanBlockSize(std::size_t{4} << 20);
 }
 
