@@ -40,13 +40,31 @@ void ReplacementFile::fail(const Status& status) {
     if (error_.empty()) error_ = status.reason();
 }
 
+namespace {
+
+constexpr std::size_t kWriteSize = std::size_t{1} << 16;
+
+}  // namespace
+
 bool ReplacementFile::write(std::string_view bytes) {
     if (!error_.empty()) return false;
-    if (!bytes.empty()) fail(file_.write(bytes));
+    if (gathered_.size() + bytes.size() > kWriteSize) writeGathered();
+    // A large piece goes out as it is, not copied first.
+    if (bytes.size() >= kWriteSize) {
+        if (error_.empty()) fail(file_.write(bytes));
+    } else {
+        gathered_.append(bytes);
+    }
     return error_.empty();
 }
 
+void ReplacementFile::writeGathered() {
+    if (!gathered_.empty() && error_.empty()) fail(file_.write(gathered_));
+    gathered_.clear();
+}
+
 std::string ReplacementFile::commit(std::filesystem::perms permissions) {
+    writeGathered();
     if (!error_.empty()) return error_;
     fail(file_.close());
     if (!error_.empty()) return error_;

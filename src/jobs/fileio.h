@@ -22,7 +22,8 @@ public:
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    /// Appends `bytes`; false once anything failed.
+    /// Appends `bytes` (gathered in memory and written in large pieces); false
+    /// once anything failed.
     bool write(std::string_view bytes);
     /// Gives the file `permissions` and puts it in place; the reason (GBK) on failure, else empty.
     std::string commit(std::filesystem::perms permissions);
@@ -31,9 +32,11 @@ public:
 
 private:
     void fail(const Status& status);
+    void writeGathered();
 
     std::filesystem::path target_, temporary_;
     platform::File file_;
+    std::string gathered_;  // a rewrite hands over two small pieces per address
     std::string error_;
 };
 

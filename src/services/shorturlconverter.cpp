@@ -140,7 +140,14 @@ void ShortUrlConverter::setHistoryWarning(std::function<void(std::string_view)> 
 }
 
 std::string ShortUrlConverter::historyKey() const {
-    return historyServiceKey(source_.selectedService(), hosts_, *snapshot_);
+    // Asked twice per conversion: the key is made again only for another service or snapshot.
+    const int service = source_.selectedService();
+    if (service != keyService_ || keySnapshot_ != snapshot_) {
+        key_ = historyServiceKey(service, hosts_, *snapshot_);
+        keyService_ = service;
+        keySnapshot_ = snapshot_;
+    }
+    return key_;
 }
 
 std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view longUrl) {

@@ -117,6 +117,11 @@ private:
     ConversionMemory* history_ = nullptr;
     bool reuse_ = true, refresh_ = false;
     bool historySuspended_ = false;  // until the next run's snapshot
+    // The last history key, with the service and snapshot it was made for (held, so that a
+    // new snapshot can never reuse the address of the one the key was made for).
+    mutable std::string key_;
+    mutable int keyService_ = -1;
+    mutable std::shared_ptr<const ShortUrlInterface> keySnapshot_;
     std::function<void(std::string_view)> historyWarning_;
 };
 
