@@ -66,12 +66,12 @@ void ConversionQueue::pump() {
         events_.converting(row);
         const std::string& address = addresses_[row];
         if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
-            results_[row] = std::make_unique<ConversionOutcome>(known->second);
+            results_[row] = known->second;
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
-            outcomes_.emplace(address, *kept);
-            results_[row] = std::make_unique<ConversionOutcome>(std::move(*kept));
+            results_[row] = *kept;
+            outcomes_.emplace(address, std::move(*kept));
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;
@@ -147,8 +147,7 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         converter_.remember(address, outcome);
     }
     if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
-        for (const int row : rows->second)
-            results_[row] = std::make_unique<ConversionOutcome>(outcome);
+        for (const int row : rows->second) results_[row] = outcome;
         waiting_.erase(rows);
     }
     deliver();

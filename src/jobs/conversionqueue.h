@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -83,7 +84,7 @@ private:
     bool pauseAfterLast_ = false;
     Events events_;
     std::vector<std::string> addresses_;
-    std::vector<std::unique_ptr<ConversionOutcome>> results_;
+    std::vector<std::optional<ConversionOutcome>> results_;
     std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
     int next_ = 0, delivered_ = 0;
     int busySlots_ = 0, inFlight_ = 0, resting_ = 0;
