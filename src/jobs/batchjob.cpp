@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/base/helpers.h"
-#include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "app/base/platform.h"
 #include "jobs/conversionqueue.h"
