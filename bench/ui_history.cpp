@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "gapmeter.h"
 #include "tools/historyfill.h"
 #include "ui/application.h"
 #include "ui/historymodel.h"
@@ -41,22 +42,7 @@ private:
     const QElapsedTimer& clock_;
 };
 
-qint64 longestGap(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    qint64 last = 0, longest = 0;
-    QTimer ticks;
-    ticks.setInterval(5);
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    clock.start();
-    ticks.start();
-    work();
-    return std::max(longest, clock.elapsed() - last);
-}
+using bench::longestGap;
 
 // Types `text` into the search box and waits until the walk it starts has ended.
 void search(HistoryWindow& window, const QString& text) {

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "gapmeter.h"
 #include "support/test_server.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
@@ -31,25 +32,7 @@ namespace {
 
 constexpr int kAddresses = 200;
 
-// The longest time between two ticks of a 5 ms timer while `work` runs.
-qint64 longestGap(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer ticks;
-    ticks.setInterval(5);
-    ticks.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    clock.start();
-    ticks.start();
-    work();
-    longest = std::max(longest, clock.elapsed() - last);
-    return longest;
-}
+using bench::longestGap;
 
 qint64 idleReference() {
     return longestGap([] { QTest::qWait(2000); });
