@@ -71,6 +71,21 @@ void lookupAgain(benchmark::State& state) {
     }
 }
 
+// Each conversion a batch finishes is one committed upsert, in a history of its own.
+void recordNew(benchmark::State& state) {
+    ConversionHistory history;
+    const std::string path = (benchFolder() / "record.sqlite").string();
+    if (!history.open(path).ok()) std::abort();
+    std::int64_t n = 0;
+    for (auto _ : state) {
+        const std::string longUrl = bench::benchLongUrl(n++);
+        if (!history.record(bench::kBenchServiceKey, longUrl, "https://s.example/x").ok())
+            state.SkipWithError("a record failed");
+    }
+    history.close();
+}
+
+BENCHMARK(recordNew)->Unit(benchmark::kMicrosecond);
 BENCHMARK(lookupHit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(lookupAgain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(lookupMiss)->Unit(benchmark::kMicrosecond);

@@ -37,8 +37,8 @@ void ConversionQueue::convert(std::vector<std::string> addresses, Events events,
     addresses_ = std::move(addresses);
     events_ = std::move(events);
     pauseAfterLast_ = pauseAfterLast;
-    results_.clear();
-    results_.resize(addresses_.size());
+    results_.assign(addresses_.size(), nullptr);
+    unkept_.clear();
     waiting_.clear();
     next_ = delivered_ = 0;
     busySlots_ = inFlight_ = resting_ = 0;
@@ -66,12 +66,11 @@ void ConversionQueue::pump() {
         events_.converting(row);
         const std::string& address = addresses_[row];
         if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
-            results_[row] = known->second;
+            results_[row] = &known->second;
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
-            results_[row] = *kept;
-            outcomes_.emplace(address, std::move(*kept));
+            results_[row] = &outcomes_.emplace(address, std::move(*kept)).first->second;
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;
@@ -85,7 +84,7 @@ void ConversionQueue::pump() {
 
 void ConversionQueue::deliver() {
     const int count = static_cast<int>(addresses_.size());
-    while (running_ && delivered_ < count && results_[delivered_]) {
+    while (running_ && delivered_ < count && results_[delivered_] != nullptr) {
         const int row = delivered_++;
         events_.finished(row, *results_[row]);
     }
@@ -142,12 +141,15 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         ++limit_;
         calm_ = 0;
     }
-    if (!stopped) {
-        outcomes_.emplace(address, outcome);
+    const ConversionOutcome* kept = nullptr;
+    if (stopped) {
+        kept = &unkept_.emplace_back(outcome);
+    } else {
+        kept = &outcomes_.emplace(address, outcome).first->second;
         converter_.remember(address, outcome);
     }
     if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
-        for (const int row : rows->second) results_[row] = outcome;
+        for (const int row : rows->second) results_[row] = kept;
         waiting_.erase(rows);
     }
     deliver();

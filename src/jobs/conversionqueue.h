@@ -84,7 +84,8 @@ private:
     bool pauseAfterLast_ = false;
     Events events_;
     std::vector<std::string> addresses_;
-    std::vector<std::optional<ConversionOutcome>> results_;
+    std::vector<const ConversionOutcome*> results_;  // into outcomes_ or unkept_; null: not yet
+    std::deque<ConversionOutcome> unkept_;           // outcomes a stop caught
     std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
     int next_ = 0, delivered_ = 0;
     int busySlots_ = 0, inFlight_ = 0, resting_ = 0;

@@ -1,7 +1,9 @@
 #include "jobs/fileconverter.h"
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <tuple>
 #include <unordered_map>
@@ -12,6 +14,7 @@
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
+#include "jobs/addressindex.h"
 #include "jobs/addressscanner.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/fileio.h"
@@ -29,10 +32,12 @@ std::string fileName(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-// One address found in a file: as GBK text, and as the file's own bytes.
+// One address found in a file: as GBK text, as the file's own bytes, and
+// its short form in the file's bytes once converted.
 struct FoundUrl {
     std::string text;
     std::string bytes;
+    std::optional<std::string> replacement;
 };
 
 // Lookups by the bytes the scanner hands out, without copying them into a key.
@@ -60,8 +65,9 @@ struct FileConverterEngine::Run {
     int position = 0;  // the file under way, from 0
     // The file under way: its encoding, its addresses, and their short forms in its bytes.
     bool utf8 = false;
-    std::vector<FoundUrl> urls;
-    TextMap<std::string> replacements;
+    std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
+    AddressIndex seen;          // each address's place in `urls`
+    std::size_t replaced = 0;   // addresses with a replacement
     std::mt19937 random{
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
 };
@@ -181,6 +187,7 @@ void FileConverterEngine::nextFile() {
 
 bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
     Run& state = *run_;
+    if (!state.settings.whiteListOn && !state.settings.blackListOn) return true;
     TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
     if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
@@ -197,16 +204,17 @@ bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
 // read (it is reported); a readable file without such addresses is written here.
 bool FileConverterEngine::scanFile(const FolderEntry& file) {
     Run& state = *run_;
+    state.seen.clear();
     state.urls.clear();
-    state.replacements.clear();
-    TextMap<std::size_t> seen;
+    state.replaced = 0;
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
     const std::string error =
         scanFileOfEitherEncoding(file.path, state.utf8, [&](std::size_t, std::string_view bytes) {
-            if (!seen.contains(bytes) && keeps(bytes, state.utf8)) {
-                seen.emplace(bytes, state.urls.size());
-                state.urls.push_back(
-                    {state.utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes)});
+            if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
+                const FoundUrl& url = state.urls.emplace_back(
+                    FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes),
+                             std::nullopt});
+                state.seen.add(url.bytes);
             }
             processPendingMessages();
             return bytes;
@@ -225,9 +233,10 @@ void FileConverterEngine::convertFile() {
     Run& state = *run_;
     std::vector<std::string> addresses;
     addresses.reserve(state.urls.size());
-    for (const FoundUrl& url : state.urls) {
+    // The rows keep their own copy of the text; the queue takes it from here.
+    for (FoundUrl& url : state.urls) {
         view_.addRow("队列中..", url.text, ResultRowState::Waiting);
-        addresses.push_back(url.text);
+        addresses.push_back(std::move(url.text));
     }
     ConversionQueue::Events events;
     events.converting = [this](int row) {
@@ -254,11 +263,11 @@ void FileConverterEngine::addressFinished(int row, const ConversionOutcome& outc
         view_.setRow(row, "队列中..", ResultRowState::Waiting);
         return;
     }
-    const FoundUrl& url = run_->urls[static_cast<std::size_t>(row)];
+    FoundUrl& url = run_->urls[static_cast<std::size_t>(row)];
     if (outcome.ok()) {
         ++summary_.converted;
-        run_->replacements.emplace(url.bytes,
-                                   run_->utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl);
+        ++run_->replaced;
+        url.replacement = run_->utf8 ? toUtf8(outcome.shortUrl) : outcome.shortUrl;
     } else {
         ++summary_.failed;
     }
@@ -275,13 +284,15 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
     std::string error = output.error();
     const auto write = [&output](std::string_view chunk) { return output.write(chunk); };
     // Nothing to replace (the lists kept no address, or none converted): a plain copy.
-    if (error.empty() && state.replacements.empty()) error = streamFile(file.path, write);
-    if (error.empty() && !state.replacements.empty()) {
+    if (error.empty() && state.replaced == 0) error = streamFile(file.path, write);
+    if (error.empty() && state.replaced != 0) {
         error = lianshuo::scanFile(
             file.path, state.utf8,
             [&state](std::size_t, std::string_view bytes) -> std::string_view {
-                const auto found = state.replacements.find(bytes);
-                return found == state.replacements.end() ? bytes : std::string_view(found->second);
+                const std::size_t found = state.seen.find(bytes);
+                if (found == AddressIndex::npos) return bytes;
+                const std::optional<std::string>& replacement = state.urls[found].replacement;
+                return replacement ? std::string_view(*replacement) : bytes;
             },
             write);
     }

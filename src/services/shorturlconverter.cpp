@@ -139,7 +139,7 @@ void ShortUrlConverter::setHistoryWarning(std::function<void(std::string_view)> 
     historyWarning_ = std::move(warn);
 }
 
-std::string ShortUrlConverter::historyKey() const {
+const std::string& ShortUrlConverter::historyKey() const {
     // Asked twice per conversion: the key is made again only for another service or snapshot.
     const int service = source_.selectedService();
     if (service != keyService_ || keySnapshot_ != snapshot_) {

@@ -88,7 +88,7 @@ public:
     /// without it. Standard error until one is set.
     void setHistoryWarning(std::function<void(std::string_view message)> warn);
     /// The history key of the chosen service, with the last snapshot.
-    std::string historyKey() const;
+    const std::string& historyKey() const;
 
     /// The panel's definition as taken by the last snapshot.
     const ShortUrlInterface& currentInterface() const { return *snapshot_; }
