@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "app/base/gbk.h"
 #include "app/base/messages.h"
@@ -19,6 +20,14 @@ constexpr int kPumpingStepMs = 10;
 constexpr int kBlockedStepMs = 50;
 
 std::atomic<double> timeScale{1.0};
+thread_local std::function<void()>* waitingWork = nullptr;
+
+// The request is on its way and the reply not yet here: the moment for work the thread kept back.
+void doWorkWhileWaiting() {
+    if (waitingWork == nullptr || !*waitingWork) return;
+    const std::function<void()> work = std::exchange(*waitingWork, nullptr);
+    work();
+}
 
 struct Sink {
     std::string body;
@@ -60,8 +69,14 @@ CURLcode drive(const PooledHandle& handle, const StopCheck& stop, Waiting waitin
             result = CURLE_OUT_OF_MEMORY;
             break;
         }
-        if (running > 0)
+        if (running > 0) {
+            // Once the request is out, the reply is at least a round trip away.
+            long sent = 0;
+            if (waitingWork != nullptr &&
+                api.easyGetinfo(easy, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0)
+                doWorkWhileWaiting();
             api.multiPoll(multi, nullptr, 0, pumping ? kPumpingStepMs : kBlockedStepMs, nullptr);
+        }
         if (pumping) processPendingMessages();
         if (running > 0 && stop && stop()) {
             stopped = true;
@@ -113,6 +128,14 @@ std::string detailOf(TransferError error, CURLcode code, const char* message) {
 }
 
 }  // namespace
+
+void setWorkWhileWaiting(std::function<void()>* work) {
+    waitingWork = work;
+}
+
+std::function<void()>* workWhileWaiting() {
+    return waitingWork;
+}
 
 void setTimeScale(double factor) {
     timeScale = factor > 0 ? factor : 1.0;

@@ -93,6 +93,11 @@ using StopCheck = std::function<bool()>;
 Result perform(const Request& request, const StopCheck& stop = {},
                Waiting waiting = Waiting::Blocked);
 
+/// Work the calling thread has for the first moment one of its transfers waits
+/// for a reply; run once, then cleared. Null: none.
+void setWorkWhileWaiting(std::function<void()>* work);
+std::function<void()>* workWhileWaiting();
+
 /// The result of a request that never started.
 Result failedResult(TransferError error, std::string detail);
 

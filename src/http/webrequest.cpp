@@ -173,6 +173,15 @@ TransfersOnThisThread::~TransfersOnThisThread() {
     transfersHere = previous_;
 }
 
+WhileTransferWaits::WhileTransferWaits(std::function<void()> work)
+    : work_(std::move(work)), previous_(transfer::workWhileWaiting()) {
+    transfer::setWorkWhileWaiting(&work_);
+}
+
+WhileTransferWaits::~WhileTransferWaits() {
+    transfer::setWorkWhileWaiting(previous_);
+}
+
 void setTimeoutScale(double factor) {
     transfer::setTimeScale(factor);
 }

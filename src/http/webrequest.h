@@ -4,6 +4,7 @@
 // (no decompression, no charset conversion).
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,21 @@ public:
 
 private:
     bool previous_;
+};
+
+/// While one lives, the first time a transfer on this thread waits for its
+/// reply, `work` runs there, once. A request slot keeps its last conversion's
+/// history record for that moment: the disk write then costs no time of its own.
+class WhileTransferWaits {
+public:
+    explicit WhileTransferWaits(std::function<void()> work);
+    ~WhileTransferWaits();
+    WhileTransferWaits(const WhileTransferWaits&) = delete;
+    WhileTransferWaits& operator=(const WhileTransferWaits&) = delete;
+
+private:
+    std::function<void()> work_;
+    std::function<void()>* previous_;
 };
 
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).

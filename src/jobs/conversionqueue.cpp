@@ -10,6 +10,8 @@ ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
     : loop_(loop), converter_(converter) {}
 
 ConversionQueue::~ConversionQueue() {
+    // Nobody is left to see its rows, but the conversion is done: the history keeps it.
+    if (keptBack_) converter_.remember(keptBack_->address, *keptBack_->outcome);
     stop_ = true;
     {
         const std::lock_guard lock(mutex_);
@@ -92,6 +94,8 @@ void ConversionQueue::deliver() {
 
 void ConversionQueue::finishIfDone() {
     if (!running_) return;
+    // A posted conversion writes it while its request is under way.
+    if (!stepPosted_) recordKeptBack();
     const bool allDelivered = delivered_ == static_cast<int>(addresses_.size());
     if (!(allDelivered && busySlots_ == 0) && !(stop_ && inFlight_ == 0)) return;
     // After a stop the rows that did finish are kept, in order, behind the one it caught.
@@ -105,11 +109,18 @@ void ConversionQueue::submit(ShortUrlConverter::Task task) {
     const std::weak_ptr<char> alive = alive_;
     if (convertsInline()) {
         // A step of its own, not a call from here: a long list must not nest ever deeper.
+        stepPosted_ = true;
         loop_.post([this, alive, task = std::move(task)] {
             if (alive.expired()) return;
-            const TransfersOnThisThread here;
+            stepPosted_ = false;
             bool throttled = false;
-            const ConversionOutcome outcome = converter_.perform(task, &stop_, &throttled);
+            ConversionOutcome outcome;
+            {
+                const TransfersOnThisThread here;
+                const WhileTransferWaits meanwhile([this] { recordKeptBack(); });
+                outcome = converter_.perform(task, &stop_, &throttled);
+            }
+            recordKeptBack();  // when the conversion sent no request to wait for
             conversionEnded(task.longUrl, outcome, throttled);
         });
         return;
@@ -141,22 +152,24 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         ++limit_;
         calm_ = 0;
     }
-    const ConversionOutcome* kept = nullptr;
+    const bool more = next_ < static_cast<int>(addresses_.size()) || pauseAfterLast_;
+    const long long pause = stop_ || stopped || !more ? 0 : events_.pauseMs();
     if (stopped) {
-        kept = &unkept_.emplace_back(outcome);
+        settle(address, &unkept_.emplace_back(outcome));
     } else {
-        kept = &outcomes_.emplace(address, outcome).first->second;
-        converter_.remember(address, outcome);
-    }
-    if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
-        for (const int row : rows->second) results_[row] = kept;
-        waiting_.erase(rows);
+        const ConversionOutcome* kept = &outcomes_.emplace(address, outcome).first->second;
+        // Straight on to the next request: its record is written while that one is under way.
+        if (convertsInline() && pause <= 0 && next_ < static_cast<int>(addresses_.size())) {
+            keptBack_ = KeptBack{address, kept};
+        } else {
+            converter_.remember(address, outcome);
+            settle(address, kept);
+        }
     }
     deliver();
 
-    const bool more = next_ < static_cast<int>(addresses_.size()) || pauseAfterLast_;
-    const long long pause = stop_ || stopped || !more ? 0 : events_.pauseMs();
-    if (pause <= 0) {
+    // A stop that came with the rows just delivered ends the rest too.
+    if (pause <= 0 || stop_) {
         --busySlots_;
         pump();
         return;
@@ -167,6 +180,24 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
     loop_.postAfter(pause, [this, alive, generation = generation_] {
         if (!alive.expired()) slotRested(generation);
     });
+}
+
+// `address`'s rows have their outcome; the ones at the front can be delivered.
+void ConversionQueue::settle(const std::string& address, const ConversionOutcome* outcome) {
+    if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
+        for (const int row : rows->second) results_[row] = outcome;
+        waiting_.erase(rows);
+    }
+}
+
+// A row is shown as done only once the history holds it: a killed run keeps what it showed.
+void ConversionQueue::recordKeptBack() {
+    if (!keptBack_) return;
+    const KeptBack kept = std::move(*keptBack_);
+    keptBack_.reset();
+    converter_.remember(kept.address, *kept.outcome);
+    settle(kept.address, kept.outcome);
+    deliver();
 }
 
 void ConversionQueue::slotRested(unsigned generation) {

@@ -67,6 +67,8 @@ private:
     void conversionEnded(const std::string& address, const ConversionOutcome& outcome,
                          bool throttled);
     void slotRested(unsigned generation);
+    void settle(const std::string& address, const ConversionOutcome* outcome);
+    void recordKeptBack();
     bool convertsInline() const;
     void startWorkers(int count);
     void workerLoop();
@@ -87,6 +89,14 @@ private:
     std::vector<const ConversionOutcome*> results_;  // into outcomes_ or unkept_; null: not yet
     std::deque<ConversionOutcome> unkept_;           // outcomes a stop caught
     std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
+    // On the inline slot, a finished conversion's history record waits for the
+    // next request to be on its way; its rows wait with it.
+    struct KeptBack {
+        std::string address;
+        const ConversionOutcome* outcome;
+    };
+    std::optional<KeptBack> keptBack_;
+    bool stepPosted_ = false;  // an inline conversion is posted and has not begun
     int next_ = 0, delivered_ = 0;
     int busySlots_ = 0, inFlight_ = 0, resting_ = 0;
     unsigned generation_ = 0;  // a stop cuts the rests short: their timers then find a newer one

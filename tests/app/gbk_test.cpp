@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "app/base/charset.h"
 #include "app/base/gbk.h"
 
@@ -79,4 +81,61 @@ TEST(Charset, Utf8Validation) {
     EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
     EXPECT_FALSE(isValidUtf8("\xE4\xB8"));      // cut short
+}
+
+// Decodes one code point at a time, the way the definition reads.
+static bool plainUtf8Check(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const std::size_t len = c < 0x80       ? 1
+                                : c >> 5 == 6  ? 2
+                                : c >> 4 == 14 ? 3
+                                : c >> 3 == 30 ? 4
+                                               : 0;
+        if (len == 0 || i + len > bytes.size()) return false;
+        char32_t cp = len == 1 ? c : c & (0x7F >> len);
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto d = static_cast<unsigned char>(bytes[i + k]);
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+TEST(Charset, Utf8ValidationAgreesWithADecoderOnEveryLeadByteAndOnRandomText) {
+    // Every lead byte with every second byte, in runs long enough for the word-wise ASCII skip.
+    for (int lead = 0x80; lead <= 0xFF; ++lead)
+        for (int second = 0; second <= 0xFF; ++second)
+            for (const std::string_view tail :
+                 {"\x80\x80", "\x80", "", "\x80\x80"
+                                                 "abcdefghijklmnopqrstu"}) {
+                std::string text = "0123456789abcdef0123";
+                text += static_cast<char>(lead);
+                text += static_cast<char>(second);
+                text += tail;
+                ASSERT_EQ(isValidUtf8(text), plainUtf8Check(text)) << lead << ' ' << second;
+            }
+    // Mostly ASCII with UTF-8 sequences and the odd stray byte, cut at every length.
+    std::mt19937 random(11);
+    const std::string_view pieces[] = {"a",
+                                       "0123456789abcdef",
+                                       "\xE4\xB8\xAD",
+                                       "\xC3\xA9",
+                                       "\xF0\x9F\x98\x80",
+                                       "\xED\x9F\xBF",
+                                       "\xEF\xBF\xBF",
+                                       "\xF4\x8F\xBF\xBF"};
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        for (int n = 0; n < 12; ++n) text += pieces[random() % std::size(pieces)];
+        if (round % 2 == 1) text[random() % text.size()] = static_cast<char>(random() % 256);
+        for (std::size_t cut = 0; cut <= text.size(); cut += 3)
+            ASSERT_EQ(isValidUtf8(std::string_view(text).substr(0, cut)),
+                      plainUtf8Check(std::string_view(text).substr(0, cut)))
+                << round << ' ' << cut;
+    }
 }

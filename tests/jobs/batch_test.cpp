@@ -137,10 +137,10 @@ TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
     source.panel.address = server.url("/short?u=#长网址#");
     ShortUrlConverter converter(source, defaultBuiltinHosts());
     // No pause after row 1; a long one after row 2, which the stop must cut short.
+    // The interval is read once after each conversion.
     struct PausingView : FakeBatchView {
-        std::string intervalText() const override {
-            return rows[1].state == ResultRowState::Done ? "30" : "0";
-        }
+        mutable int reads = 0;
+        std::string intervalText() const override { return ++reads >= 2 ? "30" : "0"; }
     } view;
     for (int i = 0; i < 5; ++i) view.add("http://a.test/ok" + std::to_string(i));
     BatchJob job(view, converter);

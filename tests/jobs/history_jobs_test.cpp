@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "../services/fakeservices.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
@@ -134,4 +139,73 @@ TEST_F(JobsWithHistory, ASecondFileRunWritesTheSameFilesWithoutARequest) {
     EXPECT_EQ(view.fromHistory, 4);
     EXPECT_EQ(output("a.htm"), a);
     EXPECT_EQ(output("b.htm"), b);
+}
+
+namespace {
+
+// The history as a batch sees it, watched: when a record comes, how many
+// requests had reached the service by then.
+struct WatchedMemory : ConversionMemory {
+    ConversionMemory& inner;
+    const std::atomic<int>& served;
+    std::vector<std::string> recorded;
+    std::vector<int> servedWhenRecorded;
+    int requests = 0;  // in the whole run
+
+    WatchedMemory(ConversionMemory& memory, const std::atomic<int>& count)
+        : inner(memory), served(count) {}
+    HistoryLookup lookup(std::string_view key, std::string_view longUrl) override {
+        return inner.lookup(key, longUrl);
+    }
+    HistoryStatus record(std::string_view key, std::string_view longUrl,
+                         std::string_view shortUrl) override {
+        // Waits a while for the next request: one that is only sent after this
+        // record never comes, and the count stays where it was.
+        const int expected = std::min(static_cast<int>(recorded.size()) + 2, requests);
+        for (int n = 0; n < 100 && served.load() < expected; ++n)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        recorded.emplace_back(longUrl);
+        servedWhenRecorded.push_back(served.load());
+        return inner.record(key, longUrl, shortUrl);
+    }
+};
+
+}  // namespace
+
+TEST_F(JobsWithHistory, EachRecordIsWrittenWhileTheNextRequestIsUnderWayAndBeforeItsRowShows) {
+    std::atomic<int> reached{0};
+    server.route("/slow", [&reached](test::Exchange& e) {
+        ++reached;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        e.answer(200, "http://s.test/" + e.request().target.substr(e.request().target.size() - 1));
+    });
+    source.panel.address = server.url("/slow?u=#长网址#");
+    WatchedMemory memory(history, reached);
+    memory.requests = 3;
+    converter.setHistory(&memory);
+
+    struct ShownView : ListView {
+        WatchedMemory* memory = nullptr;
+        std::vector<std::size_t> recordsWhenShown;
+        void showOutcome(int row, const ConversionOutcome& outcome) override {
+            ListView::showOutcome(row, outcome);
+            recordsWhenShown.push_back(memory->recorded.size());
+        }
+    } view;
+    view.memory = &memory;
+    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
+    view.results.resize(3);
+    BatchJob job(view, converter);
+    job.setWaitAfterLastRow(false);
+    job.generateClicked();
+
+    EXPECT_EQ(view.results,
+              (std::vector<std::string>{"http://s.test/1", "http://s.test/2", "http://s.test/3"}));
+    EXPECT_EQ(memory.recorded, view.urls);
+    // The first two records wait for no request of their own; the last has none to wait for.
+    EXPECT_EQ(memory.servedWhenRecorded, (std::vector<int>{2, 3, 3}));
+    // A row shows once its record is written: a run killed after it keeps what it showed.
+    EXPECT_EQ(view.recordsWhenShown, (std::vector<std::size_t>{1, 2, 3}));
+    EXPECT_EQ(history.lookup(converter.historyKey(), "http://a.test/3").shortUrl,
+              "http://s.test/3");
 }

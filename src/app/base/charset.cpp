@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -66,42 +67,53 @@ std::string fromUtf8(std::string_view utf8) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    const std::size_t n = bytes.size();
-    while (i < n) {
-        // Pages are mostly ASCII: eight bytes at a time while no high bit is set.
-        for (std::uint64_t word = 0; i + 8 <= n; i += 8) {
-            std::memcpy(&word, bytes.data() + i, 8);
-            if ((word & 0x8080808080808080ULL) != 0) break;
-        }
-        if (i >= n) break;
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t len;
-        char32_t cp;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    const auto continuation = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+    while (p < end) {
+        const unsigned char c = *p;
         if (c < 0x80) {
-            ++i;
+            // Pages are mostly ASCII: sixteen bytes at a time, then straight to the first high bit.
+            ++p;
+            constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+            const auto firstHigh = [](std::uint64_t word) {
+                return (std::endian::native == std::endian::little ? std::countr_zero(word)
+                                                                   : std::countl_zero(word)) /
+                       8;
+            };
+            for (std::uint64_t a = 0, b = 0; end - p >= 16; p += 16) {
+                std::memcpy(&a, p, 8);
+                std::memcpy(&b, p + 8, 8);
+                if ((a & kHigh) != 0) {
+                    p += firstHigh(a & kHigh);
+                    break;
+                }
+                if ((b & kHigh) != 0) {
+                    p += 8 + firstHigh(b & kHigh);
+                    break;
+                }
+            }
             continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
+        }
+        // The lead byte bounds the second byte: no overlong forms, no
+        // surrogates, nothing above U+10FFFF.
+        if (c < 0xC2) return false;
+        if (c < 0xE0) {
+            if (end - p < 2 || !continuation(p[1])) return false;
+            p += 2;
+        } else if (c < 0xF0) {
+            const unsigned char low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
+            if (end - p < 3 || p[1] < low || p[1] > high || !continuation(p[2])) return false;
+            p += 3;
+        } else if (c < 0xF5) {
+            const unsigned char low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
+            if (end - p < 4 || p[1] < low || p[1] > high || !continuation(p[2]) ||
+                !continuation(p[3]))
+                return false;
+            p += 4;
         } else {
             return false;
         }
-        if (i + len > n) return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto d = static_cast<unsigned char>(bytes[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += len;
     }
     return true;
 }
