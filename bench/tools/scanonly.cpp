@@ -1,12 +1,15 @@
 // The file converter's address finder on its own over a folder: each file's
 // encoding checked, then its addresses found, as a run does before it
-// converts and writes anything. Prints the number of addresses found.
-// Usage: scanonly FOLDER [PATTERN]
+// converts and writes anything (the next files scanned ahead meanwhile). Prints the number of
+// addresses found. Usage: scanonly FOLDER [PATTERN]
 
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 #include "jobs/addressscanner.h"
 #include "jobs/filelisting.h"
+#include "jobs/scanahead.h"
 
 using namespace lianshuo;
 
@@ -21,14 +24,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    // As a run finds them: files scanned ahead on a thread of their own, large ones in place.
+    std::vector<std::filesystem::path> paths;
+    for (const FolderEntry& file : files) paths.push_back(file.path);
+    ScanAhead ahead(paths);
     long found = 0;
     for (const FolderEntry& file : files) {
-        bool utf8 = false;
-        error = scanFileOfEitherEncoding(file.path, utf8,
-                                         [&found](std::size_t, std::string_view bytes) {
-                                             ++found;
-                                             return bytes;
-                                         });
+        ScannedFile scanned = ahead.next();
+        if (scanned.scanned) {
+            found += static_cast<long>(scanned.addresses.size());
+            error = scanned.error;
+        } else {
+            bool utf8 = false;
+            error = scanFileOfEitherEncoding(file.path, utf8,
+                                             [&found](std::size_t, std::string_view bytes) {
+                                                 ++found;
+                                                 return bytes;
+                                             });
+        }
         if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
     }
     std::printf("%ld\n", found);

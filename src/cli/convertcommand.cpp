@@ -132,8 +132,12 @@ int runConvert(const Options& options, Console& console) {
     // Waiting after the last address only delays the prompt.
     job.setWaitAfterLastRow(false);
     const auto previous = setMessagePump([&job, &console] {
-        // A reader that went away (`| head -1`) ends the run; what is converted is kept.
-        if (interrupted || !console.out) job.requestStop();
+        // A reader that went away (`| head -1`) ends the run once the requests under way
+        // have their answer: what the service converted is kept in the results file.
+        if (interrupted)
+            job.requestStop();
+        else if (!console.out)
+            job.finishUnderWay();
     });
     job.generateClicked();
     setMessagePump(previous);

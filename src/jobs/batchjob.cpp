@@ -117,6 +117,10 @@ void BatchJob::requestStop() {
     queue_->stop();
 }
 
+void BatchJob::finishUnderWay() {
+    queue_->finishUnderWay();
+}
+
 void BatchJob::start() {
     running_ = true;
     summary_ = {};

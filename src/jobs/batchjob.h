@@ -73,6 +73,9 @@ public:
     /// Stops a running batch at once: requests in flight are aborted and
     /// their rows go back to waiting; finished rows stay.
     void requestStop();
+    /// Stops a running batch once the requests in flight have their answer:
+    /// for a reader that went away, so that no request asked of the service is wasted.
+    void finishUnderWay();
 
     bool running() const { return running_; }
     int succeeded() const { return summary_.succeeded; }

@@ -27,6 +27,7 @@ void ConversionQueue::beginRun(int slots) {
     calm_ = 0;
     outcomes_.clear();
     stop_ = false;
+    draining_ = false;
     if (!convertsInline()) startWorkers(slots_);
 }
 
@@ -50,6 +51,16 @@ void ConversionQueue::convert(std::vector<std::string> addresses, Events events,
 
 void ConversionQueue::stop() {
     stop_ = true;
+    endRun();
+}
+
+void ConversionQueue::finishUnderWay() {
+    if (draining_ || stop_) return;
+    draining_ = true;
+    endRun();
+}
+
+void ConversionQueue::endRun() {
     if (!running_) return;
     // Resting slots end their pause now; their timers will find a newer generation.
     busySlots_ -= resting_;
@@ -63,7 +74,7 @@ void ConversionQueue::stop() {
 
 void ConversionQueue::pump() {
     const int count = static_cast<int>(addresses_.size());
-    while (running_ && !stop_ && next_ < count && busySlots_ < limit_) {
+    while (running_ && !stopped() && next_ < count && busySlots_ < limit_) {
         const int row = next_++;
         events_.converting(row);
         const std::string& address = addresses_[row];
@@ -97,7 +108,7 @@ void ConversionQueue::finishIfDone() {
     // A posted conversion writes it while its request is under way.
     if (!stepPosted_) recordKeptBack();
     const bool allDelivered = delivered_ == static_cast<int>(addresses_.size());
-    if (!(allDelivered && busySlots_ == 0) && !(stop_ && inFlight_ == 0)) return;
+    if (!(allDelivered && busySlots_ == 0) && !(stopped() && inFlight_ == 0)) return;
     // After a stop the rows that did finish are kept, in order, behind the one it caught.
     for (int row = delivered_; row < next_; ++row)
         if (results_[row]) events_.finished(row, *results_[row]);
@@ -142,7 +153,7 @@ void ConversionQueue::submit(ShortUrlConverter::Task task) {
 void ConversionQueue::conversionEnded(const std::string& address, const ConversionOutcome& outcome,
                                       bool throttled) {
     --inFlight_;
-    const bool stopped = outcome.failure == FailureKind::Stopped;
+    const bool caught = outcome.failure == FailureKind::Stopped;  // by a stop, under way
     // A service that says "too many requests" gets half the slots; a long calm
     // stretch earns one back.
     if (throttled) {
@@ -153,13 +164,14 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         calm_ = 0;
     }
     const bool more = next_ < static_cast<int>(addresses_.size()) || pauseAfterLast_;
-    const long long pause = stop_ || stopped || !more ? 0 : events_.pauseMs();
-    if (stopped) {
+    const long long pause = stopped() || caught || !more ? 0 : events_.pauseMs();
+    if (caught) {
         settle(address, &unkept_.emplace_back(outcome));
     } else {
         const ConversionOutcome* kept = &outcomes_.emplace(address, outcome).first->second;
         // Straight on to the next request: its record is written while that one is under way.
-        if (convertsInline() && pause <= 0 && next_ < static_cast<int>(addresses_.size())) {
+        if (convertsInline() && !stopped() && pause <= 0 &&
+            next_ < static_cast<int>(addresses_.size())) {
             keptBack_ = KeptBack{address, kept};
         } else {
             converter_.remember(address, outcome);
@@ -169,7 +181,7 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
     deliver();
 
     // A stop that came with the rows just delivered ends the rest too.
-    if (pause <= 0 || stop_) {
+    if (pause <= 0 || stopped()) {
         --busySlots_;
         pump();
         return;

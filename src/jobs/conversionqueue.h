@@ -50,9 +50,12 @@ public:
     void convert(std::vector<std::string> addresses, Events events, bool pauseAfterLast = false);
     /// Aborts the transfers in flight and ends the pauses; done() follows on the loop.
     void stop();
+    /// Starts no more conversions and ends the pauses; the ones under way
+    /// finish and are delivered, then done() follows.
+    void finishUnderWay();
 
     bool busy() const { return running_; }
-    bool stopped() const { return stop_; }
+    bool stopped() const { return stop_ || draining_; }
     /// The flag a stop sets, for work the job does between conversions.
     const std::atomic<bool>& stopFlag() const { return stop_; }
     /// Slots that may ask the service at once now: fewer than begun with
@@ -61,6 +64,7 @@ public:
 
 private:
     void pump();
+    void endRun();
     void deliver();
     void finishIfDone();
     void submit(ShortUrlConverter::Task task);
@@ -76,6 +80,7 @@ private:
     JobLoop& loop_;
     ShortUrlConverter& converter_;
     std::atomic<bool> stop_{false};
+    bool draining_ = false;                                   // finishUnderWay() came
     std::shared_ptr<char> alive_ = std::make_shared<char>();  // steps posted to a gone queue drop
 
     // The run, on the job's thread.

@@ -21,6 +21,7 @@
 #include "jobs/filelisting.h"
 #include "jobs/interval.h"
 #include "jobs/jobloop.h"
+#include "jobs/scanahead.h"
 #include "script/regexobject.h"
 #include "services/shorturlconverter.h"
 
@@ -62,7 +63,8 @@ struct FileConverterEngine::Run {
     // Per run, not per file: a site repeats its addresses across pages.
     TextMap<bool> keptUtf8, keptGbk;  // the lists' verdict on an address's bytes
     std::vector<FolderEntry> files;
-    int position = 0;  // the file under way, from 0
+    std::unique_ptr<ScanAhead> ahead;  // the files, read and scanned in order
+    int position = 0;                  // the file under way, from 0
     // The file under way: its encoding, its addresses, and their short forms in its bytes.
     bool utf8 = false;
     std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
@@ -157,6 +159,10 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
                           "’：它不是目录（或是符号链接）");
         return Outcome::FolderUnreadable;
     }
+    std::vector<std::filesystem::path> paths;
+    paths.reserve(state.files.size());
+    for (const FolderEntry& file : state.files) paths.push_back(file.path);
+    state.ahead = std::make_unique<ScanAhead>(std::move(paths));
     running_ = true;
     view_.setStartCaption("停止转换");
     queue_->beginRun(view_.parallelRequests());
@@ -207,18 +213,25 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.seen.clear();
     state.urls.clear();
     state.replaced = 0;
+    const auto visit = [&state, this](std::size_t, std::string_view bytes) {
+        if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
+            const FoundUrl& url =
+                state.urls.emplace_back(FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes),
+                                                 std::string(bytes), std::nullopt});
+            state.seen.add(url.bytes);
+        }
+        processPendingMessages();
+        return bytes;
+    };
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
-    const std::string error =
-        scanFileOfEitherEncoding(file.path, state.utf8, [&](std::size_t, std::string_view bytes) {
-            if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
-                const FoundUrl& url = state.urls.emplace_back(
-                    FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes), std::string(bytes),
-                             std::nullopt});
-                state.seen.add(url.bytes);
-            }
-            processPendingMessages();
-            return bytes;
-        });
+    std::string error;
+    if (ScannedFile scanned = state.ahead->next(); scanned.scanned) {
+        error = std::move(scanned.error);
+        state.utf8 = scanned.utf8;
+        for (const auto& [offset, bytes] : scanned.addresses) visit(offset, bytes);
+    } else {
+        error = scanFileOfEitherEncoding(file.path, state.utf8, visit);
+    }
     if (!error.empty()) {
         ++summary_.filesFailed;
         view_.fileFailed(file.name, "无法读取：" + error);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "../services/fakeservices.h"
 #include "app/base/messages.h"
@@ -198,4 +200,35 @@ TEST_F(SavingBatch, EachDistinctAddressIsAskedOncePerRun) {
     EXPECT_EQ(job.failed(), 2);
     ASSERT_TRUE(view.summary);
     EXPECT_EQ(summaryLine(*view.summary), "完成 3 个，失败 2 个");
+}
+
+TEST(Batch, FinishingWhatIsUnderWayKeepsTheAnswerOfTheRequestInFlightAndSendsNoMore) {
+    test::TestServer server;
+    server.route("/short", [](test::Exchange& e) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        e.answer(200, "https://s.test/" + e.request().target.substr(e.request().target.size() - 1));
+    });
+    test::FakeSource source;
+    source.panel.address = server.url("/short?u=#长网址#");
+    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    struct EndingView : FakeBatchView {
+        BatchJob* job = nullptr;
+        void showOutcome(int row, const ConversionOutcome& outcome) override {
+            FakeBatchView::showOutcome(row, outcome);
+            // The reader goes away after the first row, with the second request already out.
+            if (row == 0) job->finishUnderWay();
+        }
+    } view;
+    for (int i = 1; i <= 4; ++i) view.add("http://a.test/ok" + std::to_string(i));
+    BatchJob job(view, converter);
+    view.job = &job;
+    job.generateClicked();
+    ASSERT_TRUE(view.summary);
+    EXPECT_TRUE(view.summary->stopped);
+    EXPECT_EQ(view.rows[0].text, "https://s.test/1");
+    // Its answer came after the finish was asked for, and counts all the same.
+    EXPECT_EQ(view.rows[1].text, "https://s.test/2");
+    EXPECT_EQ(view.rows[2].state, ResultRowState::Waiting);
+    EXPECT_EQ(view.rows[3].state, ResultRowState::Waiting);
+    EXPECT_EQ(server.requests().size(), 2u);
 }

@@ -22,5 +22,7 @@ std::string fromUtf8(std::string_view utf8);
 
 /// True when `bytes` are well-formed UTF-8 (any length of sequence, no overlongs).
 bool isValidUtf8(std::string_view bytes);
+/// The same, a byte or a word at a time: for processors without 256-bit vectors.
+bool isValidUtf8WithoutVectors(std::string_view bytes);
 
 }  // namespace lianshuo

@@ -1,0 +1,84 @@
+#include "jobs/scanahead.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "jobs/addressscanner.h"
+
+namespace lianshuo {
+namespace {
+
+// How far the threads run ahead of the job, in files. They sleep when that
+// far ahead and are woken when half of it is taken: waking a thread costs
+// more than scanning a small page, so it is not done for every file.
+constexpr std::size_t kAhead = 16;
+
+ScannedFile scanWhole(const std::filesystem::path& path) {
+    ScannedFile file;
+    file.scanned = true;
+    file.error = scanFileOfEitherEncoding(path, file.utf8,
+                                          [&file](std::size_t offset, std::string_view bytes) {
+                                              file.addresses.emplace_back(offset, bytes);
+                                              return bytes;
+                                          });
+    return file;
+}
+
+}  // namespace
+
+ScanAhead::ScanAhead(std::vector<std::filesystem::path> files, std::uintmax_t largest)
+    : files_(std::move(files)), largest_(largest), slots_(files_.size()) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t count = std::min<std::size_t>({cores, 4, files_.size()});
+    for (std::size_t n = 0; n < count; ++n) threads_.emplace_back([this] { work(); });
+}
+
+ScanAhead::~ScanAhead() {
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    room_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+ScannedFile ScanAhead::next() {
+    std::unique_lock lock(mutex_);
+    if (taken_ >= slots_.size()) return {};
+    Slot& slot = slots_[taken_];
+    nextWaits_ = true;
+    ready_.wait(lock, [&slot] { return slot.done; });
+    nextWaits_ = false;
+    ScannedFile file = std::move(slot.file);
+    slot.file = {};
+    ++taken_;
+    const bool wake =
+        threadsWaiting_ > 0 && claimed_ < slots_.size() && claimed_ <= taken_ + kAhead / 2;
+    lock.unlock();
+    if (wake) room_.notify_all();
+    return file;
+}
+
+void ScanAhead::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        ++threadsWaiting_;
+        room_.wait(lock, [this] {
+            return quit_ || claimed_ >= slots_.size() || claimed_ < taken_ + kAhead;
+        });
+        --threadsWaiting_;
+        if (quit_ || claimed_ >= slots_.size()) return;
+        const std::size_t index = claimed_++;
+        lock.unlock();
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(files_[index], ec);
+        // A file whose size cannot be taken is left to the caller too: its scan says why.
+        ScannedFile file = !ec && size < largest_ ? scanWhole(files_[index]) : ScannedFile{};
+        lock.lock();
+        slots_[index].file = std::move(file);
+        slots_[index].done = true;
+        if (nextWaits_ && index == taken_) ready_.notify_one();
+    }
+}
+
+}  // namespace lianshuo
