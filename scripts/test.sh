@@ -38,14 +38,14 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 suite asan
 
 echo "== Request engines and parallel slots under ThreadSanitizer"
-# Only the tests with threads (the http tests and the parallel request slots): the
-# whole suite under ThreadSanitizer would double the time of a run.
+# Only the tests with threads (the http tests, the parallel request slots and the
+# files scanned ahead): the whole suite under ThreadSanitizer would double the time of a run.
 [ -f build/tsan/build.ninja ] || cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan/tests/http --output-on-failure -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan/tests/jobs --output-on-failure -j "$jobs" -R 'ParallelSlots|JobLoops'
+    ctest --test-dir build/tsan/tests/jobs --output-on-failure -j "$jobs" -R 'ParallelSlots|JobLoops|ScanAhead|ConverterFixture'
 
 echo "== Fuzz targets, ${fuzz_seconds}s each"
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null

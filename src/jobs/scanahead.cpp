@@ -1,6 +1,7 @@
 #include "jobs/scanahead.h"
 
 #include <algorithm>
+#include <atomic>
 #include <system_error>
 
 #include "jobs/addressscanner.h"
@@ -12,6 +13,8 @@ namespace {
 // far ahead and are woken when half of it is taken: waking a thread costs
 // more than scanning a small page, so it is not done for every file.
 constexpr std::size_t kAhead = 16;
+
+std::atomic<std::uintmax_t> scanAheadLimit{4u << 20};
 
 ScannedFile scanWhole(const std::filesystem::path& path) {
     ScannedFile file;
@@ -25,6 +28,14 @@ ScannedFile scanWhole(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+void setScanAheadLimit(std::uintmax_t bytes) {
+    scanAheadLimit = bytes;
+}
+
+std::uintmax_t ScanAhead::limit() {
+    return scanAheadLimit;
+}
 
 ScanAhead::ScanAhead(std::vector<std::filesystem::path> files, std::uintmax_t largest)
     : files_(std::move(files)), largest_(largest), slots_(files_.size()) {

@@ -26,11 +26,14 @@ struct ScannedFile {
     std::vector<std::pair<std::size_t, std::string>> addresses;
 };
 
+/// The size from which files are left to the caller (4 MiB unless set). Tests
+/// that fail a read on purpose set 0, so that every read comes in the job's order.
+void setScanAheadLimit(std::uintmax_t bytes);
+
 class ScanAhead {
 public:
     /// Starts scanning `files`; files of `largest` bytes or more are left out.
-    explicit ScanAhead(std::vector<std::filesystem::path> files,
-                       std::uintmax_t largest = kLargestScannedAhead);
+    explicit ScanAhead(std::vector<std::filesystem::path> files, std::uintmax_t largest = limit());
     /// Stops the threads, whatever they are reading.
     ~ScanAhead();
     ScanAhead(const ScanAhead&) = delete;
@@ -39,9 +42,8 @@ public:
     /// The next file's scan, in the order given, waiting for it if need be.
     ScannedFile next();
 
-    static constexpr std::uintmax_t kLargestScannedAhead = 4u << 20;
-
 private:
+    static std::uintmax_t limit();
     struct Slot {
         bool done = false;
         ScannedFile file;
