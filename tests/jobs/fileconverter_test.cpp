@@ -292,6 +292,20 @@ TEST_F(ConverterFixture, FailedAddressesStayAsTheyAreAndSayWhy) {
     EXPECT_EQ(view.summary.converted, 1);
 }
 
+TEST_F(ConverterFixture, AFileThatFailsToReadAheadIsReportedWithTheReasonAndNotWritten) {
+    write("a.htm", "http://a.test/1");
+    platform::faults::reset();
+    // The only read of the run is the one made ahead, on the scanning thread.
+    platform::faults::failNext(platform::faults::Call::Read, EIO);
+    run();
+    platform::faults::reset();
+    EXPECT_EQ(view.summary.filesFailed, 1);
+    EXPECT_EQ(view.summary.filesWritten, 0);
+    ASSERT_EQ(view.failedFiles.size(), 1u);
+    EXPECT_EQ(view.failedFiles[0], "a.htm: 无法读取：" + platform::errorText(EIO));
+    EXPECT_TRUE(fs::is_empty(outputPath("")));
+}
+
 TEST_F(ConverterFixture, ReadAndWriteFaultsFailOnlyTheirFileAndLeaveNoPartialCopy) {
     using platform::faults::Call;
     write("a.htm", "http://a.test/1");
