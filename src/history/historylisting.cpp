@@ -2,6 +2,7 @@
 // and deleting rows, and the window's walk.
 
 #include "app/base/paths.h"
+#include "app/base/replacementfile.h"
 #include "history/conversionhistory.h"
 #include "history/historycsv.h"
 #include "history/historydatabase.h"
@@ -88,12 +89,12 @@ HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryF
         return HistoryStatus{HistoryStatus::Kind::Failed,
                              "无法写入 " + std::string(path) + "：" + reason};
     };
-    AtomicFile file;
-    if (std::string error = file.create(nativePath(path)); !error.empty()) return failed(error);
-    bool writing = file.append(csvHeader());
+    ReplacementFile file(nativePath(path));
+    if (!file.error().empty()) return failed(file.error());
+    bool writing = file.write(csvHeader());
     std::int64_t rows = 0;
     const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {
-        writing = file.append(csvLine(entry));
+        writing = file.write(csvLine(entry));
         ++rows;
         return writing;
     });

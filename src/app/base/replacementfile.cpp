@@ -1,4 +1,4 @@
-#include "jobs/fileio.h"
+#include "app/base/replacementfile.h"
 
 #include <cerrno>
 #include <random>
@@ -63,13 +63,15 @@ void ReplacementFile::writeGathered() {
     gathered_.clear();
 }
 
-std::string ReplacementFile::commit(std::filesystem::perms permissions) {
+std::string ReplacementFile::commit(std::optional<std::filesystem::perms> permissions) {
     writeGathered();
     if (!error_.empty()) return error_;
     fail(file_.close());
     if (!error_.empty()) return error_;
-    std::error_code ec;
-    std::filesystem::permissions(temporary_, permissions, ec);
+    if (permissions) {
+        std::error_code ec;
+        std::filesystem::permissions(temporary_, *permissions, ec);
+    }
     fail(platform::renameOver(temporary_, target_));
     if (!error_.empty()) return error_;
     temporary_.clear();

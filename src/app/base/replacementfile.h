@@ -1,9 +1,10 @@
 #pragma once
-// Replacing writes of the file converter's outputs, with the system's reason
-// on failure. A write never goes through a symbolic link and never leaves a
-// half-written file under the target's name.
+// Replacing writes of whole files (the file converter's outputs, a history
+// export), with the system's reason on failure. A write never goes through a
+// symbolic link and never leaves a half-written file under the target's name.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +26,9 @@ public:
     /// Appends `bytes` (gathered in memory and written in large pieces); false
     /// once anything failed.
     bool write(std::string_view bytes);
-    /// Gives the file `permissions` and puts it in place; the reason (GBK) on failure, else empty.
-    std::string commit(std::filesystem::perms permissions);
+    /// Gives the file `permissions` (when set) and puts it in place; the reason
+    /// (GBK) on failure, else empty.
+    std::string commit(std::optional<std::filesystem::perms> permissions = std::nullopt);
     /// Why the file failed, empty while it has not.
     const std::string& error() const { return error_; }
 
@@ -36,7 +38,7 @@ private:
 
     std::filesystem::path target_, temporary_;
     platform::File file_;
-    std::string gathered_;  // a rewrite hands over two small pieces per address
+    std::string gathered_;  // a rewrite hands over two small pieces per address, an export a line
     std::string error_;
 };
 
