@@ -209,3 +209,36 @@ TEST_F(JobsWithHistory, EachRecordIsWrittenWhileTheNextRequestIsUnderWayAndBefor
     EXPECT_EQ(history.lookup(converter.historyKey(), "http://a.test/3").shortUrl,
               "http://s.test/3");
 }
+
+TEST_F(JobsWithHistory, ARecordThatFailsUnderWayIsOneWarningAndEveryRowStillShows) {
+    // A history whose disk fills up after the first record.
+    struct FillingMemory : ConversionMemory {
+        int records = 0;
+        HistoryLookup lookup(std::string_view, std::string_view) override { return {}; }
+        HistoryStatus record(std::string_view, std::string_view, std::string_view) override {
+            if (++records == 1) return {};
+            return {HistoryStatus::Kind::Full, "磁盘已满，历史无法写入：h.sqlite"};
+        }
+    } memory;
+    converter.setHistory(&memory);
+    std::vector<std::string> warnings;
+    converter.setHistoryWarning(
+        [&warnings](std::string_view text) { warnings.emplace_back(text); });
+
+    ListView view;
+    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3", "http://a.test/4"};
+    view.results.resize(4);
+    BatchJob job(view, converter);
+    job.setWaitAfterLastRow(false);
+    job.generateClicked();
+
+    EXPECT_EQ(view.results, (std::vector<std::string>{"http://s.test/1", "http://s.test/2",
+                                                      "http://s.test/3", "http://s.test/4"}));
+    ASSERT_TRUE(view.summary);
+    EXPECT_FALSE(view.summary->stopped);
+    // The second record failed while the third request was under way: one warning with the
+    // reason, and no more records tried.
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("磁盘已满"), std::string::npos);
+    EXPECT_EQ(memory.records, 2);
+}
