@@ -107,14 +107,15 @@ std::vector<std::string> listInterfaceNames(ControlStateStore& store) {
 Status deleteInterface(std::string_view name, ControlStateStore& store) {
     ControlStateStore::Batch batch(store);
     batch.deleteEntry(interfaceSection(name), "");
-    return batch.commit();
+    // A deletion that did not reach the file is forgotten, so that the list shows the file.
+    return batch.commit(ControlStateStore::OnFailure::Drop);
 }
 
 Status deleteAllInterfaces(ControlStateStore& store) {
     ControlStateStore::Batch batch(store);
     for (const std::string& section : store.listSections(kSectionPrefix))
         batch.deleteEntry(section, "");
-    return batch.commit();
+    return batch.commit(ControlStateStore::OnFailure::Drop);
 }
 
 Status exportInterface(const ShortUrlInterface& definition, std::string_view path, bool withToken) {

@@ -98,8 +98,8 @@ void ControlStateStore::Batch::deleteEntry(std::string_view sectionName, std::st
     changes_.push_back({true, std::string(sectionName), std::string(key), {}});
 }
 
-Status ControlStateStore::Batch::commit() {
-    return store_.submitNow(std::exchange(changes_, {}));
+Status ControlStateStore::Batch::commit(OnFailure onFailure) {
+    return store_.submitNow({std::exchange(changes_, {}), onFailure});
 }
 
 Result<std::string> ControlStateStore::Batch::render() const {
@@ -135,16 +135,19 @@ std::vector<std::string> ControlStateStore::listSections(std::string_view includ
 }
 
 bool ControlStateStore::writeText(std::string_view key, std::string_view text) {
-    return submit({{false, section_, std::string(key), encodeText(text)}}).code == kRemoved;
+    return submit({Changes{{false, section_, std::string(key), encodeText(text)}}}).code ==
+           kRemoved;
 }
 
 bool ControlStateStore::writeNumber(std::string_view key, double number) {
-    return submit({{false, section_, std::string(key), formatNumber(number)}}).code == kRemoved;
+    return submit({Changes{{false, section_, std::string(key), formatNumber(number)}}}).code ==
+           kRemoved;
 }
 
 bool ControlStateStore::writeBool(std::string_view key, bool flag) {
-    return submit({{false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}}).code ==
-           kRemoved;
+    return submit(
+               {Changes{{false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}}})
+               .code == kRemoved;
 }
 
 std::string ControlStateStore::readText(std::string_view key, std::string_view fallback) const {
@@ -166,11 +169,11 @@ bool ControlStateStore::readBool(std::string_view key, bool fallback) const {
 }
 
 int ControlStateStore::deleteEntry(std::string_view sectionName, std::string_view key) {
-    return submit({{true, std::string(sectionName), std::string(key), {}}}).code;
+    return submit({Changes{{true, std::string(sectionName), std::string(key), {}}}}).code;
 }
 
-ControlStateStore::Outcome ControlStateStore::submit(Changes changes) {
-    pending_.push_back(std::move(changes));
+ControlStateStore::Outcome ControlStateStore::submit(Submission submission) {
+    pending_.push_back(std::move(submission));
     // A write made from inside the message processing of a running write waits
     // its turn; the running work-off applies it in order.
     if (busy_) return {kQueued, {}};
@@ -185,11 +188,11 @@ ControlStateStore::Outcome ControlStateStore::submit(Changes changes) {
     return result;
 }
 
-Status ControlStateStore::submitNow(Changes changes) {
-    if (!busy_) return submit(std::move(changes)).status;
+Status ControlStateStore::submitNow(Submission submission) {
+    if (!busy_) return submit(std::move(submission)).status;
     // Committed from inside the message processing of a running write: what
     // waits goes first, in order, and the caller still learns its own outcome.
-    pending_.push_back(std::move(changes));
+    pending_.push_back(std::move(submission));
     Outcome last;
     while (!pending_.empty()) last = applyNext();
     return last.status;
@@ -198,7 +201,7 @@ Status ControlStateStore::submitNow(Changes changes) {
 ControlStateStore::Outcome ControlStateStore::applyNext() {
     // Taken off the queue first: applying may show a message box whose
     // message processing queues more.
-    const Changes next = std::move(pending_.front());
+    const Submission next = std::move(pending_.front());
     pending_.pop_front();
     return apply(next);
 }
@@ -221,7 +224,8 @@ Status ControlStateStore::applyOne(std::string& content, const Request& request,
                           request.section + "] " + request.key);
 }
 
-ControlStateStore::Outcome ControlStateStore::apply(const Changes& changes) {
+ControlStateStore::Outcome ControlStateStore::apply(const Submission& submission) {
+    const Changes& changes = submission.changes;
     std::string next = content_;
     Changes effective;
     int code = kRemoved;
@@ -241,10 +245,19 @@ ControlStateStore::Outcome ControlStateStore::apply(const Changes& changes) {
         if (next != before) effective.push_back(request);
     }
     if (effective.empty() && unsaved_.empty()) return {code, {}};
+    const std::size_t keptBefore = unsaved_.size();
     content_ = std::move(next);
     unsaved_.insert(unsaved_.end(), effective.begin(), effective.end());
     Status saved = persist();
     if (!saved) {
+        if (submission.onFailure == OnFailure::Drop) {
+            unsaved_.resize(keptBefore);
+            content_ = disk_;
+            for (const Request& request : unsaved_) {
+                int ignored = kRemoved;
+                (void)applyOne(content_, request, ignored);  // each applied once already
+            }
+        }
         warn("无法保存配置文件：" + path_ + "\r\n" + saved.reason());
         return {kNotSaved, std::move(saved)};
     }

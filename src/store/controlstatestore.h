@@ -25,6 +25,10 @@ class ControlStateStore {
     using Changes = std::vector<Request>;
 
 public:
+    /// What becomes of changes that could not reach the disk: kept in memory
+    /// for the next save that succeeds, or dropped so that memory shows the file.
+    enum class OnFailure { Keep, Drop };
+
     /// Several writes and deletes that reach the file as one save (one new
     /// file, one flush, one rename) when committed, and not at all when they
     /// change nothing.
@@ -45,7 +49,7 @@ public:
         void deleteEntry(std::string_view sectionName, std::string_view key);
 
         /// Saves the changes as one; a failure says why they did not reach the disk.
-        Status commit();
+        [[nodiscard]] Status commit(OnFailure onFailure = OnFailure::Keep);
         /// The bytes of a new file holding these changes alone.
         Result<std::string> render() const;
 
@@ -121,10 +125,14 @@ private:
         Status status;
     };
     static Status applyOne(std::string& content, const Request& request, int& code);
-    Outcome submit(Changes changes);
-    Status submitNow(Changes changes);
+    struct Submission {
+        Changes changes;
+        OnFailure onFailure = OnFailure::Keep;
+    };
+    Outcome submit(Submission submission);
+    Status submitNow(Submission submission);
     Outcome applyNext();
-    Outcome apply(const Changes& changes);
+    Outcome apply(const Submission& submission);
     Status persist();
 
     std::string disk_;                          // the file's bytes as last read or saved
@@ -133,7 +141,7 @@ private:
     std::string content_;  // disk_ with unsaved_ applied
     std::string path_;
     std::string section_;
-    std::deque<Changes> pending_;
+    std::deque<Submission> pending_;
     bool busy_ = false;
 };
 

@@ -22,6 +22,8 @@ namespace lianshuo {
 using namespace Qt::Literals::StringLiterals;
 
 void MainWindow::fillInterfaceList() {
+    const QSignalBlocker block(interfaceList_);
+    interfaceList_->clear();
     for (const std::string& name : listInterfaceNames(settingsStore())) {
         interfaceList_->addItem(toQt(name));
         processPendingMessages();
@@ -81,12 +83,11 @@ void MainWindow::loadSelectedInterface() {
 void MainWindow::deleteSelectedInterface() {
     const int row = interfaceList_->currentRow();
     if (row < 0) return;
-    deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore());
-    {
-        const QSignalBlocker block(interfaceList_);
-        delete interfaceList_->takeItem(row);
-    }
-    selectInterface(row < interfaceList_->count() ? row : row - 1);
+    // The store has shown why a deletion failed; the list shows what the file holds.
+    const bool deleted =
+        deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore()).ok();
+    fillInterfaceList();
+    selectInterface(deleted && row == interfaceList_->count() ? row - 1 : row);
 }
 
 void MainWindow::clearAllInterfaces() {
@@ -94,11 +95,8 @@ void MainWindow::clearAllInterfaces() {
                          u"确定要删除全部的短网址接口吗？"_s,
                          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    {
-        const QSignalBlocker block(interfaceList_);
-        interfaceList_->clear();
-    }
-    deleteAllInterfaces(settingsStore());
+    (void)deleteAllInterfaces(settingsStore());  // the store has shown why it failed
+    fillInterfaceList();
 }
 
 void MainWindow::testInterface() {

@@ -100,6 +100,37 @@ private slots:
         QVERIFY(listInterfaceNames(settingsStore()).empty());
     }
 
+    void aDeleteOrClearThatFailsOnDiskLeavesTheListAsTheFileIs() {
+        for (const QString& host : {u"a"_s, u"b"_s})
+            addInterface(u"http://"_s + host + u".example.test/x"_s);
+        list_->setCurrentRow(1);
+        const auto onDisk = [this] {
+            ControlStateStore fresh;
+            if (!fresh.bindFile(gbkPath(session_->sandbox().file()))) return QStringList{u"?"_s};
+            QStringList names;
+            for (const std::string& name : listInterfaceNames(fresh)) names.append(toQt(name));
+            return names;
+        };
+        const QStringList both{u"a.example.test"_s, u"b.example.test"_s};
+
+        platform::faults::failNext(platform::faults::Call::Rename, EROFS);
+        click(u"按钮删除"_s);
+        QCOMPARE(onDisk(), both);
+        QCOMPARE(itemTexts(), both);
+        QCOMPARE(listInterfaceNames(settingsStore()).size(), std::size_t(2));
+
+        platform::faults::failNext(platform::faults::Call::Rename, EROFS);
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        click(u"按钮清空"_s);
+        QCOMPARE(onDisk(), both);
+        QCOMPARE(itemTexts(), both);
+
+        list_->setCurrentRow(1);
+        click(u"按钮删除"_s);  // the next save that succeeds deletes only what it was asked to
+        QCOMPARE(onDisk(), QStringList{u"a.example.test"_s});
+        QCOMPARE(itemTexts(), QStringList{u"a.example.test"_s});
+    }
+
     void exportThenImportRestoresThePanel() {
         control<QRadioButton>(window_, u"单选框GET"_s)->click();
         control<QRadioButton>(window_, u"单选框GBK"_s)->click();
