@@ -6,6 +6,7 @@ target_compile_options(lianshuo_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
     -Wunused -Woverloaded-virtual -Wimplicit-fallthrough -Wold-style-cast -Wcast-qual)
 target_compile_definitions(lianshuo_options INTERFACE
+    LIANSHUO_FAULT_SEAM=$<BOOL:${LIANSHUO_FAULT_SEAM}>
     _GLIBCXX_ASSERTIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_FORCE_ASSERTS
     QT_NO_CONTEXTLESS_CONNECT)
 # GCC 12 reports std::string concatenation at -O3 as overlapping memcpy

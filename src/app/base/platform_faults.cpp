@@ -6,6 +6,8 @@
 
 #include "app/base/platform.h"
 
+#if LIANSHUO_FAULT_SEAM
+
 namespace lianshuo::platform::faults {
 namespace {
 
@@ -51,3 +53,5 @@ int intercept(Call call) {
 }
 
 }  // namespace lianshuo::platform::faults
+
+#endif
