@@ -6,6 +6,7 @@
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
 #include "services/interfacerules.h"
+#include "services/secretmask.h"
 
 namespace lianshuo {
 namespace {
@@ -32,6 +33,13 @@ std::string transportMessage(TransferError error) {
             return "请求已中止";
         case TransferError::Truncated:
             return "回复不完整";
+        case TransferError::HeaderTooLarge:
+            return "回复头太大";
+        // The host the request was sent on to is the whole story.
+        case TransferError::RedirectElsewhere:
+            return "服务把请求转到了别的主机：";
+        case TransferError::RedirectToHttp:
+            return "服务把请求转到了不加密的 http 地址：";
         case TransferError::Transport:
             break;
     }
@@ -44,7 +52,17 @@ RequestObserver& observer() {
 }
 
 const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
-    if (observer()) observer()(r.methodName(), r.url, reply);
+    if (!observer()) return reply;
+    const SecretMask mask(r.secrets);
+    if (mask.empty()) {
+        observer()(r.methodName(), r.url, reply);
+        return reply;
+    }
+    ServiceReply shown = reply;
+    shown.detail = mask.apply(reply.detail);
+    shown.text = mask.apply(reply.text);
+    shown.headerBlock = mask.apply(reply.headerBlock);
+    observer()(r.methodName(), mask.apply(r.url), shown);
     return reply;
 }
 
@@ -107,7 +125,12 @@ ConversionOutcome replyFailure(const ServiceReply& reply) {
 ConversionOutcome replyFailure(const ServiceReply& reply, std::string_view successStatuses) {
     if (reply.error != TransferError::None) {
         std::string message = transportMessage(reply.error);
-        if (!reply.detail.empty()) message += "（" + escapedExcerpt(reply.detail) + "）";
+        const bool redirect = reply.error == TransferError::RedirectElsewhere ||
+                              reply.error == TransferError::RedirectToHttp;
+        if (redirect)
+            message += escapedExcerpt(reply.detail);
+        else if (!reply.detail.empty())
+            message += "（" + escapedExcerpt(reply.detail) + "）";
         const FailureKind kind =
             reply.error == TransferError::Aborted ? FailureKind::Stopped : FailureKind::Request;
         ConversionOutcome outcome = ConversionOutcome::failed(kind, message);
