@@ -1,5 +1,6 @@
 #include "services/servicerequest.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "app/base/gbk.h"
@@ -109,11 +110,16 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
 }
 
 std::string headerValue(std::string_view headerBlock, std::string_view name) {
-    for (const std::string& line : splitText(headerBlock, "\r\n")) {
+    // Bytes, not GBK text: a header value ending in a high byte must not take the CR after it
+    // for its second half.
+    for (std::size_t start = 0; start < headerBlock.size();) {
+        const std::size_t end = std::min(headerBlock.find("\r\n", start), headerBlock.size());
+        const std::string_view line = headerBlock.substr(start, end - start);
+        start = end + 2;
         const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        if (toLowerAscii(trimSpaces(std::string_view(line).substr(0, colon))) == toLowerAscii(name))
-            return trimSpaces(std::string_view(line).substr(colon + 1));
+        if (colon == std::string_view::npos) continue;
+        if (toLowerAscii(trimSpaces(line.substr(0, colon))) == toLowerAscii(name))
+            return trimSpaces(line.substr(colon + 1));
     }
     return {};
 }

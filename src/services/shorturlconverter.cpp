@@ -72,6 +72,8 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
     }
 
     std::string text = reader.shortUrlText();
+    if (reader.notText())
+        return ConversionOutcome::failed(FailureKind::NotWebAddress, escapedExcerpt(text));
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
     if (trimWhiteSpace(text).empty()) {
         const std::string words = reader.errorText();

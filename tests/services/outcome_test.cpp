@@ -125,6 +125,10 @@ TEST_F(Outcomes, AShortAddressThatIsNoTextIsNoWebAddress) {
     const ConversionOutcome outcome = convertAt("/made");
     EXPECT_EQ(outcome.failure, FailureKind::NotWebAddress);
     EXPECT_EQ(outcome.reason(), "结果不是网址：http://s.test/\\xFF\\xFE");
+    // UTF-8, as the interface says, is text.
+    server.route("/named", test::reply(201, "", {"Location: http://s.test/\xE4\xB8\xAD"}));
+    const ConversionOutcome named = convertAt("/named");
+    EXPECT_EQ(named.shortUrl, "http://s.test/中") << named.reason();
 }
 
 TEST_F(Outcomes, AHugeReplyHeaderIsNamedAsSuch) {
