@@ -1,7 +1,9 @@
 #include "http/transfer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "app/base/gbk.h"
@@ -9,6 +11,7 @@
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/handlepool.h"
+#include "http/redirects.h"
 
 namespace lianshuo::transfer {
 namespace {
@@ -115,16 +118,82 @@ void checkBody(Result& result, Sink& sink) {
     }
 }
 
+// libcurl keeps a reply's header in memory up to a limit of its own; past it the transfer ends
+// as "out of memory" (older versions) or "too large", before any body byte came.
+bool headerTooLarge(CURLcode code, const Sink& sink, std::string_view message) {
+    constexpr int kTooLarge = 100;  // CURLE_TOO_LARGE, in libcurl 8.6 and later
+    if (!sink.body.empty()) return false;
+    return code == CURLE_OUT_OF_MEMORY || static_cast<int>(code) == kTooLarge ||
+           containsText(message, "Too large response headers", true);
+}
+
 std::string detailOf(TransferError error, CURLcode code, const char* message) {
     if (error == TransferError::None) return {};
     if (error == TransferError::Aborted) return "aborted by the caller";
     if (error == TransferError::TooLarge) return "reply larger than the largest reply read";
+    if (error == TransferError::HeaderTooLarge) return "reply header larger than libcurl reads";
     std::string text = *message != '\0' ? message : curl::api()->easyStrerror(code);
     // One line, whatever the TLS library put into the message.
     for (char& c : text) {
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     }
     return trimSpaces(text);
+}
+
+// One request of a redirect chain on `handle`; `redirect` receives the address a 301, 302,
+// 303, 307 or 308 reply points to.
+Result performOne(const PooledHandle& handle, const Request& request, const StopCheck& stop,
+                  Waiting waiting, std::string& redirect) {
+    const curl::Easy& h = handle.easy;
+    h.reset();
+    Sink sink;
+    curl::StringList headers;
+    for (const std::string& line : request.headerLines) headers.add(line.c_str());
+    for (const char* line : kSuppressedHeaders) headers.add(line);
+    char message[CURL_ERROR_SIZE] = {};
+
+    setOptions(h, request, headers);
+    h.set(CURLOPT_ERRORBUFFER, static_cast<char*>(message));
+    h.set(CURLOPT_WRITEFUNCTION, &onBody);
+    h.set(CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+    h.set(CURLOPT_HEADERFUNCTION, &onHeader);
+    h.set(CURLOPT_HEADERDATA, static_cast<void*>(&sink));
+
+    bool stopped = false;
+    const CURLcode code = drive(handle, stop, waiting, stopped);
+    long osErrno = 0;
+    h.info(CURLINFO_OS_ERRNO, &osErrno);
+    Result result;
+    h.info(CURLINFO_RESPONSE_CODE, &result.status);
+    result.error = stopped                             ? TransferError::Aborted
+                   : code != CURLE_OK && sink.tooLarge ? TransferError::TooLarge
+                   : code != CURLE_OK && headerTooLarge(code, sink, message)
+                       ? TransferError::HeaderTooLarge
+                       : errorOf(code, osErrno, message);
+    result.detail = detailOf(result.error, code, message);
+    if (result.error == TransferError::None) checkBody(result, sink);
+    result.headerBlock = std::move(sink.headerBlock);
+    const long s = result.status;
+    char* location = nullptr;
+    if ((s == 301 || s == 302 || s == 303 || s == 307 || s == 308) &&
+        h.info(CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location != nullptr)
+        redirect = location;
+    if (request.cookies == CookieUse::StoreOnly) {
+        // The reply's cookies went into this handle's own jar, where libcurl gave them the
+        // request's host and path; copy them over from there.
+        curl_slist* cookies = nullptr;
+        if (h.info(CURLINFO_COOKIELIST, &cookies) == CURLE_OK) {
+            const curl::StringList owned(cookies);
+            storeInSharedJar(owned.get());
+        }
+    }
+    // The handle goes back to the pool: nothing of this request may stay in it, neither the
+    // cookies of its own jar and its list of cookie files (a reset keeps both, and drops the
+    // list without freeing it) nor pointers to this call's buffers. The shared jar keeps its
+    // cookies.
+    h.set(CURLOPT_COOKIEFILE, nullptr);
+    h.reset();
+    return result;
 }
 
 }  // namespace
@@ -149,49 +218,41 @@ long scaledMs(long ms) {
 Result perform(const Request& request, const StopCheck& stop, Waiting waiting) {
     HandleLease lease = leaseHandle();
     if (!lease) return failedResult(TransferError::Transport, "libcurl is not available");
-    const curl::Easy& h = lease->easy;
-    h.reset();
-    Sink sink;
-    curl::StringList headers;
-    for (const std::string& line : request.headerLines) headers.add(line.c_str());
-    for (const char* line : kSuppressedHeaders) headers.add(line);
-    char message[CURL_ERROR_SIZE] = {};
-
-    setOptions(h, request, headers);
-    h.set(CURLOPT_ERRORBUFFER, static_cast<char*>(message));
-    h.set(CURLOPT_WRITEFUNCTION, &onBody);
-    h.set(CURLOPT_WRITEDATA, static_cast<void*>(&sink));
-    h.set(CURLOPT_HEADERFUNCTION, &onHeader);
-    h.set(CURLOPT_HEADERDATA, static_cast<void*>(&sink));
-
-    bool stopped = false;
-    const CURLcode code = drive(*lease, stop, waiting, stopped);
-    long osErrno = 0;
-    h.info(CURLINFO_OS_ERRNO, &osErrno);
-    Result result;
-    h.info(CURLINFO_RESPONSE_CODE, &result.status);
-    result.error = stopped                             ? TransferError::Aborted
-                   : code != CURLE_OK && sink.tooLarge ? TransferError::TooLarge
-                                                       : errorOf(code, osErrno, message);
-    result.detail = detailOf(result.error, code, message);
-    if (result.error == TransferError::None) checkBody(result, sink);
-    result.headerBlock = std::move(sink.headerBlock);
-    if (request.cookies == CookieUse::StoreOnly) {
-        // The reply's cookies went into this handle's own jar, where libcurl gave them the
-        // request's host and path; copy them over from there.
-        curl_slist* cookies = nullptr;
-        if (h.info(CURLINFO_COOKIELIST, &cookies) == CURLE_OK) {
-            const curl::StringList owned(cookies);
-            storeInSharedJar(owned.get());
+    // Redirects are followed here, one request each, so that every one is judged before it
+    // goes out and sends only what its target may see (libcurl would pass the caller's header
+    // lines, the Referer among them, to any host).
+    const auto started = std::chrono::steady_clock::now();
+    const Request* current = &request;
+    std::optional<Request> following;
+    for (long redirects = 0;; ++redirects) {
+        std::string target;
+        Result result = performOne(*lease, *current, stop, waiting, target);
+        if (target.empty() || !current->followRedirects || result.error != TransferError::None)
+            return result;
+        if (redirects == kMostRedirects) {
+            return failedResult(
+                TransferError::Transport,
+                "Maximum (" + std::to_string(kMostRedirects) + ") redirects followed");
         }
+        const RedirectVerdict verdict = judgeRedirect(request.url, current->url, target);
+        if (verdict != RedirectVerdict::Follow) {
+            result.error = verdict == RedirectVerdict::PlainHttp ? TransferError::RedirectToHttp
+                                                                 : TransferError::RedirectElsewhere;
+            result.detail = shownHost(target);
+            result.body.clear();
+            return result;
+        }
+        Request next = followingRequest(*current, std::move(target), result.status);
+        if (request.totalTimeoutMs > 0) {
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            const auto unscaled =
+                static_cast<long>(static_cast<double>(spent.count()) / timeScale.load());
+            next.totalTimeoutMs = std::max(1L, request.totalTimeoutMs - unscaled);
+        }
+        following = std::move(next);
+        current = &*following;
     }
-    // The handle goes back to the pool: nothing of this request may stay in it, neither the
-    // cookies of its own jar and its list of cookie files (a reset keeps both, and drops the
-    // list without freeing it) nor pointers to this call's buffers. The shared jar keeps its
-    // cookies.
-    h.set(CURLOPT_COOKIEFILE, nullptr);
-    h.reset();
-    return result;
 }
 
 std::string trustedCertificatesFromEnvironment() {

@@ -41,10 +41,10 @@ struct Request {
     std::string proxy, bypass, proxyUser, proxyPassword;
     std::string user, password;
     std::string trustedCertificates;  // empty: the system's trust store
-    bool followRedirects = true;
-    long connectTimeoutMs = 0;   // resolve and connect; 0 = libcurl's default
-    long inactivitySeconds = 0;  // no byte moving for this long ends the transfer; 0 = never
-    long totalTimeoutMs = 0;     // 0 = no limit
+    bool followRedirects = true;      // on the same host only, never down to http (redirects.h)
+    long connectTimeoutMs = 0;        // resolve and connect; 0 = libcurl's default
+    long inactivitySeconds = 0;       // no byte moving for this long ends the transfer; 0 = never
+    long totalTimeoutMs = 0;          // 0 = no limit
     CookieUse cookies = CookieUse::None;
 };
 

@@ -94,8 +94,11 @@ std::string_view transferErrorName(TransferError error) {
                                                   "connection-reset",
                                                   "tls-failed",
                                                   "aborted",
-                                                  "truncated"};
-    static_assert(std::size(kNames) == static_cast<std::size_t>(TransferError::Truncated) + 1);
+                                                  "truncated",
+                                                  "redirect-elsewhere",
+                                                  "redirect-to-http",
+                                                  "header-too-large"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(TransferError::HeaderTooLarge) + 1);
     const auto index = static_cast<std::size_t>(error);
     return index < std::size(kNames) ? kNames[index] : "transport";
 }

@@ -12,8 +12,6 @@
 namespace lianshuo::transfer {
 namespace {
 
-constexpr long kMaxRedirects = 10;
-
 std::string environmentValue(const std::string& lowerName) {
     std::string upperName = lowerName;
     for (char& c : upperName) {
@@ -132,11 +130,10 @@ void setOptions(const curl::Easy& h, const Request& request, const curl::StringL
     h.set(CURLOPT_NOSIGNAL, 1L);
     h.set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     h.set(CURLOPT_PROTOCOLS_STR, "http,https");
-    h.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     h.set(CURLOPT_PATH_AS_IS, 1L);
     h.set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    h.set(CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-    h.set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    // perform() follows redirects itself, each one judged before it goes out.
+    h.set(CURLOPT_FOLLOWLOCATION, 0L);
     h.set(CURLOPT_HTTPHEADER, headers.get());
     if (!request.userAgent.empty()) h.set(CURLOPT_USERAGENT, request.userAgent.c_str());
     setMethodAndBody(h, request);

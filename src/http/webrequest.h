@@ -41,6 +41,9 @@ enum class TransferError {
     TlsFailed,          // the TLS handshake failed: a refused certificate, no common protocol
     Aborted,            // the caller's cancel flag (or abort) ended the request
     Truncated,          // the body ended early: short of its length, or a gzip stream cut off
+    RedirectElsewhere,  // a redirect to another host (detail: that host), not followed
+    RedirectToHttp,     // a redirect from https down to http (detail: its host), not followed
+    HeaderTooLarge,     // the reply's header is larger than libcurl reads
 };
 
 /// A stable ASCII name for `error` ("timeout", "connection-reset", ...), for logs and JSON.

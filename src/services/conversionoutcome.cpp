@@ -37,6 +37,11 @@ bool isIpv4(std::string_view host) {
     return parts == 4;
 }
 
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool isHostChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isAsciiDigit(c) || c == '-' ||
            c == '.' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
@@ -211,7 +216,10 @@ bool isWebAddress(std::string_view text) {
             return false;
         host = authority.substr(0, colon);
     }
-    return isAcceptableHost(host);
+    if (!isAcceptableHost(host)) return false;
+    // Bytes that are no text (a raw "\xFF\xFE" in a Location header) would be written as they
+    // came into one output and as "?" into another: such a reply names no address.
+    return isAscii(text) || fromUtf8(toUtf8(text)) == text;
 }
 
 std::string escapedExcerpt(std::string_view text, std::size_t limit) {
@@ -219,8 +227,9 @@ std::string escapedExcerpt(std::string_view text, std::size_t limit) {
     std::size_t i = 0;
     for (; i < text.size() && out.size() < limit; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (isLeadByte(text[i]) && i + 1 < text.size() &&
-            static_cast<unsigned char>(text[i + 1]) >= 0x40) {
+        // Only a whole GBK pair stays as it is; any other high byte is shown by its value.
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c >= 0x81 && c <= 0xFE && next >= 0x40 && next <= 0xFE && next != 0x7F) {
             out.append(text.substr(i, 2));
             ++i;
         } else if (c == '\n') {

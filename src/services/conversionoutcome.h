@@ -46,7 +46,7 @@ std::string_view failureKindName(FailureKind kind);
 /// True for an http or https address (any letter case) whose host holds a dot,
 /// is an IPv4 or bracketed IPv6 literal, or is "localhost", with an optional
 /// port and a rest free of white space, control characters, "<", ">" and a
-/// double quote; at most 2,048 bytes.
+/// double quote; at most 2,048 bytes, and text all through (GB18030 that converts to UTF-8).
 bool isWebAddress(std::string_view text);
 
 /// The first `limit` bytes of `text` (never splitting a GBK pair) on one line,

@@ -11,6 +11,7 @@
 #include "http/charsets.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"
+#include "services/secretmask.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -296,6 +297,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         }
     }
     request.headers = joinText(headerLines, "\r\n");
+    request.secrets = interfaceSecrets(d);
     request.charsetMode = d.utf8Encoding ? kUtf8 : kNoConversion;
     // A reply header is read from the reply itself, not from where a redirect leads.
     request.followRedirects = d.extractKind != ExtractKind::Header;

@@ -1,5 +1,6 @@
 #include "services/replyreader.h"
 
+#include "app/base/charset.h"
 #include "app/base/helpers.h"
 #include "script/regexgroup.h"
 
@@ -25,8 +26,15 @@ std::string ReplyReader::shortUrlText() {
         }
         case ExtractKind::Regex:
             return firstMatchGroup(d_.extractExpression, reply_.text).value;
-        case ExtractKind::Header:
-            return headerValue(reply_.headerBlock, d_.extractExpression);
+        case ExtractKind::Header: {
+            // A header holds the bytes the service sent; a UTF-8 interface's are read as UTF-8,
+            // like its body.
+            std::string value = headerValue(reply_.headerBlock, d_.extractExpression);
+            if (!d_.utf8Encoding) return value;
+            if (isValidUtf8(value)) return fromUtf8(value);
+            notText_ = true;
+            return value;
+        }
     }
     return {};
 }

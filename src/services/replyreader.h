@@ -20,6 +20,8 @@ public:
     /// What the reply holds where the interface looks for the short address,
     /// before replace, prefix and suffix; empty when nothing is there.
     std::string shortUrlText();
+    /// True once shortUrlText() found bytes that are no text in the interface's charset.
+    bool notText() const { return notText_; }
 
     /// The service's own words where the error expression points, on one
     /// line; empty without an expression or a match.
@@ -31,6 +33,7 @@ private:
     const ShortUrlInterface& d_;
     const ServiceReply& reply_;
     bool parsed_ = false;
+    bool notText_ = false;
     std::optional<JsonDocument> json_;  // parsed on first use, once for both questions
 };
 

@@ -1,11 +1,13 @@
 #include "services/servicerequest.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "app/base/gbk.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
 #include "services/interfacerules.h"
+#include "services/secretmask.h"
 
 namespace lianshuo {
 namespace {
@@ -32,6 +34,13 @@ std::string transportMessage(TransferError error) {
             return "请求已中止";
         case TransferError::Truncated:
             return "回复不完整";
+        case TransferError::HeaderTooLarge:
+            return "回复头太大";
+        // The host the request was sent on to is the whole story.
+        case TransferError::RedirectElsewhere:
+            return "服务把请求转到了别的主机：";
+        case TransferError::RedirectToHttp:
+            return "服务把请求转到了不加密的 http 地址：";
         case TransferError::Transport:
             break;
     }
@@ -44,7 +53,17 @@ RequestObserver& observer() {
 }
 
 const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
-    if (observer()) observer()(r.methodName(), r.url, reply);
+    if (!observer()) return reply;
+    const SecretMask mask(r.secrets);
+    if (mask.empty()) {
+        observer()(r.methodName(), r.url, reply);
+        return reply;
+    }
+    ServiceReply shown = reply;
+    shown.detail = mask.apply(reply.detail);
+    shown.text = mask.apply(reply.text);
+    shown.headerBlock = mask.apply(reply.headerBlock);
+    observer()(r.methodName(), mask.apply(r.url), shown);
     return reply;
 }
 
@@ -91,11 +110,16 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
 }
 
 std::string headerValue(std::string_view headerBlock, std::string_view name) {
-    for (const std::string& line : splitText(headerBlock, "\r\n")) {
+    // Bytes, not GBK text: a header value ending in a high byte must not take the CR after it
+    // for its second half.
+    for (std::size_t start = 0; start < headerBlock.size();) {
+        const std::size_t end = std::min(headerBlock.find("\r\n", start), headerBlock.size());
+        const std::string_view line = headerBlock.substr(start, end - start);
+        start = end + 2;
         const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        if (toLowerAscii(trimSpaces(std::string_view(line).substr(0, colon))) == toLowerAscii(name))
-            return trimSpaces(std::string_view(line).substr(colon + 1));
+        if (colon == std::string_view::npos) continue;
+        if (toLowerAscii(trimSpaces(line.substr(0, colon))) == toLowerAscii(name))
+            return trimSpaces(line.substr(colon + 1));
     }
     return {};
 }
@@ -107,7 +131,12 @@ ConversionOutcome replyFailure(const ServiceReply& reply) {
 ConversionOutcome replyFailure(const ServiceReply& reply, std::string_view successStatuses) {
     if (reply.error != TransferError::None) {
         std::string message = transportMessage(reply.error);
-        if (!reply.detail.empty()) message += "（" + escapedExcerpt(reply.detail) + "）";
+        const bool redirect = reply.error == TransferError::RedirectElsewhere ||
+                              reply.error == TransferError::RedirectToHttp;
+        if (redirect)
+            message += escapedExcerpt(reply.detail);
+        else if (!reply.detail.empty())
+            message += "（" + escapedExcerpt(reply.detail) + "）";
         const FailureKind kind =
             reply.error == TransferError::Aborted ? FailureKind::Stopped : FailureKind::Request;
         ConversionOutcome outcome = ConversionOutcome::failed(kind, message);

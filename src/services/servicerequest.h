@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "http/webrequest.h"
 #include "services/conversionoutcome.h"
@@ -30,7 +31,8 @@ struct ServiceRequest {
     std::string headers;  // extra "Name: value" lines joined by CR LF
     int charsetMode = 0;  // how the reply becomes GBK: a CharsetMode (0 detects it)
     const std::atomic<bool>* cancel = nullptr;
-    bool followRedirects = true;  // false: a redirect is the reply, its Location readable
+    bool followRedirects = true;       // false: a redirect is the reply, its Location readable
+    std::vector<std::string> secrets;  // GBK values the observer never sees (see SecretMask)
 
     /// The method that goes out: `method`, else POST or GET.
     std::string methodName() const { return !method.empty() ? method : post ? "POST" : "GET"; }
@@ -43,7 +45,8 @@ ServiceReply sendServiceRequest(const ServiceRequest& request, bool viaRequestOb
 /// The same on an object the caller keeps between requests.
 ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest& request);
 
-/// Sees every service request once it has ended (the command line's --verbose).
+/// Sees every service request once it has ended (the command line's --verbose), with the
+/// request's secrets masked in the address and in every text of the reply.
 using RequestObserver =
     std::function<void(std::string_view method, std::string_view url, const ServiceReply& reply)>;
 void setRequestObserver(RequestObserver observer);

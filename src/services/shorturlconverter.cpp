@@ -15,6 +15,7 @@
 #include "services/interfacestore.h"
 #include "services/replyreader.h"
 #include "services/requestpacer.h"
+#include "services/secretmask.h"
 #include "services/servicerequest.h"
 
 namespace lianshuo {
@@ -47,10 +48,14 @@ ConversionOutcome stoppedOr(ConversionOutcome outcome, const std::atomic<bool>* 
     return outcome;
 }
 
-}  // namespace
+// A reason may quote the reply (a service that echoes the request) or the request itself.
+ConversionOutcome masked(ConversionOutcome outcome, const std::vector<std::string>& secrets) {
+    if (!outcome.ok()) outcome.message = SecretMask(secrets).apply(outcome.message);
+    return outcome;
+}
 
-ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
-                                       const std::atomic<bool>* cancel) {
+ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterface& d,
+                                  const std::atomic<bool>* cancel) {
     const AddressLine line = splitAddressLine(longUrl);
     FilledRequest filled = fillInterfaceRequest(d, line.longUrl, line.alias);
     if (!filled.failure.ok()) return filled.failure;
@@ -67,6 +72,8 @@ ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlI
     }
 
     std::string text = reader.shortUrlText();
+    if (reader.notText())
+        return ConversionOutcome::failed(FailureKind::NotWebAddress, escapedExcerpt(text));
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
     if (trimWhiteSpace(text).empty()) {
         const std::string words = reader.errorText();
@@ -75,6 +82,13 @@ ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlI
     }
     if (d.insertEnabled) text = d.prefix + text + d.suffix;
     return judgeResult(std::move(text), reply.text);
+}
+
+}  // namespace
+
+ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
+                                       const std::atomic<bool>* cancel) {
+    return masked(convertUnmasked(longUrl, d, cancel), interfaceSecrets(d));
 }
 
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
@@ -230,6 +244,11 @@ std::string ShortUrlConverter::serviceLabel(int service) const {
 ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
                                                       std::string_view token,
                                                       const std::atomic<bool>* stop) const {
+    return masked(baiduOnce(longUrl, token, stop), {std::string(token)});
+}
+
+ConversionOutcome ShortUrlConverter::baiduOnce(std::string_view longUrl, std::string_view token,
+                                               const std::atomic<bool>* stop) const {
     ServiceRequest request;
     request.url = "https://" + hosts_.baidu + "/admin/v2/create";
     request.post = true;
@@ -237,6 +256,7 @@ ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
     request.body =
         "{\"Url\":\"" + escapeJsonString(longUrl) + "\",\"TermOfValidity\":\"long-term\"}";
     request.headers = "Token: " + std::string(token);
+    request.secrets = {std::string(token)};
     request.cancel = stop;
     const ServiceReply reply = sendServiceRequest(request, true);
     if (ConversionOutcome failure = replyFailure(reply); !failure.ok())

@@ -100,6 +100,8 @@ private:
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop) const;
+    ConversionOutcome baiduOnce(std::string_view longUrl, std::string_view token,
+                                const std::atomic<bool>* stop) const;
     ConversionOutcome convertWithWeibo(std::string_view longUrl,
                                        const std::atomic<bool>* stop) const;
     void suspendHistory(const std::string& reason);

@@ -168,6 +168,32 @@ TEST_F(CliFaults, ProgressShowsOnATerminalOnlyAndVerboseListsEveryRequest) {
         << r.err;
 }
 
+// A service that writes the request back into its error must not make the program print the
+// key, in any of the forms the request carried it.
+TEST_F(CliFaults, TheTokenNeverShowsInVerboseLinesOrReasons) {
+    server.route("/echo", [](test::Exchange& e) {
+        e.answer(403, "{\"message\":\"bad signature in " + e.request().target + "\"}");
+    });
+    {
+        ControlStateStore store;
+        ASSERT_TRUE(store.bindFile(settings()));
+        ShortUrlInterface d;
+        d.address = server.url("/echo?signature=#令牌#&u=#长网址#");
+        d.token = "s3cr3t+/=";
+        saveInterface(d, store);
+    }
+    const std::string masked = "/echo?signature=********&u=http%3A%2F%2Fa.test%2Fx";
+    auto r = run(
+        {"convert", "--no-save", "--no-history", "--verbose", "--retries", "0", "http://a.test/x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("GET " + server.url(masked) + " -> 403"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(utf8("HTTP 403：bad signature in ") + masked), std::string::npos) << r.err;
+    r = run(
+        {"convert", "--no-save", "--no-history", "--json", "--retries", "0", "http://a.test/x"});
+    EXPECT_NE(r.out.find(masked), std::string::npos) << r.out;
+    EXPECT_EQ((r.out + r.err).find("s3cr3t"), std::string::npos) << r.out << r.err;
+}
+
 TEST_F(CliFaults, WithoutADisplayTheWindowAndTheClipboardSaySo) {
     const std::vector<std::string> bare = {
         "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", LIANSHUO_PROGRAM};

@@ -141,9 +141,9 @@ TEST(FailureDetail, BlankAddressesAreRefusedBeforeAnyRequest) {
 // The names go into machine-read output: one per kind, none shared.
 TEST(FailureDetail, EveryKindHasANameOfItsOwn) {
     std::set<std::string_view> names;
-    for (int kind = 0; kind <= static_cast<int>(TransferError::Truncated); ++kind)
+    for (int kind = 0; kind <= static_cast<int>(TransferError::HeaderTooLarge); ++kind)
         names.insert(transferErrorName(static_cast<TransferError>(kind)));
-    EXPECT_EQ(names.size(), static_cast<std::size_t>(TransferError::Truncated) + 1);
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(TransferError::HeaderTooLarge) + 1);
     EXPECT_EQ(transferErrorName(TransferError::ConnectionReset), "connection-reset");
     EXPECT_EQ(transferErrorName(TransferError::Truncated), "truncated");
 }

@@ -136,6 +136,41 @@ TEST_P(BothEngines, AReplyHeaderIsReadFromTheReplyItselfNotWhereItRedirects) {
     EXPECT_EQ(server->requests().size(), 3u);  // no redirect was followed
 }
 
+// The interface's keys stay with the host that was asked: a redirect to another host, or from
+// https down to http, is refused; one to the same host gets neither the keys nor a Referer.
+TEST_P(BothEngines, RedirectsStayOnTheHostAskedAndCarryNoKeysOn) {
+    test::TestServer elsewhere;
+    answerWith(*server, "/away", 307, "", {"Location: " + elsewhere.url("/steal")});
+    answerWith(*server, "/moved", 302, "", {"Location: /final"});
+    answerWith(*server, "/final", 200, "https://s.test/r");
+    ShortUrlInterface d =
+        posting(*server, "/away?signature=#令牌#", BodyFormat::Form, "u=#长网址#");
+    d.token = "sekrit";
+    d.headers = "X-Api-Key: #令牌#";
+    const std::string port = std::to_string(elsewhere.port());
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：服务把请求转到了别的主机：127.0.0.1:" + port);
+    EXPECT_TRUE(elsewhere.requests().empty());
+
+    d.address = server->url("/moved?signature=#令牌#");
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "https://s.test/r");
+    auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].header("X-Api-Key"), "sekrit");
+    EXPECT_NE(requests[1].header("Referer"), "");
+    EXPECT_EQ(requests[2].requestLine, "GET /final HTTP/1.1");
+    EXPECT_EQ(requests[2].headerCount("X-Api-Key") + requests[2].headerCount("Referer"), 0);
+
+    if (!GetParam()) return;
+    const std::string plain = "http://127.0.0.1:" + std::to_string(server->port());
+    answerWith(*server, "/down", 302, "", {"Location: " + plain + "/final"});
+    d.address = server->url("/down?signature=#令牌#");
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "请求失败：服务把请求转到了不加密的 http 地址：127.0.0.1:" +
+                  std::to_string(server->port()));
+    EXPECT_EQ(server->requests().size(), 4u);
+}
+
 TEST_P(BothEngines, TheErrorExpressionGivesTheReasonForAnyStatus) {
     answerWith(*server, "/bad", 422,
                R"({"data":[],"code":5,"errors":["Alias is not available."]})");

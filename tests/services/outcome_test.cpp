@@ -117,6 +117,37 @@ TEST_F(Outcomes, PlainRepliesAreTrimmedAndGetAScheme) {
     EXPECT_EQ(inner.message, "https://s.test/a\\nb");
 }
 
+// Raw bytes in a Location header reach the result as they came; they are no text at all.
+TEST_F(Outcomes, AShortAddressThatIsNoTextIsNoWebAddress) {
+    server.route("/made", test::reply(201, "", {"Location: http://s.test/\xFF\xFE"}));
+    source.panel.extractKind = ExtractKind::Header;
+    source.panel.extractExpression = "Location";
+    const ConversionOutcome outcome = convertAt("/made");
+    EXPECT_EQ(outcome.failure, FailureKind::NotWebAddress);
+    EXPECT_EQ(outcome.reason(), "结果不是网址：http://s.test/\\xFF\\xFE");
+    // UTF-8, as the interface says, is text.
+    server.route("/named", test::reply(201, "", {"Location: http://s.test/\xE4\xB8\xAD"}));
+    const ConversionOutcome named = convertAt("/named");
+    EXPECT_EQ(named.shortUrl, "http://s.test/中") << named.reason();
+}
+
+TEST_F(Outcomes, AHugeReplyHeaderIsNamedAsSuch) {
+    server.route("/head", [](Exchange& e) {
+        e.send("HTTP/1.1 200 OK\r\nX-Big: " + std::string(10 << 20, 'b') +
+               "\r\nContent-Length: 2\r\n\r\nok");
+    });
+    std::string lines;
+    for (int i = 0; i < 200000; ++i)
+        lines += "X-Line-" + std::to_string(i) + ": 1234567890abcdef\r\n";
+    server.route("/lines", [lines](Exchange& e) {
+        e.send("HTTP/1.1 200 OK\r\n" + lines + "Content-Length: 2\r\n\r\nok");
+    });
+    for (const char* path : {"/head", "/lines"}) {
+        const std::string reason = convertAt(path).reason();
+        EXPECT_TRUE(reason.starts_with("请求失败：回复头太大（")) << reason;
+    }
+}
+
 TEST_F(Outcomes, RetriesFollowRetryAfterAndGiveUpAfterTheLastTry) {
     int asked = 0;
     server.route("/busy", [&asked](Exchange& e) {
