@@ -13,6 +13,12 @@ const JsonDocument* ReplyReader::json() {
     return json_ ? &*json_ : nullptr;
 }
 
+std::string ReplyReader::regexValue(const std::string& pattern) {
+    RegexGroupMatch match = firstMatchGroup(pattern, reply_.text, budget_);
+    if (match.interruption != RegexInterruption::None) interruption_ = match.interruption;
+    return std::move(match.value);
+}
+
 std::string ReplyReader::shortUrlText() {
     switch (d_.extractKind) {
         case ExtractKind::Cut:
@@ -24,7 +30,7 @@ std::string ReplyReader::shortUrlText() {
             return document->valueAt(d_.extractExpression).value_or(std::string());
         }
         case ExtractKind::Regex:
-            return firstMatchGroup(d_.extractExpression, reply_.text).value;
+            return regexValue(d_.extractExpression);
         case ExtractKind::Header:
             return headerValue(reply_.headerBlock, d_.extractExpression);
     }
@@ -38,7 +44,7 @@ std::string ReplyReader::errorText() {
         if (const JsonDocument* document = json())
             found = document->valueAt(d_.errorExpression).value_or(std::string());
     } else {
-        found = firstMatchGroup(d_.errorExpression, reply_.text).value;
+        found = regexValue(d_.errorExpression);
     }
     return escapedExcerpt(trimWhiteSpace(found));
 }
