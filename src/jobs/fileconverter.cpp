@@ -50,6 +50,8 @@ struct TextHash {
 };
 // The list verdicts kept per run, at most.
 constexpr std::size_t kMostVerdicts = 1 << 16;
+// How long a list's regular expression may look at one address.
+constexpr auto kListRegexTime = std::chrono::seconds(2);
 
 template <typename Value>
 using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
@@ -70,6 +72,9 @@ struct FileConverterEngine::Run {
     std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
     AddressIndex seen;          // each address's place in `urls`
     std::size_t replaced = 0;   // addresses with a replacement
+    // A list cut short on an address of the file under way: why (time), or the stop.
+    std::string listFailure;
+    bool listStopped = false;
     std::mt19937 random{
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
 };
@@ -124,6 +129,8 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
 
     // A list whose regular expression does not compile would silently skip
     // (white) or keep (black) every address: refuse before touching anything.
+    state.white.bound(kListRegexTime, &queue_->stopFlag());
+    state.black.bound(kListRegexTime, &queue_->stopFlag());
     state.white.create(s.whiteListMode == ListMode::RegularExpression
                            ? s.whiteList
                            : RegexObject::wildcardToPattern(s.whiteList));
@@ -194,11 +201,29 @@ void FileConverterEngine::nextFile() {
 bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
     Run& state = *run_;
     if (!state.settings.whiteListOn && !state.settings.blackListOn) return true;
+    if (state.listStopped || !state.listFailure.empty()) return false;  // the file fails anyway
     TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
     if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
-    const bool kept = !(state.settings.whiteListOn && state.white.execute(bytes, encoding) == 0) &&
-                      !(state.settings.blackListOn && state.black.execute(bytes, encoding) > 0);
+    // A list cut short has no verdict on the address: none is kept, and the file fails.
+    const auto cutShort = [&](const RegexObject& list, std::string_view name) {
+        if (list.interruption() == RegexInterruption::None) return false;
+        if (list.interruption() == RegexInterruption::Stopped)
+            state.listStopped = true;
+        else if (state.listFailure.empty())
+            state.listFailure = std::string(name) + "的正则表达式匹配超时：" +
+                                escapedExcerpt(utf8 ? fromUtf8(bytes) : std::string(bytes));
+        return true;
+    };
+    bool kept = true;
+    if (state.settings.whiteListOn) {
+        kept = state.white.execute(bytes, encoding) > 0;
+        if (cutShort(state.white, "网址白名单")) return false;
+    }
+    if (kept && state.settings.blackListOn) {
+        kept = state.black.execute(bytes, encoding) == 0;
+        if (cutShort(state.black, "网址黑名单")) return false;
+    }
     // A site repeats a few thousand addresses; a huge file of addresses that never repeat
     // must not grow the memory of verdicts with its size.
     if (verdicts.size() >= kMostVerdicts) verdicts.clear();
@@ -213,6 +238,8 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.seen.clear();
     state.urls.clear();
     state.replaced = 0;
+    state.listFailure.clear();
+    state.listStopped = false;
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
         if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
             const FoundUrl& url =
@@ -235,6 +262,13 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     if (!error.empty()) {
         ++summary_.filesFailed;
         view_.fileFailed(file.name, "无法读取：" + error);
+        return false;
+    }
+    // The run is ending; a file whose addresses were not all judged is not written.
+    if (state.listStopped) return false;
+    if (!state.listFailure.empty()) {
+        ++summary_.filesFailed;
+        view_.fileFailed(file.name, state.listFailure);
         return false;
     }
     view_.clearRows();

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "script/regexbudget.h"
 #include "script/regexobject.h"
 
 namespace lianshuo::regexdetail {
@@ -46,6 +47,32 @@ struct LastRun {
     std::size_t utf8Capacity = 0;
     std::string_view engineText;  // what the engine ran over: utf8 or subject
     std::vector<std::pair<std::size_t, std::size_t>> matches;  // offsets into engineText
+};
+
+// Keeps a run within its budget from the engine's automatic callouts (one
+// before every pattern item). The clock is read only every few thousand
+// calls, which costs nothing next to the match; window messages are pumped
+// there too, so that a stop given on the thread the match runs on can set
+// the flag the watch reads.
+class Watch {
+public:
+    /// Reports the runs of `context` to this watch until it is destroyed.
+    Watch(const RegexBudget& budget, pcre2_match_context* context);
+    ~Watch();
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    /// False, with interruption() saying why, once the time is up or the stop given.
+    bool check();
+    RegexInterruption interruption() const { return interruption_; }
+
+private:
+    static int callout(pcre2_callout_block* block, void* self);
+
+    RegexBudget budget_;
+    pcre2_match_context* context_;
+    std::uint32_t calls_ = 0;
+    RegexInterruption interruption_ = RegexInterruption::None;
 };
 
 /// Where the search resumes after an empty match at `pos`: one character on.

@@ -15,15 +15,27 @@ struct CodeDeleter {
 struct DataDeleter {
     void operator()(pcre2_match_data* data) const { pcre2_match_data_free(data); }
 };
+struct ContextDeleter {
+    void operator()(pcre2_match_context* context) const { pcre2_match_context_free(context); }
+};
+struct StackDeleter {
+    void operator()(pcre2_jit_stack* stack) const { pcre2_jit_stack_free(stack); }
+};
 using Code = std::unique_ptr<pcre2_code, CodeDeleter>;
 
-Code compile(std::string_view pattern, std::string& error) {
+// What one search may take of memory besides its time: the interpreter's
+// backtracking frames, and the compiled code's stack.
+constexpr std::uint32_t kHeapLimitKiB = 64 * 1024;
+constexpr std::size_t kJitStackBytes = 1024 * 1024;
+
+// `extraOptions` PCRE2_AUTO_CALLOUT compiles the pattern for a watched search.
+Code compile(std::string_view pattern, std::string& error, std::uint32_t extraOptions = 0) {
     const std::string utf8 = gbkunits::toUtf8Units(pattern);
     int errorCode = 0;
     PCRE2_SIZE errorOffset = 0;
     Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.data()), utf8.size(),
-                            PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_MATCH_INVALID_UTF, &errorCode,
-                            &errorOffset, nullptr));
+                            PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_MATCH_INVALID_UTF | extraOptions,
+                            &errorCode, &errorOffset, nullptr));
     if (!code) {
         PCRE2_UCHAR buffer[256];
         if (pcre2_get_error_message(errorCode, buffer, sizeof buffer) < 0) buffer[0] = 0;
@@ -44,16 +56,36 @@ std::uint32_t chosenGroup(pcre2_code* code) {
 
 }  // namespace
 
-RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject) {
+RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject,
+                                const RegexBudget& budget) {
     RegexGroupMatch result;
-    const Code code = compile(pattern, result.error);
+    const Code code = compile(pattern, result.error, PCRE2_AUTO_CALLOUT);
     if (!code) return result;
+    pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
     const std::unique_ptr<pcre2_match_data, DataDeleter> data(
         pcre2_match_data_create_from_pattern(code.get(), nullptr));
-    if (!data) return result;
+    const std::unique_ptr<pcre2_match_context, ContextDeleter> context(
+        pcre2_match_context_create(nullptr));
+    const std::unique_ptr<pcre2_jit_stack, StackDeleter> stack(
+        pcre2_jit_stack_create(32 * 1024, kJitStackBytes, nullptr));
+    if (!data || !context || !stack) return result;
+    pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
+    pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+    regexdetail::Watch watch(budget, context.get());
+    if (!watch.check()) {
+        result.interruption = watch.interruption();
+        return result;
+    }
     const std::string text = gbkunits::toUtf8Units(subject);
-    const int rc = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
-                               0, 0, data.get(), nullptr);
+    auto run = [&](std::uint32_t options) {
+        return pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0,
+                           options, data.get(), context.get());
+    };
+    int rc = run(0);
+    // The interpreter keeps its frames on the heap, where a pattern the compiled
+    // code's stack is too small for still fits.
+    if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);
+    result.interruption = watch.interruption();
     if (rc < 0) return result;
     const std::uint32_t group = chosenGroup(code.get());
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());

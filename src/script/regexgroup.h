@@ -5,19 +5,23 @@
 #include <string>
 #include <string_view>
 
+#include "script/regexbudget.h"
+
 namespace lianshuo {
 
 struct RegexGroupMatch {
     std::string error;     // the engine's reason when the pattern does not compile
     bool matched = false;  // the pattern matched and the chosen group took part
     std::string value;     // GBK
+    RegexInterruption interruption = RegexInterruption::None;  // set: the text was not all read
 };
 
 /// The first match of `pattern` in `subject` (both GBK, case-sensitive, "."
 /// not crossing lines unless the pattern says "(?s)"): its group named "url"
 /// when the pattern has one, else its group 1 when it has groups, else the
-/// whole match.
-RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject);
+/// whole match. The search ends unmatched when `budget` runs out or its stop is given.
+RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject,
+                                const RegexBudget& budget = RegexBudget::lasting(kReplyRegexTime));
 
 /// Which group firstMatchGroup takes from `pattern`: "url", "1" or "0" (the
 /// whole match); empty when the pattern does not compile.

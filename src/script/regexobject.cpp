@@ -4,6 +4,8 @@
 #include "script/gbkunits.h"
 #include "script/regexengine.h"
 
+#include <optional>
+
 namespace lianshuo {
 namespace regexdetail {
 
@@ -58,6 +60,10 @@ RegexObject::RegexObject(const RegexObject& other)
     : compiled_(other.compiled_),
       error_(other.error_),
       global_(other.global_),
+      bounded_(other.bounded_),
+      runTime_(other.runTime_),
+      stop_(other.stop_),
+      interruption_(other.interruption_),
       last_(other.last_),
       cursor_(other.cursor_) {}
 
@@ -66,11 +72,21 @@ RegexObject& RegexObject::operator=(const RegexObject& other) {
         compiled_ = other.compiled_;
         error_ = other.error_;
         global_ = other.global_;
+        bounded_ = other.bounded_;
+        runTime_ = other.runTime_;
+        stop_ = other.stop_;
+        interruption_ = other.interruption_;
         last_ = other.last_;
         cursor_ = other.cursor_;
         scratch_.reset();
     }
     return *this;
+}
+
+void RegexObject::bound(std::chrono::steady_clock::duration perRun, const std::atomic<bool>* stop) {
+    bounded_ = true;
+    runTime_ = perRun;
+    stop_ = stop;
 }
 
 bool RegexObject::create(std::string_view pattern, bool ignoreCase, bool multiline, bool global) {
@@ -86,6 +102,8 @@ bool RegexObject::create(std::string_view pattern, bool ignoreCase, bool multili
         PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_MATCH_INVALID_UTF | PCRE2_DOLLAR_ENDONLY;
     if (ignoreCase) options |= PCRE2_CASELESS;
     if (multiline) options |= PCRE2_MULTILINE;
+    // Automatic callouts slow a match by about three times: only watched runs pay for them.
+    if (bounded_) options |= PCRE2_AUTO_CALLOUT;
     pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
     if (context) pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);
     int errorCode = 0;
@@ -121,6 +139,7 @@ long RegexObject::execute(std::string_view subject, Encoding encoding) {
     if (last_ && last_.use_count() == 1) run = std::const_pointer_cast<LastRun>(last_);
     last_.reset();
     cursor_ = {0, 0};
+    interruption_ = RegexInterruption::None;
     if (!compiled_) return 0;
     if (!scratch_) scratch_.reset(new Scratch(*compiled_));
     if (!run) run = std::make_shared<LastRun>();
@@ -138,9 +157,13 @@ long RegexObject::execute(std::string_view subject, Encoding encoding) {
         run->engineText = run->subject;
     }
     // A match limit hit part way keeps the matches found before it.
-    regexdetail::forEachMatch(
-        *compiled_, *scratch_, run->engineText, global_,
-        [&](const PCRE2_SIZE* ovector) { run->matches.emplace_back(ovector[0], ovector[1]); });
+    std::optional<regexdetail::Watch> watch;
+    if (bounded_) watch.emplace(RegexBudget::lasting(runTime_, stop_), scratch_->context);
+    if (!watch || watch->check())
+        regexdetail::forEachMatch(
+            *compiled_, *scratch_, run->engineText, global_,
+            [&](const PCRE2_SIZE* ovector) { run->matches.emplace_back(ovector[0], ovector[1]); });
+    interruption_ = watch ? watch->interruption() : RegexInterruption::None;
     last_ = std::move(run);
     return static_cast<long>(last_->matches.size());
 }

@@ -5,11 +5,15 @@
 // of the engine with "\u4e00"-style escapes; "^" and "$" see CR, LF and CRLF
 // as line ends.
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "script/regexbudget.h"
 
 namespace lianshuo {
 
@@ -33,6 +37,9 @@ public:
     RegexObject(RegexObject&& other) noexcept;
     RegexObject& operator=(RegexObject&& other) noexcept;
 
+    /// Cuts each later execute or replace short after `perRun`, or when `stop` is set;
+    /// takes effect at the next create (a watched pattern is compiled for it).
+    void bound(std::chrono::steady_clock::duration perRun, const std::atomic<bool>* stop);
     /// Compiles `pattern` (GBK); returns isValid(). Flags default to true, as the component did.
     bool create(std::string_view pattern, bool ignoreCase = true, bool multiline = true,
                 bool global = true);
@@ -43,6 +50,9 @@ public:
     const std::string& errorMessage() const;
     /// Runs the pattern over `subject`; returns the number of matches (0 when invalid).
     long execute(std::string_view subject, Encoding encoding = Encoding::Gbk);
+    /// Why the last execute or replace ended before the end of its subject; its
+    /// matches are those found before (a replace gives the empty text).
+    RegexInterruption interruption() const { return interruption_; }
     /// Text of match n (1-based) of the last execute, as GBK; empty outside 1..count.
     std::string matchValue(long n) const;
     /// Match n exactly as its bytes stand in the last subject (in the subject's own
@@ -61,6 +71,10 @@ private:
     std::shared_ptr<const regexdetail::Compiled> compiled_;
     std::string error_;
     bool global_ = true;
+    bool bounded_ = false;
+    std::chrono::steady_clock::duration runTime_{};
+    const std::atomic<bool>* stop_ = nullptr;
+    RegexInterruption interruption_ = RegexInterruption::None;
     std::shared_ptr<const regexdetail::LastRun> last_;
     // Where matchBytes last walked the GBK subject to, as (UTF-8, GBK) offsets.
     mutable std::pair<std::size_t, std::size_t> cursor_{0, 0};

@@ -2,6 +2,7 @@
 // subject outside the matches as it was, so texts that are not valid GBK come
 // back unchanged wherever nothing matched.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,15 @@ bool isWildcardEscaped(char c) {
 }  // namespace
 
 std::string RegexObject::replace(std::string_view subject, std::string_view replacement) {
+    interruption_ = RegexInterruption::None;
     if (!compiled_) return {};
     if (!scratch_) scratch_.reset(new regexdetail::Scratch(*compiled_));
+    std::optional<regexdetail::Watch> watch;
+    if (bounded_) watch.emplace(RegexBudget::lasting(runTime_, stop_), scratch_->context);
+    if (watch && !watch->check()) {
+        interruption_ = watch->interruption();
+        return {};
+    }
     const std::string utf8 = gbkunits::toUtf8Units(subject);
     const std::vector<Piece> pieces = parseReplacement(replacement, compiled_->captureCount);
     std::string out;
@@ -122,6 +130,7 @@ std::string RegexObject::replace(std::string_view subject, std::string_view repl
             }
             cursor = end;
         });
+    if (watch) interruption_ = watch->interruption();
     if (!ok) return {};
     out.append(subject.substr(cursor.gbk));
     return out;

@@ -14,6 +14,12 @@ const JsonDocument* ReplyReader::json() {
     return json_ ? &*json_ : nullptr;
 }
 
+std::string ReplyReader::regexValue(const std::string& pattern) {
+    RegexGroupMatch match = firstMatchGroup(pattern, reply_.text, budget_);
+    if (match.interruption != RegexInterruption::None) interruption_ = match.interruption;
+    return std::move(match.value);
+}
+
 std::string ReplyReader::shortUrlText() {
     switch (d_.extractKind) {
         case ExtractKind::Cut:
@@ -25,7 +31,7 @@ std::string ReplyReader::shortUrlText() {
             return document->valueAt(d_.extractExpression).value_or(std::string());
         }
         case ExtractKind::Regex:
-            return firstMatchGroup(d_.extractExpression, reply_.text).value;
+            return regexValue(d_.extractExpression);
         case ExtractKind::Header: {
             // A header holds the bytes the service sent; a UTF-8 interface's are read as UTF-8,
             // like its body.
@@ -46,7 +52,7 @@ std::string ReplyReader::errorText() {
         if (const JsonDocument* document = json())
             found = document->valueAt(d_.errorExpression).value_or(std::string());
     } else {
-        found = firstMatchGroup(d_.errorExpression, reply_.text).value;
+        found = regexValue(d_.errorExpression);
     }
     return escapedExcerpt(trimWhiteSpace(found));
 }

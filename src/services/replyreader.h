@@ -2,9 +2,11 @@
 // Reads an interface's reply the way its extraction says: cut, JSON path,
 // regular expression or reply header, and its error expression.
 
+#include <atomic>
 #include <optional>
 #include <string>
 
+#include "script/regexbudget.h"
 #include "services/jsonpath.h"
 #include "services/servicerequest.h"
 #include "services/shorturlinterface.h"
@@ -13,9 +15,11 @@ namespace lianshuo {
 
 class ReplyReader {
 public:
-    /// Both must outlive the reader.
-    ReplyReader(const ShortUrlInterface& definition, const ServiceReply& reply)
-        : d_(definition), reply_(reply) {}
+    /// Both must outlive the reader, and `stop` too when given. The regular
+    /// expressions of both questions share one budget that starts here.
+    ReplyReader(const ShortUrlInterface& definition, const ServiceReply& reply,
+                const std::atomic<bool>* stop = nullptr)
+        : d_(definition), reply_(reply), budget_(RegexBudget::lasting(kReplyRegexTime, stop)) {}
 
     /// What the reply holds where the interface looks for the short address,
     /// before replace, prefix and suffix; empty when nothing is there.
@@ -27,11 +31,17 @@ public:
     /// line; empty without an expression or a match.
     std::string errorText();
 
+    /// Set when a regular expression was cut short, its answer then being empty.
+    RegexInterruption interruption() const { return interruption_; }
+
 private:
     const JsonDocument* json();
+    std::string regexValue(const std::string& pattern);
 
     const ShortUrlInterface& d_;
     const ServiceReply& reply_;
+    RegexBudget budget_;
+    RegexInterruption interruption_ = RegexInterruption::None;
     bool parsed_ = false;
     bool notText_ = false;
     std::optional<JsonDocument> json_;  // parsed on first use, once for both questions

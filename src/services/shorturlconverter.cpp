@@ -1,6 +1,7 @@
 #include "services/shorturlconverter.h"
 
 #include <iostream>
+#include <optional>
 
 #include "app/base/charset.h"
 #include "app/base/gbk.h"
@@ -54,6 +55,20 @@ ConversionOutcome masked(ConversionOutcome outcome, const std::vector<std::strin
     return outcome;
 }
 
+// A regular expression cut short leaves the reply unread: that, not what was
+// found before, is the outcome.
+std::optional<ConversionOutcome> cutShort(const ReplyReader& reader) {
+    switch (reader.interruption()) {
+        case RegexInterruption::None:
+            return std::nullopt;
+        case RegexInterruption::TimedOut:
+            return ConversionOutcome::failed(FailureKind::NothingExtracted, "正则表达式匹配超时");
+        case RegexInterruption::Stopped:
+            return ConversionOutcome::failed(FailureKind::Stopped, {});
+    }
+    return std::nullopt;
+}
+
 ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterface& d,
                                   const std::atomic<bool>* cancel) {
     const AddressLine line = splitAddressLine(longUrl);
@@ -64,19 +79,25 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
     RequestPacer::shared().waitTurn(paceKey, d.pauseMs, cancel);
     const ServiceReply reply = sendServiceRequest(filled.request, filled.viaRequestObject);
     RequestPacer::shared().finished(paceKey);
-    ReplyReader reader(d, reply);
+    ReplyReader reader(d, reply, cancel);
     if (ConversionOutcome failure = replyFailure(reply, d.successStatuses); !failure.ok()) {
-        if (failure.failure == FailureKind::HttpStatus)
+        if (failure.failure == FailureKind::HttpStatus) {
             if (std::string words = reader.errorText(); !words.empty()) failure.message = words;
+            // The status stays the reason; the words say why the service's own are missing.
+            if (const auto cut = cutShort(reader); cut && cut->failure != FailureKind::Stopped)
+                failure.message = cut->message;
+        }
         return stoppedOr(std::move(failure), cancel);
     }
 
     std::string text = reader.shortUrlText();
+    if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
     if (reader.notText())
         return ConversionOutcome::failed(FailureKind::NotWebAddress, escapedExcerpt(text));
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
     if (trimWhiteSpace(text).empty()) {
         const std::string words = reader.errorText();
+        if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
         return ConversionOutcome::failed(FailureKind::NothingExtracted,
                                          words.empty() ? escapedExcerpt(reply.text) : words);
     }

@@ -129,7 +129,8 @@ private:
 
 /// The custom-interface engine: encode, fill the templates, send, then cut,
 /// replace, add prefix and suffix and make sure of a scheme; the result must
-/// be a web address. `cancel`, when set during the request, aborts it.
+/// be a web address. `cancel`, when set during the request or the reading of
+/// the reply, aborts it; the reply's regular expressions get kReplyRegexTime.
 ConversionOutcome convertWithInterface(std::string_view longUrl,
                                        const ShortUrlInterface& definition,
                                        const std::atomic<bool>* cancel = nullptr);

@@ -157,6 +157,23 @@ TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
     EXPECT_EQ(view.converted, std::vector<std::string>{"http://keep.test/1"});
 }
 
+TEST_F(ConverterFixture, AListExpressionThatRunsTooLongFailsItsFileOnly) {
+    // Backtracks at every start position: minutes for this one address.
+    write("a.htm", "http://a.test/" + std::string(128 * 1024, 'a') + " http://a.test/1");
+    write("b.htm", "http://a.test/2");
+    view.input.whiteListOn = true;
+    view.input.whiteListMode = ListMode::RegularExpression;
+    view.input.whiteList = "^http://a\\.test/\\d$|a{0,2000}a{0,2000}[^a]";
+    run();
+    EXPECT_EQ(output("b.htm"), "http://s.test/1");
+    EXPECT_FALSE(fs::exists(outputPath("a.htm")));
+    ASSERT_EQ(view.failedFiles.size(), 1u);
+    EXPECT_EQ(
+        view.failedFiles[0].rfind("a.htm: 网址白名单的正则表达式匹配超时：http://a.test/aaa", 0),
+        0u);
+    EXPECT_EQ(view.summary.filesFailed, 1);
+}
+
 TEST_F(ConverterFixture, AnInvalidRegularExpressionStopsBeforeAnythingIsWritten) {
     write("a.htm", "http://a.test/1");
     view.input.whiteListOn = true;

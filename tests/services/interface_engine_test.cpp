@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+
 #include "app/base/charset.h"
+#include "app/base/messages.h"
 #include "fakeservices.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"
@@ -214,6 +218,52 @@ TEST(InterfaceExtraction, RegexTakesGroupUrlThenGroupOneThenTheWholeMatch) {
     EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
               "请求失败：提取表达式不是有效的正则表达式：missing closing parenthesis at offset 9");
     EXPECT_EQ(server.requests().size(), 4u);  // the broken pattern sent nothing
+}
+
+// Backtracks at every start position: minutes for this reply, a day for the largest one.
+constexpr const char* kBacktracking = "a{0,2000}a{0,2000}[^a]";
+
+TEST(InterfaceExtraction, ABacktrackingExpressionEndsAtItsTimeBudget) {
+    test::TestServer server;
+    answerWith(server, "/slow", 200, std::string(256 * 1024, 'a'));
+    ShortUrlInterface d;
+    d.address = server.url("/slow");
+    d.extractKind = ExtractKind::Regex;
+    d.extractExpression = kBacktracking;
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "回复中找不到短网址：正则表达式匹配超时");
+    d.extractKind = ExtractKind::Cut;  // finds nothing, so the error expression is asked
+    d.cutEnabled = true;
+    d.leftMarker = "<b>";
+    d.errorExpression = kBacktracking;
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "回复中找不到短网址：正则表达式匹配超时");
+}
+
+TEST(InterfaceExtraction, AStopGivenWhileAnExpressionRunsEndsIt) {
+    test::TestServer server;
+    std::atomic<bool> answered{false};
+    server.route("/slow", [&](Exchange& e) {
+        answered = true;
+        e.answer(200, std::string(256 * 1024, 'a'));
+    });
+    ShortUrlInterface d;
+    d.address = server.url("/slow");
+    d.extractKind = ExtractKind::Regex;
+    d.extractExpression = kBacktracking;
+    // The stop comes as the command line's does: from the message pump of the
+    // thread the conversion runs on, once the reply is being read.
+    std::atomic<bool> stop{false};
+    std::chrono::steady_clock::time_point answeredAt{};
+    const auto previous = setMessagePump([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!answered) return;
+        if (answeredAt == std::chrono::steady_clock::time_point{}) answeredAt = now;
+        if (now - answeredAt > std::chrono::milliseconds(200)) stop = true;
+    });
+    const ConversionOutcome outcome = convertWithInterface("http://a.test/", d, &stop);
+    setMessagePump(previous);
+    EXPECT_EQ(outcome.failure, FailureKind::Stopped) << outcome.reason();
 }
 
 TEST(InterfaceExtraction, JsonPathThenReplacePrefixAndSuffixStillApply) {
