@@ -98,8 +98,10 @@ int runHistory(const Options& options, Console& console) {
     const bool exists = std::filesystem::exists(nativePath(path), ec);
     ConversionHistory history;
     if (exists) {
-        if (const HistoryStatus opened = history.open(path); !opened.ok())
-            return fail(console, opened.message);
+        const HistoryStatus opened = history.open(path);
+        if (!history.openWarning().empty())
+            console.err << "lianshuo: warning: " << toUtf8(history.openWarning()) << '\n';
+        if (!opened.ok()) return fail(console, opened.message);
     }
     if (action == "list") return list(history, filter, console);
     if (action == "export") return exportTo(history, filter, args[1], console);

@@ -74,6 +74,7 @@ bool Session::openSettings(const Options& options, bool forWriting, std::string&
             error = "cannot read the settings file " + path + ": " + bound.reason();
             return false;
         }
+        store_.warnIfOthersCanRead();
     }
     loadSettings(store_, app_);
     return true;
@@ -151,6 +152,7 @@ void Session::attachHistory(const Options& options, Console& console) {
         console.err << "lianshuo: warning: " << toUtf8(message) << '\n';
     };
     const HistoryStatus opened = history_.open(historyPathFor(options));
+    if (!history_.openWarning().empty()) warn(history_.openWarning());
     if (!opened.ok()) {
         warn("历史不可用，本次转换不使用历史：" + opened.message);
         return;

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 #include <thread>
 
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
 #include "app/base/paths.h"
 #include "app/base/platform.h"
+#include "app/base/sha256.h"
 #include "history/historydatabase.h"
 
 namespace lianshuo {
@@ -16,23 +20,11 @@ using namespace historydb;
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
 // Use counts wait in memory until this many rows or seconds have gathered: a
 // re-run over a site touches the same rows again and again, and one write of
 // each every few seconds is all it needs.
 constexpr std::size_t kPendingUsesLimit = 20000;
 constexpr std::int64_t kPendingUsesSeconds = 2;
-
-constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS conversions ("
-    " id INTEGER PRIMARY KEY,"
-    " service TEXT NOT NULL,"
-    " long_url TEXT NOT NULL,"
-    " short_url TEXT NOT NULL,"
-    " created INTEGER NOT NULL,"
-    " last_used INTEGER NOT NULL,"
-    " uses INTEGER NOT NULL DEFAULT 1,"
-    " UNIQUE (service, long_url));";
 
 }  // namespace
 
@@ -110,7 +102,8 @@ HistoryStatus ConversionHistory::failure(int code, std::string_view doing) const
             break;
     }
     std::string detail = fromUtf8(sqlite3_errstr(code));
-    if (db_ && db_->handle) {
+    // The connection's own message only when it is about this failure, never "not an error".
+    if (db_ && db_->handle && sqlite3_errcode(db_->handle) != SQLITE_OK) {
         detail = fromUtf8(sqlite3_errmsg(db_->handle));
         const int primary = code & 0xFF;
         const bool system = primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR ||
@@ -123,65 +116,118 @@ HistoryStatus ConversionHistory::failure(int code, std::string_view doing) const
 
 HistoryStatus ConversionHistory::open(std::string_view path) {
     close();
+    openWarning_.clear();
     path_ = path;
     createDirectoryPath(path_);
-    db_ = std::make_unique<Database>();
-    db_->busy.timeoutMs = busyTimeoutMs_;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    // SQLite takes UTF-8 file names everywhere, Windows included.
-    const std::u8string name = nativePath(path_).u8string();
-    int code =
-        sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db_->handle, flags, nullptr);
-    if (code == SQLITE_OK) {
-        sqlite3_extended_result_codes(db_->handle, 1);
-        sqlite3_busy_handler(db_->handle, waitWhileBusy, &db_->busy);
-        // Opened read-only without a word when the file is write-protected.
-        if (sqlite3_db_readonly(db_->handle, "main") == 1) code = SQLITE_READONLY;
+    bool foreign = false;
+    HistoryStatus status = connect(foreign);
+    if (foreign) {
+        // Closed without a checkpoint: nothing the connection read reaches the file.
+        db_.reset();
+        std::string aside;
+        status = putAside(aside);
+        if (status.ok()) {
+            openWarning_ = "打开历史：历史文件属于其他程序或无法识别，已改名为 " + aside +
+                           "，另建新的历史：" + path_;
+            status = connect(foreign);
+            if (foreign)
+                status = {HistoryStatus::Kind::Failed, "打开历史：历史文件无法识别：" + path_};
+        }
     }
-    HistoryStatus status = code == SQLITE_OK ? prepare() : failure(code, "打开历史");
     if (!status.ok()) db_.reset();
     return status;
 }
 
-HistoryStatus ConversionHistory::prepare() {
+HistoryStatus ConversionHistory::connect(bool& foreign) {
+    foreign = false;
+    // Made before SQLite makes it, so that the file, and the -wal and -shm that
+    // take its mode, are the owner's alone; an existing file keeps its mode.
+    (void)platform::createNewFile(nativePath(path_));
+    db_ = std::make_unique<Database>();
     Database& db = *db_;
+    db.busy.timeoutMs = busyTimeoutMs_;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    // SQLite takes UTF-8 file names everywhere, Windows included.
+    const std::u8string name = nativePath(path_).u8string();
+    int code =
+        sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db.handle, flags, nullptr);
+    if (code != SQLITE_OK) return failure(code, "打开历史");
+    sqlite3_extended_result_codes(db.handle, 1);
+    sqlite3_busy_handler(db.handle, waitWhileBusy, &db.busy);
+    // Until the file is known to be a history, closing must not write what
+    // the connection read (another database's WAL) into it.
+    sqlite3_db_config(db.handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // Opened read-only without a word when the file is write-protected.
+    if (sqlite3_db_readonly(db.handle, "main") == 1)
+        return {HistoryStatus::Kind::ReadOnly, "打开历史：历史文件是只读的：" + path_};
+
+    Verdict verdict = Verdict::Current;
+    code = retryWhileBusy(db.busy, [&db, &verdict] { return judgeFile(db.handle, verdict); });
+    const auto judged = [this, &foreign](Verdict v) -> std::optional<HistoryStatus> {
+        if (v == Verdict::Foreign) {
+            foreign = true;
+            return HistoryStatus{};
+        }
+        if (v == Verdict::Newer)
+            return HistoryStatus{
+                HistoryStatus::Kind::Failed,
+                "打开历史：历史文件由更新的版本写成，本版本不能使用，文件未改动：" + path_};
+        return std::nullopt;
+    };
+    if (code != SQLITE_OK) return failure(code, "打开历史");
+    if (std::optional<HistoryStatus> settled = judged(verdict)) return *settled;
+
     // WAL: readers never wait for the writer, and a commit needs no sync of the
     // whole file. NORMAL keeps every commit through a killed process; only a
     // power cut may lose the last ones.
     for (const char* pragma :
          {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16384"}) {
-        if (const int code = retryWhileBusy(db.busy, [&db, pragma] { return db.execute(pragma); });
-            code != SQLITE_OK)
-            return failure(code, "打开历史");
+        code = retryWhileBusy(db.busy, [&db, pragma] { return db.execute(pragma); });
+        if (code != SQLITE_OK) return failure(code, "打开历史");
     }
-    std::int64_t version = 0;
-    int code = retryWhileBusy(db.busy, [&db, &version] {
-        sqlite::Statement read;
-        const int prepared = read.prepare(db.handle, "PRAGMA user_version");
-        if (prepared != SQLITE_OK) return prepared;
-        const int stepped = read.step();
-        version = read.integer(0);
-        return stepped == SQLITE_ROW ? SQLITE_OK : stepped;
-    });
-    if (code != SQLITE_OK) return failure(code, "打开历史");
-    if (version > kSchemaVersion)
-        return {HistoryStatus::Kind::Failed, "打开历史：历史文件由更新的版本写成：" + path_};
-    // Only a new file is written to on opening: an open must not wait for another program's write.
-    if (version == 0) {
-        code = retryWhileBusy(db.busy, [&db] {
+    // Only a file that needs it is written to on opening: an open must not
+    // wait for another program's write. Judged again under the write lock:
+    // another program may have made the same file a history meanwhile.
+    if (verdict != Verdict::Current) {
+        code = retryWhileBusy(db.busy, [&db, &verdict] {
             int step = db.execute("BEGIN IMMEDIATE");
-            if (step == SQLITE_OK) step = db.execute(kSchema);
-            if (step == SQLITE_OK) step = db.execute("PRAGMA user_version=1");
+            if (step == SQLITE_OK) step = judgeFile(db.handle, verdict);
+            if (step == SQLITE_OK &&
+                (verdict == Verdict::New || verdict == Verdict::Adopt || verdict == Verdict::Older))
+                step = settleFile(db.handle, verdict);
             if (step == SQLITE_OK) step = db.execute("COMMIT");
             if (step != SQLITE_OK && sqlite3_get_autocommit(db.handle) == 0) db.execute("ROLLBACK");
             return step;
         });
         if (code != SQLITE_OK) return failure(code, "打开历史");
+        if (std::optional<HistoryStatus> settled = judged(verdict)) return *settled;
     }
-    if (code == SQLITE_OK)
-        code = db.lookup.prepare(
-            db.handle,
-            "SELECT id, short_url FROM conversions WHERE service = ?1 AND long_url = ?2");
+    sqlite3_db_config(db.handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    code = readTagKey(db.handle, db.tagKey);
+    if (code != SQLITE_OK) return failure(code, "打开历史");
+    return prepare();
+}
+
+HistoryStatus ConversionHistory::putAside(std::string& aside) {
+    const std::string stamp = path_ + ".broken-" + formatDateTime(-1, "#1#2#3-#4#5#6");
+    aside = stamp;
+    std::error_code ec;
+    for (int n = 2; std::filesystem::exists(nativePath(aside), ec) && n < 100; ++n)
+        aside = stamp + "-" + std::to_string(n);
+    for (const char* part : {"", "-wal", "-shm"}) {
+        const std::filesystem::path from = nativePath(path_ + part);
+        if (*part != '\0' && !std::filesystem::exists(from, ec)) continue;
+        if (const Status moved = platform::renameOver(from, nativePath(aside + part)); !moved)
+            return {HistoryStatus::Kind::Failed, "打开历史：无法把不是历史的文件改名（" +
+                                                     moved.reason() + "）：" + path_ + part};
+    }
+    return {};
+}
+
+HistoryStatus ConversionHistory::prepare() {
+    Database& db = *db_;
+    int code = db.lookup.prepare(
+        db.handle, "SELECT id, short_url FROM conversions WHERE service = ?1 AND long_url = ?2");
     if (code == SQLITE_OK)
         code = db.record.prepare(
             db.handle,
@@ -197,6 +243,10 @@ HistoryStatus ConversionHistory::prepare() {
         code = db.addUses.prepare(db.handle,
                                   "UPDATE conversions SET uses = uses + ?2,"
                                   " last_used = max(last_used, ?3) WHERE id = ?1");
+    // A row already kept under today's key wins; the earlier one stays as it is.
+    if (code == SQLITE_OK)
+        code = db.refile.prepare(db.handle,
+                                 "UPDATE OR IGNORE conversions SET service = ?2 WHERE id = ?1");
     if (code == SQLITE_OK) code = db.dataVersion.prepare(db.handle, "PRAGMA data_version");
     if (code == SQLITE_OK)
         code = db.bounds.prepare(
@@ -212,6 +262,26 @@ HistoryStatus ConversionHistory::close() {
 }
 
 HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string_view longUrl) {
+    return lookupWithFormer(serviceKey, {}, longUrl);
+}
+
+int ConversionHistory::find(std::string_view key, std::string_view longUtf8, std::int64_t& id,
+                            std::string& shortUrl) {
+    Database& db = *db_;
+    const sqlite::StatementUse use(db.lookup);
+    db.lookup.bind(1, key);
+    db.lookup.bind(2, longUtf8);
+    const int code = db.lookup.step();
+    id = 0;
+    if (code != SQLITE_ROW) return code == SQLITE_DONE ? SQLITE_OK : code;
+    id = db.lookup.integer(0);
+    shortUrl = gbkOf(db.lookup.text(1));
+    return SQLITE_OK;
+}
+
+HistoryLookup ConversionHistory::lookupWithFormer(std::string_view serviceKey,
+                                                  std::string_view formerKey,
+                                                  std::string_view longUrl) {
     HistoryLookup result;
     if (!db_) return result;
     if (inCall_) {
@@ -221,7 +291,7 @@ HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string
     Database& db = *db_;
     {
         const FlagScope scope(inCall_);
-        std::string buffer;
+        std::string buffer, formerBuffer;
         const std::string_view key = db.key(serviceKey);
         const std::string_view longUtf8 = utf8Of(longUrl, buffer);
         if (const int code = db.checkOtherWriters(); code != SQLITE_OK) {
@@ -233,19 +303,23 @@ HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string
             result.shortUrl = known->second.shortUrl;
             db.noteUse(known->second.id, now());
         } else {
-            const sqlite::StatementUse use(db.lookup);
-            db.lookup.bind(1, key);
-            db.lookup.bind(2, longUtf8);
-            const int code = db.lookup.step();
-            if (code == SQLITE_ROW) {
-                result.shortUrl = gbkOf(db.lookup.text(1));
-                db.noteUse(db.lookup.integer(0), now());
-                if (db.found.size() >= kFoundLimit) db.found.clear();
-                db.found.emplace(std::move(foundKey),
-                                 Database::Found{db.lookup.integer(0), *result.shortUrl});
-            } else if (code != SQLITE_DONE) {
+            std::int64_t id = 0;
+            std::string shortUrl;
+            int code = find(key, longUtf8, id, shortUrl);
+            if (code == SQLITE_OK && id == 0 && !formerKey.empty()) {
+                code = find(utf8Of(formerKey, formerBuffer), longUtf8, id, shortUrl);
+                // Filed under today's key with the next write of use counts.
+                if (code == SQLITE_OK && id != 0) db.pendingRefiles[id] = std::string(key);
+            }
+            if (code != SQLITE_OK) {
                 result.status = failure(code, "查找历史");
                 return result;
+            }
+            if (id != 0) {
+                db.noteUse(id, now());
+                if (db.found.size() >= kFoundLimit) db.found.clear();
+                db.found.emplace(std::move(foundKey), Database::Found{id, shortUrl});
+                result.shortUrl = std::move(shortUrl);
             }
         }
     }
@@ -253,6 +327,28 @@ HistoryLookup ConversionHistory::lookup(std::string_view serviceKey, std::string
         (!db.pendingUses.empty() && now() - db.pendingSince >= kPendingUsesSeconds))
         result.status = flushUses();
     return result;
+}
+
+HistoryTag ConversionHistory::secretTag(std::string_view secret) {
+    // A closed history keeps nothing, so any key will do.
+    if (!db_) return ConversionMemory::secretTag(secret);
+    Database& db = *db_;
+    if (db.tagKey.empty()) {
+        if (inCall_) return {{}, refusedWhileWaiting(path_)};
+        const FlagScope scope(inCall_);
+        // A file of an earlier version gets its key with the first secret it files.
+        int code = db.execute("BEGIN IMMEDIATE");
+        if (code == SQLITE_OK) code = makeTagKey(db.handle);
+        if (code == SQLITE_OK) code = db.execute("COMMIT");
+        if (code == SQLITE_OK) code = readTagKey(db.handle, db.tagKey);
+        if (code == SQLITE_OK && db.tagKey.empty()) code = SQLITE_CORRUPT;
+        if (code != SQLITE_OK) {
+            HistoryStatus status = failure(code, "写入历史");
+            if (sqlite3_get_autocommit(db.handle) == 0) db.execute("ROLLBACK");
+            return {{}, std::move(status)};
+        }
+    }
+    return {hexDigits(hmacSha256(db.tagKey, secret)).substr(0, 16), {}};
 }
 
 HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string_view longUrl,
@@ -277,11 +373,18 @@ HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string
 }
 
 HistoryStatus ConversionHistory::flushUses() {
-    if (!db_ || db_->pendingUses.empty()) return {};
+    if (!db_ || (db_->pendingUses.empty() && db_->pendingRefiles.empty())) return {};
     if (inCall_) return refusedWhileWaiting(path_);
     const FlagScope scope(inCall_);
     Database& db = *db_;
     int code = db.execute("BEGIN IMMEDIATE");
+    for (auto it = db.pendingRefiles.begin(); code == SQLITE_OK && it != db.pendingRefiles.end();
+         ++it) {
+        const sqlite::StatementUse use(db.refile);
+        db.refile.bind(1, it->first);
+        db.refile.bind(2, it->second);
+        code = db.refile.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db.handle);
+    }
     for (auto it = db.pendingUses.begin(); code == SQLITE_OK && it != db.pendingUses.end(); ++it) {
         const sqlite::StatementUse use(db.addUses);
         db.addUses.bind(1, it->first);
@@ -296,6 +399,7 @@ HistoryStatus ConversionHistory::flushUses() {
         return status;
     }
     db.pendingUses.clear();
+    db.pendingRefiles.clear();
     db.pendingLastUsed = 0;
     return {};
 }

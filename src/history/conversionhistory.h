@@ -18,8 +18,10 @@ namespace lianshuo {
 
 /// One stored conversion.
 struct HistoryEntry {
-    std::int64_t id = 0;                     // grows with every new row: newer rows have larger ids
-    std::string service, longUrl, shortUrl;  // GBK
+    std::int64_t id = 0;  // grows with every new row: newer rows have larger ids
+    // GBK; `service` as shown: a custom interface's key without the fingerprint
+    // that follows its name, which only tells the interface's versions apart.
+    std::string service, longUrl, shortUrl;
     std::int64_t created = 0, lastUsed = 0;  // seconds since 1970 (UTC)
     std::int64_t uses = 0;                   // the making counts as the first use
 };
@@ -55,10 +57,15 @@ public:
     ConversionHistory(const ConversionHistory&) = delete;
     ConversionHistory& operator=(const ConversionHistory&) = delete;
 
-    /// Opens (creating when missing, with its folder) the history at the GBK
-    /// path. A file that is no history, a locked one or one that cannot be
-    /// written leaves the history closed, with the reason.
+    /// Opens (creating when missing, with its folder, its owner's alone) the
+    /// history at the GBK path. An earlier version's file is adopted or
+    /// upgraded; another program's database is put aside (openWarning() says
+    /// where) and a new history started. A later version's file, a damaged
+    /// one, a locked one or one that cannot be written leaves the history
+    /// closed, with the reason.
     HistoryStatus open(std::string_view path);
+    /// What the last open() had to say though it succeeded; empty when nothing.
+    const std::string& openWarning() const { return openWarning_; }
     bool isOpen() const;
     /// Writes the pending use counts and closes the file; the status of that write.
     HistoryStatus close();
@@ -72,6 +79,11 @@ public:
     HistoryLookup lookup(std::string_view serviceKey, std::string_view longUrl) override;
     HistoryStatus record(std::string_view serviceKey, std::string_view longUrl,
                          std::string_view shortUrl) override;
+    /// The tag under this file's own key, made (a write) when the file has none yet.
+    HistoryTag secretTag(std::string_view secret) override;
+    /// A row found under `formerKey` is filed under `serviceKey` with the next write of use counts.
+    HistoryLookup lookupWithFormer(std::string_view serviceKey, std::string_view formerKey,
+                                   std::string_view longUrl) override;
 
     /// Writes the use counts that look-ups gathered (they are batched: a hit
     /// must not cost a disk write).
@@ -98,11 +110,18 @@ public:
 private:
     struct Database;
     HistoryStatus failure(int code, std::string_view doing) const;
+    HistoryStatus connect(bool& foreign);
     HistoryStatus prepare();
+    HistoryStatus putAside(std::string& aside);
+    // The row kept under `key` for `longUtf8`: found (id and short address),
+    // not found (id 0), or SQLite's failure code.
+    int find(std::string_view key, std::string_view longUtf8, std::int64_t& id,
+             std::string& shortUrl);
     std::int64_t now() const;
 
     std::unique_ptr<Database> db_;
     std::string path_;
+    std::string openWarning_;
     int busyTimeoutMs_ = 5000;
     std::function<std::int64_t()> clock_;
     bool inCall_ = false;  // a call made while a busy wait keeps the window alive is refused

@@ -31,9 +31,27 @@ struct HistoryLookup {
     HistoryStatus status;
 };
 
+/// A secret made into the part of a service key that stands for it.
+struct HistoryTag {
+    std::string text;  // hex digits
+    HistoryStatus status;
+};
+
 class ConversionMemory {
 public:
     virtual ~ConversionMemory() = default;
+
+    /// `secret` (a token) as a service key may hold it: HMAC-SHA-256 under a
+    /// random key of this memory's own, so that the key tells nothing of the
+    /// secret to whoever lacks that key. This one's key lasts as long as the
+    /// process; a memory that outlives it keeps its key with its rows.
+    virtual HistoryTag secretTag(std::string_view secret);
+
+    /// As lookup; when nothing is kept under `serviceKey`, what was kept under
+    /// `formerKey` (the key an earlier version gave the same service; empty:
+    /// none), which a memory that can then files under `serviceKey`.
+    virtual HistoryLookup lookupWithFormer(std::string_view serviceKey, std::string_view formerKey,
+                                           std::string_view longUrl);
 
     /// The short address kept for `longUrl` under `serviceKey` (both GBK); a
     /// hit counts as one more use.

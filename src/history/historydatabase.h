@@ -16,6 +16,31 @@
 namespace lianshuo {
 namespace historydb {
 
+// The schema version this program writes (PRAGMA user_version).
+inline constexpr int kSchemaVersion = 1;
+// This program's mark on its history files (PRAGMA application_id): "LShy".
+inline constexpr std::int32_t kApplicationId = 0x4C536879;
+
+/// What an opened file is to this program.
+enum class Verdict {
+    New,      // empty: made into a history
+    Current,  // this program's, today's schema
+    Adopt,    // today's schema without this program's id (an earlier version's): the id is set
+    Older,    // an older schema of this program's: upgraded in place
+    Newer,    // a later version's: refused, left as it is
+    Foreign,  // another program's, or a schema not known: put aside, never written
+};
+
+/// Judges the file open on `handle` by its id, schema version and tables; SQLite's code.
+int judgeFile(sqlite3* handle, Verdict& verdict);
+/// Brings a file judged New, Adopt or Older to today's schema, with this
+/// program's id and a tag key, inside the caller's write transaction.
+int settleFile(sqlite3* handle, Verdict verdict);
+/// The file's tag key (hex), left empty when it has none yet; SQLite's code.
+int readTagKey(sqlite3* handle, std::string& key);
+/// Gives the file a random tag key unless it has one; SQLite's code.
+int makeTagKey(sqlite3* handle);
+
 // Addresses found once are remembered up to this many, then forgotten all at once.
 inline constexpr std::size_t kFoundLimit = 100000;
 // How often a look-up asks whether another connection wrote: the question
@@ -70,8 +95,11 @@ inline HistoryStatus refusedWhileWaiting(const std::string& path) {
 
 struct ConversionHistory::Database {
     sqlite3* handle = nullptr;
-    sqlite::Statement lookup, record, addUses, bounds;
+    sqlite::Statement lookup, record, addUses, refile, bounds;
     std::unordered_map<std::int64_t, std::int64_t> pendingUses;  // id -> uses not yet written
+    // Rows found under an earlier version's key, to be filed under today's: id -> key (UTF-8).
+    std::unordered_map<std::int64_t, std::string> pendingRefiles;
+    std::string tagKey;  // hex; empty until read or made
     std::int64_t pendingLastUsed = 0, pendingSince = 0;
     std::string keyGbk, keyUtf8;  // the last service key, converted once
     historydb::BusyWait busy;
@@ -89,7 +117,8 @@ struct ConversionHistory::Database {
 
     ~Database() {
         // The statements are finalised before the connection closes.
-        for (sqlite::Statement* statement : {&lookup, &record, &addUses, &bounds, &dataVersion})
+        for (sqlite::Statement* statement :
+             {&lookup, &record, &addUses, &refile, &bounds, &dataVersion})
             statement->finalize();
         sqlite3_close_v2(handle);
     }

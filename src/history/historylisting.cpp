@@ -42,10 +42,19 @@ void bindFilter(sqlite::Statement& statement, const HistoryFilter& filter, std::
     if (filter.usedBefore != 0) statement.bind(3, filter.usedBefore);
 }
 
+// A service key as shown: "custom:NAME:FINGERPRINT" without its fingerprint,
+// which is no use to a reader and, from earlier versions, spells out a token.
+std::string shownService(std::string_view key) {
+    constexpr std::string_view kCustom = "custom:";
+    const std::size_t last = key.rfind(':');
+    if (key.substr(0, kCustom.size()) != kCustom || last < kCustom.size()) return std::string(key);
+    return std::string(key.substr(0, last));
+}
+
 HistoryEntry entryAt(const sqlite::Statement& row) {
     HistoryEntry entry;
     entry.id = row.integer(0);
-    entry.service = gbkOf(row.text(1));
+    entry.service = gbkOf(shownService(row.text(1)));
     entry.longUrl = gbkOf(row.text(2));
     entry.shortUrl = gbkOf(row.text(3));
     entry.created = row.integer(4);

@@ -40,9 +40,8 @@ private:
     std::uint64_t value_ = 0xcbf29ce484222325ULL;
 };
 
-}  // namespace
-
-std::string interfaceFingerprint(const ShortUrlInterface& d) {
+// FNV-1a unwinds byte by byte: the token never goes in as it is, only its tag.
+Fingerprint requestFingerprint(const ShortUrlInterface& d) {
     Fingerprint fingerprint;
     fingerprint.add(d.address);
     fingerprint.add(d.postMode);
@@ -56,12 +55,29 @@ std::string interfaceFingerprint(const ShortUrlInterface& d) {
     if (d.headers != unset.headers) fingerprint.add("headers=" + d.headers);
     if (d.bodyFormat != unset.bodyFormat)
         fingerprint.add("format=" + std::to_string(static_cast<int>(d.bodyFormat)));
-    if (d.token != unset.token) fingerprint.add("token=" + d.token);
-    return fingerprint.hex();
+    return fingerprint;
+}
+
+std::string customName(const ShortUrlInterface& d) {
+    return d.name.empty() ? interfaceName(d) : d.name;
+}
+
+}  // namespace
+
+std::string interfaceFingerprint(const ShortUrlInterface& d, const SecretTagger& tag) {
+    const std::string fields = requestFingerprint(d).hex();
+    return d.token.empty() ? fields : fields + "-" + tag(d.token);
+}
+
+std::string formerHistoryServiceKey(int service, const ShortUrlInterface& custom) {
+    if (service != kCustomService || custom.token.empty()) return {};
+    Fingerprint fingerprint = requestFingerprint(custom);
+    fingerprint.add("token=" + custom.token);
+    return "custom:" + customName(custom) + ":" + fingerprint.hex();
 }
 
 std::string historyServiceKey(int service, const BuiltinHosts& hosts,
-                              const ShortUrlInterface& custom) {
+                              const ShortUrlInterface& custom, const SecretTagger& tag) {
     switch (service) {
         case kBaiduService:
             return "baidu:" + hosts.baidu;
@@ -70,10 +86,8 @@ std::string historyServiceKey(int service, const BuiltinHosts& hosts,
             return "weibo:" + hosts.relay;
         case kTinyUrlService:
             return "tinyurl:" + hosts.tinyurl;
-        default: {
-            const std::string name = custom.name.empty() ? interfaceName(custom) : custom.name;
-            return "custom:" + name + ":" + interfaceFingerprint(custom);
-        }
+        default:
+            return "custom:" + customName(custom) + ":" + interfaceFingerprint(custom, tag);
     }
 }
 

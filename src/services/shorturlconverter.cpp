@@ -177,17 +177,32 @@ void ShortUrlConverter::setHistoryWarning(std::function<void(std::string_view)> 
 const std::string& ShortUrlConverter::historyKey() const {
     // Asked twice per conversion: the key is made again only for another service or snapshot.
     const int service = source_.selectedService();
-    if (service != keyService_ || keySnapshot_ != snapshot_) {
-        key_ = historyServiceKey(service, hosts_, *snapshot_);
-        keyService_ = service;
+    if (service != keyService_ || keySnapshot_ != snapshot_ || keyHistory_ != history_) {
+        keyFailure_ = {};
+        const auto tag = [this](std::string_view secret) {
+            if (history_ == nullptr) return std::string();
+            HistoryTag made = history_->secretTag(secret);
+            if (!made.status.ok()) keyFailure_ = made.status;
+            return made.text;
+        };
+        key_ = historyServiceKey(service, hosts_, *snapshot_, tag);
+        formerKey_ = formerHistoryServiceKey(service, *snapshot_);
+        // A key without its tag is made again next time.
+        keyService_ = keyFailure_.ok() ? service : -1;
         keySnapshot_ = snapshot_;
+        keyHistory_ = history_;
     }
     return key_;
 }
 
 std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view longUrl) {
     if (history_ == nullptr || historySuspended_ || !reuse_ || refresh_) return std::nullopt;
-    HistoryLookup hit = history_->lookup(historyKey(), longUrl);
+    const std::string& key = historyKey();
+    if (!keyFailure_.ok()) {
+        suspendHistory(keyFailure_.message);
+        return std::nullopt;
+    }
+    HistoryLookup hit = history_->lookupWithFormer(key, formerKey_, longUrl);
     if (!hit.status.ok()) suspendHistory(hit.status.message);
     // A row edited by hand into something that is no address is converted again, and replaced.
     if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
@@ -198,8 +213,12 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
 
 void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutcome& outcome) {
     if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
-    if (const HistoryStatus status = history_->record(historyKey(), longUrl, outcome.shortUrl);
-        !status.ok())
+    const std::string& key = historyKey();
+    if (!keyFailure_.ok()) {
+        suspendHistory(keyFailure_.message);
+        return;
+    }
+    if (const HistoryStatus status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
         suspendHistory(status.message);
 }
 

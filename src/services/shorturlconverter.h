@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "history/conversionmemory.h"
 #include "services/builtinhosts.h"
 #include "services/conversionoutcome.h"
 #include "services/conversionsource.h"
@@ -87,7 +88,8 @@ public:
     /// Told once per run when the history fails; the run then goes on
     /// without it. Standard error until one is set.
     void setHistoryWarning(std::function<void(std::string_view message)> warn);
-    /// The history key of the chosen service, with the last snapshot.
+    /// The history key of the chosen service, with the last snapshot (its
+    /// token tagged by the history in use).
     const std::string& historyKey() const;
 
     /// The panel's definition as taken by the last snapshot.
@@ -121,9 +123,11 @@ private:
     bool historySuspended_ = false;  // until the next run's snapshot
     // The last history key, with the service and snapshot it was made for (held, so that a
     // new snapshot can never reuse the address of the one the key was made for).
-    mutable std::string key_;
+    mutable std::string key_, formerKey_;
     mutable int keyService_ = -1;
     mutable std::shared_ptr<const ShortUrlInterface> keySnapshot_;
+    mutable const ConversionMemory* keyHistory_ = nullptr;  // the history that tagged the token
+    mutable HistoryStatus keyFailure_;                      // why that history could not tag it
     std::function<void(std::string_view)> historyWarning_;
 };
 

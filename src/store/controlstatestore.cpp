@@ -1,9 +1,12 @@
 #include "store/controlstatestore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "app/base/charset.h"
@@ -22,6 +25,8 @@ constexpr std::string_view kFalse = "假";
 constexpr std::string_view kWarningTitle = "蓝棠：";
 // The failure code of a section that cannot be found right after adding its header.
 constexpr int kSectionLost = -1;
+// The keys whose values are secrets: an interface's token and the Baidu token.
+constexpr std::string_view kSecretKeys[] = {"令牌", "百度Token"};
 
 ControlStateStore::WarningHandler& warningHandler() {
     static ControlStateStore::WarningHandler handler = [](std::string_view title,
@@ -45,6 +50,21 @@ std::filesystem::path resolved(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+void ControlStateStore::warnIfOthersCanRead() const {
+    static std::mutex mutex;
+    static std::set<std::string> warned;
+    if (path_.empty()) return;
+    const bool secret =
+        std::any_of(std::begin(kSecretKeys), std::end(kSecretKeys),
+                    [this](std::string_view key) { return ini::holdsValue(disk_, key); });
+    if (!secret || !platform::readableByOthers(resolved(nativePath(path_)))) return;
+    {
+        const std::lock_guard<std::mutex> guard(mutex);
+        if (!warned.insert(path_).second) return;
+    }
+    warn("配置文件里有令牌，但其他用户也能读取这个文件，请把它改为只有自己能读写：" + path_);
+}
 
 ControlStateStore::WarningHandler ControlStateStore::setWarningHandler(WarningHandler handler) {
     return std::exchange(warningHandler(), std::move(handler));
@@ -261,6 +281,8 @@ ControlStateStore::Outcome ControlStateStore::apply(const Submission& submission
         warn("无法保存配置文件：" + path_ + "\r\n" + saved.reason());
         return {kNotSaved, std::move(saved)};
     }
+    // An existing file keeps its mode, which may let others read a token just saved.
+    warnIfOthersCanRead();
     return {code, {}};
 }
 

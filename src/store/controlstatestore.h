@@ -103,6 +103,10 @@ public:
         return readText(control, current);
     }
 
+    /// Says once per file and run, through the warning handler, that the file
+    /// holds a token while others than its owner may read it.
+    void warnIfOthersCanRead() const;
+
     /// The file as last read or saved, with the changes that could not be saved yet.
     const std::string& content() const { return content_; }
     const std::string& path() const { return path_; }

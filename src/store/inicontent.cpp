@@ -74,6 +74,15 @@ std::size_t nextHeader(std::string_view content, std::size_t from) {
     return content.size();
 }
 
+bool holdsValue(std::string_view content, std::string_view key) {
+    const std::string line = std::string(key) + "=";
+    for (std::size_t pos = content.find(line); pos != npos; pos = content.find(line, pos + 1)) {
+        const std::size_t value = pos + line.size();
+        if ((pos == 0 || content[pos - 1] == '\n') && lineEnd(content, value) > value) return true;
+    }
+    return false;
+}
+
 std::optional<std::string> readRaw(std::string_view content, std::string_view section,
                                    std::string_view key) {
     const auto headerEnd = findSection(content, section);

@@ -37,6 +37,9 @@ WriteResult writeRaw(std::string& content, std::string_view section, std::string
 /// 1 no such section, 2 no such key.
 int deleteRaw(std::string& content, std::string_view section, std::string_view key);
 
+/// True when a line "key=VALUE" with a value that is not empty is in any section.
+bool holdsValue(std::string_view content, std::string_view key);
+
 /// Names of the sections whose header line contains `include` and not
 /// `exclude` (empty: no test), in file order.
 std::vector<std::string> listSections(std::string_view content, std::string_view include,

@@ -43,6 +43,8 @@ int runWindows(int& argc, char** argv) {
         MessageBox::warning(
             nullptr, u"蓝棠："_s,
             u"无法读取配置文件："_s + toQt(settingsFilePath()) + u"\n"_s + toQt(bound.reason()));
+    else
+        settingsStore().warnIfOthersCanRead();
     MainWindow window;
     window.setFileConverterOpener([&window] { showFileConverterWindow(window); });
     window.show();

@@ -151,7 +151,10 @@ void showHistoryWindow(QWidget* owner, const std::string& path) {
         return;
     }
     auto history = std::make_unique<ConversionHistory>();
-    if (const HistoryStatus status = history->open(path); !status.ok()) {
+    const HistoryStatus status = history->open(path);
+    if (!history->openWarning().empty())
+        MessageBox::warning(owner, toQt(appTitle()), toQt(history->openWarning()));
+    if (!status.ok()) {
         MessageBox::warning(owner, toQt(appTitle()), toQt(status.message));
         return;
     }

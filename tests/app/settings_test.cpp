@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
+
 #include <functional>
 
 #include "app/base/paths.h"
 #include "app/base/platform.h"
 #include "app/settings.h"
+#include "history/conversionhistory.h"
 #include "jobs/fileconvertersettings.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
@@ -147,4 +150,46 @@ TEST(AppSettings, TheHistoryLiesBesideTheSettingsUnlessTheEnvironmentNamesIt) {
     setenv("LIANSHUO_HISTORY", reinterpret_cast<const char*>(u8"/tmp/y/记录.sqlite"), 1);
     EXPECT_EQ(historyFilePath("/tmp/x/其他.ini"), "/tmp/y/记录.sqlite");
     unsetenv("LIANSHUO_HISTORY");
+}
+
+TEST(AppSettings, FilesThatMayHoldSecretsAreTheOwnersAloneAndAReadableOneIsSaidOnce) {
+    test::TempDir dir;
+    const auto modeOf = [&dir](const char* name) {
+        struct stat info {};
+        return ::stat((dir / name).c_str(), &info) == 0 ? info.st_mode & 0777 : 0u;
+    };
+    const mode_t previous = umask(022);
+    ControlStateStore store;
+    ASSERT_TRUE(store.bindFile((dir / "new.ini").string()));
+    store.selectSection("基本配置");
+    ASSERT_TRUE(store.writeText("百度Token", "tok"));
+    ConversionHistory history;
+    ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
+    ASSERT_TRUE(history.record("k", "http://a.test/", "http://s.test/").ok());
+    // The batch's results file.
+    ASSERT_TRUE(platform::createNewFile(dir / "results.txt"));
+    umask(previous);
+    for (const char* name : {"new.ini", "h.sqlite", "h.sqlite-wal", "h.sqlite-shm", "results.txt"})
+        EXPECT_EQ(modeOf(name), 0600u) << name;
+
+    // A file others may read keeps its mode; the token in it is said once per file and run.
+    std::vector<std::string> warnings;
+    const ControlStateStore::WarningHandler shown = ControlStateStore::setWarningHandler(
+        [&warnings](std::string_view, std::string_view text) { warnings.emplace_back(text); });
+    test::writeFile(dir / "old.ini", "[基本配置]\r\n短网址索引=1");
+    ::chmod((dir / "old.ini").c_str(), 0644);
+    ControlStateStore shared;
+    ASSERT_TRUE(shared.bindFile((dir / "old.ini").string()));
+    shared.warnIfOthersCanRead();
+    EXPECT_TRUE(warnings.empty());
+    shared.selectSection("基本配置");
+    ASSERT_TRUE(shared.writeText("百度Token", "tok"));
+    ASSERT_TRUE(shared.writeText("生成间隔秒", "2"));
+    ControlStateStore again;
+    ASSERT_TRUE(again.bindFile((dir / "old.ini").string()));
+    again.warnIfOthersCanRead();
+    ControlStateStore::setWarningHandler(shown);
+    EXPECT_EQ(modeOf("old.ini"), 0644u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find((dir / "old.ini").string()), std::string::npos) << warnings[0];
 }

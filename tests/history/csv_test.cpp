@@ -33,7 +33,7 @@ TEST(HistoryCsv, TheExportIsUtf8WithAHeaderAndEscapedRows) {
     const std::string when = formatHistoryTime(86400 * 365);
     EXPECT_EQ(test::readFile(dir / "out.csv"),
               "service,long,short,created,last used,uses\r\n"
-              "custom:\xE7\x9F\xAD\xE7\xBD\x91:0a,\"http://a.test/?q=a,b\",http://s.test/1," +
+              "custom:\xE7\x9F\xAD\xE7\xBD\x91,\"http://a.test/?q=a,b\",http://s.test/1," +
                   when + "," + when + ",1\r\n" +
                   "k,\"http://a.test/\"\"x\"\"\r\nnext\",http://s.test/2," + when + "," + when +
                   ",1\r\n");

@@ -353,3 +353,139 @@ TEST_F(History, ProcessesThatOpenANewHistoryAtOnceAllGetIt) {
         EXPECT_EQ(rows.size(), 4u);
     }
 }
+
+namespace {
+
+// The schema as versions before the application id wrote it.
+void makeEarlierVersionsHistory(const fs::path& file) {
+    RawConnection raw(file);
+    raw.exec("PRAGMA journal_mode=WAL");
+    raw.exec(
+        "CREATE TABLE conversions (id INTEGER PRIMARY KEY, service TEXT NOT NULL,"
+        " long_url TEXT NOT NULL, short_url TEXT NOT NULL, created INTEGER NOT NULL,"
+        " last_used INTEGER NOT NULL, uses INTEGER NOT NULL DEFAULT 1, UNIQUE (service, long_url));"
+        "PRAGMA user_version=1;"
+        "INSERT INTO conversions (service, long_url, short_url, created, last_used)"
+        " VALUES ('k', 'http://a.test/1', 'http://s.test/1', 1, 1)");
+}
+
+void makeLaterVersionsHistory(const fs::path& file) {
+    makeEarlierVersionsHistory(file);
+    RawConnection(file).exec("PRAGMA user_version=7");
+}
+
+void makeAnotherProgramsDatabase(const fs::path& file) {
+    RawConnection(file).exec("PRAGMA application_id=1234; CREATE TABLE t (x)");
+}
+
+void makeUnknownDatabase(const fs::path& file) {
+    RawConnection(file).exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, text TEXT)");
+}
+
+// A history of ours with another database's WAL beside it.
+void makeHistoryWithAnotherWal(const fs::path& file) {
+    {
+        ConversionHistory ours;
+        ASSERT_TRUE(ours.open(gbkPath(file)).ok());
+        for (int i = 0; i < 200; ++i)
+            ASSERT_TRUE(
+                ours.record("k", "http://a.test/" + std::to_string(i), "http://s.test/1").ok());
+    }
+    const fs::path other = file.parent_path() / "other.sqlite";
+    RawConnection raw(other);
+    raw.exec("PRAGMA journal_mode=WAL; CREATE TABLE t (x); INSERT INTO t VALUES (1)");
+    sqlite3_db_config(raw.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    fs::copy_file(fs::path(other) += "-wal", fs::path(file) += "-wal");
+}
+
+struct FileCase {
+    const char* name;
+    void (*make)(const fs::path& file);
+    enum { Adopted, Refused, PutAside } outcome;
+};
+
+class HistoryFile : public ::testing::TestWithParam<FileCase> {
+protected:
+    test::TempDir dir;
+};
+
+}  // namespace
+
+TEST_P(HistoryFile, IsAdoptedRefusedOrPutAsideButNeverWrittenWhenNotOurs) {
+    const fs::path file = dir / "h.sqlite";
+    GetParam().make(file);
+    const std::string before = test::readFile(file);
+    ConversionHistory history;
+    const HistoryStatus status = history.open(gbkPath(file));
+    switch (GetParam().outcome) {
+        case FileCase::Adopted:
+            ASSERT_TRUE(status.ok()) << status.message;
+            EXPECT_EQ(history.lookup("k", "http://a.test/1").shortUrl, "http://s.test/1");
+            history.close();
+            EXPECT_EQ(RawConnection(file).text("PRAGMA application_id"), "1280534649");
+            break;
+        case FileCase::Refused:
+            EXPECT_FALSE(status.ok());
+            EXPECT_NE(status.message.find("更新的版本"), std::string::npos) << status.message;
+            EXPECT_EQ(test::readFile(file), before);
+            break;
+        case FileCase::PutAside: {
+            ASSERT_TRUE(status.ok()) << status.message;
+            EXPECT_NE(history.openWarning().find(gbkPath(file) + ".broken-"), std::string::npos)
+                << history.openWarning();
+            std::vector<std::string> aside;
+            for (const auto& entry : fs::directory_iterator(dir.path()))
+                if (entry.path().filename().string().rfind("h.sqlite.broken-", 0) == 0)
+                    aside.push_back(entry.path().filename().string());
+            std::sort(aside.begin(), aside.end());
+            ASSERT_FALSE(aside.empty());
+            EXPECT_EQ(test::readFile(dir / aside[0]), before);
+            if (fs::exists(dir / "other.sqlite")) {
+                EXPECT_NE(std::find(aside.begin(), aside.end(), aside[0] + "-wal"), aside.end());
+            }
+            // A new history in its place.
+            std::vector<HistoryEntry> rows;
+            ASSERT_TRUE(history.list({}, rows).ok());
+            EXPECT_TRUE(rows.empty());
+            ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/2").ok());
+            EXPECT_EQ(history.lookup("k", "http://a.test/1").shortUrl, "http://s.test/2");
+            break;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, HistoryFile,
+    ::testing::Values(
+        FileCase{"EarlierVersion", makeEarlierVersionsHistory, FileCase::Adopted},
+        FileCase{"LaterVersion", makeLaterVersionsHistory, FileCase::Refused},
+        FileCase{"AnotherProgramsId", makeAnotherProgramsDatabase, FileCase::PutAside},
+        FileCase{"UnknownSchema", makeUnknownDatabase, FileCase::PutAside},
+        FileCase{"AnotherDatabasesWal", makeHistoryWithAnotherWal, FileCase::PutAside}),
+    [](const auto& kind) { return std::string(kind.param.name); });
+
+TEST_F(History, AWriteProtectedHistoryIsReportedAsReadOnly) {
+    history.close();
+    fs::permissions(dir / "h.sqlite",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto opened = [this] {
+        ConversionHistory locked;
+        const HistoryStatus status = locked.open(path());
+        std::fprintf(stderr, "%s\n", status.message.c_str());
+        return status.kind == HistoryStatus::Kind::ReadOnly &&
+               status.message == "打开历史：历史文件是只读的：" + path();
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(opened());
+        return;
+    }
+    // The superuser writes anything: the check runs as nobody.
+    fs::permissions(dir.path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && opened() ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}

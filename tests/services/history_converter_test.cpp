@@ -6,15 +6,24 @@
 
 #include <map>
 
+#include "app/base/paths.h"
+#include "app/base/sha256.h"
 #include "fakeservices.h"
+#include "history/conversionhistory.h"
 #include "history/conversionmemory.h"
 #include "services/historykey.h"
 #include "services/shorturlconverter.h"
+#include "support/tempdir.h"
 
 using namespace lianshuo;
 using test::Exchange;
 
 namespace {
+
+// A stand-in for the history's tag: any fixed function of the secret.
+const SecretTagger kTag = [](std::string_view secret) {
+    return hexDigits(sha256(secret)).substr(0, 16);
+};
 
 // A history in memory that counts its calls and fails on request.
 struct FakeMemory : ConversionMemory {
@@ -139,29 +148,65 @@ TEST_F(ConverterHistory, AFailingHistoryWarnsOnceAndTheRunGoesOnWithoutIt) {
     EXPECT_EQ(memory.records, 1);
 }
 
+TEST_F(ConverterHistory, NoFunctionOfTheTokenLeavesTheHistoryAndFormerKeysAreStillReused) {
+    test::TempDir dir;
+    ConversionHistory history, other;
+    ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
+    ASSERT_TRUE(other.open(gbkPath(dir / "other.sqlite")).ok());
+    source.panel.token = "0123456789";
+    // What an earlier version kept, under a fingerprint that took the token as it is.
+    const std::string former = formerHistoryServiceKey(kCustomService, source.panel);
+    ASSERT_TRUE(history.record(former, "http://a.test/old", "http://s.test/old").ok());
+    converter.setHistory(&history);
+    startRun();
+    const ConversionOutcome reused = converter.convert("http://a.test/old");
+    EXPECT_TRUE(reused.fromHistory);
+    EXPECT_EQ(reused.shortUrl, "http://s.test/old");
+    ASSERT_TRUE(converter.convert("http://a.test/new").ok());
+    EXPECT_EQ(served, 1);
+
+    // The kept row moved to today's key, which takes the token only through
+    // the history's own key: the same token tags differently in another file.
+    const std::string today = key();
+    std::vector<HistoryEntry> rows;
+    ASSERT_TRUE(history.list({.service = former}, rows).ok());
+    EXPECT_TRUE(rows.empty());
+    ASSERT_TRUE(history.list({.service = today}, rows).ok());
+    EXPECT_EQ(rows.size(), 2u);
+    const std::string tag = history.secretTag("0123456789").text;
+    EXPECT_EQ(today.substr(today.size() - tag.size()), tag);
+    EXPECT_NE(other.secretTag("0123456789").text, tag);
+    // What leaves the file names the interface, not its key.
+    ASSERT_TRUE(history.exportCsv(gbkPath(dir / "h.csv")).ok());
+    const std::string csv = test::readFile(dir / "h.csv");
+    EXPECT_NE(csv.find("\r\ncustom:127.0.0.1,http://a.test/old,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find(today.substr(today.rfind(':'))), std::string::npos);
+    EXPECT_EQ(csv.find(former.substr(former.rfind(':'))), std::string::npos);
+}
+
 TEST(HistoryKey, BuiltInServicesAreNamedWithTheHostThatAnswers) {
     BuiltinHosts hosts = defaultBuiltinHosts();
     hosts.baidu = "b.test";
     hosts.relay = "relay.test";
     hosts.tinyurl = "t.test";
     const ShortUrlInterface none;
-    EXPECT_EQ(historyServiceKey(kBaiduService, hosts, none), "baidu:b.test");
-    EXPECT_EQ(historyServiceKey(kWeiboService, hosts, none), "weibo:relay.test");
-    EXPECT_EQ(historyServiceKey(kTinyUrlService, hosts, none), "tinyurl:t.test");
+    EXPECT_EQ(historyServiceKey(kBaiduService, hosts, none, kTag), "baidu:b.test");
+    EXPECT_EQ(historyServiceKey(kWeiboService, hosts, none, kTag), "weibo:relay.test");
+    EXPECT_EQ(historyServiceKey(kTinyUrlService, hosts, none, kTag), "tinyurl:t.test");
 }
 
 TEST(HistoryKey, EditingWhatShapesTheRequestMakesANewKeyAndNothingElseDoes) {
     const BuiltinHosts hosts = defaultBuiltinHosts();
     ShortUrlInterface d;
     d.address = "http://api.test/short?u=#长网址#";
-    const std::string base = historyServiceKey(kCustomService, hosts, d);
+    const std::string base = historyServiceKey(kCustomService, hosts, d, kTag);
     EXPECT_EQ(base.rfind("custom:api.test:", 0), 0u) << base;
     EXPECT_EQ(base.size(), std::string("custom:api.test:").size() + 16);
 
     const auto keyAfter = [&](auto edit) {
         ShortUrlInterface changed = d;
         edit(changed);
-        return historyServiceKey(kCustomService, hosts, changed);
+        return historyServiceKey(kCustomService, hosts, changed, kTag);
     };
     EXPECT_NE(keyAfter([](auto& x) { x.address = "http://api.test/short?v=#长网址#"; }), base);
     EXPECT_NE(keyAfter([](auto& x) { x.utf8Encoding = true; }), base);
@@ -194,7 +239,7 @@ TEST(HistoryKey, EditingWhatShapesTheRequestMakesANewKeyAndNothingElseDoes) {
     a.postTemplate = "c";
     b.address = "http://x.test/a";
     b.postTemplate = "bc";
-    EXPECT_NE(interfaceFingerprint(a), interfaceFingerprint(b));
+    EXPECT_NE(interfaceFingerprint(a, kTag), interfaceFingerprint(b, kTag));
     EXPECT_EQ(keyAfter([](auto& x) { x.name = "我的接口"; }).rfind("custom:我的接口:", 0), 0u);
 }
 

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 
 #include "app/base/platform.h"
@@ -157,4 +160,29 @@ TEST_F(StoreFaults, ABatchIsOneSaveAndABatchThatChangesNothingIsNone) {
     EXPECT_EQ(platform::faults::count(Call::Rename), 0);
     EXPECT_EQ(platform::faults::count(Call::Open), 0);
     EXPECT_EQ(disk(), saved);
+}
+
+TEST_F(StoreFaults, ASaveRemovesTheCopiesThatKilledSavesLeftBehind) {
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string mine = std::to_string(getpid());
+    const auto copy = [this](const std::string& name, int minutesOld) {
+        test::writeFile(dir / name, "[s]\r\n令牌=secret");
+        const auto when = fs::file_time_type::clock::now() - std::chrono::minutes(minutesOld);
+        fs::last_write_time(dir / name, when);
+    };
+    copy("s.ini.saving-" + std::to_string(gone) + "-aB3dE9", 0);  // a killed save
+    copy("s.ini.saving-" + mine + "-fresh1", 0);                  // a save under way
+    copy("s.ini.saving-" + mine + "-stuck1", 2);                  // a save that never ends
+    copy("s.ini.saving-Q7xYz2", 2);                               // an older version's
+    copy("t.ini.saving-" + std::to_string(gone) + "-aB3dE9", 0);  // another file's
+    ASSERT_TRUE(store.bindFile(file()));
+    store.selectSection("s");
+    ASSERT_TRUE(store.writeText("k", "1"));
+    std::vector<std::string> left = filesInDir();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"s.ini", "s.ini.saving-" + mine + "-fresh1",
+                                              "t.ini.saving-" + std::to_string(gone) + "-aB3dE9"}));
 }

@@ -80,22 +80,31 @@ Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size)
 /// Renames `from` over `to`, replacing a link there, never what it points to.
 Status renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
-/// Creates a new file at `path` for writing; fails (EEXIST) when anything is
-/// there already, a symbolic link included, so it never writes through one.
+/// Creates a new file at `path` for writing, readable by its owner alone;
+/// fails (EEXIST) when anything is there already, a symbolic link included,
+/// so it never writes through one.
 Result<File> createNewFile(const std::filesystem::path& path);
 
 /// Replaces the file at `path` whole: writes a new file beside it (created
 /// exclusively), flushes it to disk and renames it over `path`, keeping the old
-/// permission bits. A crash leaves the old file or the new one, never a mix.
-/// Refuses, untouched, a `path` that names a directory, device or pipe.
-/// Returns the new file's stamp.
+/// permission bits (a new file is its owner's alone). A crash leaves the old
+/// file or the new one, never a mix, and the copy that the next replacement
+/// of the same `path` removes: at once when its writer is gone, else once it
+/// is a minute old. Refuses, untouched, a `path` that names a directory,
+/// device or pipe. Returns the new file's stamp.
 Result<FileStamp> replaceFile(const std::filesystem::path& path, std::string_view bytes);
+
+/// True when others than the file's owner may read the file at `path`.
+bool readableByOthers(const std::filesystem::path& path);
+
+/// `count` bytes from the system's random source.
+Result<std::string> randomBytes(std::size_t count);
 
 /// An exclusive advisory lock on a regular file, held until destroyed. It keeps
 /// other programs' writers out while one program reads, changes and replaces it.
 class FileLock {
 public:
-    /// Locks the file at `path`, creating it empty when missing, and waits a
+    /// Locks the file at `path`, creating it empty (its owner's alone) when missing, and waits a
     /// while for another program that holds it. Refuses what is not a regular file.
     static Result<FileLock> acquire(const std::filesystem::path& path);
 

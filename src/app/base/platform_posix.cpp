@@ -1,12 +1,16 @@
 // The POSIX side of the platform seam.
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -23,6 +27,10 @@ using faults::intercept;
 // How long a writer waits for another program's write to finish.
 constexpr auto kLockPatience = std::chrono::seconds(10);
 constexpr auto kLockRetry = std::chrono::milliseconds(20);
+// Files the program creates hold tokens or what the user converted: the owner's alone.
+constexpr mode_t kPrivateMode = 0600;
+// A save copy whose writer may still be at work is left alone for this long.
+constexpr time_t kCopyPatience = 60;
 
 Failure notRegular(FileKind kind) {
     if (kind == FileKind::Directory) return systemFailure(EISDIR);
@@ -45,7 +53,7 @@ FileStamp stampOf(const struct stat& info) {
 
 // O_CLOEXEC everywhere: a browser or explorer started from the window must
 // not inherit the settings file.
-Result<int> openFile(const std::filesystem::path& path, int flags, mode_t mode = 0644) {
+Result<int> openFile(const std::filesystem::path& path, int flags, mode_t mode = kPrivateMode) {
     if (const int error = intercept(Call::Open)) return systemFailure(error);
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
     if (fd < 0) return systemFailure(errno);
@@ -91,6 +99,44 @@ Status renameFile(const std::string& from, const std::filesystem::path& to) {
     return {};
 }
 
+// The name of replaceFile's copy before its random end: the writer's process
+// id in it tells a later save whether the copy belongs to a save under way.
+std::string copyPrefix(const std::filesystem::path& path) {
+    return path.native() + ".saving-" + std::to_string(getpid()) + "-";
+}
+
+// True when the process `pid` is still running (or may be: another user's).
+bool processRuns(pid_t pid) {
+    return pid == getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Removes the copies that earlier saves of `path` left beside it: those whose
+// writer is gone at once, any other (a running writer's, or one without a
+// process id in its name) once it is older than any save takes.
+void removeStaleCopies(const std::filesystem::path& path) {
+    const std::string prefix = path.filename().native() + ".saving-";
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) return;
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+        struct stat info {};
+        if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        pid_t writer = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), writer);
+        const bool named =
+            error == std::errc() && writer > 0 && end != rest.data() + rest.size() && *end == '-';
+        if ((named && !processRuns(writer)) || now - info.st_mtim.tv_sec > kCopyPatience)
+            ::unlinkat(dirfd(listing), entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
 Result<FileContent> readOpen(int fd) {
     struct stat info {};
     if (fstat(fd, &info) != 0) return systemFailure(errno);
@@ -98,6 +144,25 @@ Result<FileContent> readOpen(int fd) {
     Result<std::string> bytes = readFrom(fd);
     if (!bytes) return bytes.status();
     return FileContent{std::move(*bytes), stampOf(info)};
+}
+
+// The random source of kernels older than getrandom (Linux before 3.17).
+Result<std::string> randomBytesFromDevice(std::size_t count) {
+    Result<int> fd = openFile("/dev/urandom", O_RDONLY);
+    if (!fd) return fd.status();
+    std::string bytes(count, '\0');
+    for (std::size_t filled = 0; filled < count;) {
+        const ssize_t n = ::read(*fd, bytes.data() + filled, count - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(*fd);
+            return systemFailure(error);
+        }
+        filled += static_cast<std::size_t>(n);
+    }
+    ::close(*fd);
+    return bytes;
 }
 
 }  // namespace
@@ -178,7 +243,7 @@ Result<File> createNewFile(const std::filesystem::path& path) {
 
 Result<FileStamp> replaceFile(const std::filesystem::path& path, std::string_view bytes) {
     struct stat old {};
-    mode_t mode = 0644;
+    mode_t mode = kPrivateMode;
     if (::stat(path.c_str(), &old) == 0) {
         if (kindOf(old) != FileKind::Regular) return notRegular(kindOf(old));
         mode = old.st_mode & 07777;
@@ -187,7 +252,8 @@ Result<FileStamp> replaceFile(const std::filesystem::path& path, std::string_vie
     }
     // mkostemp creates the file exclusively under a name nobody can guess, so
     // a link planted beside the file cannot redirect the write.
-    std::string temp = path.native() + ".saving-XXXXXX";
+    removeStaleCopies(path);
+    std::string temp = copyPrefix(path) + "XXXXXX";
     if (const int error = intercept(Call::Open)) return systemFailure(error);
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return systemFailure(errno);
@@ -246,6 +312,23 @@ Result<FileContent> FileLock::read() const {
 
 FileLock::~FileLock() {
     if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+bool readableByOthers(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
+
+Result<std::string> randomBytes(std::size_t count) {
+    std::string bytes(count, '\0');
+    for (std::size_t filled = 0; filled < count;) {
+        const ssize_t n = getrandom(bytes.data() + filled, count - filled, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == ENOSYS) return randomBytesFromDevice(count);
+        if (n < 0) return systemFailure(errno);
+        filled += static_cast<std::size_t>(n);
+    }
+    return bytes;
 }
 
 bool isWritable(const std::filesystem::path& path) {
