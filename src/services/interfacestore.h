@@ -34,7 +34,8 @@ Status checkInterface(const ShortUrlInterface& definition);
 
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses what checkInterface refuses.
+/// what is stored already. Refuses what checkInterface refuses, and an
+/// interface with neither name nor address.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
@@ -58,7 +59,7 @@ Status exportInterface(const ShortUrlInterface& definition, std::string_view pat
 /// The first interface of the INI file at `path` (or the interface of a
 /// ".sxcu" file), and its section's name. Fails
 /// when the file cannot be read, holds no interface section, or names one that
-/// cannot be stored. Never creates, locks or changes the file.
+/// has no address or cannot be stored. Never creates, locks or changes the file.
 Result<ShortUrlInterface> importInterface(std::string_view path,
                                           std::string* importedName = nullptr);
 

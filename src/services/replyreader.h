@@ -25,13 +25,18 @@ public:
     /// line; empty without an expression or a match.
     std::string errorText();
 
+    /// Why a JSON reply nested too deep was not read; empty otherwise.
+    std::string readProblem();
+
 private:
-    const JsonDocument* json();
+    // Both JSON paths, read in one pass on first use.
+    void readJson();
 
     const ShortUrlInterface& d_;
     const ServiceReply& reply_;
-    bool parsed_ = false;
-    std::optional<JsonDocument> json_;  // parsed on first use, once for both questions
+    bool read_ = false;
+    std::string jsonProblem_;
+    std::optional<JsonFound> shortUrl_, error_;
 };
 
 }  // namespace lianshuo

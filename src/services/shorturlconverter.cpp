@@ -69,7 +69,8 @@ ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlI
     std::string text = reader.shortUrlText();
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
     if (trimWhiteSpace(text).empty()) {
-        const std::string words = reader.errorText();
+        std::string words = reader.errorText();
+        if (words.empty()) words = reader.readProblem();
         return ConversionOutcome::failed(FailureKind::NothingExtracted,
                                          words.empty() ? escapedExcerpt(reply.text) : words);
     }
