@@ -259,15 +259,20 @@ Result<std::vector<std::optional<JsonFound>>> findJsonValues(
     parsed.reserve(paths.size());
     for (const std::string& path : paths) parsed.push_back(parsePath(path));
     PathCollector collector(parsed, kDeepestJson);
-    const std::string utf8 = toUtf8(gbkText);
-    if (!Json::sax_parse(utf8, &collector)) return Failure{0, collector.problem()};
+    // ASCII reads the same in both charsets, and is what most JSON replies are: read in place.
+    const bool ascii = std::all_of(gbkText.begin(), gbkText.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::string converted = ascii ? std::string() : toUtf8(gbkText);
+    const std::string_view utf8 = ascii ? gbkText : std::string_view(converted);
+    if (!Json::sax_parse(utf8.begin(), utf8.end(), &collector))
+        return Failure{0, collector.problem()};
     return collector.takeFound();
 }
 
 std::string jsonTextProblem(std::string_view utf8, std::size_t deepest) {
     const std::vector<ParsedPath> none;
     PathCollector collector(none, deepest);
-    if (Json::sax_parse(utf8, &collector)) return {};
+    if (Json::sax_parse(utf8.begin(), utf8.end(), &collector)) return {};
     return collector.problem();
 }
 

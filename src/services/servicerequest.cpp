@@ -43,9 +43,8 @@ RequestObserver& observer() {
     return instance;
 }
 
-const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
+void observe(const ServiceRequest& r, const ServiceReply& reply) {
     if (observer()) observer()(r.methodName(), r.url, reply);
-    return reply;
 }
 
 }  // namespace
@@ -66,7 +65,8 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     reply.detail = object.lastErrorDetail();
     reply.status = object.status();
     reply.headerBlock = object.allResponseHeaders();
-    return observed(r, reply);
+    observe(r, reply);
+    return reply;  // moved out: a large reply is not copied
 }
 
 ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) {
@@ -87,7 +87,8 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
     reply.status = response.status;
     reply.headerBlock = response.headerBlock;
     reply.text = decodeResponseText(response.body, r.charsetMode);
-    return observed(r, reply);
+    observe(r, reply);
+    return reply;  // moved out: a large reply is not copied
 }
 
 std::string headerValue(std::string_view headerBlock, std::string_view name) {
