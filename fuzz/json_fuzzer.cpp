@@ -1,5 +1,7 @@
-// getValue over any text and any path. Input: one flag byte (bit 0: zero-based
-// indexes), one byte giving the path length, the path, then the JSON text.
+// getValue over any text and any path, and the same text through the replies'
+// one-pass reader and the .sxcu import, which must refuse deep nesting, not
+// follow it. Input: one flag byte (bit 0: zero-based indexes), one byte giving
+// the path length, the path, then the JSON text.
 
 #include <algorithm>
 #include <cstddef>
@@ -9,6 +11,8 @@
 #include <string_view>
 
 #include "script/jsonreader.h"
+#include "services/jsonpath.h"
+#include "services/sxcufile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
@@ -23,5 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string value = reader.getValue(json, path, zeroBased);
     // Every value is cut out of the text, so it can never be longer.
     if (value.size() > json.size()) std::abort();
+
+    const auto found = lianshuo::findJsonValues(json, {std::string(path), "$"});
+    // Read as a whole, a document gives its compact text, which reads back as itself.
+    if (found && (*found)[1] && (*found)[1]->kind >= lianshuo::JsonKind::Object) {
+        const auto again = lianshuo::findJsonValues((*found)[1]->text, {"$"});
+        if (!again || !(*again)[0] || (*again)[0]->text != (*found)[1]->text) std::abort();
+    }
+    lianshuo::interfaceFromSxcu(json);
     return 0;
 }

@@ -14,8 +14,8 @@ export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
 # The scan references read bytes, as the program does: no locale-aware matching.
 export LC_ALL=C
 
-# BENCH_ONLY="batch keepalive files store window micro" picks sections (all by default).
-only=${BENCH_ONLY:-batch keepalive files store window micro}
+# BENCH_ONLY="batch keepalive json files store window micro" picks sections (all by default).
+only=${BENCH_ONLY:-batch keepalive json files store window micro}
 wanted() { [[ " $only " == *" $1 "* ]]; }
 # row MEASURE PROGRAM REFERENCE GOAL-RATIO REFERENCE-COMMAND ("" as goal: no ratio)
 row() {
@@ -42,7 +42,7 @@ smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b ? a : b) }'
 
 # ---- The local short-link service (keeps connections alive, as real ones do) --
 svc_pid=
-start_service() {  # scheme [delay-ms]; sets port, cert, base
+start_service() {  # scheme [delay-ms [json-bytes]]; sets port, cert, base
     rm -f "$work/svc.txt"
     exec {svc_in}> >(exec "$bin/fakeservice" "$@" > "$work/svc.txt")
     svc_pid=$!
@@ -119,6 +119,28 @@ if wanted keepalive; then
     row "Batch of 1,000 with --jobs 8 against 50 ms replies vs 1,000 x 50 ms / 8" "$ours s" "6.25 s" 1.30 \
         "(computed: 1000 * 0.050 s / 8)"
     stop_service
+fi
+
+# ---- JSON replies: peak memory of the program reading large ones by a JSON path ----
+json_settings() {
+    printf '[基本配置]\r\n短网址索引=0\r\n自定义接口短网址索引=0\r\n[短网址选项_127.0.0.1]\r\nURL编码=1\r\n接口地址=%s?u=#长网址#\r\n提取方式=1\r\n提取表达式=data.url' "$base" |
+        iconv -f UTF-8 -t GB18030 > "$work/json.ini"
+}
+if wanted json; then
+    for case in "1 30000000 30 MB" "8 4000000 4 MB" "8 30000000 30 MB"; do
+        read -r count bytes size unit <<< "$case"
+        start_service http 0 "$bytes"
+        json_settings
+        addresses "$count" "$work/json-urls.txt"
+        peak=$(measure "$bin/lianshuo" convert --settings "$work/json.ini" --no-save --no-history --interval 0 --jobs "$count" --input "$work/json-urls.txt")
+        stop_service
+        goal=102400 ratio=1.00 what="one $size $unit JSON reply"
+        if [ "$count" = 8 ]; then goal=409600 what="eight $size $unit JSON replies with --jobs 8"; fi
+        # Eight of the largest are shown beside the same mark, without a goal: each is held
+        # while its text is decoded, so they cost about twice their size together.
+        [ "$case" = "8 30000000 30 MB" ] && ratio=""
+        row "Peak memory for $what vs $((goal / 1024)) MiB" "${peak#* } KiB" "$goal KiB" "$ratio" "(the goal: $((goal / 1024)) MiB)"
+    done
 fi
 
 # ---- File converter: scans of 200 MB, one 1 GB file, rewrites, re-runs ----

@@ -94,6 +94,8 @@ std::string_view headSectionOf(std::string_view html) {
 }  // namespace
 
 std::string decodeResponseText(std::string_view bytes, int mode, int* usedMode) {
+    // Only a compressed body needs a copy of its own: a large reply is held once, not twice.
+    if (!bytes.starts_with(kGzipSignature)) return decodeContent(bytes, mode, usedMode);
     const std::optional<std::string> content = expandedBody(bytes);
     if (!content) {
         if (usedMode != nullptr) *usedMode = kNoConversion;

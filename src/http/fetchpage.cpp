@@ -108,7 +108,7 @@ std::string HttpRequestObject::fetchPage(std::string_view url, const FetchOption
         text = responseBody();
     } else {
         mode = charsetModeAfterFetch(mode);
-        text = decodeResponseText(responseBody(), mode);
+        text = decodeResponseText(settledBody(), mode);
     }
     if (charsetModeOut != nullptr) *charsetModeOut = mode;
     return text;
@@ -119,7 +119,7 @@ std::string HttpRequestObject::fetchPageBytes(std::string_view url, const FetchO
     runFetch(url, options);
     const int mode = charsetModeAfterFetch(options.charsetMode);
     if (charsetModeOut != nullptr) *charsetModeOut = mode;
-    return expandedBody(responseBody()).value_or(std::string());
+    return expandedBody(settledBody()).value_or(std::string());
 }
 
 }  // namespace lianshuo

@@ -219,6 +219,10 @@ std::string HttpRequestObject::statusText() {
 }
 
 std::string HttpRequestObject::responseBody() {
+    return settledBody();
+}
+
+const std::string& HttpRequestObject::settledBody() {
     return session_->settled().body;
 }
 

@@ -136,6 +136,8 @@ private:
 
     void runFetch(std::string_view url, const FetchOptions& options);
     int charsetModeAfterFetch(int mode);
+    /// The reply body as the session holds it: read in place, a large reply is not copied.
+    const std::string& settledBody();
 
     std::shared_ptr<Session> session_;
     std::string storedCookies_;

@@ -1,14 +1,15 @@
 #include "services/conversionoutcome.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "app/base/charset.h"
 #include "app/base/gbk.h"
+#include "services/jsonpath.h"
 
 namespace lianshuo {
 namespace {
@@ -68,18 +69,28 @@ bool isAcceptableHost(std::string_view host) {
 constexpr std::array<std::string_view, 6> kMessageMembers = {
     "message", "err_msg", "error_description", "detail", "error", "msg"};
 
-std::string messageInJson(const nlohmann::json& value, int depth) {
-    if (!value.is_object() || depth > 1) return {};
-    for (const std::string_view name : kMessageMembers) {
-        const auto it = value.find(std::string(name));
-        if (it == value.end()) continue;
-        if (it->is_string()) {
-            std::string text = it->get<std::string>();
-            if (!text.empty()) return text;
-        } else if (it->is_object()) {
-            std::string inner = messageInJson(*it, depth + 1);
-            if (!inner.empty()) return inner;
-        }
+// The first of the members at the top, or inside an object one of them holds, with a text.
+std::string messageInJson(std::string_view replyText, bool& isJson) {
+    std::vector<std::string> paths;
+    for (const std::string_view outer : kMessageMembers) {
+        paths.emplace_back(outer);
+        for (const std::string_view inner : kMessageMembers)
+            paths.push_back(std::string(outer) + "." + std::string(inner));
+    }
+    const auto found = findJsonValues(replyText, paths);
+    isJson = found.ok();
+    if (!found) return {};
+    const std::size_t stride = kMessageMembers.size() + 1;
+    auto text = [&](std::size_t at) {
+        const std::optional<JsonFound>& value = (*found)[at];
+        return value && value->kind == JsonKind::Text ? value->text : std::string();
+    };
+    for (std::size_t outer = 0; outer < kMessageMembers.size(); ++outer) {
+        const std::size_t at = outer * stride;
+        if (std::string words = text(at); !words.empty()) return words;
+        if (!(*found)[at] || (*found)[at]->kind != JsonKind::Object) continue;
+        for (std::size_t inner = 1; inner < stride; ++inner)
+            if (std::string words = text(at + inner); !words.empty()) return words;
     }
     return {};
 }
@@ -255,11 +266,10 @@ std::string serviceMessage(std::string_view replyText) {
     const std::string trimmed = trimWhiteSpace(replyText);
     if (trimmed.empty()) return {};
     if (trimmed.front() == '{') {
-        const nlohmann::json json =
-            nlohmann::json::parse(toUtf8(trimmed), nullptr, /*allow_exceptions=*/false);
-        const std::string text = messageInJson(json, 0);
-        if (!text.empty()) return cutToMessage(fromUtf8(text));
-        if (!json.is_discarded()) return {};
+        bool isJson = false;
+        const std::string text = messageInJson(trimmed, isJson);
+        if (!text.empty()) return cutToMessage(text);
+        if (isJson) return {};
     }
     // Markup is a page, not a message; its excerpt still goes into the reason elsewhere.
     if (trimmed.front() == '<') return {};

@@ -77,8 +77,15 @@ Status checkInterface(const ShortUrlInterface& d) {
     return {};
 }
 
-Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
+Status checkSavable(const ShortUrlInterface& d) {
     if (Status savable = checkInterface(d); !savable) return savable;
+    // Without either, the section would be "短网址选项_" and list as an empty line.
+    if (interfaceName(d).empty()) return Status::failed("接口没有地址，也没有名称，不能保存。");
+    return {};
+}
+
+Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
+    if (Status savable = checkSavable(d); !savable) return savable;
     ControlStateStore::Batch batch(store);
     addInterface(d, batch);
     return batch.commit();
@@ -158,6 +165,8 @@ Result<ShortUrlInterface> importInterface(std::string_view path, std::string* im
     const std::string& name = names.front();
     if (Status valid = checkInterfaceName(name); !valid) return valid;
     ShortUrlInterface definition = loadInterface(name, file);
+    if (trimSpaces(definition.address).empty())
+        return Failure{0, "节“" + interfaceSection(name) + "”没有“接口地址”，不能导入。"};
     if (Status valid = checkInterface(definition); !valid) return valid;
     if (importedName) *importedName = name;
     return definition;

@@ -27,14 +27,18 @@ Status checkInterfaceName(std::string_view name);
 /// Refuses an interface address holding a line break or another control character.
 Status checkInterfaceAddress(std::string_view address);
 
-/// What saving refuses: a bad name (checkInterfaceName), a bad address
+/// What saving and export refuse: a bad name (checkInterfaceName), a bad address
 /// (checkInterfaceAddress), and keys that could never be sent (a header that
 /// is no "Name: Value", an expression that does not parse); the reasons in one line.
 Status checkInterface(const ShortUrlInterface& definition);
 
+/// What saving refuses: what checkInterface refuses, and an interface with
+/// neither name nor address (its section would have no name).
+Status checkSavable(const ShortUrlInterface& definition);
+
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses what checkInterface refuses.
+/// what is stored already. Refuses what checkSavable refuses.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
@@ -58,7 +62,7 @@ Status exportInterface(const ShortUrlInterface& definition, std::string_view pat
 /// The first interface of the INI file at `path` (or the interface of a
 /// ".sxcu" file), and its section's name. Fails
 /// when the file cannot be read, holds no interface section, or names one that
-/// cannot be stored. Never creates, locks or changes the file.
+/// has no address or cannot be stored. Never creates, locks or changes the file.
 Result<ShortUrlInterface> importInterface(std::string_view path,
                                           std::string* importedName = nullptr);
 

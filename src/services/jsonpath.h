@@ -2,31 +2,44 @@
 // JSON paths as interfaces write them: "shortUrl", "data.tiny_url",
 // "[0].url_short", "files[0].url", "a['odd.key']", with an optional leading
 // "$" or "$.". Texts in and out are GBK; the JSON itself is read as UTF-8.
+//
+// A reply is read in one pass that keeps only the values asked for, so a
+// large reply costs little more than its own text, and nesting is counted
+// rather than followed by recursion, so a deep reply is refused, not a crash.
 
-#include <memory>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/base/result.h"
 
 namespace lianshuo {
+
+/// The deepest nesting of objects and arrays a JSON text may have.
+inline constexpr std::size_t kDeepestJson = 512;
+
+/// The reason a JSON text nesting deeper than `deepest` is refused with.
+std::string jsonDepthReason(std::size_t deepest = kDeepestJson);
 
 /// Why `path` is no JSON path; empty when it is one.
 std::string jsonPathProblem(std::string_view path);
 
-/// A reply parsed once as JSON, to be asked for several paths.
-class JsonDocument {
-public:
-    /// The document in `gbkText`; nullopt when the text is no JSON.
-    static std::optional<JsonDocument> parse(std::string_view gbkText);
+enum class JsonKind { Flag, Number, Text, Object, Array };
 
-    /// The value at `path`: a string's contents, a number's or a flag's text,
-    /// an object or array as compact JSON. Nullopt when the path is invalid,
-    /// leads nowhere or to null.
-    std::optional<std::string> valueAt(std::string_view path) const;
-
-private:
-    struct Value;
-    std::shared_ptr<const Value> root_;
+struct JsonFound {
+    JsonKind kind = JsonKind::Text;
+    std::string text;  // GBK: a string's contents, a number's or flag's text, else compact JSON
 };
+
+/// One entry per path of `paths`: the value there, nullopt when the path is
+/// invalid, leads nowhere or to null. Fails when `gbkText` is no JSON text
+/// or nests deeper than kDeepestJson; the reason says which.
+Result<std::vector<std::optional<JsonFound>>> findJsonValues(std::string_view gbkText,
+                                                             const std::vector<std::string>& paths);
+
+/// Why the UTF-8 text `utf8` is no JSON text or nests deeper than `deepest`; empty when it is one.
+std::string jsonTextProblem(std::string_view utf8, std::size_t deepest = kDeepestJson);
 
 }  // namespace lianshuo

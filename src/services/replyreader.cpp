@@ -6,12 +6,17 @@
 
 namespace lianshuo {
 
-const JsonDocument* ReplyReader::json() {
-    if (!parsed_) {
-        json_ = JsonDocument::parse(reply_.text);
-        parsed_ = true;
+void ReplyReader::readJson() {
+    if (read_) return;
+    read_ = true;
+    auto found = findJsonValues(reply_.text, {d_.extractExpression, d_.errorExpression});
+    if (!found) {
+        // A reply that is no JSON at all is best shown as it stands.
+        if (found.reason() == jsonDepthReason()) jsonProblem_ = "回复的 " + found.reason();
+        return;
     }
-    return json_ ? &*json_ : nullptr;
+    shortUrl_ = std::move((*found)[0]);
+    if (!d_.errorExpression.empty()) error_ = std::move((*found)[1]);
 }
 
 std::string ReplyReader::regexValue(const std::string& pattern) {
@@ -25,11 +30,9 @@ std::string ReplyReader::shortUrlText() {
         case ExtractKind::Cut:
             if (!d_.cutEnabled) return cutBetweenMarkers(reply_.text, "", "", d_.reverseCut);
             return cutBetweenMarkers(reply_.text, d_.leftMarker, d_.rightMarker, d_.reverseCut);
-        case ExtractKind::Json: {
-            const JsonDocument* document = json();
-            if (!document) return {};
-            return document->valueAt(d_.extractExpression).value_or(std::string());
-        }
+        case ExtractKind::Json:
+            readJson();
+            return shortUrl_ ? shortUrl_->text : std::string();
         case ExtractKind::Regex:
             return regexValue(d_.extractExpression);
         case ExtractKind::Header: {
@@ -49,12 +52,18 @@ std::string ReplyReader::errorText() {
     if (d_.errorExpression.empty()) return {};
     std::string found;
     if (d_.extractKind == ExtractKind::Json) {
-        if (const JsonDocument* document = json())
-            found = document->valueAt(d_.errorExpression).value_or(std::string());
+        readJson();
+        if (error_) found = error_->text;
     } else {
         found = regexValue(d_.errorExpression);
     }
     return escapedExcerpt(trimWhiteSpace(found));
+}
+
+std::string ReplyReader::readProblem() {
+    if (d_.extractKind != ExtractKind::Json) return {};
+    readJson();
+    return jsonProblem_;
 }
 
 }  // namespace lianshuo

@@ -34,17 +34,22 @@ public:
     /// Set when a regular expression was cut short, its answer then being empty.
     RegexInterruption interruption() const { return interruption_; }
 
+    /// Why a JSON reply nested too deep was not read; empty otherwise.
+    std::string readProblem();
+
 private:
-    const JsonDocument* json();
+    // Both JSON paths, read in one pass on first use.
+    void readJson();
     std::string regexValue(const std::string& pattern);
 
     const ShortUrlInterface& d_;
     const ServiceReply& reply_;
     RegexBudget budget_;
     RegexInterruption interruption_ = RegexInterruption::None;
-    bool parsed_ = false;
+    bool read_ = false;
     bool notText_ = false;
-    std::optional<JsonDocument> json_;  // parsed on first use, once for both questions
+    std::string jsonProblem_;
+    std::optional<JsonFound> shortUrl_, error_;
 };
 
 }  // namespace lianshuo

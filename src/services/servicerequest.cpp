@@ -52,19 +52,18 @@ RequestObserver& observer() {
     return instance;
 }
 
-const ServiceReply& observed(const ServiceRequest& r, const ServiceReply& reply) {
-    if (!observer()) return reply;
+void observe(const ServiceRequest& r, const ServiceReply& reply) {
+    if (!observer()) return;
     const SecretMask mask(r.secrets);
     if (mask.empty()) {
         observer()(r.methodName(), r.url, reply);
-        return reply;
+        return;
     }
     ServiceReply shown = reply;
     shown.detail = mask.apply(reply.detail);
     shown.text = mask.apply(reply.text);
     shown.headerBlock = mask.apply(reply.headerBlock);
     observer()(r.methodName(), mask.apply(r.url), shown);
-    return reply;
 }
 
 }  // namespace
@@ -85,7 +84,8 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     reply.detail = object.lastErrorDetail();
     reply.status = object.status();
     reply.headerBlock = object.allResponseHeaders();
-    return observed(r, reply);
+    observe(r, reply);
+    return reply;  // moved out: a large reply is not copied
 }
 
 ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) {
@@ -106,7 +106,8 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
     reply.status = response.status;
     reply.headerBlock = response.headerBlock;
     reply.text = decodeResponseText(response.body, r.charsetMode);
-    return observed(r, reply);
+    observe(r, reply);
+    return reply;  // moved out: a large reply is not copied
 }
 
 std::string headerValue(std::string_view headerBlock, std::string_view name) {

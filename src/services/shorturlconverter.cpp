@@ -96,8 +96,9 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
         return ConversionOutcome::failed(FailureKind::NotWebAddress, escapedExcerpt(text));
     if (d.replaceEnabled) text = replaceEach(text, d.findList, d.replaceList);
     if (trimWhiteSpace(text).empty()) {
-        const std::string words = reader.errorText();
+        std::string words = reader.errorText();
         if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
+        if (words.empty()) words = reader.readProblem();
         return ConversionOutcome::failed(FailureKind::NothingExtracted,
                                          words.empty() ? escapedExcerpt(reply.text) : words);
     }

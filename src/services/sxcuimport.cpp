@@ -1,6 +1,7 @@
 // Reading a .sxcu file into an interface.
 
 #include <algorithm>
+#include <array>
 #include <nlohmann/json.hpp>
 
 #include "app/base/charset.h"
@@ -24,6 +25,60 @@ enum class Place { Address, Query, Form, Verbatim };
 
 bool isResponseKeyword(const std::string& keyword) {
     return keyword == "response" || keyword == "json" || keyword == "regex" || keyword == "header";
+}
+
+// A shared file is read whole and its values go into the settings file: both stay small.
+constexpr std::size_t kLargestFile = 1024 * 1024;
+constexpr std::size_t kLargestValue = 64 * 1024;
+
+// The members read as text, and those read as objects of name and value.
+constexpr std::array<const char*, 9> kTextMembers{
+    "Name", "DestinationType", "RequestMethod", "RequestType", "RequestURL", "Body", "Data",
+    "URL",  "ErrorMessage"};
+constexpr std::array<const char*, 3> kObjectMembers{"Headers", "Parameters", "Arguments"};
+
+std::size_t textSize(const Json& value) {
+    return value.is_string() ? value.get_ref<const std::string&>().size() : value.dump().size();
+}
+
+// Why a member holds what no interface can take: the wrong kind of value, or
+// a value too large; null stands for a missing member.
+std::string shapeProblem(const Json& file) {
+    auto named = [](const std::string& name) { return "“" + fromUtf8(name) + "”"; };
+    for (const auto& [name, value] : file.items()) {
+        if (value.is_null()) continue;
+        const bool text =
+            std::find(kTextMembers.begin(), kTextMembers.end(), name) != kTextMembers.end();
+        const bool object =
+            std::find(kObjectMembers.begin(), kObjectMembers.end(), name) != kObjectMembers.end();
+        if (text && !value.is_string()) return named(name) + "应为文本";
+        if (object && !value.is_object()) return named(name) + "应为 JSON 对象";
+        if (name == "RegexList" &&
+            (!value.is_array() || !std::all_of(value.begin(), value.end(),
+                                               [](const Json& item) { return item.is_string(); })))
+            return named(name) + "应为文本的数组";
+        if (!value.is_structured()) {
+            if (textSize(value) > kLargestValue) return named(name) + "的值超过 64 KiB";
+            continue;
+        }
+        for (const auto& [key, item] : value.items())
+            if (key.size() > kLargestValue || textSize(item) > kLargestValue)
+                return named(name) + "中有一项超过 64 KiB";
+    }
+    return {};
+}
+
+// A byte that would end a header line or hide in one.
+bool breaksHeaderLine(const std::string& text, bool tabAllowed) {
+    return std::any_of(text.begin(), text.end(), [&](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && !(tabAllowed && c == '\t')) || byte == 0x7F;
+    });
+}
+
+bool isWebAddress(const std::string& address) {
+    const std::string lower = toLowerAscii(address);
+    return lower.starts_with("http://") || lower.starts_with("https://");
 }
 
 class Importer {
@@ -231,7 +286,11 @@ SxcuImport Importer::run() {
     if (!setRequestMethod(d_, method)) refuse("不支持请求方法“" + fromUtf8(method) + "”");
     method = requestMethod(d_);
 
-    d_.address = requestText(member("RequestURL"), Place::Address, "RequestURL");
+    const std::string address = member("RequestURL");
+    if (address.empty()) return {{}, "缺少 RequestURL"};
+    d_.address = requestText(address, Place::Address, "RequestURL");
+    if (problems_.empty() && !isWebAddress(d_.address))
+        return {{}, "RequestURL 只能是 http 或 https 地址"};
     std::vector<std::string> query;
     auto addQuery = [&](const Json& object) {
         for (const auto& [name, value] : object.items())
@@ -252,11 +311,13 @@ SxcuImport Importer::run() {
 
     std::vector<std::string> headers;
     if (const auto found = file_.find("Headers"); found != file_.end() && found->is_object())
-        for (const auto& [name, value] : found->items())
-            headers.push_back(
-                fromUtf8(name) + ": " +
-                requestText(value.is_string() ? value.get<std::string>() : value.dump(),
-                            Place::Verbatim, "Headers"));
+        for (const auto& [name, value] : found->items()) {
+            const std::string text = value.is_string() ? value.get<std::string>() : value.dump();
+            if (breaksHeaderLine(name, false) || breaksHeaderLine(text, true))
+                return {{}, "“Headers”中“" + fromUtf8(name) + "”含有换行或控制字符"};
+            headers.push_back(fromUtf8(name) + ": " +
+                              requestText(text, Place::Verbatim, "Headers"));
+        }
     d_.headers = joinText(headers, "\r\n");
     readBody(method);
     readResponse();
@@ -275,6 +336,10 @@ bool isSxcuPath(std::string_view path) {
 }
 
 SxcuImport interfaceFromSxcu(std::string_view fileText) {
+    if (fileText.size() > kLargestFile) return {{}, "文件超过 1 MiB"};
+    // Checked before the document is built: values are written out again, and
+    // writing follows the nesting by recursion.
+    if (std::string problem = jsonTextProblem(fileText); !problem.empty()) return {{}, problem};
     Json file;
     try {
         file = Json::parse(fileText);
@@ -282,6 +347,7 @@ SxcuImport interfaceFromSxcu(std::string_view fileText) {
         return {{}, "不是有效的 JSON：" + fromUtf8(error.what())};
     }
     if (!file.is_object()) return {{}, "不是 JSON 对象"};
+    if (std::string problem = shapeProblem(file); !problem.empty()) return {{}, problem};
     return Importer(file).run();
 }
 

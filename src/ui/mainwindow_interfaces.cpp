@@ -47,7 +47,7 @@ void MainWindow::closePanel() {
 
 void MainWindow::addOrModifyInterface() {
     const ShortUrlInterface definition = panel_->readInterface();
-    if (const Status savable = checkInterface(definition); !savable) {
+    if (const Status savable = checkSavable(definition); !savable) {
         MessageBox::warning(this, toQt(appTitle()), toQt(savable.reason()));
         return;
     }

@@ -201,3 +201,33 @@ TEST_F(CommandLine, EachSxcuFileConvertsAndComesBackThroughExport) {
         EXPECT_EQ(run({"interfaces", "show", sxcu.name}).out, shown);
     }
 }
+
+TEST_F(CommandLine, ImportRefusesAFileThatWouldSaveABrokenInterfaceAndWritesNothing) {
+    const std::string head = R"({"DestinationType": "URLShortener", "URL": "{json:u}", )";
+    const std::string web = R"("RequestURL": "https://s.test/", )";
+    const struct {
+        std::string file, text, reason;
+    } refused[] = {
+        {"noaddress.ini", "[短网址选项_x]\r\n接口名称=\r\n提取表达式=u\r\n",
+         "节“短网址选项_x”没有“接口地址”，不能导入。"},
+        {"crlf.sxcu", head + web + R"("Headers": {"X-A": "1\r\nX-Injected: 2"}})",
+         "“Headers”中“X-A”含有换行或控制字符"},
+        {"array.sxcu", head + R"("RequestURL": ["https://s.test/"]})", "“RequestURL”应为文本"},
+        {"headers.sxcu", head + web + R"("Headers": "X-A: 1"})", "“Headers”应为 JSON 对象"},
+        {"none.sxcu", head + R"("Name": "n"})", "缺少 RequestURL"},
+        {"gopher.sxcu", head + R"("RequestURL": "gopher://s.test/"})",
+         "RequestURL 只能是 http 或 https 地址"},
+        {"large.sxcu", head + web + R"("Headers": {"X-A": ")" + std::string(70'000, 'a') + "\"}}",
+         "“Headers”中有一项超过 64 KiB"},
+        {"huge.sxcu", head + web + R"("Data": ")" + std::string(1'100'000, 'a') + "\"}",
+         "文件超过 1 MiB"},
+    };
+    const std::string before = test::readFile(settings());
+    for (const auto& bad : refused) {
+        test::writeFile(dir / bad.file, bad.text);
+        const auto r = run({"interfaces", "import", (dir / bad.file).string()});
+        EXPECT_EQ(r.status, 2) << bad.file;
+        EXPECT_NE(r.err.find(utf8(bad.reason)), std::string::npos) << bad.file << ": " << r.err;
+        EXPECT_EQ(test::readFile(settings()), before) << bad.file;
+    }
+}

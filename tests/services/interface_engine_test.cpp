@@ -15,6 +15,7 @@
 #include "services/jsonpath.h"
 #include "services/requestpacer.h"
 #include "services/shorturlconverter.h"
+#include "services/sxcufile.h"
 #include "support/fake_apis.h"
 
 using namespace lianshuo;
@@ -286,6 +287,35 @@ TEST(InterfaceExtraction, JsonPathThenReplacePrefixAndSuffixStillApply) {
     EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(), "结果不是网址：http://中");
 }
 
+TEST(InterfaceExtraction, DeepJsonIsRefusedWithItsReasonNotFollowedDown) {
+    auto nested = [](std::size_t depth, const std::string& inner) {
+        return std::string(depth, '[') + inner + std::string(depth, ']');
+    };
+    test::TestServer server;
+    const std::string deep = R"({"a":)" + nested(100'000, "1") + "}";
+    answerWith(server, "/ok", 200, deep);
+    answerWith(server, "/bad", 400, deep);
+    ShortUrlInterface d;
+    d.address = server.url("/ok");
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression = "a";
+    d.errorExpression = "a[0][0]";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).reason(),
+              "回复中找不到短网址：回复的 JSON 嵌套超过 512 层");
+    d.address = server.url("/bad");
+    EXPECT_TRUE(
+        convertWithInterface("http://a.test/", d).reason().starts_with("HTTP 400：{\"a\":[[["));
+
+    const std::string head = R"({"DestinationType": "URLShortener", "RequestURL": "https://s.test/",
+                                 "URL": "{json:u}", )";
+    for (const std::string member : {"Headers", "Arguments", "Parameters"})
+        EXPECT_EQ(
+            interfaceFromSxcu(head + "\"" + member + R"(": {"x": )" + nested(200'000, "") + "}}")
+                .problem,
+            jsonDepthReason())
+            << member;
+}
+
 TEST(InterfaceRequests, HeadersThatWouldInjectOrGoEmptyAreRefusedBeforeSending) {
     test::TestServer server;
     answerWith(server, "/h", 200, "https://s.test/h");
@@ -342,22 +372,38 @@ TEST(InterfaceRules, StatusListsMethodsAndHeaderLines) {
     EXPECT_NE(headerLineProblem("X-Api: a\tb"), "");
 }
 
-TEST(JsonPaths, TheFormsInterfacesWrite) {
-    const auto document = JsonDocument::parse(
-        R"({"a":{"b.c":[10,{"d":"x"}]},"n":null,"t":true,"s":"\u4e2d","files":[{"url":"u"}]})");
-    ASSERT_TRUE(document);
-    EXPECT_EQ(document->valueAt("$.a['b.c'][1].d"), "x");
-    EXPECT_EQ(document->valueAt("a[\"b.c\"][0]"), "10");
-    EXPECT_EQ(document->valueAt("files[0].url"), "u");
-    EXPECT_EQ(document->valueAt("t"), "true");
-    EXPECT_EQ(document->valueAt("s"), "中");
-    EXPECT_EQ(document->valueAt("a"), R"({"b.c":[10,{"d":"x"}]})");
-    EXPECT_EQ(document->valueAt("n"), std::nullopt);
-    EXPECT_EQ(document->valueAt("files[1].url"), std::nullopt);
-    EXPECT_EQ(document->valueAt("a.b"), std::nullopt);
+TEST(JsonPaths, TheFormsInterfacesWriteReadInOnePassOfALargeReply) {
+    // Megabytes around the values: the reply is read as it passes, never built as a tree.
+    const std::string bulk = "[" + std::string(1'000'000, '1').insert(0, "\"") + "\"," +
+                             R"({"d":"decoy","a":{"b.c":[0,{"d":"no"}]}}])";
+    const std::string reply = R"({"bulk":)" + bulk + R"(,"a":{"b.c":[10,{"d":"x"}]},"n":null,)" +
+                              R"("t":true,"f":1.5,"s":"\u4e2d","files":[{"url":"u"}],)" +
+                              R"("k":"first","k":{"later":["wins",{}]},"tail":)" + bulk + "}";
+    const std::vector<std::string> paths{"$.a['b.c'][1].d",
+                                         "a[\"b.c\"][0]",
+                                         "files[0].url",
+                                         "t",
+                                         "f",
+                                         "s",
+                                         "a",
+                                         "n",
+                                         "files[1].url",
+                                         "a.b",
+                                         "k",
+                                         "k.later[0]",
+                                         "x..y"};
+    const auto found = findJsonValues(reply, paths);
+    ASSERT_TRUE(found) << found.reason();
+    std::vector<std::string> texts;
+    for (const auto& value : *found) texts.push_back(value ? value->text : "(none)");
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "x", "10", "u", "true", "1.5", "中", R"({"b.c":[10,{"d":"x"}]})", "(none)",
+                         "(none)", "(none)", R"({"later":["wins",{}]})", "wins", "(none)"}));
+    EXPECT_EQ((*found)[6]->kind, JsonKind::Object);
     for (const char* bad : {"", "a..b", "a[x]", "a['b]", "[0]x", "a."})
         EXPECT_NE(jsonPathProblem(bad), "") << bad;
-    EXPECT_FALSE(JsonDocument::parse("not json"));
+    EXPECT_FALSE(findJsonValues("not json", {"a"}));
+    EXPECT_FALSE(findJsonValues(R"({"a":1} x)", {"a"}));
 }
 
 TEST(RequestPacing, WaitsOnlyWhatIsLeftOfThePauseOfTheSameInterface) {

@@ -238,6 +238,14 @@ private slots:
         click(u"按钮导入接口"_s);
         QVERIFY(MessageBox::lastText() != u"接口已导入！"_s);
         QCOMPARE(address_->text(), u"http://e.example.test/x"_s);
+
+        const std::filesystem::path bare = session_->sandbox().dir() / "bare.ini";
+        test::writeFile(bare, fromQt(u"[短网址选项_x]\r\n提取表达式=u\r\n"_s));
+        FileDialog::setNextFileName(QString::fromStdString(bare.string()));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        click(u"按钮导入接口"_s);
+        QVERIFY(MessageBox::lastText().contains(u"没有“接口地址”"_s));
+        QCOMPARE(address_->text(), u"http://e.example.test/x"_s);
     }
 
     void aNameThatWouldWriteLinesOfItsOwnIsRefused() {

@@ -12,7 +12,8 @@ std::string convertCharset(std::string_view bytes, const char* from, const char*
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return {};
     std::string out;
-    out.resize(bytes.size() * 2 + 16);
+    // Room for the same length and a quarter more; a text that grows further asks for more.
+    out.resize(bytes.size() + bytes.size() / 4 + 16);
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
     std::size_t written = 0;
