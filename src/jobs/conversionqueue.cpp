@@ -107,7 +107,8 @@ void ConversionQueue::endRun() {
 }
 
 void ConversionQueue::pump() {
-    while (running_ && !stopped() && busySlots_ < limit_ && hasMore()) {
+    // Again after reading: a source that waits for its input lets a stop in meanwhile.
+    while (running_ && !stopped() && busySlots_ < limit_ && hasMore() && !stopped()) {
         if (rows_.size() >= kMostRowsAhead) {
             // No request will be on its way to wait for: the record held back is written now.
             if (!stepPosted_) recordKeptBack();
