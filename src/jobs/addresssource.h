@@ -11,7 +11,8 @@ namespace lianshuo {
 /// One entry of a list read as the run goes.
 struct ListedAddress {
     std::string address;
-    std::string refusal;  // GBK; when set, the entry is no address and its row fails with it
+    std::string
+        refusal;  // GBK; when set, the entry is too large to be an address: its row fails with it
 };
 
 /// The next entry of a list read as the run goes; nullopt at its end.

@@ -122,7 +122,7 @@ void ConversionQueue::pump() {
         events_.converting(row);
         const std::string& address = taken.address;
         if (!refusal.empty()) {
-            taken.refused = ConversionOutcome::failed(FailureKind::NotWebAddress, refusal);
+            taken.refused = ConversionOutcome::failed(FailureKind::TooLarge, refusal);
             taken.result = &*taken.refused;
         } else if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
             taken.result = &known->second;
