@@ -88,7 +88,8 @@ constexpr const char* kUsage =
     "another file); an address converted before is not sent to the service again.\n"
     "\n"
     "Failures are printed on standard error as \"失败: ADDRESS: REASON\".\n"
-    "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted.\n";
+    "Exit status: 0 all converted, 1 a conversion failed, 2 bad usage or input, 130 interrupted,\n"
+    "141 standard output closed before every row was printed.\n";
 
 void onInterrupt(int) {
     cli::interrupted = true;

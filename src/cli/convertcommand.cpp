@@ -1,6 +1,10 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <memory>
 #include <vector>
 
 #include "app/base/charset.h"
@@ -9,6 +13,7 @@
 #include "app/base/paths.h"
 #include "app/base/platform.h"
 #include "cli/clipboard.h"
+#include "cli/inputlines.h"
 #include "cli/outcomejson.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
@@ -20,39 +25,103 @@
 namespace lianshuo::cli {
 namespace {
 
-// Terminals and most files speak UTF-8; older files may still be GBK.
+// Terminals and most files speak UTF-8; older files may still be GBK. Each
+// line is read as its own bytes say.
 std::string fromInputText(const std::string& bytes) {
     return isValidUtf8(bytes) ? fromUtf8(bytes) : bytes;
 }
 
+// The start a refused line is shown by, never cutting a UTF-8 character.
+std::string refusedLineText(std::string start) {
+    for (int cut = 0; cut < 3 && !start.empty() && !isValidUtf8(start); ++cut) start.pop_back();
+    return fromInputText(start) + "...";
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The addresses of the input lines, then of the command's arguments, read as the batch takes them.
+class ConvertInput {
+public:
+    ConvertInput(std::unique_ptr<InputLines> lines, std::vector<std::string> arguments)
+        : lines_(std::move(lines)), arguments_(std::move(arguments)) {}
+
+    std::optional<ListedAddress> next() {
+        // Reading may wait for a writer: a stop or a reader gone must still be seen.
+        processPendingMessages();
+        while (lines_) {
+            std::optional<InputLines::Line> line = lines_->next();
+            if (!line) {
+                error_ = lines_->error();
+                lines_.reset();
+                break;
+            }
+            if (line->tooLong)
+                return ListedAddress{refusedLineText(std::move(line->text)),
+                                     "这一行超过 64 KiB，不是网址"};
+            if (std::optional<std::string> address = pastedAddress(fromInputText(line->text)))
+                return ListedAddress{std::move(*address), {}};
+        }
+        if (argument_ < arguments_.size()) return ListedAddress{arguments_[argument_++], {}};
+        return std::nullopt;
+    }
+    /// Why the input could not be read to its end; empty when it was.
+    const std::string& error() const { return error_; }
+    /// How many addresses the list holds, once its lines are all read; 0 before.
+    int total() const {
+        return lines_ ? 0 : given_ + static_cast<int>(arguments_.size() - argument_);
+    }
+    /// Counts an entry handed to the batch.
+    void given() { ++given_; }
+
+private:
+    std::unique_ptr<InputLines> lines_;
+    std::vector<std::string> arguments_;
+    std::size_t argument_ = 0;
+    int given_ = 0;
+    std::string error_;
+};
+
 class ConsoleBatchView : public BatchView {
 public:
-    ConsoleBatchView(Console& console, ProgressLine& progress, std::vector<std::string> rows,
+    ConsoleBatchView(Console& console, ProgressLine& progress, ConvertInput& input,
                      std::string interval, bool autoSave, std::string folder, bool json)
         : console_(console),
           progress_(progress),
-          rows_(std::move(rows)),
+          input_(input),
           interval_(std::move(interval)),
           autoSave_(autoSave),
           folder_(std::move(folder)),
           json_(json) {}
 
-    int rowCount() const override { return static_cast<int>(rows_.size()); }
-    std::string longUrl(int row) const override { return rows_[static_cast<std::size_t>(row)]; }
+    // The list is read as the batch goes: its length is known at its end only.
+    int rowCount() const override { return input_.total(); }
+    std::string longUrl(int) const override { return {}; }
+    AddressSource addressSource() override {
+        return [this]() -> std::optional<ListedAddress> {
+            std::optional<ListedAddress> listed = input_.next();
+            if (!listed) return listed;
+            input_.given();
+            rows_.push_back(listed->address);
+            return listed;
+        };
+    }
     void setRow(int row, std::string_view, ResultRowState state) override {
         if (state == ResultRowState::Converting)
-            progress_.update(row, rowCount(), failed_, row == 0);
+            progress_.update(row, input_.total(), failed_, row == 0);
     }
     void showOutcome(int row, const ConversionOutcome& outcome) override {
-        const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
-        if (outcome.ok()) shortUrls_.push_back(outcome.shortUrl);
+        const std::string longUrl = takeRow(row);
+        // Only --copy needs them all at the end; a long run without it keeps none.
+        if (outcome.ok() && keepShortUrls_) shortUrls_.push_back(outcome.shortUrl);
         if (!outcome.ok()) {
             ++failed_;
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
         if (console_.outTerminal) progress_.erase();
-        progress_.update(row + 1, rowCount(), failed_, row + 1 == rowCount());
+        progress_.update(row + 1, input_.total(), failed_, row + 1 == input_.total());
         if (json_) {
             console_.out << outcomeJson(longUrl, outcome) << std::endl;
             return;
@@ -61,6 +130,10 @@ public:
         console_.out << '\t';
         print(console_.out, longUrl);
         console_.out << std::endl;
+    }
+    // Printed as a failure, so standard output has a row for every address up to the last one.
+    void showStopped(int row) override {
+        showOutcome(row, ConversionOutcome::failed(FailureKind::Stopped, {}));
     }
     void batchFinished(const BatchSummary& summary) override { summary_ = summary; }
     std::string generateCaption() const override { return caption_; }
@@ -75,14 +148,27 @@ public:
 
     const BatchSummary& summary() const { return summary_; }
     const std::vector<std::string>& shortUrls() const { return shortUrls_; }
+    void keepShortUrls() { keepShortUrls_ = true; }
 
 private:
     Console& console_;
     ProgressLine& progress_;
     int failed_ = 0;
     int parallel_ = 1;
+    // The address of a row, once the rows before it are shown.
+    std::string takeRow(int row) {
+        while (firstRow_ < row && !rows_.empty()) {
+            rows_.pop_front();
+            ++firstRow_;
+        }
+        return rows_.empty() ? std::string() : rows_.front();
+    }
+
     std::vector<std::string> shortUrls_;
-    std::vector<std::string> rows_;
+    bool keepShortUrls_ = false;
+    ConvertInput& input_;
+    std::deque<std::string> rows_;  // the rows read and not shown yet, from firstRow_ on
+    int firstRow_ = 0;
     std::string interval_;
     bool autoSave_;
     std::string folder_;
@@ -100,33 +186,55 @@ int runConvert(const Options& options, Console& console) {
         return fail(console, error);
     session.attachHistory(options, console);
 
-    std::string text;
     if ((options.clipboard || options.copy) && clipboard() == nullptr)
         return fail(console,
                     "--clipboard and --copy need a desktop session, and no display was found");
+    std::unique_ptr<InputLines> lines;
     if (options.clipboard) {
-        const std::optional<std::string> pasted = clipboard()->text();
+        std::optional<std::string> pasted = clipboard()->text();
         if (!pasted) return fail(console, "cannot read the clipboard");
-        text = *pasted;
+        auto text = std::make_shared<std::string>(std::move(*pasted));
+        lines = std::make_unique<InputLines>(
+            [text, at = std::size_t{0}](char* buffer, std::size_t size) mutable {
+                const std::size_t n = text->copy(buffer, size, at);
+                at += n;
+                return Result<std::size_t>(n);
+            });
     } else if (options.input && *options.input != "-") {
-        Result<platform::FileContent> file = platform::readWholeFile(nativePath(*options.input));
-        if (!file)
-            return fail(console, "cannot read the input file " + *options.input + ": " +
-                                     file.status().reason());
-        text = std::move(file->bytes);
+        const std::filesystem::path path = nativePath(*options.input);
+        // A pipe or a device named here would hold the run before it starts.
+        Result<platform::FileKind> kind = platform::fileKind(path);
+        std::shared_ptr<std::FILE> file;
+        std::string why;
+        if (!kind)
+            why = kind.reason();
+        else if (*kind == platform::FileKind::Missing)
+            why = platform::systemFailure(ENOENT).reason;
+        else if (*kind != platform::FileKind::Regular)
+            why = "not a regular file";
+        else if (file.reset(platform::openFileStream(path, "rb"), FileCloser{}); !file)
+            why = platform::systemFailure(errno).reason;
+        if (!why.empty())
+            return fail(console, "cannot read the input file " + *options.input + ": " + why);
+        lines = std::make_unique<InputLines>([file](char* buffer, std::size_t size) {
+            return platform::readBlock(file.get(), buffer, size);
+        });
     } else if (options.input || options.positional.empty()) {
-        text.assign(std::istreambuf_iterator<char>(console.in), std::istreambuf_iterator<char>());
+        lines = std::make_unique<InputLines>([&console](char* buffer, std::size_t size) {
+            const std::streamsize got =
+                console.in.rdbuf()->sgetn(buffer, static_cast<std::streamsize>(size));
+            return Result<std::size_t>(static_cast<std::size_t>(std::max<std::streamsize>(got, 0)));
+        });
     }
-    std::vector<std::string> addresses = pastedAddresses(fromInputText(text));
-    for (const std::string& url : pastedAddresses(joinText(options.positional, "\n")))
-        addresses.push_back(url);
+    ConvertInput input(std::move(lines), pastedAddresses(joinText(options.positional, "\n")));
 
     const AppSettings& app = session.appSettings();
     const bool autoSave = !options.noSave && (options.saveDir || app.autoSave);
     ProgressLine progress(console.err, console.progress);
-    ConsoleBatchView view(console, progress, std::move(addresses), session.interval(), autoSave,
+    ConsoleBatchView view(console, progress, input, session.interval(), autoSave,
                           options.saveDir.value_or(app.saveDir), options.json);
     view.setParallelRequests(session.parallel());
+    if (options.copy) view.keepShortUrls();
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     BatchJob job(view, session.converter());
     // Waiting after the last address only delays the prompt.
@@ -152,11 +260,17 @@ int runConvert(const Options& options, Console& console) {
         print(console.err, summary.resultsFile);
         console.err << '\n';
     }
+    // Like a process that a closed pipe killed: whoever reads the status sees the run cut short.
+    const int cutShort = interrupted ? kInterrupted : !console.out ? kReaderGone : kOk;
     if (!summary.resultsFileError.empty()) {
         fail(console, summary.resultsFileError);
-        return interrupted ? kInterrupted : kConversionFailed;
+        return cutShort != kOk ? cutShort : kConversionFailed;
     }
-    if (interrupted) return kInterrupted;
+    if (!input.error().empty()) {
+        fail(console, "cannot read the input to its end: " + input.error());
+        return cutShort != kOk ? cutShort : kConversionFailed;
+    }
+    if (cutShort != kOk) return cutShort;
     return job.failed() > 0 ? kConversionFailed : kOk;
 }
 

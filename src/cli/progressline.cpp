@@ -22,7 +22,9 @@ std::string clockText(long long seconds) {
 }  // namespace
 
 std::string progressText(int done, int total, int failed, std::chrono::milliseconds elapsed) {
-    std::string text = "[" + std::to_string(done) + "/" + std::to_string(total) + "]";
+    // A list read as it goes has no total until its end.
+    std::string text =
+        "[" + std::to_string(done) + (total > 0 ? "/" + std::to_string(total) : "") + "]";
     if (failed > 0) text += toUtf8(" 失败 ") + std::to_string(failed);
     const double seconds = static_cast<double>(elapsed.count()) / 1000;
     if (done > 0 && seconds > 0) {

@@ -34,7 +34,8 @@ private:
     bool drawnOnce_ = false;
 };
 
-/// "[3/10] 失败 1 · 2.5/s · 已用 0:04 · 剩余 0:03": the text the line shows (UTF-8).
+/// "[3/10] 失败 1 · 2.5/s · 已用 0:04 · 剩余 0:03": the text the line shows (UTF-8);
+/// "[3] …" without the total and the time left when `total` is 0 (not known).
 std::string progressText(int done, int total, int failed, std::chrono::milliseconds elapsed);
 
 }  // namespace lianshuo::cli

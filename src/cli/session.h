@@ -31,7 +31,13 @@ struct Console {
 };
 
 /// Exit statuses.
-enum ExitStatus : int { kOk = 0, kConversionFailed = 1, kUsage = 2, kInterrupted = 130 };
+enum ExitStatus : int {
+    kOk = 0,
+    kConversionFailed = 1,
+    kUsage = 2,
+    kInterrupted = 130,
+    kReaderGone = 141,  // standard output closed before every row was printed
+};
 
 class Session : public ConversionSource {
 public:

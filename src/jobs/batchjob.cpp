@@ -139,9 +139,7 @@ void BatchJob::start() {
         if (file_->isOpen()) view_.setResultFilePath(file_->path());
     }
 
-    std::vector<std::string> addresses;
-    addresses.reserve(static_cast<std::size_t>(rows_));
-    for (int row = 0; row < rows_; ++row) addresses.push_back(view_.longUrl(row));
+    caught_.clear();
     queue_->beginRun(view_.parallelRequests());
     ConversionQueue::Events events;
     events.converting = [this](int row) {
@@ -154,15 +152,25 @@ void BatchJob::start() {
     };
     events.pauseMs = [this] { return pauseMilliseconds(view_.intervalText(), random_); };
     events.done = [this] { finish(); };
+    if (AddressSource source = view_.addressSource()) {
+        queue_->convert(std::move(source), std::move(events), waitAfterLastRow_);
+        return;
+    }
+    std::vector<std::string> addresses;
+    addresses.reserve(static_cast<std::size_t>(rows_));
+    for (int row = 0; row < rows_; ++row) addresses.push_back(view_.longUrl(row));
     queue_->convert(std::move(addresses), std::move(events), waitAfterLastRow_);
 }
 
 void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
     // A stop aborted this row's request: it is neither done nor failed, just not converted.
     if (outcome.failure == FailureKind::Stopped) {
-        view_.setRow(row, "等待转换", ResultRowState::Waiting);
+        caught_.push_back(row);
         return;
     }
+    // A finished row after caught ones: they are shown as stopped, so no row before it is a gap.
+    for (const int earlier : caught_) view_.showStopped(earlier);
+    caught_.clear();
     // The file first: a view that cannot print (a closed pipe) must not cost
     // a short address the service has already made.
     if (outcome.ok()) {
@@ -176,6 +184,8 @@ void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
 
 void BatchJob::finish() {
     converter_.setStopFlag(nullptr);
+    for (const int row : caught_) view_.setRow(row, "等待转换", ResultRowState::Waiting);
+    caught_.clear();
     if (file_) {
         file_->close();
         summary_.resultsFileError = file_->error();

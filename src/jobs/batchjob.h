@@ -10,7 +10,9 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "jobs/addresssource.h"
 #include "jobs/resultrow.h"
 #include "services/conversionoutcome.h"
 
@@ -33,10 +35,16 @@ public:
     virtual ~BatchView() = default;
     virtual int rowCount() const = 0;
     virtual std::string longUrl(int row) const = 0;
+    /// The long addresses read as the batch goes, for a list too long to hold
+    /// (the command line's input); empty: the rows rowCount() and longUrl() give.
+    virtual AddressSource addressSource() { return {}; }
     /// Shows `text` and `state` in the row (and brings a converting row into view).
     virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
     /// Shows a finished row: its short address, or "生成错误" and why.
     virtual void showOutcome(int row, const ConversionOutcome& outcome) = 0;
+    /// A row a stop caught under way while a later row did finish; the window
+    /// shows it waiting again, as it does the rows after the last finished one.
+    virtual void showStopped(int row) { setRow(row, "等待转换", ResultRowState::Waiting); }
     /// The batch has ended (also after a stop).
     virtual void batchFinished(const BatchSummary& summary) = 0;
     virtual std::string generateCaption() const = 0;
@@ -101,6 +109,7 @@ private:
     bool running_ = false;
     bool waitAfterLastRow_ = true;
     BatchSummary summary_;
+    std::vector<int> caught_;  // rows a stop caught, not followed by a finished row yet
 };
 
 /// The summary line shown after a batch: "完成 n 个，失败 m 个".

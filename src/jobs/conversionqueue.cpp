@@ -1,10 +1,18 @@
 #include "jobs/conversionqueue.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "http/webrequest.h"
 
 namespace lianshuo {
+namespace {
+
+// Rows taken ahead of one that is still under way: repeats and history hits
+// take no slot, so without a bound a long list behind a slow row would be held whole.
+constexpr std::size_t kMostRowsAhead = 4096;
+
+}  // namespace
 
 ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
     : loop_(loop), converter_(converter) {}
@@ -25,6 +33,7 @@ ConversionQueue::~ConversionQueue() {
 void ConversionQueue::beginRun(int slots) {
     slots_ = limit_ = std::max(1, slots);
     calm_ = 0;
+    owedRests_ = 0;
     outcomes_.clear();
     stop_ = false;
     draining_ = false;
@@ -37,16 +46,41 @@ bool ConversionQueue::convertsInline() const {
 
 void ConversionQueue::convert(std::vector<std::string> addresses, Events events,
                               bool pauseAfterLast) {
-    addresses_ = std::move(addresses);
+    auto list = std::make_shared<std::vector<std::string>>(std::move(addresses));
+    convert(
+        [list, next = std::size_t{0}]() mutable -> std::optional<ListedAddress> {
+            if (next == list->size()) return std::nullopt;
+            return ListedAddress{std::move((*list)[next++]), {}};
+        },
+        std::move(events), pauseAfterLast);
+}
+
+void ConversionQueue::convert(AddressSource source, Events events, bool pauseAfterLast) {
+    source_ = std::move(source);
+    ahead_.reset();
+    sourceEnded_ = false;
     events_ = std::move(events);
     pauseAfterLast_ = pauseAfterLast;
-    results_.assign(addresses_.size(), nullptr);
+    rows_.clear();
     unkept_.clear();
     waiting_.clear();
     next_ = delivered_ = 0;
     busySlots_ = inFlight_ = resting_ = 0;
     running_ = true;
+    // Between two lists of a run (two files) the slots rest as between two rows.
+    for (; owedRests_ > 0 && busySlots_ < limit_; --owedRests_) {
+        if (const long long pause = events_.pauseMs(); pause > 0) rest(pause);
+    }
+    owedRests_ = 0;
     pump();
+}
+
+bool ConversionQueue::hasMore() {
+    if (!ahead_ && !sourceEnded_) {
+        ahead_ = source_();
+        sourceEnded_ = !ahead_;
+    }
+    return ahead_.has_value();
 }
 
 void ConversionQueue::stop() {
@@ -73,17 +107,29 @@ void ConversionQueue::endRun() {
 }
 
 void ConversionQueue::pump() {
-    const int count = static_cast<int>(addresses_.size());
-    while (running_ && !stopped() && next_ < count && busySlots_ < limit_) {
+    // Again after reading: a source that waits for its input lets a stop in meanwhile.
+    while (running_ && !stopped() && busySlots_ < limit_ && hasMore() && !stopped()) {
+        if (rows_.size() >= kMostRowsAhead) {
+            // No request will be on its way to wait for: the record held back is written now.
+            if (!stepPosted_) recordKeptBack();
+            if (rows_.size() >= kMostRowsAhead && busySlots_ > 0) break;
+        }
         const int row = next_++;
+        Row& taken = rows_.emplace_back();
+        taken.address = std::move(ahead_->address);
+        std::string refusal = std::move(ahead_->refusal);
+        ahead_.reset();
         events_.converting(row);
-        const std::string& address = addresses_[row];
-        if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
-            results_[row] = &known->second;
+        const std::string& address = taken.address;
+        if (!refusal.empty()) {
+            taken.refused = ConversionOutcome::failed(FailureKind::TooLarge, refusal);
+            taken.result = &*taken.refused;
+        } else if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
+            taken.result = &known->second;
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
-            results_[row] = &outcomes_.emplace(address, std::move(*kept)).first->second;
+            taken.result = &outcomes_.emplace(address, std::move(*kept)).first->second;
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;
@@ -96,10 +142,10 @@ void ConversionQueue::pump() {
 }
 
 void ConversionQueue::deliver() {
-    const int count = static_cast<int>(addresses_.size());
-    while (running_ && delivered_ < count && results_[delivered_] != nullptr) {
+    while (running_ && !rows_.empty() && rows_.front().result != nullptr) {
         const int row = delivered_++;
-        events_.finished(row, *results_[row]);
+        events_.finished(row, *rows_.front().result);
+        rows_.pop_front();
     }
 }
 
@@ -107,12 +153,14 @@ void ConversionQueue::finishIfDone() {
     if (!running_) return;
     // A posted conversion writes it while its request is under way.
     if (!stepPosted_) recordKeptBack();
-    const bool allDelivered = delivered_ == static_cast<int>(addresses_.size());
+    const bool allDelivered = rows_.empty() && sourceEnded_;
     if (!(allDelivered && busySlots_ == 0) && !(stopped() && inFlight_ == 0)) return;
     // After a stop the rows that did finish are kept, in order, behind the one it caught.
-    for (int row = delivered_; row < next_; ++row)
-        if (results_[row]) events_.finished(row, *results_[row]);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].result) events_.finished(delivered_ + static_cast<int>(i), *rows_[i].result);
+    rows_.clear();
     running_ = false;
+    source_ = {};
     if (events_.done) events_.done();
 }
 
@@ -163,15 +211,17 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         ++limit_;
         calm_ = 0;
     }
-    const bool more = next_ < static_cast<int>(addresses_.size()) || pauseAfterLast_;
-    const long long pause = stopped() || caught || !more ? 0 : events_.pauseMs();
+    const bool more = !stopped() && !caught && (pauseAfterLast_ || hasMore());
+    // The last conversion of a list rests at the start of the next list, if any: none after the
+    // run.
+    if (!stopped() && !caught && !more) ++owedRests_;
+    const long long pause = more ? events_.pauseMs() : 0;
     if (caught) {
         settle(address, &unkept_.emplace_back(outcome));
     } else {
         const ConversionOutcome* kept = &outcomes_.emplace(address, outcome).first->second;
         // Straight on to the next request: its record is written while that one is under way.
-        if (convertsInline() && !stopped() && pause <= 0 &&
-            next_ < static_cast<int>(addresses_.size())) {
+        if (convertsInline() && !stopped() && pause <= 0 && hasMore()) {
             keptBack_ = KeptBack{address, kept};
         } else {
             converter_.remember(address, outcome);
@@ -188,16 +238,28 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
     }
     // The slot rests before it asks again; the other slots go on meanwhile.
     ++resting_;
+    postRest(pause);
+}
+
+// A busy slot rests `pause` milliseconds.
+void ConversionQueue::postRest(long long pause) {
     const std::weak_ptr<char> alive = alive_;
     loop_.postAfter(pause, [this, alive, generation = generation_] {
         if (!alive.expired()) slotRested(generation);
     });
 }
 
+void ConversionQueue::rest(long long pause) {
+    ++busySlots_;
+    ++resting_;
+    postRest(pause);
+}
+
 // `address`'s rows have their outcome; the ones at the front can be delivered.
 void ConversionQueue::settle(const std::string& address, const ConversionOutcome* outcome) {
     if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
-        for (const int row : rows->second) results_[row] = outcome;
+        for (const int row : rows->second)
+            rows_[static_cast<std::size_t>(row - delivered_)].result = outcome;
         waiting_.erase(rows);
     }
 }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "jobs/addresssource.h"
 #include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 
@@ -46,8 +47,12 @@ public:
     /// earlier run is reused, and no stop is pending.
     void beginRun(int slots);
     /// Converts `addresses` and returns at once. `pauseAfterLast`: the last
-    /// conversion's pause also comes before done().
+    /// conversion's pause also comes before done(); without it, that pause is
+    /// taken at the start of the run's next list instead, if one follows.
     void convert(std::vector<std::string> addresses, Events events, bool pauseAfterLast = false);
+    /// Converts the entries `source` gives, asking it for the next only when a
+    /// slot is free: the rows held are the ones under way, not the list.
+    void convert(AddressSource source, Events events, bool pauseAfterLast = false);
     /// Aborts the transfers in flight and ends the pauses; done() follows on the loop.
     void stop();
     /// Starts no more conversions and ends the pauses; the ones under way
@@ -64,6 +69,7 @@ public:
 
 private:
     void pump();
+    bool hasMore();
     void endRun();
     void deliver();
     void finishIfDone();
@@ -71,6 +77,8 @@ private:
     void conversionEnded(const std::string& address, const ConversionOutcome& outcome,
                          bool throttled);
     void slotRested(unsigned generation);
+    void postRest(long long pause);
+    void rest(long long pause);
     void settle(const std::string& address, const ConversionOutcome* outcome);
     void recordKeptBack();
     bool convertsInline() const;
@@ -90,9 +98,18 @@ private:
     bool running_ = false;
     bool pauseAfterLast_ = false;
     Events events_;
-    std::vector<std::string> addresses_;
-    std::vector<const ConversionOutcome*> results_;  // into outcomes_ or unkept_; null: not yet
-    std::deque<ConversionOutcome> unkept_;           // outcomes a stop caught
+    AddressSource source_;
+    std::optional<ListedAddress> ahead_;  // given by the source, not taken yet
+    bool sourceEnded_ = false;
+    // The rows taken and not delivered yet: delivered_ to next_ - 1.
+    struct Row {
+        std::string address;
+        const ConversionOutcome* result =
+            nullptr;  // into outcomes_, unkept_ or refused; null: not yet
+        std::optional<ConversionOutcome> refused;  // an entry that is no address
+    };
+    std::deque<Row> rows_;
+    std::deque<ConversionOutcome> unkept_;                       // outcomes a stop caught
     std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
     // On the inline slot, a finished conversion's history record waits for the
     // next request to be on its way; its rows wait with it.
@@ -104,6 +121,7 @@ private:
     bool stepPosted_ = false;  // an inline conversion is posted and has not begun
     int next_ = 0, delivered_ = 0;
     int busySlots_ = 0, inFlight_ = 0, resting_ = 0;
+    int owedRests_ = 0;        // pauses the last conversions of the previous list did not take
     unsigned generation_ = 0;  // a stop cuts the rests short: their timers then find a newer one
 
     // The slots' threads.

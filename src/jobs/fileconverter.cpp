@@ -302,7 +302,9 @@ void FileConverterEngine::convertFile() {
             nextFile();
         });
     };
-    queue_->convert(std::move(addresses), std::move(events), true);
+    // The pause after a file's last conversion comes before the next file's
+    // first one: after the run's last conversion there is none.
+    queue_->convert(std::move(addresses), std::move(events));
 }
 
 void FileConverterEngine::addressFinished(int row, const ConversionOutcome& outcome) {

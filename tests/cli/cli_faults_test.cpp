@@ -228,3 +228,74 @@ TEST_F(CliFaults, AnInterruptAbortsARequestThatHangs) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(test::readFile(files[0]), "http://s.test/1\r\n");
 }
+
+TEST_F(CliFaults, ALineTooLongToBeAnAddressFailsAloneAndTheOthersConvert) {
+    const std::string huge = "http://a.test/" + std::string(70 * 1024, 'x') + "9";
+    const auto r =
+        run({"convert", "--no-save"}, "http://a.test/1\n" + huge + "\nhttp://a.test/2\n");
+    EXPECT_EQ(r.status, 1);
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 3u) << r.out.substr(0, 300);
+    EXPECT_EQ(rows[0], "http://s.test/1\thttp://a.test/1");
+    EXPECT_EQ(rows[1].rfind(utf8("生成错误") + "\thttp://a.test/xxx", 0), 0u)
+        << rows[1].substr(0, 200);
+    EXPECT_LT(rows[1].size(), 200u);
+    EXPECT_EQ(rows[2], "http://s.test/2\thttp://a.test/2");
+    EXPECT_NE(r.err.find(utf8("这一行超过 64 KiB，不是网址")), std::string::npos)
+        << r.err.substr(0, 300);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST_F(CliFaults, AReaderThatGoesAwayBeforeTheEndMakesExitStatus141) {
+    server.route("/slow", [](test::Exchange& e) {
+        if (e.pause(std::chrono::milliseconds(40))) e.answer(200, "http://s.test/1");
+    });
+    pointInterfaceAt("/slow");
+    std::string command = "set -o pipefail; " + std::string(LIANSHUO_PROGRAM) +
+                          " convert --no-save --settings '" + (dir / "s.ini").string() + "'";
+    for (int n = 1; n <= 50; ++n) command += " http://a.test/" + std::to_string(n);
+    const auto r = test::runProcess("/bin/bash", {"-c", command + " | head -1"});
+    EXPECT_EQ(r.status, 141) << r.err;
+    EXPECT_EQ(lines(r.out).size(), 1u);
+    EXPECT_LT(server.requests().size(), 50u);
+}
+
+TEST_F(CliFaults, AnInterruptWithManyJobsLeavesNoGapInTheOutput) {
+    // Row 1 answers last of the quick ones; row 2 never does: the interrupt catches it
+    // between rows that are done.
+    const test::Handler hang = test::neverAnswer();
+    server.setKeepAlive(true);
+    server.route("/mixed", [&hang](test::Exchange& e) {
+        const std::string& target = e.request().target;
+        const std::string n = target.substr(target.rfind("%2F") + 3);
+        if (n == "2") return hang(e);
+        if (n == "1" && !e.pause(std::chrono::milliseconds(500))) return;
+        e.answer(200, "http://s.test/" + n);
+    });
+    pointInterfaceAt("/mixed");
+    std::vector<std::string> args{"convert", "--jobs", "32"};
+    for (int n = 1; n <= 32; ++n) args.push_back("http://a.test/" + std::to_string(n));
+    const auto r = run(
+        args, "", [](const std::string& out) { return out.empty() ? 0 : SIGINT; },
+        std::chrono::seconds(20));
+    EXPECT_EQ(r.status, 130);
+    const auto rows = lines(r.out);
+    ASSERT_GE(rows.size(), 3u) << r.out;
+    EXPECT_EQ(rows[1], utf8("生成错误") + "\thttp://a.test/2");
+    // Every address up to the last row printed, in order: done, or stopped and said so.
+    std::string expected;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        if (rows[i] == utf8("生成错误") + "\thttp://a.test/" + n) {
+            EXPECT_NE(r.err.find(utf8("失败: http://a.test/" + n + ": 已停止")), std::string::npos)
+                << r.err;
+            continue;
+        }
+        EXPECT_EQ(rows[i], "http://s.test/" + n + "\thttp://a.test/" + n) << r.out;
+        expected += "http://s.test/" + n + "\r\n";
+    }
+    EXPECT_EQ(rows.back().rfind("http://s.test/", 0), 0u) << r.out;
+    // The results file keeps the same rows, in order.
+    ASSERT_EQ(resultFiles().size(), 1u);
+    EXPECT_EQ(test::readFile(resultFiles()[0]), expected);
+}

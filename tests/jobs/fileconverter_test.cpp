@@ -34,7 +34,11 @@ struct FakeFileView : FileConverterView {
     std::string startCaption() const override { return caption; }
     void setStartCaption(std::string_view c) override { caption = c; }
     FileConverterSettings settings() const override { return input; }
-    std::string intervalText() const override { return "0"; }
+    std::string intervalText() const override {
+        ++pausesAsked;
+        return "0";
+    }
+    mutable int pausesAsked = 0;  // one per pause taken between two conversions
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void showProgress(bool) override {}
     void setProgress(int, int, std::string_view c) override {
@@ -135,6 +139,16 @@ TEST_F(ConverterFixture, DistinctAddressesAndThePrefixCase) {
     EXPECT_EQ(view.converted, (std::vector<std::string>{"http://a.test/x", "http://A.test/x",
                                                         "http://a.test/xyz"}));
     EXPECT_EQ(output("a.htm"), "http://s.test/1 http://s.test/2 http://s.test/1 http://s.test/3");
+}
+
+TEST_F(ConverterFixture, PausesComeBetweenConversionsAcrossFilesAndNeverAfterTheLast) {
+    write("a.htm", "http://a.test/1 http://a.test/2");
+    write("b.htm", "http://a.test/3");
+    write("c.htm", "no address here");
+    run();
+    EXPECT_EQ(output("b.htm"), "http://s.test/3");
+    // After 1, after 2 (before 3 in the next file), and none after 3: the run is over.
+    EXPECT_EQ(view.pausesAsked, 2);
 }
 
 TEST_F(ConverterFixture, WhiteAndBlackListsInBothModes) {
