@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/base/charset.h"
 #include "app/base/gbk.h"
 #include "services/jsonpath.h"
 
