@@ -107,13 +107,40 @@ TEST(WholeUrlReplacement, BlockBordersChangeNothing) {
     }
 }
 
+// GBK read in blocks of any size finds what the whole text finds: a pair cut
+// by a border (its trail a letter or a high byte), UTF-8 and CR LF cut by one.
+TEST(WholeUrlReplacement, GbkBordersAnywhereChangeNothing) {
+    const std::vector<std::string> texts = {
+        "\x86http://c.test/p \x86\x68http://c.test/p",
+        " \xA1\xA1http://x.test/ \x81\x81\x81http://x.test/",
+        "\xD6\xD0\xFE\x80\xA1http://x.test/\xA1\xA1\xD6\xD0 \x81\x40h://y\r\nh://y",
+        "\xE4\xB8\xADhttp://x.test/\xE4\xB8\r\n\x81://\x81\x81\x80h://y\xFF"};
+    for (const std::string& text : texts) {
+        const std::string whole = replaceWholeUrl(text, "http://x.test/", "S", false);
+        for (std::size_t block = 1; block <= text.size(); ++block)
+            ASSERT_EQ(replaceWholeUrl(text, "http://x.test/", "S", false, block), whole)
+                << block << " " << text;
+    }
+    EXPECT_EQ(replaceWholeUrl(" \xA1\xA1http://x.test/", "http://x.test/", "S", false, 3),
+              " \xA1\xA1S");
+}
+
+// GBK lead bytes are 0x81 to 0xFE: 0xFF stands alone. A high byte that ends
+// the text belongs to the address that ends there, as it would elsewhere.
+TEST(WholeUrlReplacement, OnlyGbkLeadBytesPairAndTheLastByteCounts) {
+    EXPECT_EQ(addressesIn("\xFFh://b \xFFhttp://a.test/", false),
+              (std::vector<std::string>{"h://b", "http://a.test/"}));
+    EXPECT_EQ(addressesIn("h://z\x80", false), (std::vector<std::string>{"h://z\x80"}));
+    EXPECT_EQ(addressesIn("h://z\xFE", false), (std::vector<std::string>{"h://z\xFE"}));
+    EXPECT_EQ(addressesIn("h://z\xE4\xB8", true), (std::vector<std::string>{"h://z\xE4\xB8"}));
+}
+
 // Files of every size around the block size come back whole, through the scan with nothing
 // replaced and through the plain copy, with the addresses the scan saw.
 TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
     test::TempDir dir;
     const auto path = dir / "page.htm";
     for (const std::size_t block : {16u, 64u}) {
-        setScanBlockSize(block);
         for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 500u}) {
             std::string text;
             while (text.size() < size) text += "x http://a.test/" + std::to_string(text.size());
@@ -133,20 +160,22 @@ TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
                               ++found;
                               return bytes;
                           },
-                          into(scanned)),
+                          into(scanned), block),
                       "");
-            EXPECT_EQ(streamFile(path, into(copied)), "");
+            EXPECT_EQ(streamFile(path, into(copied), block), "");
             EXPECT_EQ(scanned, text) << block << " " << size;
             EXPECT_EQ(copied, text) << block << " " << size;
             EXPECT_EQ(found, addressesIn(text, true).size()) << block << " " << size;
             // Read once when it fits in a block, twice otherwise: the same addresses.
             bool utf8 = false;
             std::size_t foundOnce = 0;
-            EXPECT_EQ(scanFileOfEitherEncoding(path, utf8,
-                                               [&foundOnce](std::size_t, std::string_view bytes) {
-                                                   ++foundOnce;
-                                                   return bytes;
-                                               }),
+            EXPECT_EQ(scanFileOfEitherEncoding(
+                          path, utf8,
+                          [&foundOnce](std::size_t, std::string_view bytes) {
+                              ++foundOnce;
+                              return bytes;
+                          },
+                          block),
                       "");
             EXPECT_TRUE(utf8);
             EXPECT_EQ(foundOnce, found) << block << " " << size;
@@ -164,7 +193,6 @@ TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
               "");
     EXPECT_FALSE(utf8);
     EXPECT_EQ(seen, (std::vector<std::string>{"http://a.test/gbk"}));
-    setScanBlockSize(std::size_t{4} << 20);
 }
 
 TEST(Interval, PauseBoundsFollowTheTypedSeconds) {
