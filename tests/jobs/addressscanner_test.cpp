@@ -16,23 +16,20 @@ namespace {
 // blocks of `block` bytes as the file converter reads a file.
 std::string replaceWholeUrl(std::string_view text, std::string_view longUrl,
                             std::string_view shortUrl, bool utf8, std::size_t block = 1 << 20) {
-    std::string out, buffer;
-    std::size_t fed = 0;
-    while (true) {
+    std::string out;
+    AddressStream stream(
+        utf8,
+        [&](std::size_t, std::string_view bytes) { return bytes == longUrl ? shortUrl : bytes; },
+        [&out](std::string_view chunk) {
+            out.append(chunk);
+            return true;
+        });
+    for (std::size_t fed = 0;;) {
         const std::size_t take = std::min(block, text.size() - fed);
-        buffer.append(text.substr(fed, take));
+        stream.pending().append(text.substr(fed, take));
         fed += take;
-        const bool final = fed == text.size();
-        std::size_t copied = 0;
-        const std::size_t settled =
-            scanAddresses(buffer, utf8, final, [&](std::size_t offset, std::string_view bytes) {
-                out.append(buffer, copied, offset - copied);
-                out.append(bytes == longUrl ? shortUrl : bytes);
-                copied = offset + bytes.size();
-            });
-        out.append(buffer, copied, settled - copied);
-        buffer.erase(0, settled);
-        if (final) return out;
+        stream.settle(fed == text.size());
+        if (fed == text.size()) return out;
     }
 }
 
