@@ -95,6 +95,7 @@ TEST(WholeUrlReplacement, BlockBordersChangeNothing) {
     for (int i = 0; i < 300; ++i)
         text += "\xD6\xD0<a href=\"http://a.test/" + std::to_string(i % 7) + "\">" +
                 "\xCE\xC4 x://y ://";
+    text += std::string(5000, 's') + "://x ";           // a scheme longer than it may be
     text += "http://a.test/" + std::string(5000, 'z');  // longer than many blocks
     for (const bool utf8 : {false, true}) {
         const std::string whole = replaceWholeUrl(text, "http://a.test/3", "S", utf8);
