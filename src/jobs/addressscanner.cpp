@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "app/base/charset.h"
 #include "app/base/platform.h"
@@ -14,10 +15,23 @@
 namespace lianshuo {
 namespace {
 
-std::size_t blockSize = std::size_t{4} << 20;
+// The longest scheme: letters further back before "://" are not part of the
+// address, so that a stream holds back a bounded tail.
+constexpr std::size_t kLongestScheme = 4096;
 
 bool isSchemeByte(unsigned char c) {
     return c >= 'A' && c <= 'z';
+}
+
+// A GBK character is a lead byte (0x81 to 0xFE) and a trail byte (0x40 to
+// 0xFE but 0x7F); any other byte stands alone. So a byte that is no lead
+// always ends a character, and a place after one is a boundary.
+bool isGbkLead(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+
+bool isGbkTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
 }
 
 // ASCII bytes that end an address: PCRE's \s, the quotes, "<" and ">".
@@ -33,44 +47,58 @@ bool isIdeograph(char32_t cp) {
 }
 
 // Length of the character at `pos` and whether it ends an address; 0 when the
-// buffer ends inside it.
+// buffer ends inside it and more input may follow.
 struct Char {
     std::size_t length;
     bool ends;
 };
 
-Char charAt(std::string_view text, std::size_t pos, bool utf8) {
+Char charAt(std::string_view text, std::size_t pos, bool utf8, bool final) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0x80) return {1, kAsciiEnds[lead]};
+    const std::size_t left = text.size() - pos;
     if (utf8) {
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        if (pos + length > text.size()) return {0, false};
+        if (length > left) return {final ? left : 0, false};
         char32_t cp = length == 1 ? lead : (lead & (0x7F >> length));
         for (std::size_t k = 1; k < length; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(text[pos + k]) & 0x3F);
         return {length, isIdeograph(cp)};
     }
-    if (pos + 1 >= text.size()) return {0, false};
-    const gbkunits::Unit unit = gbkunits::decodeUnit(text, pos);
-    return {unit.length, isIdeograph(unit.codePoint)};
+    if (!isGbkLead(lead)) return {1, false};
+    if (left < 2) return {final ? std::size_t{1} : 0, false};
+    if (!isGbkTrail(static_cast<unsigned char>(text[pos + 1]))) return {1, false};
+    return {2, isIdeograph(gbkunits::decodeUnit(text.substr(pos, 2), 0).codePoint)};
 }
 
-// The last character boundary at or before `pos` in a buffer that starts at one.
+// The last character boundary at or before `pos` in a buffer that starts at
+// one. At the buffer's end, a lead byte the next input may pair is held back.
 std::size_t boundaryAtOrBefore(std::string_view text, std::size_t pos, bool utf8) {
-    if (pos >= text.size()) return text.size();
     if (utf8) {
+        if (pos >= text.size()) {
+            // A sequence the end of the buffer cuts starts the unsettled part.
+            pos = text.size();
+            for (std::size_t back = 1; back <= 4 && back <= pos; ++back) {
+                const auto c = static_cast<unsigned char>(text[pos - back]);
+                if ((c & 0xC0) == 0x80) continue;
+                const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+                return length > back ? pos - back : pos;
+            }
+            return pos;
+        }
         while (pos > 0 && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) --pos;
         return pos;
     }
-    // A byte below 0x40 is never part of a double-byte character, so the place
-    // after the nearest one is a boundary; walk forward from there.
+    // Lead bytes before `pos` pair up from the last byte that is none.
     std::size_t at = pos;
-    while (at > 0 && static_cast<unsigned char>(text[at - 1]) >= 0x40) --at;
-    while (true) {
-        const std::size_t length = static_cast<unsigned char>(text[at]) >= 0x81 ? 2 : 1;
-        if (at + length > pos) return at;
-        at += length;
-    }
+    while (at > 0 && isGbkLead(static_cast<unsigned char>(text[at - 1]))) --at;
+    if ((pos - at) % 2 == 0) return pos;
+    const bool paired = pos >= text.size() || isGbkTrail(static_cast<unsigned char>(text[pos]));
+    return paired ? pos - 1 : pos;
+}
+
+std::string openFailure(const Status& status) {
+    return status.reason().empty() ? platform::errorText(EIO) : status.reason();
 }
 
 struct FileCloser {
@@ -78,16 +106,12 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string openFailure() {
-    return platform::errorText(errno != 0 ? errno : EIO);
-}
-
 // The block to read `path` in: a small file is read whole, into a buffer no
 // larger than it (growing the buffer to a full block costs as much as reading).
-std::size_t blockFor(const std::filesystem::path& path) {
+std::size_t blockFor(const std::filesystem::path& path, std::size_t block) {
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec || size >= blockSize) return blockSize;
+    if (ec || size >= block) return block;
     return std::max<std::size_t>(16, static_cast<std::size_t>(size) + 1);
 }
 
@@ -106,10 +130,6 @@ Result<bool> readNextBlock(std::FILE* file, std::string& buffer, std::size_t blo
 
 }  // namespace
 
-void setScanBlockSize(std::size_t bytes) {
-    blockSize = bytes < 16 ? 16 : bytes;
-}
-
 std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
                           const AddressFound& found) {
     std::size_t pos = 0;      // where the search for "://" goes on
@@ -126,7 +146,8 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
         pos = hit + 1;
         if (buffer[hit + 1] != '/' || buffer[hit + 2] != '/') continue;
         std::size_t start = hit;
-        while (start > lastEnd && isSchemeByte(static_cast<unsigned char>(buffer[start - 1])))
+        while (start > lastEnd && hit - start < kLongestScheme &&
+               isSchemeByte(static_cast<unsigned char>(buffer[start - 1])))
             --start;
         // In GBK a letter may be the second byte of a character: it is no scheme letter.
         if (!utf8 && start < hit && boundaryAtOrBefore(buffer, start, false) != start) ++start;
@@ -134,7 +155,7 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
         std::size_t end = hit + 3;
         bool open = false;
         while (end < buffer.size()) {
-            const Char c = charAt(buffer, end, utf8);
+            const Char c = charAt(buffer, end, utf8, final);
             if (c.length == 0) {
                 open = true;
                 break;
@@ -152,7 +173,8 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
     if (final) return buffer.size();
     // Trailing scheme letters, ":" or ":/" may begin an address the next block completes.
     std::size_t cut = buffer.size();
-    while (cut > lastEnd && cut > buffer.size() - std::min<std::size_t>(buffer.size(), 4096)) {
+    const std::size_t held = std::min(buffer.size(), kLongestScheme + 2);
+    while (cut > lastEnd && cut > buffer.size() - held) {
         const auto c = static_cast<unsigned char>(buffer[cut - 1]);
         if (!isSchemeByte(c) && c != ':' && c != '/') break;
         --cut;
@@ -160,44 +182,50 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
     return std::max(lastEnd, boundaryAtOrBefore(buffer, cut, utf8));
 }
 
+AddressStream::AddressStream(bool utf8, AddressVisitor visit, OutputSink out)
+    : utf8_(utf8), visit_(std::move(visit)), out_(std::move(out)) {}
+
+bool AddressStream::settle(bool final) {
+    if (stopped_) return false;
+    std::size_t copied = 0;
+    const std::size_t settled =
+        scanAddresses(buffer_, utf8_, final, [&](std::size_t offset, std::string_view bytes) {
+            const std::string_view replacement = visit_(base_ + offset, bytes);
+            if (!out_ || stopped_) return;
+            stopped_ = !out_(std::string_view(buffer_).substr(copied, offset - copied)) ||
+                       !out_(replacement);
+            copied = offset + bytes.size();
+        });
+    if (out_ && !stopped_)
+        stopped_ = !out_(std::string_view(buffer_).substr(copied, settled - copied));
+    buffer_.erase(0, settled);
+    base_ += settled;
+    return !stopped_;
+}
+
 std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
-                     const std::function<bool(std::string_view)>& out) {
-    errno = 0;
-    FilePtr file(platform::openFileStream(path, "rb"));
-    if (!file) return openFailure();
-    std::string buffer;
-    std::size_t base = 0;  // offset of buffer[0] in the file
-    bool stopped = false;
-    bool final = false;
-    const std::size_t block = blockFor(path);
-    while (!final && !stopped) {
-        const Result<bool> read = readNextBlock(file.get(), buffer, block);
+                     const OutputSink& out, std::size_t block) {
+    const Result<std::FILE*> opened = platform::openRegularFile(path);
+    if (!opened) return openFailure(opened.status());
+    const FilePtr file(*opened);
+    AddressStream stream(utf8, visit, out);
+    block = blockFor(path, block);
+    for (bool final = false; !final;) {
+        const Result<bool> read = readNextBlock(file.get(), stream.pending(), block);
         if (!read) return read.status().reason();
         final = *read;
-        std::size_t copied = 0;
-        const std::size_t settled =
-            scanAddresses(buffer, utf8, final, [&](std::size_t offset, std::string_view bytes) {
-                const std::string_view replacement = visit(base + offset, bytes);
-                if (!out || stopped) return;
-                stopped = !out(std::string_view(buffer).substr(copied, offset - copied)) ||
-                          !out(replacement);
-                copied = offset + bytes.size();
-            });
-        if (out && !stopped)
-            stopped = !out(std::string_view(buffer).substr(copied, settled - copied));
-        buffer.erase(0, settled);
-        base += settled;
+        if (!stream.settle(final)) break;
     }
     return {};
 }
 
-std::string streamFile(const std::filesystem::path& path,
-                       const std::function<bool(std::string_view)>& out) {
-    errno = 0;
-    FilePtr file(platform::openFileStream(path, "rb"));
-    if (!file) return openFailure();
+std::string streamFile(const std::filesystem::path& path, const OutputSink& out,
+                       std::size_t block) {
+    const Result<std::FILE*> opened = platform::openRegularFile(path);
+    if (!opened) return openFailure(opened.status());
+    const FilePtr file(*opened);
     std::string buffer;
-    const std::size_t block = blockFor(path);
+    block = blockFor(path, block);
     for (bool final = false; !final;) {
         buffer.clear();
         const Result<bool> read = readNextBlock(file.get(), buffer, block);
@@ -209,15 +237,15 @@ std::string streamFile(const std::filesystem::path& path,
 }
 
 std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
-                                     const AddressVisitor& visit) {
+                                     const AddressVisitor& visit, std::size_t block) {
     utf8 = false;
-    const std::size_t block = blockFor(path);
-    if (block < blockSize) {
-        errno = 0;
-        FilePtr file(platform::openFileStream(path, "rb"));
-        if (!file) return openFailure();
+    const std::size_t first = blockFor(path, block);
+    if (first < block) {
+        const Result<std::FILE*> opened = platform::openRegularFile(path);
+        if (!opened) return openFailure(opened.status());
+        const FilePtr file(*opened);
         std::string buffer;
-        const Result<bool> read = readNextBlock(file.get(), buffer, block);
+        const Result<bool> read = readNextBlock(file.get(), buffer, first);
         if (!read) return read.status().reason();
         // The whole file is in memory unless it grew since its size was taken.
         if (*read) {
@@ -228,18 +256,18 @@ std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& ut
             return {};
         }
     }
-    const Utf8Check check = fileIsUtf8(path);
+    const Utf8Check check = fileIsUtf8(path, block);
     if (!check.error.empty()) return check.error;
     utf8 = check.utf8;
-    return scanFile(path, utf8, visit);
+    return scanFile(path, utf8, visit, {}, block);
 }
 
-Utf8Check fileIsUtf8(const std::filesystem::path& path) {
-    errno = 0;
-    FilePtr file(platform::openFileStream(path, "rb"));
-    if (!file) return {false, openFailure()};
+Utf8Check fileIsUtf8(const std::filesystem::path& path, std::size_t block) {
+    const Result<std::FILE*> opened = platform::openRegularFile(path);
+    if (!opened) return {false, openFailure(opened.status())};
+    const FilePtr file(*opened);
     std::string buffer;
-    const std::size_t block = blockFor(path);
+    block = blockFor(path, block);
     while (true) {
         const Result<bool> read = readNextBlock(file.get(), buffer, block);
         if (!read) return {false, read.status().reason()};

@@ -5,7 +5,10 @@
 // and the back quote: how users' pages have always been read), "://", then at
 // least one character that is neither white space, a quote, "<", ">" nor a CJK
 // ideograph (U+4E00 to U+9FA5). Scheme letters are ASCII bytes only, so no
-// look-alike letter (the Kelvin sign, the long s) ever starts an address.
+// look-alike letter (the Kelvin sign, the long s) ever starts an address, and
+// at most the 4096 before "://" count. In GBK, a lead byte (0x81 to 0xFE) and
+// the trail byte after it (0x40 to 0xFE but 0x7F) are one character; any other
+// byte stands alone. Input read in pieces gives what the whole input gives.
 
 #include <cstddef>
 #include <filesystem>
@@ -18,10 +21,13 @@ namespace lianshuo {
 /// Called for each address: its offset in the whole input and its bytes.
 using AddressFound = std::function<void(std::size_t offset, std::string_view bytes)>;
 
+/// The size of the blocks files are read in.
+inline constexpr std::size_t kScanBlockSize = std::size_t{4} << 20;
+
 /// Scans `buffer`, which starts at a character boundary, for addresses and
 /// reports each complete one (offsets relative to the buffer). Returns how much
-/// of the buffer is settled: no address that more input could still change
-/// starts before it. With `final`, the whole buffer is settled.
+/// of the buffer is settled: a character boundary before which no address that
+/// more input could still change starts. With `final`, the whole buffer is settled.
 std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
                           const AddressFound& found);
 
@@ -29,33 +35,53 @@ std::size_t scanAddresses(std::string_view buffer, bool utf8, bool final,
 /// stands for it in the output (its own bytes to keep it).
 using AddressVisitor = std::function<std::string_view(std::size_t offset, std::string_view bytes)>;
 
-/// Streams the file at `path` through the scanner. `out`, when set, receives
-/// the file in order with every address replaced by what `visit` returned;
-/// false from it ends the scan. The system's reason (GBK) on a failure.
+/// Receives output in order; false ends the scan.
+using OutputSink = std::function<bool(std::string_view)>;
+
+/// The scanner over input that comes in pieces of any size: it finds what
+/// scanAddresses() finds in the whole input, holding back only the unsettled tail.
+class AddressStream {
+public:
+    /// `out`, when set, receives the input in order with every address
+    /// replaced by what `visit` returned.
+    AddressStream(bool utf8, AddressVisitor visit, OutputSink out = {});
+    /// The unsettled input; append the next piece to it, then call settle().
+    std::string& pending() { return buffer_; }
+    /// Scans what is pending; `final` when no more input follows. False once `out` refused.
+    bool settle(bool final);
+
+private:
+    bool utf8_;
+    AddressVisitor visit_;
+    OutputSink out_;
+    std::string buffer_;
+    std::size_t base_ = 0;  // offset of buffer_[0] in the whole input
+    bool stopped_ = false;
+};
+
+/// Streams the file at `path` through an AddressStream, `block` bytes at a
+/// time. The system's reason (GBK) on a failure, or why it is no regular file.
 std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
-                     const std::function<bool(std::string_view)>& out = {});
+                     const OutputSink& out = {}, std::size_t block = kScanBlockSize);
 
 /// Streams the file at `path` unchanged through `out` (false from it ends the
 /// copy); the system's reason (GBK) on a failure.
-std::string streamFile(const std::filesystem::path& path,
-                       const std::function<bool(std::string_view)>& out);
+std::string streamFile(const std::filesystem::path& path, const OutputSink& out,
+                       std::size_t block = kScanBlockSize);
 
 /// Whether the whole file is valid UTF-8, read in blocks; the reason on a read failure.
 struct Utf8Check {
     bool utf8 = false;
     std::string error;
 };
-Utf8Check fileIsUtf8(const std::filesystem::path& path);
+Utf8Check fileIsUtf8(const std::filesystem::path& path, std::size_t block = kScanBlockSize);
 
 /// Decides whether the file at `path` is UTF-8 (as fileIsUtf8() does) and
 /// sets `utf8` before `visit` sees the first address, then sees its addresses
 /// (as scanFile() does, writing nothing). A file that fits in one block is read
 /// once for both. The system's reason (GBK) on a failure.
 std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
-                                     const AddressVisitor& visit);
-
-/// The size of the blocks files are read in; tests make it small to put
-/// addresses across block borders.
-void setScanBlockSize(std::size_t bytes);
+                                     const AddressVisitor& visit,
+                                     std::size_t block = kScanBlockSize);
 
 }  // namespace lianshuo

@@ -4,6 +4,7 @@
 #include "app/base/gbk.h"
 #include "app/base/helpers.h"
 #include "app/base/messages.h"
+#include "script/gbkunits.h"
 
 namespace lianshuo {
 namespace {
@@ -21,15 +22,36 @@ void appendEscape(std::string& out, unsigned char byte) {
 
 }  // namespace
 
+std::string longUrlToUtf8(std::string_view gbk) {
+    std::string out;
+    out.reserve(gbk.size() + gbk.size() / 2);
+    std::size_t run = 0;  // start of the characters not yet converted
+    for (std::size_t pos = 0; pos < gbk.size();) {
+        const auto byte = static_cast<unsigned char>(gbk[pos]);
+        if (byte < 0x80) {
+            ++pos;
+            continue;
+        }
+        const gbkunits::Unit unit = gbkunits::decodeUnit(gbk, pos);
+        if (unit.codePoint != gbkunits::kReplacement || unit.length != 1) {
+            pos += unit.length;
+            continue;
+        }
+        out += gbkunits::toUtf8Units(gbk.substr(run, pos - run));
+        appendEscape(out, byte);
+        run = ++pos;
+    }
+    out += gbkunits::toUtf8Units(gbk.substr(run));
+    return out;
+}
+
 const std::string& conversionErrorText() {
     static const std::string text = "生成错误";
     return text;
 }
 
 std::string percentEncodeLongUrl(std::string_view text, bool utf8) {
-    // The conversion's terminating zero must not reach the URL, so it is left
-    // out here rather than encoded and removed again.
-    const std::string bytes = utf8 ? gbkToUtf8(text, true) : std::string(text);
+    const std::string bytes = utf8 ? longUrlToUtf8(text) : std::string(text);
     std::string out;
     out.reserve(bytes.size() * 3);
     for (const char c : bytes) {
@@ -45,7 +67,7 @@ std::string percentEncodeLongUrl(std::string_view text, bool utf8) {
 }
 
 std::string percentEncodeComponent(std::string_view text, bool utf8) {
-    const std::string bytes = utf8 ? gbkToUtf8(text, true) : std::string(text);
+    const std::string bytes = utf8 ? longUrlToUtf8(text) : std::string(text);
     std::string out;
     out.reserve(bytes.size() * 3);
     for (const char c : bytes) {

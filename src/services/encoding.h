@@ -6,6 +6,11 @@
 
 namespace lianshuo {
 
+/// The UTF-8 form of a long address (or another value sent with it): GBK
+/// characters as UTF-8, and every byte that starts none as "%XX" of the
+/// byte, so that no address is cut short and distinct ones stay distinct.
+std::string longUrlToUtf8(std::string_view gbk);
+
 /// The long address for a custom interface's templates: every byte but ASCII
 /// letters, digits, ".", "_" and "-" as %XX, over its UTF-8 (or GBK) bytes.
 std::string percentEncodeLongUrl(std::string_view text, bool utf8);

@@ -92,10 +92,10 @@ struct Filler {
     }};
     // A JSON body: always UTF-8, values as JSON string contents.
     mutable Values jsonValues{[this](std::size_t which) {
-        return which == 1 ? toUtf8(longUrl)
-                          : jsonStringContents(toUtf8(which == 0   ? longUrl
-                                                      : which == 2 ? d.token
-                                                                   : alias));
+        return which == 1 ? longUrlToUtf8(longUrl)
+                          : jsonStringContents(longUrlToUtf8(which == 0   ? longUrl
+                                                             : which == 2 ? d.token
+                                                                          : alias));
     }};
     // Multipart fields, a raw body and headers: plain values in the interface's charset.
     mutable Values plainValues{[this](std::size_t which) {
@@ -103,7 +103,7 @@ struct Filler {
     }};
 
     std::string inCharset(std::string_view gbk) const {
-        return d.utf8Encoding ? toUtf8(gbk) : std::string(gbk);
+        return d.utf8Encoding ? longUrlToUtf8(gbk) : std::string(gbk);
     }
     std::optional<std::string> encoded(std::string_view text) const {
         return expand(text, false, encodedValues);

@@ -16,23 +16,20 @@ namespace {
 // blocks of `block` bytes as the file converter reads a file.
 std::string replaceWholeUrl(std::string_view text, std::string_view longUrl,
                             std::string_view shortUrl, bool utf8, std::size_t block = 1 << 20) {
-    std::string out, buffer;
-    std::size_t fed = 0;
-    while (true) {
+    std::string out;
+    AddressStream stream(
+        utf8,
+        [&](std::size_t, std::string_view bytes) { return bytes == longUrl ? shortUrl : bytes; },
+        [&out](std::string_view chunk) {
+            out.append(chunk);
+            return true;
+        });
+    for (std::size_t fed = 0;;) {
         const std::size_t take = std::min(block, text.size() - fed);
-        buffer.append(text.substr(fed, take));
+        stream.pending().append(text.substr(fed, take));
         fed += take;
-        const bool final = fed == text.size();
-        std::size_t copied = 0;
-        const std::size_t settled =
-            scanAddresses(buffer, utf8, final, [&](std::size_t offset, std::string_view bytes) {
-                out.append(buffer, copied, offset - copied);
-                out.append(bytes == longUrl ? shortUrl : bytes);
-                copied = offset + bytes.size();
-            });
-        out.append(buffer, copied, settled - copied);
-        buffer.erase(0, settled);
-        if (final) return out;
+        stream.settle(fed == text.size());
+        if (fed == text.size()) return out;
     }
 }
 
@@ -98,6 +95,7 @@ TEST(WholeUrlReplacement, BlockBordersChangeNothing) {
     for (int i = 0; i < 300; ++i)
         text += "\xD6\xD0<a href=\"http://a.test/" + std::to_string(i % 7) + "\">" +
                 "\xCE\xC4 x://y ://";
+    text += std::string(5000, 's') + "://x ";           // a scheme longer than it may be
     text += "http://a.test/" + std::string(5000, 'z');  // longer than many blocks
     for (const bool utf8 : {false, true}) {
         const std::string whole = replaceWholeUrl(text, "http://a.test/3", "S", utf8);
@@ -107,13 +105,40 @@ TEST(WholeUrlReplacement, BlockBordersChangeNothing) {
     }
 }
 
+// GBK read in blocks of any size finds what the whole text finds: a pair cut
+// by a border (its trail a letter or a high byte), UTF-8 and CR LF cut by one.
+TEST(WholeUrlReplacement, GbkBordersAnywhereChangeNothing) {
+    const std::vector<std::string> texts = {
+        "\x86http://c.test/p \x86\x68http://c.test/p",
+        " \xA1\xA1http://x.test/ \x81\x81\x81http://x.test/",
+        "\xD6\xD0\xFE\x80\xA1http://x.test/\xA1\xA1\xD6\xD0 \x81\x40h://y\r\nh://y",
+        "\xE4\xB8\xADhttp://x.test/\xE4\xB8\r\n\x81://\x81\x81\x80h://y\xFF"};
+    for (const std::string& text : texts) {
+        const std::string whole = replaceWholeUrl(text, "http://x.test/", "S", false);
+        for (std::size_t block = 1; block <= text.size(); ++block)
+            ASSERT_EQ(replaceWholeUrl(text, "http://x.test/", "S", false, block), whole)
+                << block << " " << text;
+    }
+    EXPECT_EQ(replaceWholeUrl(" \xA1\xA1http://x.test/", "http://x.test/", "S", false, 3),
+              " \xA1\xA1S");
+}
+
+// GBK lead bytes are 0x81 to 0xFE: 0xFF stands alone. A high byte that ends
+// the text belongs to the address that ends there, as it would elsewhere.
+TEST(WholeUrlReplacement, OnlyGbkLeadBytesPairAndTheLastByteCounts) {
+    EXPECT_EQ(addressesIn("\xFFh://b \xFFhttp://a.test/", false),
+              (std::vector<std::string>{"h://b", "http://a.test/"}));
+    EXPECT_EQ(addressesIn("h://z\x80", false), (std::vector<std::string>{"h://z\x80"}));
+    EXPECT_EQ(addressesIn("h://z\xFE", false), (std::vector<std::string>{"h://z\xFE"}));
+    EXPECT_EQ(addressesIn("h://z\xE4\xB8", true), (std::vector<std::string>{"h://z\xE4\xB8"}));
+}
+
 // Files of every size around the block size come back whole, through the scan with nothing
 // replaced and through the plain copy, with the addresses the scan saw.
 TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
     test::TempDir dir;
     const auto path = dir / "page.htm";
     for (const std::size_t block : {16u, 64u}) {
-        setScanBlockSize(block);
         for (const std::size_t size : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 500u}) {
             std::string text;
             while (text.size() < size) text += "x http://a.test/" + std::to_string(text.size());
@@ -133,20 +158,22 @@ TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
                               ++found;
                               return bytes;
                           },
-                          into(scanned)),
+                          into(scanned), block),
                       "");
-            EXPECT_EQ(streamFile(path, into(copied)), "");
+            EXPECT_EQ(streamFile(path, into(copied), block), "");
             EXPECT_EQ(scanned, text) << block << " " << size;
             EXPECT_EQ(copied, text) << block << " " << size;
             EXPECT_EQ(found, addressesIn(text, true).size()) << block << " " << size;
             // Read once when it fits in a block, twice otherwise: the same addresses.
             bool utf8 = false;
             std::size_t foundOnce = 0;
-            EXPECT_EQ(scanFileOfEitherEncoding(path, utf8,
-                                               [&foundOnce](std::size_t, std::string_view bytes) {
-                                                   ++foundOnce;
-                                                   return bytes;
-                                               }),
+            EXPECT_EQ(scanFileOfEitherEncoding(
+                          path, utf8,
+                          [&foundOnce](std::size_t, std::string_view bytes) {
+                              ++foundOnce;
+                              return bytes;
+                          },
+                          block),
                       "");
             EXPECT_TRUE(utf8);
             EXPECT_EQ(foundOnce, found) << block << " " << size;
@@ -164,7 +191,6 @@ TEST(FileStreaming, EverySizeAroundTheBlockComesBackWhole) {
               "");
     EXPECT_FALSE(utf8);
     EXPECT_EQ(seen, (std::vector<std::string>{"http://a.test/gbk"}));
-    setScanBlockSize(std::size_t{4} << 20);
 }
 
 TEST(Interval, PauseBoundsFollowTheTypedSeconds) {

@@ -1,5 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -335,6 +339,34 @@ TEST_F(ConverterFixture, AFileThatFailsToReadAheadIsReportedWithTheReasonAndNotW
     ASSERT_EQ(view.failedFiles.size(), 1u);
     EXPECT_EQ(view.failedFiles[0], "a.htm: 无法读取：" + platform::errorText(EIO));
     EXPECT_TRUE(fs::is_empty(outputPath("")));
+}
+
+TEST_F(ConverterFixture, AFileSwappedForAPipeBeforeItIsOpenedIsSkippedWithTheReason) {
+    write("a.htm", "http://a.test/1");
+    write("b.htm", "b");
+    const fs::path pipe = dir / "a.htm";
+    setScanAheadLimit(0);  // a.htm is opened by the job, after its progress shows
+    view.onProgress = [&pipe](const std::string& caption) {
+        if (caption.rfind("(2:1)", 0) != 0) return;
+        fs::remove(pipe);
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    };
+    // Should an open wait for a writer, writers come after a while: the test fails, not hangs.
+    std::atomic<bool> done = false;
+    std::thread rescue([&] {
+        for (int tick = 0; !done; ++tick) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (tick >= 100) ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+    });
+    run();
+    done = true;
+    rescue.join();
+    setScanAheadLimit(4u << 20);
+    ASSERT_EQ(view.failedFiles.size(), 1u);
+    EXPECT_EQ(view.failedFiles[0].rfind("a.htm: 无法读取：", 0), 0u) << view.failedFiles[0];
+    EXPECT_EQ(view.summary.filesWritten, 1);
+    EXPECT_FALSE(fs::exists(outputPath("a.htm")));
 }
 
 TEST_F(ConverterFixture, ReadAndWriteFaultsFailOnlyTheirFileAndLeaveNoPartialCopy) {

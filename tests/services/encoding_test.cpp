@@ -19,6 +19,15 @@ TEST(PercentEncoding, ComponentKeepsTheUnreservedMarks) {
     EXPECT_EQ(percentEncodeComponent("(x)*'/:?&=", false), "(x)*%27%2F%3A%3F%26%3D");
 }
 
+// Bytes that are no GBK character go out as %XX of the byte, so no address
+// is cut short and no two addresses become one.
+TEST(PercentEncoding, EveryByteOfTheLongUrlGoesOutDistinct) {
+    EXPECT_EQ(percentEncodeComponent("h://d\x81\x30z", true), "h%3A%2F%2Fd%25810z");
+    EXPECT_EQ(percentEncodeComponent("a\xFF\x80\x81", true), "a%25FF%2580%2581");
+    EXPECT_EQ(percentEncodeLongUrl("\xD6\xD0\xFF", true), "%E4%B8%AD%25FF");
+    EXPECT_EQ(longUrlToUtf8("h://d\x81\x30z\xFF\xD6\xD0"), "h://d%810z%FF\xE4\xB8\xAD");
+}
+
 TEST(JsonText, UnescapeDecodesUnicodeQuotesAndSlashesOnly) {
     EXPECT_EQ(unescapeJsonText("http:\\/\\/s.test\\/ab\\u0031"), "http://s.test/ab1");
     EXPECT_EQ(unescapeJsonText("\\u4e2d\\u6587"), "中文");

@@ -73,6 +73,11 @@ private:
 /// not inherited by started programs; null with errno set when it cannot.
 std::FILE* openFileStream(const std::filesystem::path& path, const char* mode);
 
+/// Opens the regular file at `path` for reading as a C stream, not inherited
+/// by started programs. Never waits on the way: a pipe, device or folder put
+/// in its place is refused with a reason, unread.
+Result<std::FILE*> openRegularFile(const std::filesystem::path& path);
+
 /// Reads up to `size` bytes of `stream` into `buffer`: how many (fewer only at
 /// the end of the file), or why the read failed.
 Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size);

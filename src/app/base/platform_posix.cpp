@@ -223,6 +223,28 @@ std::FILE* openFileStream(const std::filesystem::path& path, const char* mode) {
     return std::fopen(path.c_str(), (std::string(mode) + "e").c_str());
 }
 
+Result<std::FILE*> openRegularFile(const std::filesystem::path& path) {
+    // Non-blocking, so that a pipe with no writer does not hang the open before the check.
+    Result<int> fd = openFile(path, O_RDONLY | O_NONBLOCK);
+    if (!fd) return fd.status();
+    struct stat info {};
+    Status status;
+    if (fstat(*fd, &info) != 0)
+        status = systemFailure(errno);
+    else if (kindOf(info) != FileKind::Regular)
+        status = notRegular(kindOf(info));
+    else if (const int flags = fcntl(*fd, F_GETFL);
+             flags < 0 || fcntl(*fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        status = systemFailure(errno);
+    std::FILE* stream = status ? fdopen(*fd, "rb") : nullptr;
+    if (status && stream == nullptr) status = systemFailure(errno);
+    if (!status) {
+        ::close(*fd);
+        return Result<std::FILE*>(status);
+    }
+    return stream;
+}
+
 Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size) {
     if (const int error = intercept(Call::Read)) return systemFailure(error);
     errno = 0;
