@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "script/regexobject.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "jobs/addressscanner.h"
 #include "services/encoding.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/base/helpers.h"
+#include "base/helpers.h"
 
 namespace {
 

@@ -56,7 +56,7 @@ for source in "${sources[@]}"; do
 done
 
 if [ "$failed" -ne 0 ]; then
-  echo "windows-check: the core must call the system only through src/app/base/platform.h" >&2
+  echo "windows-check: the core must call the system only through src/base/platform.h" >&2
   exit 1
 fi
 echo "windows-check: ${#sources[@]} core sources compile for Windows"

@@ -3,8 +3,8 @@
 #include <csignal>
 #include <iostream>
 
-#include "app/base/charset.h"
-#include "app/base/platform.h"
+#include "base/charset.h"
+#include "base/platform.h"
 #include "cli/session.h"
 #include "version.h"
 

@@ -7,17 +7,17 @@
 #include <memory>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
-#include "cli/clipboard.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "cli/inputlines.h"
 #include "cli/outcomejson.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/batchjob.h"
+#include "jobs/clipboard.h"
 #include "jobs/pastedaddresses.h"
 #include "services/encoding.h"
 #include "services/servicerequest.h"

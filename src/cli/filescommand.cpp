@@ -3,9 +3,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/charset.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/fileconverter.h"

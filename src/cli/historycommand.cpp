@@ -4,8 +4,8 @@
 #include <iostream>
 #include <system_error>
 
-#include "app/base/charset.h"
-#include "app/base/paths.h"
+#include "base/charset.h"
+#include "base/paths.h"
 #include "cli/session.h"
 #include "history/historytime.h"
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/base/result.h"
+#include "base/result.h"
 
 namespace lianshuo::cli {
 

@@ -4,8 +4,9 @@
 #include <atomic>
 #include <charconv>
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
+#include "base/gbk.h"
+#include "base/makerlinks.h"
+#include "base/messages.h"
 #include "cli/outcomejson.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
@@ -13,7 +14,6 @@
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
-#include "ui/makerlinks.h"
 
 namespace lianshuo::cli {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo::cli {
 namespace {

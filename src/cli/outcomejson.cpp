@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo::cli {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo::cli {
 namespace {

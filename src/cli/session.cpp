@@ -5,10 +5,10 @@
 #include <ostream>
 #include <system_error>
 
-#include "app/base/charset.h"
-#include "app/base/paths.h"
-#include "cli/clipboard.h"
+#include "base/charset.h"
+#include "base/paths.h"
 #include "cli/progressline.h"
+#include "jobs/clipboard.h"
 #include "jobs/interval.h"
 #include "services/builtinhosts.h"
 #include "services/interfacestore.h"
@@ -26,17 +26,6 @@ bool isNumberText(const std::string& text) {
 }  // namespace
 
 std::atomic<bool> interrupted{false};
-
-namespace {
-Clipboard* installedClipboard = nullptr;
-}  // namespace
-
-void setClipboard(Clipboard* clipboard) {
-    installedClipboard = clipboard;
-}
-Clipboard* clipboard() {
-    return installedClipboard;
-}
 
 RequestObserver verboseObserver(Console& console, ProgressLine& progress) {
     return [&console, &progress](std::string_view method, std::string_view url,

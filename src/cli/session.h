@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
 #include "cli/options.h"
 #include "history/conversionhistory.h"
 #include "services/conversionsource.h"
 #include "services/servicerequest.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 
 namespace lianshuo::cli {
 

@@ -7,11 +7,11 @@
 #include <system_error>
 #include <thread>
 
-#include "app/base/helpers.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
-#include "app/base/sha256.h"
+#include "base/helpers.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
+#include "base/sha256.h"
 #include "history/historydatabase.h"
 
 namespace lianshuo {

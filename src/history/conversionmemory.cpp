@@ -1,7 +1,7 @@
 #include "history/conversionmemory.h"
 
-#include "app/base/platform.h"
-#include "app/base/sha256.h"
+#include "base/platform.h"
+#include "base/sha256.h"
 
 namespace lianshuo {
 

@@ -1,6 +1,6 @@
 #include "history/historycsv.h"
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "history/historytime.h"
 
 namespace lianshuo {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "history/conversionhistory.h"
 #include "history/sqlitestatement.h"
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/base/platform.h"
-#include "app/base/sha256.h"
+#include "base/platform.h"
+#include "base/sha256.h"
 #include "history/historydatabase.h"
 
 namespace lianshuo::historydb {

@@ -1,8 +1,8 @@
 // The history read and pruned in bulk: listings, the CSV export, forgetting
 // and deleting rows, and the window's walk.
 
-#include "app/base/paths.h"
-#include "app/base/replacementfile.h"
+#include "base/paths.h"
+#include "base/replacementfile.h"
 #include "history/conversionhistory.h"
 #include "history/historycsv.h"
 #include "history/historydatabase.h"

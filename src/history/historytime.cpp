@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 
 namespace lianshuo {
 namespace {

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "http/gzip.h"
 
 namespace lianshuo {

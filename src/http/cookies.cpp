@@ -4,8 +4,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
 
 namespace lianshuo {
 namespace {

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 #include "http/curlapi.h"
 
 namespace lianshuo::curl {

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
+#include "base/gbk.h"
+#include "base/messages.h"
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/httprequestobject.h"

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "http/cookies.h"
 #include "http/transfer.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/base/gbk.h"
+#include "base/gbk.h"
 
 namespace lianshuo::transfer {
 namespace {

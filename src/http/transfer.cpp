@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
+#include "base/gbk.h"
+#include "base/messages.h"
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/handlepool.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <iterator>
 
-#include "app/base/gbk.h"
+#include "base/gbk.h"
 #include "http/transfer.h"
 
 namespace lianshuo {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/base/gbk.h"
-#include "app/base/platform.h"
+#include "base/gbk.h"
+#include "base/platform.h"
 #include "http/charsets.h"
 #include "http/handlepool.h"
 #include "http/transfer.h"

@@ -8,9 +8,9 @@
 #include <system_error>
 #include <vector>
 
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
-#include "app/base/messages.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
+#include "base/messages.h"
 #include "http/cookies.h"
 #include "http/requestworkers.h"
 #include "http/transfer.h"

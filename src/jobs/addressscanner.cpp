@@ -8,8 +8,8 @@
 #include <memory>
 #include <utility>
 
-#include "app/base/charset.h"
-#include "app/base/platform.h"
+#include "base/charset.h"
+#include "base/platform.h"
 #include "script/gbkunits.h"
 
 namespace lianshuo {

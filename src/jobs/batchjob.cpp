@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/helpers.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/helpers.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/interval.h"
 #include "jobs/jobloop.h"

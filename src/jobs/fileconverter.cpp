@@ -9,12 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/replacementfile.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/replacementfile.h"
 #include "jobs/addressindex.h"
 #include "jobs/addressscanner.h"
 #include "jobs/conversionqueue.h"

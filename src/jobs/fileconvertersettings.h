@@ -1,7 +1,7 @@
 #pragma once
 // The file converter window's settings, section "文件短网址转换器".
 
-#include "app/base/result.h"
+#include "base/result.h"
 #include "jobs/fileconverter.h"
 
 namespace lianshuo {

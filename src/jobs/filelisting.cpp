@@ -1,8 +1,8 @@
 #include "jobs/filelisting.h"
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/gbk.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "script/folderlisting.h"
 #include "script/regexobject.h"
 

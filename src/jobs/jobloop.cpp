@@ -1,6 +1,6 @@
 #include "jobs/jobloop.h"
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 
 namespace lianshuo {
 namespace {

@@ -1,7 +1,7 @@
 #include "jobs/pastedaddresses.h"
 
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
+#include "base/gbk.h"
+#include "base/messages.h"
 
 namespace lianshuo {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 
 namespace lianshuo::jsonscan {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "script/gbkunits.h"
 #include "script/regexengine.h"
 

@@ -1,6 +1,6 @@
 #include "script/regexobject.h"
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "script/gbkunits.h"
 #include "script/regexengine.h"
 

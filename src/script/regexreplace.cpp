@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "script/gbkunits.h"
 #include "script/regexengine.h"
 #include "script/regexobject.h"

@@ -1,4 +1,4 @@
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "script/regexengine.h"
 
 namespace lianshuo::regexdetail {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "services/jsonpath.h"
 
 namespace lianshuo {

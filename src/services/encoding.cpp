@@ -1,9 +1,9 @@
 #include "services/encoding.h"
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
-#include "app/base/messages.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
+#include "base/messages.h"
 #include "script/gbkunits.h"
 
 namespace lianshuo {

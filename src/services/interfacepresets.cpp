@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "services/interfacekeys.h"
 
 namespace lianshuo {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <random>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "http/charsets.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"

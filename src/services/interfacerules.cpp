@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/base/gbk.h"
+#include "base/gbk.h"
 #include "script/regexgroup.h"
 #include "services/jsonpath.h"
 

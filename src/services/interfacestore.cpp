@@ -2,10 +2,10 @@
 
 #include <cerrno>
 
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "services/interfacekeys.h"
 #include "services/interfacerules.h"
 #include "services/sxcufile.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/base/result.h"
+#include "base/result.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo {
 

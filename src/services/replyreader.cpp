@@ -1,7 +1,7 @@
 #include "services/replyreader.h"
 
-#include "app/base/charset.h"
-#include "app/base/helpers.h"
+#include "base/charset.h"
+#include "base/helpers.h"
 #include "script/regexgroup.h"
 
 namespace lianshuo {

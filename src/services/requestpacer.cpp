@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/base/helpers.h"
+#include "base/helpers.h"
 
 namespace lianshuo {
 

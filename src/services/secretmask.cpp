@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "services/encoding.h"
 
 namespace lianshuo {

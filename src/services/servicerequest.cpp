@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/base/gbk.h"
+#include "base/gbk.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"
 #include "services/interfacerules.h"

@@ -3,9 +3,9 @@
 #include <iostream>
 #include <optional>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
 #include "history/conversionmemory.h"
 #include "http/charsets.h"
 #include "http/httprequestobject.h"

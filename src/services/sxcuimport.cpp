@@ -4,9 +4,9 @@
 #include <array>
 #include <nlohmann/json.hpp>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/helpers.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/helpers.h"
 #include "script/regexgroup.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"

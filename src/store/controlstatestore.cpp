@@ -9,10 +9,10 @@
 #include <set>
 #include <system_error>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "store/inicontent.h"
 
 namespace lianshuo {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/base/platform.h"
-#include "app/base/result.h"
+#include "base/platform.h"
+#include "base/result.h"
 
 namespace lianshuo {
 

@@ -1,6 +1,6 @@
 #include "store/inicontent.h"
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 
 namespace lianshuo::ini {
 namespace {

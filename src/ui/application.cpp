@@ -7,9 +7,9 @@
 #include <QTranslator>
 #include <cstdlib>
 
-#include "app/base/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/dialogs.h"
 #include "ui/fileconverterwindow.h"
 #include "ui/mainwindow.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "cli/clipboard.h"
+#include "jobs/clipboard.h"
 
 namespace lianshuo {
 namespace {
@@ -15,7 +15,7 @@ bool isSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
-class QtClipboard : public cli::Clipboard {
+class QtClipboard : public Clipboard {
 public:
     std::optional<std::string> text() override {
         return QGuiApplication::clipboard()->text().toStdString();
@@ -37,7 +37,7 @@ void installDesktopClipboard(int& argc, char** argv) {
     static QtClipboard clipboard;
     if (QCoreApplication::instance() == nullptr)
         application = std::make_unique<QGuiApplication>(argc, argv);
-    cli::setClipboard(&clipboard);
+    setClipboard(&clipboard);
 }
 
 }  // namespace lianshuo

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "app/settings.h"
 #include "jobs/fileconvertersettings.h"
+#include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/settings.h"
+#include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
 #include "ui/fileconverterwindow.h"

@@ -10,8 +10,8 @@
 #include <QTableView>
 #include <algorithm>
 
-#include "app/settings.h"
 #include "history/conversionhistory.h"
+#include "store/settings.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/historymodel.h"

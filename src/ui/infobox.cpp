@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QStringList>
 
+#include "base/makerlinks.h"
 #include "ui/controls.h"
-#include "ui/makerlinks.h"
 #include "ui/qtext.h"
 
 namespace lianshuo {

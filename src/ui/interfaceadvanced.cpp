@@ -7,10 +7,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/base/gbk.h"
-#include "app/settings.h"
+#include "base/gbk.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "store/settings.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/qtext.h"

@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/settings.h"
 #include "services/interfacepresets.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "store/settings.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/interfaceadvanced.h"

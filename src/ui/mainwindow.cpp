@@ -11,11 +11,11 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
-#include "app/settings.h"
 #include "history/conversionhistory.h"
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
 #include "jobs/batchjob.h"
 #include "services/builtinhosts.h"
 #include "services/conversionsource.h"
+#include "store/settings.h"
 #include "ui/qtjobloop.h"
 
 class QCheckBox;

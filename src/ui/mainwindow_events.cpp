@@ -17,14 +17,14 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
-#include "app/settings.h"
+#include "base/makerlinks.h"
 #include "jobs/pastedaddresses.h"
+#include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
 #include "ui/infobox.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
-#include "ui/makerlinks.h"
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
 #include "ui/shell.h"

@@ -3,10 +3,10 @@
 
 #include <QCheckBox>
 
-#include "app/settings.h"
 #include "history/conversionhistory.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/mainwindow.h"

@@ -5,15 +5,15 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "app/base/messages.h"
-#include "app/settings.h"
+#include "base/makerlinks.h"
+#include "base/messages.h"
 #include "services/interfacestore.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/dialogs.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
-#include "ui/makerlinks.h"
 #include "ui/qtext.h"
 #include "ui/shell.h"
 

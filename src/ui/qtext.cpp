@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo {
 

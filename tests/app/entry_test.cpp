@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"

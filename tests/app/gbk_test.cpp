@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 
 using namespace lianshuo;
 

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/base/helpers.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/helpers.h"
+#include "base/messages.h"
+#include "base/paths.h"
 
 using namespace lianshuo;
 

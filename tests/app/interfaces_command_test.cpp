@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <sstream>
 
-#include "app/base/charset.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/charset.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "cli/commandline.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 #include "support/tempdir.h"
 
 using namespace lianshuo;

@@ -5,12 +5,12 @@
 
 #include <functional>
 
-#include "app/base/paths.h"
-#include "app/base/platform.h"
-#include "app/settings.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "history/conversionhistory.h"
 #include "jobs/fileconvertersettings.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/tempdir.h"
 
 using namespace lianshuo;

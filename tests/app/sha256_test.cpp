@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/sha256.h"
+#include "base/sha256.h"
 
 using namespace lianshuo;
 

@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/base/charset.h"
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/charset.h"
+#include "base/paths.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"

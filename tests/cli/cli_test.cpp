@@ -4,14 +4,14 @@
 #include <atomic>
 #include <filesystem>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/paths.h"
 #include "cli_fixture.h"
 #include "jobs/fileconvertersettings.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "subprocess.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"

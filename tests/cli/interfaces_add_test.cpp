@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "cli_fixture.h"
 #include "services/interfacepresets.h"
 #include "services/preset_cases.h"

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "cli/progressline.h"
 
 using namespace lianshuo;

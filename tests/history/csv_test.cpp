@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/paths.h"
+#include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "history/historycsv.h"
 #include "history/historytime.h"

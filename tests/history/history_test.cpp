@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "app/base/paths.h"
+#include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "support/tempdir.h"
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "engines.h"
 #include "support/test_pages.h"
 #include "support/test_server.h"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "support/test_pages.h"
 
 namespace lianshuo {

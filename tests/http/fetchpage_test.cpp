@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "http/httprequestobject.h"
 #include "support/scoped_env.h"
 #include "support/test_pages.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "support/test_pages.h"
 #include "support/test_server.h"
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "cli/subprocess.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/scoped_env.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "jobs/batchjob.h"
 #include "jobs/pastedaddresses.h"
 #include "services/shorturlconverter.h"

@@ -2,7 +2,7 @@
 #include <sys/resource.h>
 
 #include "../services/fakeservices.h"
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "http/webrequest.h"
 #include "jobs/batchjob.h"
 #include "services/shorturlconverter.h"

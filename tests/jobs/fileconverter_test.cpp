@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
 #include "jobs/scanahead.h"

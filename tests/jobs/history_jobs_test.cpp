@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "jobs/batchjob.h"
 #include "jobs/fileconverter.h"

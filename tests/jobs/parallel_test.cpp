@@ -10,7 +10,7 @@
 #include <random>
 
 #include "../services/fakeservices.h"
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/jobloop.h"
 #include "support/test_server.h"

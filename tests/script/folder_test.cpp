@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/base/messages.h"
-#include "app/base/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "script/folderlisting.h"
 
 using namespace lianshuo;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 #include "fakeservices.h"
 #include "services/encoding.h"
 #include "services/shorturlconverter.h"

@@ -6,8 +6,8 @@
 
 #include <map>
 
-#include "app/base/paths.h"
-#include "app/base/sha256.h"
+#include "base/paths.h"
+#include "base/sha256.h"
 #include "fakeservices.h"
 #include "history/conversionhistory.h"
 #include "history/conversionmemory.h"

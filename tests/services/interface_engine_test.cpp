@@ -7,8 +7,8 @@
 #include <atomic>
 #include <chrono>
 
-#include "app/base/charset.h"
-#include "app/base/messages.h"
+#include "base/charset.h"
+#include "base/messages.h"
 #include "fakeservices.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/charset.h"
-#include "app/base/sha256.h"
+#include "base/charset.h"
+#include "base/sha256.h"
 #include "services/historykey.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/base/messages.h"
-#include "app/base/platform.h"
+#include "base/messages.h"
+#include "base/platform.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "fakeservices.h"
 #include "services/conversionoutcome.h"
 #include "services/shorturlconverter.h"

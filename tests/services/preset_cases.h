@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "services/encoding.h"
 #include "support/fake_apis.h"
 

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "fakeservices.h"
 #include "services/encoding.h"
 #include "services/interfacepresets.h"

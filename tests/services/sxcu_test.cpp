@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
+#include "base/charset.h"
+#include "base/gbk.h"
 #include "fakeservices.h"
 #include "services/shorturlconverter.h"
 #include "services/sxcufile.h"

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
 

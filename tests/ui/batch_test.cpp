@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"

@@ -6,11 +6,11 @@
 #include <QTest>
 #include <sstream>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "cli/commandline.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/tempdir.h"
 #include "ui/desktopclipboard.h"
 #include "ui/qtext.h"

@@ -12,10 +12,10 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/base/messages.h"
-#include "app/settings.h"
+#include "base/messages.h"
 #include "http/webrequest.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/test_pages.h"
 #include "support/test_server.h"
 #include "ui/application.h"

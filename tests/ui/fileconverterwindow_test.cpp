@@ -21,7 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/base/messages.h"
+#include "base/messages.h"
 #include "jobs/fileconvertersettings.h"
 #include "ui/application.h"
 #include "ui/clickables.h"

@@ -12,10 +12,10 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
 #include "ui/historymodel.h"

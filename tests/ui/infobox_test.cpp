@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <functional>
 
+#include "base/makerlinks.h"
 #include "ui/clickables.h"
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"
-#include "ui/makerlinks.h"
 #include "uitestkit.h"
 
 using namespace Qt::Literals::StringLiterals;

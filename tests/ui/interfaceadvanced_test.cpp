@@ -17,12 +17,12 @@
 #include <functional>
 #include <memory>
 
-#include "app/settings.h"
 #include "services/interfacepresets.h"
 #include "services/interfacestore.h"
 #include "services/preset_cases.h"
 #include "services/sxcu_cases.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/fake_apis.h"
 #include "ui/dialogs.h"
 #include "ui/interfaceadvanced.h"

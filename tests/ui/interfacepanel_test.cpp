@@ -12,18 +12,18 @@
 #include <cerrno>
 #include <memory>
 
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
-#include "app/settings.h"
+#include "base/makerlinks.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "services/interfacestore.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "support/tempdir.h"
 #include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
-#include "ui/makerlinks.h"
 #include "ui/qtext.h"
 #include "ui/shell.h"
 #include "uitestkit.h"

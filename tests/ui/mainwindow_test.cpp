@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/base/paths.h"
+#include "base/paths.h"
 #include "ui/dialogs.h"
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"

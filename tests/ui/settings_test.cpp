@@ -9,9 +9,9 @@
 #include <QTest>
 #include <memory>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "services/panelinterface.h"
+#include "store/settings.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"

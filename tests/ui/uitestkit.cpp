@@ -10,9 +10,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/base/paths.h"
-#include "app/settings.h"
+#include "base/paths.h"
 #include "store/controlstatestore.h"
+#include "store/settings.h"
 #include "ui/icons.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/base/result.h"
+#include "base/result.h"
 
 namespace lianshuo::platform {
 

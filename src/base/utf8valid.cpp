@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>

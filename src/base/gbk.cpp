@@ -1,4 +1,4 @@
-#include "app/base/gbk.h"
+#include "base/gbk.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 #include <iconv.h>
 

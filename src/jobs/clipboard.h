@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace lianshuo::cli {
+namespace lianshuo {
 
 class Clipboard {
 public:
@@ -21,4 +21,4 @@ public:
 void setClipboard(Clipboard* clipboard);
 Clipboard* clipboard();
 
-}  // namespace lianshuo::cli
+}  // namespace lianshuo

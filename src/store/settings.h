@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/base/result.h"
+#include "base/result.h"
 
 namespace lianshuo {
 

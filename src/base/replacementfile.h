@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 
 namespace lianshuo {
 

@@ -1,4 +1,4 @@
-#include "app/base/helpers.h"
+#include "base/helpers.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,11 +8,11 @@
 #include <thread>
 #include <unordered_set>
 
-#include "app/base/charset.h"
-#include "app/base/gbk.h"
-#include "app/base/messages.h"
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/charset.h"
+#include "base/gbk.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 
 namespace lianshuo {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 #include "cli/commandline.h"
 
 #ifdef LIANSHUO_WINDOWS

@@ -1,4 +1,4 @@
-#include "app/base/sha256.h"
+#include "base/sha256.h"
 
 namespace lianshuo {
 namespace {

@@ -1,8 +1,8 @@
-#include "app/base/paths.h"
+#include "base/paths.h"
 
 #include <system_error>
 
-#include "app/base/charset.h"
+#include "base/charset.h"
 
 namespace lianshuo {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <mutex>
 
-#include "app/base/platform.h"
+#include "base/platform.h"
 
 #if LIANSHUO_FAULT_SEAM
 

@@ -1,12 +1,12 @@
-#include "app/settings.h"
+#include "store/settings.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "app/base/paths.h"
-#include "app/base/platform.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "store/controlstatestore.h"
 
 namespace lianshuo {

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/base/charset.h"
-#include "app/base/platform.h"
+#include "base/charset.h"
+#include "base/platform.h"
 
 namespace lianshuo::platform {
 namespace {

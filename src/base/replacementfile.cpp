@@ -1,4 +1,4 @@
-#include "app/base/replacementfile.h"
+#include "base/replacementfile.h"
 
 #include <cerrno>
 #include <random>
