@@ -38,7 +38,22 @@ measure() {
     tail -n 1 <<< "$out"
 }
 seconds() { local m; m=$(measure "$@"); echo "${m% *}"; }
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b ? a : b) }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+# pairs OURS THEIRS: the two functions run in turns, five times each (a slow moment of a
+# shared machine falls on both sides alike); sets ours and theirs to the medians.
+pairs() {
+    local a=() b=()
+    for _ in 1 2 3 4 5; do
+        a+=("$("$1")")
+        b+=("$("$2")")
+    done
+    ours=$(median "${a[@]}") theirs=$(median "${b[@]}")
+}
+# What a user pays: every converting run starts with a new history and records into it.
+converting() {
+    rm -f "$work"/history.sqlite*
+    LIANSHUO_HISTORY=$work/history.sqlite seconds "$bin/lianshuo" "$@"
+}
 
 # ---- The local short-link service (keeps connections alive, as real ones do) --
 svc_pid=
@@ -67,13 +82,14 @@ addresses 2000 "$work/urls.txt"
 batch_round() {  # scheme
     start_service "$1"
     [ "$cert" != "-" ] && export SSL_CERT_FILE=$cert
-    local ours perprocess handle
-    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --input "$work/urls.txt")
-    handle=$(seconds "$bin/curlloop" "$base?u=" "$work/urls.txt")
-    perprocess=$(seconds bash -c "while read -r u; do curl -s ${SSL_CERT_FILE:+--cacert $cert} -G --data-urlencode \"u=\$u\" '$base' >/dev/null; done < '$work/urls.txt'")
-    row "Batch of 2,000 ($1) vs curl per address" "$ours s" "$perprocess s" 0.10 \
+    batch_ours() { converting convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls.txt"; }
+    batch_handle() { seconds "$bin/curlloop" "$base?u=" "$work/urls.txt"; }
+    batch_perprocess() { seconds bash -c "while read -r u; do curl -s ${SSL_CERT_FILE:+--cacert $cert} -G --data-urlencode \"u=\$u\" '$base' >/dev/null; done < '$work/urls.txt'"; }
+    pairs batch_ours batch_perprocess
+    row "Batch of 2,000 ($1) vs curl per address" "$ours s" "$theirs s" 0.10 \
         "while read u; do curl -G --data-urlencode u=\$u $base; done < urls.txt"
-    row "Batch of 2,000 ($1) vs one reused libcurl handle" "$ours s" "$handle s" 2.00 \
+    pairs batch_ours batch_handle
+    row "Batch of 2,000 ($1) vs one reused libcurl handle" "$ours s" "$theirs s" 2.00 \
         "curlloop '$base?u=' urls.txt"
     stop_service
     unset SSL_CERT_FILE
@@ -116,13 +132,9 @@ if wanted keepalive; then
         for ca in test system; do
             file=$cert goal=1.30 what="the test certificate"
             [ "$ca" = system ] && file=$work/system-and-test.pem goal=1.50 what="the system CA bundle"
-            # The best of three runs each, taken in turns: one slow moment of a shared machine
-            # must not decide the row.
-            ours="" theirs=""
-            for _ in 1 2 3; do
-                ours=$(smaller "$(SSL_CERT_FILE=$file seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --input "$work/urls$n.txt")" "$ours")
-                theirs=$(smaller "$(seconds curl -s --cacert "$file" -K "$work/curl$n.cfg")" "$theirs")
-            done
+            keepalive_ours() { SSL_CERT_FILE=$file converting convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls$n.txt"; }
+            keepalive_curl() { seconds curl -s --cacert "$file" -K "$work/curl$n.cfg"; }
+            pairs keepalive_ours keepalive_curl
             row "Batch of $n over HTTPS keep-alive, $what, vs one curl -K process" "$ours s" "$theirs s" "$goal" \
                 "curl -s --cacert CA -K urls.cfg (one url/output pair per address)"
         done
@@ -131,7 +143,9 @@ if wanted keepalive; then
 
     start_service http 50
     addresses 1000 "$work/urls1000.txt"
-    ours=$(seconds "$bin/lianshuo" convert --settings "$work/settings.ini" --no-save --no-history --interval 0 --jobs 8 --input "$work/urls1000.txt")
+    jobs_ours() { converting convert --settings "$work/settings.ini" --no-save --interval 0 --jobs 8 --input "$work/urls1000.txt"; }
+    computed() { echo 6.25; }
+    pairs jobs_ours computed
     row "Batch of 1,000 with --jobs 8 against 50 ms replies vs 1,000 x 50 ms / 8" "$ours s" "6.25 s" 1.30 \
         "(computed: 1000 * 0.050 s / 8)"
     stop_service
@@ -171,16 +185,19 @@ copy_reference() {
     rm -rf "$work/copy"
     sync
 }
-# whole_run COMMAND...: a converter run and the copy reference, the best of three
-# each, in turns, each starting without an output folder; sets ours and copying.
+# whole_run COMMAND...: a converter run and the copy reference in pairs, each run
+# starting without an output folder; sets ours and copying.
 whole_run() {
-    ours="" copying=""
-    for _ in 1 2 3; do
-        copying=$(smaller "$(copy_reference)" "$copying")
-        ours=$(smaller "$(seconds "$@")" "$ours")
+    whole_command=("$@")
+    whole_ours() {
+        local t
+        t=$(rm -f "$work"/history.sqlite* && LIANSHUO_HISTORY=$work/history.sqlite seconds "${whole_command[@]}")
         rm -rf "$work/pages/处理结果"
         sync
-    done
+        echo "$t"
+    }
+    pairs whole_ours copy_reference
+    copying=$theirs
 }
 # Every run starts with the pages on disk, not with the writes before it still under way.
 new_pages() {
@@ -190,14 +207,14 @@ new_pages() {
 }
 scan_case() {  # density encoding
     new_pages 2000 100000 "$1" "$2"
-    theirs="" finder=""
-    for _ in 1 2 3; do
-        theirs=$(smaller "$(seconds "$bin/runstat" -o "$work/rg.txt" rg -o --no-filename --no-line-number "$pattern" "$work/pages")" "$theirs")
-        finder=$(smaller "$(seconds "$bin/runstat" -o "$work/found.txt" "$bin/scanonly" "$work/pages")" "$finder")
-    done
+    scan_finder() { seconds "$bin/runstat" -o "$work/found.txt" "$bin/scanonly" "$work/pages"; }
+    scan_rg() { seconds "$bin/runstat" -o "$work/rg.txt" rg -o --no-filename --no-line-number "$pattern" "$work/pages"; }
+    pairs scan_finder scan_rg
+    finder=$ours
+    local rg_seconds=$theirs
     whole_run "$bin/lianshuo" files --settings "$work/empty.ini" --pattern '*.html' --white nomatch.invalid --no-black "$work/pages"
-    row "Address finder over 200 MB, $1 addresses, $2, vs rg -o" "$finder s" "$theirs s" 1.50 "$rg_command"
-    row "File converter run over the same 200 MB (2,000 copies written) vs rg -o" "$ours s" "$theirs s" "" "$rg_command"
+    row "Address finder over 200 MB, $1 addresses, $2, vs rg -o" "$finder s" "$rg_seconds s" 1.50 "$rg_command"
+    row "File converter run over the same 200 MB (2,000 copies written) vs rg -o" "$ours s" "$rg_seconds s" "" "$rg_command"
     row "The same run vs rg -o and cp -r (the same reads and writes)" "$ours s" "$copying s" 1.50 \
         "$rg_command; cp -r pages copy"
 }
@@ -210,11 +227,11 @@ if wanted files; then
     # The same site again, every address under way to a local service: the 100 distinct
     # ones are converted once each, and all the pages rewritten.
     new_pages 2000 100000 few utf8
-    theirs=$(seconds "$bin/runstat" -o "$work/rg.txt" rg -o --no-filename --no-line-number "$pattern" "$work/pages")
+    rg_seconds=$(seconds "$bin/runstat" -o "$work/rg.txt" rg -o --no-filename --no-line-number "$pattern" "$work/pages")
     start_service http
-    whole_run "$bin/lianshuo" files --settings "$work/settings.ini" --pattern '*.html' --no-white --no-black --no-history "$work/pages"
+    whole_run "$bin/lianshuo" files --settings "$work/settings.ini" --pattern '*.html' --no-white --no-black "$work/pages"
     stop_service
-    row "File converter over 200 MB converting its 2,000 addresses (100 distinct) vs rg -o" "$ours s" "$theirs s" "" "$rg_command"
+    row "File converter over 200 MB converting its 2,000 addresses (100 distinct) vs rg -o" "$ours s" "$rg_seconds s" "" "$rg_command"
     row "The same run vs rg -o and cp -r (the same reads and writes)" "$ours s" "$copying s" 1.50 \
         "$rg_command; cp -r pages copy"
     # The same site with every address in the history, against conversions stubbed to no cost.
