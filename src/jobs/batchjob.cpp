@@ -12,7 +12,6 @@
 #include "base/platform.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/interval.h"
-#include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
