@@ -15,24 +15,13 @@ namespace lianshuo {
 
 struct QuietView : FileConverterView {
     FileConverterSettings input;
-    std::string caption = FileConverterEngine::idleCaption();
-    std::string startCaption() const override { return caption; }
-    void setStartCaption(std::string_view c) override { caption = c; }
     FileConverterSettings settings() const override { return input; }
-    std::string intervalText() const override { return "0"; }
     void showMessage(std::string_view text) override {
         std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
     }
-    void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view) override {}
-    void clearRows() override {}
-    void addRow(std::string_view, std::string_view, ResultRowState) override {}
-    void setRow(int, std::string_view, ResultRowState) override {}
     void showOutcome(int, const ConversionOutcome& outcome) override {
         failed += outcome.ok() ? 0 : 1;
     }
-    void fileFailed(std::string_view, std::string_view) override {}
-    void finished(const FileRunSummary&) override {}
     int failed = 0;
 };
 

@@ -136,15 +136,11 @@ public:
         showOutcome(row, ConversionOutcome::failed(FailureKind::Stopped, {}));
     }
     void batchFinished(const BatchSummary& summary) override { summary_ = summary; }
-    std::string generateCaption() const override { return caption_; }
-    void setGenerateCaption(std::string_view caption) override { caption_ = caption; }
-    void setPasteCopyEnabled(bool) override {}
     std::string intervalText() const override { return interval_; }
     int parallelRequests() const override { return parallel_; }
     void setParallelRequests(int parallel) { parallel_ = parallel; }
     bool autoSave() const override { return autoSave_; }
     std::string saveFolder() const override { return folder_; }
-    void setResultFilePath(std::string_view) override {}
 
     const BatchSummary& summary() const { return summary_; }
     const std::vector<std::string>& shortUrls() const { return shortUrls_; }
@@ -173,7 +169,6 @@ private:
     bool autoSave_;
     std::string folder_;
     bool json_;
-    std::string caption_ = BatchJob::idleCaption();
     BatchSummary summary_;
 };
 

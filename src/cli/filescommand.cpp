@@ -25,8 +25,6 @@ public:
           interval_(std::move(interval)),
           parallel_(parallel) {}
 
-    std::string startCaption() const override { return caption_; }
-    void setStartCaption(std::string_view caption) override { caption_ = caption; }
     FileConverterSettings settings() const override { return settings_; }
     std::string intervalText() const override { return interval_; }
     int parallelRequests() const override { return parallel_; }
@@ -34,7 +32,6 @@ public:
         print(console_.err, text);
         console_.err << '\n';
     }
-    void showProgress(bool) override {}
     void setProgress(int position, int count, std::string_view) override {
         filesDone_ = position - 1;
         filesTotal_ = count;
@@ -44,7 +41,6 @@ public:
     void addRow(std::string_view, std::string_view longUrl, ResultRowState) override {
         rows_.emplace_back(longUrl);
     }
-    void setRow(int, std::string_view, ResultRowState) override {}
     void showOutcome(int row, const ConversionOutcome& outcome) override {
         const std::string& longUrl = rows_[static_cast<std::size_t>(row)];
         if (!outcome.ok()) {
@@ -82,7 +78,6 @@ private:
     FileConverterSettings settings_;
     std::string interval_;
     int parallel_;
-    std::string caption_ = FileConverterEngine::idleCaption();
     std::vector<std::string> rows_;
 };
 

@@ -12,7 +12,6 @@
 #include "base/platform.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/interval.h"
-#include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -88,25 +87,19 @@ std::string unusedFilePath(const std::string& path) {
 
 BatchJob::BatchJob(BatchView& view, ShortUrlConverter& converter, JobLoop* loop)
     : view_(view),
-      converter_(converter),
-      ownLoop_(loop != nullptr ? nullptr : std::make_unique<PlainJobLoop>()),
-      loop_(loop != nullptr ? *loop : *ownLoop_),
-      queue_(std::make_unique<ConversionQueue>(loop_, converter)),
+      run_(converter, loop),
       random_(static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())) {}
 
-// The queue goes first: it waits for its slots, which use the converter and the loop.
-BatchJob::~BatchJob() {
-    queue_.reset();
-}
+BatchJob::~BatchJob() = default;
 
 std::string BatchJob::idleCaption() {
     return "生成短网址";
 }
 
 void BatchJob::generateClicked() {
-    if (view_.generateCaption() == idleCaption() && !running_) {
+    if (run_.state() == RunState::Idle) {
         start();
-        if (ownLoop_) ownLoop_->runUntil([this] { return !running_; });
+        run_.wait();
         return;
     }
     view_.setGenerateCaption("正在停止..");
@@ -114,20 +107,18 @@ void BatchJob::generateClicked() {
 }
 
 void BatchJob::requestStop() {
-    queue_->stop();
+    run_.stop();
 }
 
 void BatchJob::finishUnderWay() {
-    queue_->finishUnderWay();
+    run_.finishUnderWay();
 }
 
 void BatchJob::start() {
-    running_ = true;
     summary_ = {};
     rows_ = view_.rowCount();
     view_.setPasteCopyEnabled(false);
-    const std::string label = converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    converter_.setStopFlag(&queue_->stopFlag());
+    const std::string label = run_.begin(view_.parallelRequests());
 
     file_.reset();
     if (view_.autoSave() && view_.saveFolder().empty()) {
@@ -140,7 +131,6 @@ void BatchJob::start() {
     }
 
     caught_.clear();
-    queue_->beginRun(view_.parallelRequests());
     ConversionQueue::Events events;
     events.converting = [this](int row) {
         view_.setGenerateCaption("停止生成(" + std::to_string(rows_) + ":" +
@@ -153,13 +143,13 @@ void BatchJob::start() {
     events.pauseMs = [this] { return pauseMilliseconds(view_.intervalText(), random_); };
     events.done = [this] { finish(); };
     if (AddressSource source = view_.addressSource()) {
-        queue_->convert(std::move(source), std::move(events), waitAfterLastRow_);
+        run_.queue().convert(std::move(source), std::move(events), waitAfterLastRow_);
         return;
     }
     std::vector<std::string> addresses;
     addresses.reserve(static_cast<std::size_t>(rows_));
     for (int row = 0; row < rows_; ++row) addresses.push_back(view_.longUrl(row));
-    queue_->convert(std::move(addresses), std::move(events), waitAfterLastRow_);
+    run_.queue().convert(std::move(addresses), std::move(events), waitAfterLastRow_);
 }
 
 void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
@@ -183,7 +173,6 @@ void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
 }
 
 void BatchJob::finish() {
-    converter_.setStopFlag(nullptr);
     for (const int row : caught_) view_.setRow(row, "等待转换", ResultRowState::Waiting);
     caught_.clear();
     if (file_) {
@@ -192,10 +181,10 @@ void BatchJob::finish() {
         if (summary_.resultsFileError.empty()) summary_.resultsFile = file_->path();
         file_.reset();
     }
-    summary_.stopped = queue_->stopped();
+    summary_.stopped = run_.stopped();
     view_.setPasteCopyEnabled(true);
     view_.setGenerateCaption(idleCaption());
-    running_ = false;
+    run_.end();
     view_.batchFinished(summary_);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "jobs/addresssource.h"
+#include "jobs/jobrun.h"
 #include "jobs/resultrow.h"
 #include "services/conversionoutcome.h"
 
@@ -29,7 +30,8 @@ struct BatchSummary {
     std::string resultsFileError;  // why the results file could not be created or written
 };
 
-/// What the batch reads and changes in the window (or the command line).
+/// What the batch reads and changes in the window (or the command line);
+/// everything but the rows has a default, so a view overrides what it shows.
 class BatchView {
 public:
     virtual ~BatchView() = default;
@@ -41,28 +43,29 @@ public:
     /// Shows `text` and `state` in the row (and brings a converting row into view).
     virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
     /// Shows a finished row: its short address, or "生成错误" and why.
-    virtual void showOutcome(int row, const ConversionOutcome& outcome) = 0;
+    virtual void showOutcome(int row, const ConversionOutcome& outcome) {
+        setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
+               outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
+    }
     /// A row a stop caught under way while a later row did finish; the window
     /// shows it waiting again, as it does the rows after the last finished one.
     virtual void showStopped(int row) { setRow(row, "等待转换", ResultRowState::Waiting); }
     /// The batch has ended (also after a stop).
-    virtual void batchFinished(const BatchSummary& summary) = 0;
-    virtual std::string generateCaption() const = 0;
-    virtual void setGenerateCaption(std::string_view caption) = 0;
-    virtual void setPasteCopyEnabled(bool enabled) = 0;
-    virtual std::string intervalText() const = 0;
+    virtual void batchFinished(const BatchSummary&) {}
+    /// Shows where the batch is on the start button; never read back.
+    virtual void setGenerateCaption(std::string_view) {}
+    virtual void setPasteCopyEnabled(bool) {}
+    virtual std::string intervalText() const { return "0"; }
     /// How many conversions may run at once ("并发数"), read when a batch starts.
     virtual int parallelRequests() const { return 1; }
-    virtual bool autoSave() const = 0;
-    virtual std::string saveFolder() const = 0;
+    virtual bool autoSave() const { return false; }
+    virtual std::string saveFolder() const { return {}; }
     /// Remembers the results file of this batch (the folder button opens it);
     /// called only once the file exists.
-    virtual void setResultFilePath(std::string_view path) = 0;
+    virtual void setResultFilePath(std::string_view) {}
 };
 
-class ConversionQueue;
 class JobLoop;
-class PlainJobLoop;
 class ResultsFile;
 
 class BatchJob {
@@ -72,7 +75,7 @@ public:
     BatchJob(BatchView& view, ShortUrlConverter& converter, JobLoop* loop = nullptr);
     ~BatchJob();
 
-    /// The start button: starts a batch when its caption is "生成短网址", else asks it to stop.
+    /// The start button: starts a batch when none runs, else asks it to stop.
     void generateClicked();
 
     /// Whether the pause also follows the last row, as the window's batch does.
@@ -85,7 +88,8 @@ public:
     /// for a reader that went away, so that no request asked of the service is wasted.
     void finishUnderWay();
 
-    bool running() const { return running_; }
+    RunState state() const { return run_.state(); }
+    bool running() const { return run_.running(); }
     int succeeded() const { return summary_.succeeded; }
     int failed() const { return summary_.failed; }
     const BatchSummary& summary() const { return summary_; }
@@ -99,14 +103,10 @@ private:
     void finish();
 
     BatchView& view_;
-    ShortUrlConverter& converter_;
-    std::unique_ptr<PlainJobLoop> ownLoop_;  // when no loop was given
-    JobLoop& loop_;
-    std::unique_ptr<ConversionQueue> queue_;
+    JobRun run_;
     std::unique_ptr<ResultsFile> file_;
     std::mt19937 random_;
     int rows_ = 0;
-    bool running_ = false;
     bool waitAfterLastRow_ = true;
     BatchSummary summary_;
     std::vector<int> caught_;  // rows a stop caught, not followed by a finished row yet

@@ -81,16 +81,9 @@ struct FileConverterEngine::Run {
 
 FileConverterEngine::FileConverterEngine(FileConverterView& view, ShortUrlConverter& converter,
                                          JobLoop* loop)
-    : view_(view),
-      converter_(converter),
-      ownLoop_(loop != nullptr ? nullptr : std::make_unique<PlainJobLoop>()),
-      loop_(loop != nullptr ? *loop : *ownLoop_),
-      queue_(std::make_unique<ConversionQueue>(loop_, converter)) {}
+    : view_(view), job_(converter, loop) {}
 
-// The queue goes first: it waits for its slots, which use the converter and the loop.
-FileConverterEngine::~FileConverterEngine() {
-    queue_.reset();
-}
+FileConverterEngine::~FileConverterEngine() = default;
 
 std::string FileConverterEngine::idleCaption() {
     return "开始转换短网址并替换原地址";
@@ -103,21 +96,21 @@ std::string FileConverterEngine::progressCaption(int position, int count, std::s
 }
 
 void FileConverterEngine::startOrStopConversion(bool bySearch) {
-    if (view_.startCaption() != idleCaption() || running_) {
+    if (job_.state() != RunState::Idle) {
         view_.setStartCaption("正在停止中..");
         requestStop();
         return;
     }
     outcome_ = begin(bySearch);
-    if (ownLoop_) ownLoop_->runUntil([this] { return !running_; });
+    job_.wait();
 }
 
 void FileConverterEngine::requestStop() {
-    queue_->stop();
+    job_.stop();
 }
 
 bool FileConverterEngine::stopping() const {
-    return queue_->stopped();
+    return job_.stopped();
 }
 
 FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
@@ -129,8 +122,8 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
 
     // A list whose regular expression does not compile would silently skip
     // (white) or keep (black) every address: refuse before touching anything.
-    state.white.bound(kListRegexTime, &queue_->stopFlag());
-    state.black.bound(kListRegexTime, &queue_->stopFlag());
+    state.white.bound(kListRegexTime, &job_.queue().stopFlag());
+    state.black.bound(kListRegexTime, &job_.queue().stopFlag());
     state.white.create(s.whiteListMode == ListMode::RegularExpression
                            ? s.whiteList
                            : RegexObject::wildcardToPattern(s.whiteList));
@@ -170,12 +163,9 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
     paths.reserve(state.files.size());
     for (const FolderEntry& file : state.files) paths.push_back(file.path);
     state.ahead = std::make_unique<ScanAhead>(std::move(paths));
-    running_ = true;
     view_.setStartCaption("停止转换");
-    queue_->beginRun(view_.parallelRequests());
+    job_.begin(view_.parallelRequests());
     summary_.outputFolder = gbkPath(state.outputFolder) + "/";
-    converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    converter_.setStopFlag(&queue_->stopFlag());
     view_.showProgress(true);
     nextFile();
     return Outcome::Finished;
@@ -295,8 +285,8 @@ void FileConverterEngine::convertFile() {
     events.pauseMs = [this] { return pauseMilliseconds(view_.intervalText(), run_->random); };
     events.done = [this] {
         // The next file starts from the loop, not from inside the queue's last step.
-        loop_.post([this] {
-            if (!running_) return;
+        job_.loop().post([this] {
+            if (!job_.running()) return;
             writeFile(run_->files[static_cast<std::size_t>(run_->position)]);
             ++run_->position;
             nextFile();
@@ -304,7 +294,7 @@ void FileConverterEngine::convertFile() {
     };
     // The pause after a file's last conversion comes before the next file's
     // first one: after the run's last conversion there is none.
-    queue_->convert(std::move(addresses), std::move(events));
+    job_.queue().convert(std::move(addresses), std::move(events));
 }
 
 void FileConverterEngine::addressFinished(int row, const ConversionOutcome& outcome) {
@@ -359,10 +349,9 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
 }
 
 void FileConverterEngine::finishRun() {
-    converter_.setStopFlag(nullptr);
     summary_.stopped = stopping();
     run_.reset();
-    running_ = false;
+    job_.end();
     view_.showProgress(false);
     view_.setStartCaption(idleCaption());
     view_.clearRows();

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "jobs/jobrun.h"
 #include "jobs/resultrow.h"
 #include "script/folderlisting.h"
 #include "services/conversionoutcome.h"
@@ -43,36 +44,38 @@ struct FileRunSummary {
     bool stopped = false;
 };
 
-/// What the engine reads and changes in its window (or the command line).
+/// What the engine reads and changes in its window (or the command line);
+/// everything but the settings has a default, so a view overrides what it shows.
 class FileConverterView {
 public:
     virtual ~FileConverterView() = default;
-    virtual std::string startCaption() const = 0;
-    virtual void setStartCaption(std::string_view caption) = 0;
     virtual FileConverterSettings settings() const = 0;
+    /// Shows where the run is on the start button; never read back.
+    virtual void setStartCaption(std::string_view) {}
     /// The main window's interval, read again after every conversion.
-    virtual std::string intervalText() const = 0;
+    virtual std::string intervalText() const { return "0"; }
     /// How many conversions may run at once, read when a run starts.
     virtual int parallelRequests() const { return 1; }
     /// A message with an OK button (no files found, an invalid list).
-    virtual void showMessage(std::string_view text) = 0;
-    virtual void showProgress(bool visible) = 0;
-    virtual void setProgress(int position, int count, std::string_view caption) = 0;
-    virtual void clearRows() = 0;
-    virtual void addRow(std::string_view text, std::string_view longUrl, ResultRowState state) = 0;
+    virtual void showMessage(std::string_view) {}
+    virtual void showProgress(bool) {}
+    virtual void setProgress(int, int, std::string_view) {}
+    virtual void clearRows() {}
+    virtual void addRow(std::string_view, std::string_view, ResultRowState) {}
     /// Changes a row and brings it into view.
-    virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
+    virtual void setRow(int, std::string_view, ResultRowState) {}
     /// Shows a converted row: its short address, or "生成错误" and why.
-    virtual void showOutcome(int row, const ConversionOutcome& outcome) = 0;
+    virtual void showOutcome(int row, const ConversionOutcome& outcome) {
+        setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
+               outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
+    }
     /// A file that could not be read or written; the run goes on with the next.
-    virtual void fileFailed(std::string_view name, std::string_view reason) = 0;
+    virtual void fileFailed(std::string_view, std::string_view) {}
     /// The run has ended (also after a stop); the window asks whether to open the folder.
-    virtual void finished(const FileRunSummary& summary) = 0;
+    virtual void finished(const FileRunSummary&) {}
 };
 
-class ConversionQueue;
 class JobLoop;
-class PlainJobLoop;
 
 class FileConverterEngine {
 public:
@@ -86,13 +89,14 @@ public:
     ~FileConverterEngine();
 
     /// The start button: starts a run (listing by search when `bySearch`, the
-    /// right button) when the caption is the idle one, else asks for a stop.
+    /// right button) when none runs, else asks for a stop.
     void startOrStopConversion(bool bySearch);
 
     /// Stops at once: requests in flight are aborted, and the file under way
     /// is written with the addresses converted so far.
     void requestStop();
-    bool running() const { return running_; }
+    RunState state() const { return job_.state(); }
+    bool running() const { return job_.running(); }
     Outcome outcome() const { return outcome_; }
     int succeeded() const { return summary_.converted; }
     int failed() const { return summary_.failed; }
@@ -115,12 +119,8 @@ private:
     bool stopping() const;
 
     FileConverterView& view_;
-    ShortUrlConverter& converter_;
-    std::unique_ptr<PlainJobLoop> ownLoop_;  // when no loop was given
-    JobLoop& loop_;
-    std::unique_ptr<ConversionQueue> queue_;
+    JobRun job_;
     std::unique_ptr<Run> run_;
-    bool running_ = false;
     Outcome outcome_ = Outcome::None;
     FileRunSummary summary_;
 };

@@ -31,7 +31,6 @@ public:
     explicit FileConverterWindow(MainWindow& owner);
     ~FileConverterWindow() override;
 
-    std::string startCaption() const override;
     void setStartCaption(std::string_view caption) override;
     FileConverterSettings settings() const override;
     std::string intervalText() const override;

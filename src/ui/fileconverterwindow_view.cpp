@@ -23,10 +23,6 @@ namespace lianshuo {
 
 using namespace Qt::Literals::StringLiterals;
 
-std::string FileConverterWindow::startCaption() const {
-    return fromQt(startButton_->text());
-}
-
 void FileConverterWindow::setStartCaption(std::string_view caption) {
     startButton_->setText(toQt(caption));
 }

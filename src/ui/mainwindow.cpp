@@ -158,10 +158,6 @@ void MainWindow::addWaitingRow(const QString& url) {
     showResultRow(item, u"等待转换"_s, ResultRowState::Waiting);
 }
 
-std::string MainWindow::generateCaption() const {
-    return fromQt(generateButton_->text());
-}
-
 void MainWindow::setGenerateCaption(std::string_view caption) {
     generateButton_->setText(toQt(caption));
     fitCaption(generateButton_);

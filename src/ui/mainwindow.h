@@ -48,7 +48,6 @@ public:
     void setRow(int row, std::string_view text, ResultRowState state) override;
     void showOutcome(int row, const ConversionOutcome& outcome) override;
     void batchFinished(const BatchSummary& summary) override;
-    std::string generateCaption() const override;
     void setGenerateCaption(std::string_view caption) override;
     void setPasteCopyEnabled(bool enabled) override;
     std::string intervalText() const override;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "../services/fakeservices.h"
 #include "base/messages.h"
@@ -11,60 +12,13 @@
 #include "jobs/batchjob.h"
 #include "jobs/pastedaddresses.h"
 #include "services/shorturlconverter.h"
+#include "support/recording_views.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
 
 using namespace lianshuo;
 
 namespace {
-
-struct Row {
-    std::string text;
-    ResultRowState state;
-    std::string longUrl;
-};
-
-// The batch's side of the main window, recording what the batch shows.
-struct FakeBatchView : BatchView {
-    std::vector<Row> rows;
-    std::string caption = BatchJob::idleCaption();
-    std::vector<std::string> captions;
-    std::string interval = "0";
-    bool save = false;
-    std::string folder;
-    std::string resultFile;
-    bool pasteEnabled = true;
-    std::vector<std::string> reasons;  // per row, empty while it has none
-    std::optional<BatchSummary> summary;
-
-    int rowCount() const override { return static_cast<int>(rows.size()); }
-    std::string longUrl(int row) const override {
-        return rows[static_cast<std::size_t>(row)].longUrl;
-    }
-    void setRow(int row, std::string_view text, ResultRowState state) override {
-        rows[static_cast<std::size_t>(row)].text = text;
-        rows[static_cast<std::size_t>(row)].state = state;
-    }
-    void showOutcome(int row, const ConversionOutcome& outcome) override {
-        setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
-               outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
-        reasons.resize(rows.size());
-        reasons[static_cast<std::size_t>(row)] = outcome.reason();
-    }
-    void batchFinished(const BatchSummary& s) override { summary = s; }
-    std::string generateCaption() const override { return caption; }
-    void setGenerateCaption(std::string_view c) override {
-        caption = c;
-        captions.emplace_back(c);
-    }
-    void setPasteCopyEnabled(bool enabled) override { pasteEnabled = enabled; }
-    std::string intervalText() const override { return interval; }
-    bool autoSave() const override { return save; }
-    std::string saveFolder() const override { return folder; }
-    void setResultFilePath(std::string_view path) override { resultFile = path; }
-
-    void add(const std::string& url) { rows.push_back({"等待转换", ResultRowState::Waiting, url}); }
-};
 
 // A service that returns a short address for "ok" addresses and nothing otherwise.
 void routeEcho(test::TestServer& server) {
@@ -88,7 +42,7 @@ protected:
     test::TempDir dir;
     test::FakeSource source;
     ShortUrlConverter converter{source, defaultBuiltinHosts()};
-    FakeBatchView view;
+    test::RecordingBatchView view;
 };
 
 }  // namespace
@@ -132,6 +86,30 @@ TEST_F(SavingBatch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
     EXPECT_TRUE(std::filesystem::exists(nativePath(first)));
 }
 
+// What a click does follows the job's run, not the button: a click that lands
+// as the batch ends only stops it, and the next click starts a new batch.
+TEST_F(SavingBatch, AClickAsTheBatchEndsLeavesTheNextClickStarting) {
+    struct ClickingView : test::RecordingBatchView {
+        BatchJob* job = nullptr;
+        bool clicked = false;
+        void setGenerateCaption(std::string_view c) override {
+            RecordingBatchView::setGenerateCaption(c);
+            if (c == BatchJob::idleCaption() && !std::exchange(clicked, true))
+                job->generateClicked();
+        }
+    } clicking;
+    clicking.save = false;
+    clicking.add("http://a.test/ok");
+    BatchJob job(clicking, converter);
+    clicking.job = &job;
+    job.generateClicked();
+    EXPECT_EQ(job.state(), RunState::Idle);
+    clicking.rows[0].state = ResultRowState::Waiting;
+    job.generateClicked();
+    EXPECT_EQ(clicking.rows[0].state, ResultRowState::Done);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
 TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
     test::TestServer server;
     routeEcho(server);
@@ -140,7 +118,7 @@ TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
     ShortUrlConverter converter(source, defaultBuiltinHosts());
     // No pause after row 1; a long one after row 2, which the stop must cut short.
     // The interval is read once after each conversion.
-    struct PausingView : FakeBatchView {
+    struct PausingView : test::RecordingBatchView {
         mutable int reads = 0;
         std::string intervalText() const override { return ++reads >= 2 ? "30" : "0"; }
     } view;
@@ -169,7 +147,7 @@ TEST(Batch, AnEmptyListStillCreatesTheEmptyFile) {
     test::TempDir dir;
     test::FakeSource source;
     ShortUrlConverter converter(source, defaultBuiltinHosts());
-    FakeBatchView view;
+    test::RecordingBatchView view;
     view.save = true;
     view.folder = gbkPath(dir.path());
     BatchJob job(view, converter);
@@ -211,10 +189,10 @@ TEST(Batch, FinishingWhatIsUnderWayKeepsTheAnswerOfTheRequestInFlightAndSendsNoM
     test::FakeSource source;
     source.panel.address = server.url("/short?u=#长网址#");
     ShortUrlConverter converter(source, defaultBuiltinHosts());
-    struct EndingView : FakeBatchView {
+    struct EndingView : test::RecordingBatchView {
         BatchJob* job = nullptr;
         void showOutcome(int row, const ConversionOutcome& outcome) override {
-            FakeBatchView::showOutcome(row, outcome);
+            test::RecordingBatchView::showOutcome(row, outcome);
             // The reader goes away after the first row, with the second request already out.
             if (row == 0) job->finishUnderWay();
         }

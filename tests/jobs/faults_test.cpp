@@ -6,6 +6,7 @@
 #include "http/webrequest.h"
 #include "jobs/batchjob.h"
 #include "services/shorturlconverter.h"
+#include "support/recording_views.h"
 #include "support/test_pages.h"
 #include "support/test_server.h"
 
@@ -18,30 +19,6 @@ long peakKiB() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
-
-struct ListView : BatchView {
-    std::vector<std::string> urls, texts;
-    std::vector<ResultRowState> states;
-    std::string caption = BatchJob::idleCaption();
-    int rowCount() const override { return static_cast<int>(urls.size()); }
-    std::string longUrl(int row) const override { return urls[static_cast<std::size_t>(row)]; }
-    void setRow(int row, std::string_view text, ResultRowState state) override {
-        texts[static_cast<std::size_t>(row)] = text;
-        states[static_cast<std::size_t>(row)] = state;
-    }
-    void showOutcome(int row, const ConversionOutcome& outcome) override {
-        setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
-               outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
-    }
-    void batchFinished(const BatchSummary&) override {}
-    std::string generateCaption() const override { return caption; }
-    void setGenerateCaption(std::string_view c) override { caption = c; }
-    void setPasteCopyEnabled(bool) override {}
-    std::string intervalText() const override { return "0"; }
-    bool autoSave() const override { return false; }
-    std::string saveFolder() const override { return {}; }
-    void setResultFilePath(std::string_view) override {}
-};
 
 }  // namespace
 
@@ -66,12 +43,9 @@ TEST(BatchFaults, HangsTricklesResetsAndHugeRepliesFailOnlyTheirRow) {
     ShortUrlConverter converter(source, defaultBuiltinHosts());
     // Retries would only repeat the same faults; they are tested on their own.
     converter.setRetryPolicy({.retries = 0});
-    ListView view;
-    for (const char* path : {"hang", "reset", "huge", "ok", "trickle", "huge-announced", "ok"}) {
-        view.urls.emplace_back(path);
-        view.texts.emplace_back();
-        view.states.push_back(ResultRowState::Waiting);
-    }
+    test::RecordingBatchView view;
+    for (const char* path : {"hang", "reset", "huge", "ok", "trickle", "huge-announced", "ok"})
+        view.add(path);
     int pumps = 0;
     setMessagePump([&] { ++pumps; });
     const long before = peakKiB();
@@ -83,9 +57,11 @@ TEST(BatchFaults, HangsTricklesResetsAndHugeRepliesFailOnlyTheirRow) {
     using S = ResultRowState;
     const std::vector<S> expected{S::Error, S::Error, S::Error, S::Done,
                                   S::Error, S::Error, S::Done};
-    EXPECT_EQ(view.states, expected);
-    EXPECT_EQ(view.texts[0], "生成错误");
-    EXPECT_EQ(view.texts[3], "https://s.test/ok");
+    std::vector<S> states;
+    for (const test::BatchRow& row : view.rows) states.push_back(row.state);
+    EXPECT_EQ(states, expected);
+    EXPECT_EQ(view.rows[0].text, "生成错误");
+    EXPECT_EQ(view.rows[3].text, "https://s.test/ok");
     EXPECT_GT(pumps, 100);  // the hang and the trickle each took over a second of 10 ms steps
     // Bodies are capped at 64 MiB; a gigabyte held anywhere would show here.
     EXPECT_LT(peakKiB() - before, 400 * 1024);

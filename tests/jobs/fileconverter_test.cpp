@@ -18,6 +18,7 @@
 #include "jobs/scanahead.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "support/recording_views.h"
 #include "support/tempdir.h"
 #include "support/test_server.h"
 
@@ -26,54 +27,6 @@ using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct FakeFileView : FileConverterView {
-    FileConverterSettings input;
-    std::string caption = FileConverterEngine::idleCaption();
-    std::vector<std::string> messages, progress, converted, failedUrls;
-    std::vector<std::string> rows;
-    std::string output;
-    std::function<void()> onConverted;
-
-    std::string startCaption() const override { return caption; }
-    void setStartCaption(std::string_view c) override { caption = c; }
-    FileConverterSettings settings() const override { return input; }
-    std::string intervalText() const override {
-        ++pausesAsked;
-        return "0";
-    }
-    mutable int pausesAsked = 0;  // one per pause taken between two conversions
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view c) override {
-        progress.emplace_back(c);
-        if (onProgress) onProgress(std::string(c));
-    }
-    std::function<void(const std::string&)> onProgress;
-    void clearRows() override { rows.clear(); }
-    void addRow(std::string_view, std::string_view url, ResultRowState) override {
-        rows.emplace_back(url);
-    }
-    void setRow(int row, std::string_view, ResultRowState state) override {
-        if (state == ResultRowState::Done) converted.push_back(rows[static_cast<std::size_t>(row)]);
-        if (state == ResultRowState::Error)
-            failedUrls.push_back(rows[static_cast<std::size_t>(row)]);
-        if (state == ResultRowState::Done && onConverted) onConverted();
-    }
-    void showOutcome(int row, const ConversionOutcome& outcome) override {
-        setRow(row, {}, outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
-        if (!outcome.ok()) reasons.push_back(outcome.reason());
-    }
-    void fileFailed(std::string_view name, std::string_view reason) override {
-        failedFiles.push_back(std::string(name) + ": " + std::string(reason));
-    }
-    void finished(const FileRunSummary& s) override {
-        output = s.outputFolder;
-        summary = s;
-    }
-    std::vector<std::string> reasons, failedFiles;
-    FileRunSummary summary;
-};
 
 // Short addresses "http://s.test/N" numbered in the order asked; "bad" addresses fail.
 class ConverterFixture : public ::testing::Test {
@@ -109,7 +62,7 @@ protected:
     test::TempDir dir;
     test::TestServer server;
     test::FakeSource source;
-    FakeFileView view;
+    test::RecordingFileView view;
     int count = 0;
     FileConverterEngine::Outcome outcome = FileConverterEngine::Outcome::None;
 };
@@ -133,7 +86,7 @@ TEST_F(ConverterFixture, RewritesCopiesByteForByteAndNeverTouchesTheSources) {
     EXPECT_EQ(output("gbk.htm"), "\xD6\xD0http://s.test/2\xCE\xC4 \"http://s.test/2\"\r\nend");
     EXPECT_EQ(output("zero.htm"), "x http://s.test/3 \0 y http://s.test/3"s);
     EXPECT_EQ(count, 3);  // each distinct address once per file
-    EXPECT_EQ(view.output, gbkPath(dir.path()) + "/处理结果/");
+    EXPECT_EQ(view.summary.outputFolder, gbkPath(dir.path()) + "/处理结果/");
     EXPECT_EQ(view.caption, FileConverterEngine::idleCaption());
 }
 
@@ -251,7 +204,8 @@ TEST_F(ConverterFixture, AStopMidFileWritesTheReplacementsMadeSoFar) {
     engine.startOrStopConversion(false);
     EXPECT_EQ(output("a.htm"), "http://s.test/1 http://s.test/2 http://a.test/slow");
     EXPECT_FALSE(fs::exists(outputPath("b.htm")));
-    EXPECT_EQ(view.output, gbkPath(dir.path()) + "/处理结果/");  // the run still ends normally
+    EXPECT_EQ(view.summary.outputFolder,
+              gbkPath(dir.path()) + "/处理结果/");  // the run still ends normally
 }
 
 TEST_F(ConverterFixture, FailedConversionsLeaveTheAddressAlone) {

@@ -17,55 +17,12 @@
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
 #include "services/shorturlconverter.h"
+#include "support/recording_views.h"
 #include "support/tempdir.h"
 
 using namespace lianshuo;
 
 namespace {
-
-struct ListView : BatchView {
-    std::vector<std::string> urls, results;
-    std::string caption = BatchJob::idleCaption(), interval = "0";
-    std::optional<BatchSummary> summary;
-    int fromHistory = 0;
-
-    int rowCount() const override { return static_cast<int>(urls.size()); }
-    std::string longUrl(int row) const override { return urls[static_cast<std::size_t>(row)]; }
-    void setRow(int, std::string_view, ResultRowState) override {}
-    void showOutcome(int row, const ConversionOutcome& outcome) override {
-        results[static_cast<std::size_t>(row)] = outcome.shortUrl;
-        fromHistory += outcome.fromHistory ? 1 : 0;
-    }
-    void batchFinished(const BatchSummary& s) override { summary = s; }
-    std::string generateCaption() const override { return caption; }
-    void setGenerateCaption(std::string_view c) override { caption = c; }
-    void setPasteCopyEnabled(bool) override {}
-    std::string intervalText() const override { return interval; }
-    bool autoSave() const override { return false; }
-    std::string saveFolder() const override { return {}; }
-    void setResultFilePath(std::string_view) override {}
-};
-
-struct FolderView : FileConverterView {
-    FileConverterSettings input;
-    std::string caption = FileConverterEngine::idleCaption();
-    int fromHistory = 0;
-    std::string startCaption() const override { return caption; }
-    void setStartCaption(std::string_view c) override { caption = c; }
-    FileConverterSettings settings() const override { return input; }
-    std::string intervalText() const override { return "0"; }
-    void showMessage(std::string_view) override {}
-    void showProgress(bool) override {}
-    void setProgress(int, int, std::string_view) override {}
-    void clearRows() override {}
-    void addRow(std::string_view, std::string_view, ResultRowState) override {}
-    void setRow(int, std::string_view, ResultRowState) override {}
-    void showOutcome(int, const ConversionOutcome& outcome) override {
-        fromHistory += outcome.fromHistory ? 1 : 0;
-    }
-    void fileFailed(std::string_view, std::string_view) override {}
-    void finished(const FileRunSummary&) override {}
-};
 
 class JobsWithHistory : public ::testing::Test {
 protected:
@@ -94,13 +51,12 @@ protected:
 }  // namespace
 
 TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
-    ListView view;
-    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
-    view.results.resize(3);
+    test::RecordingBatchView view;
+    view.add({"http://a.test/1", "http://a.test/2", "http://a.test/3"});
     BatchJob job(view, converter);
     job.setWaitAfterLastRow(false);
     job.generateClicked();
-    const std::vector<std::string> first = view.results;
+    const std::vector<std::string> first = view.texts();
     ASSERT_EQ(served, 3);
 
     // A day between two conversions: only a batch that skips the pause ends.
@@ -113,7 +69,7 @@ TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
     setMessagePump(previous);
     ASSERT_TRUE(view.summary);
     EXPECT_FALSE(view.summary->stopped);
-    EXPECT_EQ(view.results, first);
+    EXPECT_EQ(view.texts(), first);
     EXPECT_EQ(view.fromHistory, 3);
     EXPECT_EQ(served, 3);
 }
@@ -121,7 +77,7 @@ TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
 TEST_F(JobsWithHistory, ASecondFileRunWritesTheSameFilesWithoutARequest) {
     test::writeFile(dir / "a.htm", "<a href=\"http://a.test/1\">1</a> http://a.test/2");
     test::writeFile(dir / "b.htm", "http://a.test/2 and http://a.test/3");
-    FolderView view;
+    test::RecordingFileView view;
     view.input = defaultFileConverterSettings();
     view.input.folder = gbkPath(dir.path());
     view.input.whiteListOn = false;
@@ -184,24 +140,24 @@ TEST_F(JobsWithHistory, EachRecordIsWrittenWhileTheNextRequestIsUnderWayAndBefor
     memory.requests = 3;
     converter.setHistory(&memory);
 
-    struct ShownView : ListView {
+    struct ShownView : test::RecordingBatchView {
         WatchedMemory* memory = nullptr;
         std::vector<std::size_t> recordsWhenShown;
         void showOutcome(int row, const ConversionOutcome& outcome) override {
-            ListView::showOutcome(row, outcome);
+            RecordingBatchView::showOutcome(row, outcome);
             recordsWhenShown.push_back(memory->recorded.size());
         }
     } view;
     view.memory = &memory;
-    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
-    view.results.resize(3);
+    const std::vector<std::string> urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
+    view.add(urls);
     BatchJob job(view, converter);
     job.setWaitAfterLastRow(false);
     job.generateClicked();
 
-    EXPECT_EQ(view.results,
+    EXPECT_EQ(view.texts(),
               (std::vector<std::string>{"http://s.test/1", "http://s.test/2", "http://s.test/3"}));
-    EXPECT_EQ(memory.recorded, view.urls);
+    EXPECT_EQ(memory.recorded, urls);
     // The first two records wait for no request of their own; the last has none to wait for.
     EXPECT_EQ(memory.servedWhenRecorded, (std::vector<int>{2, 3, 3}));
     // A row shows once its record is written: a run killed after it keeps what it showed.
@@ -225,14 +181,13 @@ TEST_F(JobsWithHistory, ARecordThatFailsUnderWayIsOneWarningAndEveryRowStillShow
     converter.setHistoryWarning(
         [&warnings](std::string_view text) { warnings.emplace_back(text); });
 
-    ListView view;
-    view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3", "http://a.test/4"};
-    view.results.resize(4);
+    test::RecordingBatchView view;
+    view.add({"http://a.test/1", "http://a.test/2", "http://a.test/3", "http://a.test/4"});
     BatchJob job(view, converter);
     job.setWaitAfterLastRow(false);
     job.generateClicked();
 
-    EXPECT_EQ(view.results, (std::vector<std::string>{"http://s.test/1", "http://s.test/2",
+    EXPECT_EQ(view.texts(), (std::vector<std::string>{"http://s.test/1", "http://s.test/2",
                                                       "http://s.test/3", "http://s.test/4"}));
     ASSERT_TRUE(view.summary);
     EXPECT_FALSE(view.summary->stopped);

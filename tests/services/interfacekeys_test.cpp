@@ -9,8 +9,7 @@
 #include "services/historykey.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
-#include "store/controlstatestore.h"
-#include "support/tempdir.h"
+#include "storefile.h"
 
 using namespace lianshuo;
 
@@ -39,13 +38,7 @@ ShortUrlInterface modern() {
     return d;
 }
 
-class InterfaceKeys : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(store.bindFile((dir / "s.ini").string())); }
-    std::string disk() const { return test::readFile(dir / "s.ini"); }
-    test::TempDir dir;
-    ControlStateStore store;
-};
+class InterfaceKeys : public test::StoreFile {};
 
 }  // namespace
 

@@ -9,8 +9,7 @@
 #include "base/messages.h"
 #include "base/platform.h"
 #include "services/interfacestore.h"
-#include "store/controlstatestore.h"
-#include "support/tempdir.h"
+#include "storefile.h"
 
 using namespace lianshuo;
 
@@ -35,13 +34,7 @@ ShortUrlInterface sample(const std::string& address) {
     return d;
 }
 
-class InterfaceStore : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(store.bindFile((dir / "s.ini").string())); }
-    std::string disk() const { return test::readFile(dir / "s.ini"); }
-    test::TempDir dir;
-    ControlStateStore store;
-};
+class InterfaceStore : public test::StoreFile {};
 
 }  // namespace
 

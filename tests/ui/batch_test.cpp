@@ -32,11 +32,10 @@ class BatchTest : public QObject {
 
 private slots:
     void init() {
-        service_ = std::make_unique<test::FakeShortService>();
-        session_ = std::make_unique<test::WindowSession>();
+        session_ = std::make_unique<test::ServedSession>();
         QVERIFY(session_->isOpen());
         window_ = &session_->window();
-        test::useCustomInterface(*window_, service_->interfaceAddress());
+        service_ = &session_->service();
         folder_ = QString::fromStdString((session_->sandbox().dir() / "out").string());
         control<QLineEdit>(window_, u"编辑框保存目录"_s)->setText(folder_);
         generate_ = control<QPushButton>(window_, u"按钮生成"_s);
@@ -46,7 +45,6 @@ private slots:
     void cleanup() {
         installWindowHooks();
         session_.reset();
-        service_.reset();
     }
 
     void startConvertsEveryRowAndWritesTheSuccesses() {
@@ -201,8 +199,8 @@ private:
         QVERIFY(!window_->batchRunning());
     }
 
-    std::unique_ptr<test::FakeShortService> service_;
-    std::unique_ptr<test::WindowSession> session_;
+    std::unique_ptr<test::ServedSession> session_;
+    test::FakeShortService* service_ = nullptr;
     MainWindow* window_ = nullptr;
     QPushButton* generate_ = nullptr;
     QString folder_;

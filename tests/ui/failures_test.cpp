@@ -34,19 +34,15 @@ class FailuresTest : public QObject {
 
 private slots:
     void init() {
-        service_ = std::make_unique<test::FakeShortService>();
-        session_ = std::make_unique<test::WindowSession>();
+        session_ = std::make_unique<test::ServedSession>();
         QVERIFY(session_->isOpen());
         window_ = &session_->window();
-        test::useCustomInterface(*window_, service_->interfaceAddress());
+        service_ = &session_->service();
         control<QLineEdit>(window_, u"编辑框保存目录"_s)
             ->setText(QString::fromStdString((session_->sandbox().dir() / "out").string()));
     }
 
-    void cleanup() {
-        session_.reset();
-        service_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void aFailedRowKeepsItsReasonAndTheBatchSumsUp() {
         test::pasteUrls(*window_, {u"a.test/1"_s, u"http://a.test/bad"_s, u"a.test/3"_s});
@@ -143,8 +139,8 @@ private slots:
 private:
     QPushButton* generate() const { return control<QPushButton>(window_, u"按钮生成"_s); }
 
-    std::unique_ptr<test::FakeShortService> service_;
-    std::unique_ptr<test::WindowSession> session_;
+    std::unique_ptr<test::ServedSession> session_;
+    test::FakeShortService* service_ = nullptr;
     MainWindow* window_ = nullptr;
 };
 

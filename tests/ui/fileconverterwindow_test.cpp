@@ -54,11 +54,10 @@ class FileConverterWindowTest : public QObject {
 
 private slots:
     void init() {
-        service_ = std::make_unique<test::FakeShortService>();
-        session_ = std::make_unique<test::WindowSession>();
+        session_ = std::make_unique<test::ServedSession>();
         QVERIFY(session_->isOpen());
         main_ = &session_->window();
-        test::useCustomInterface(*main_, service_->interfaceAddress());
+        service_ = &session_->service();
         // Short pauses, so that the engine pumps messages between two addresses.
         control<QLineEdit>(main_, u"编辑框生成间隔秒"_s)->setText(u"0.02"_s);
         main_->setFileConverterOpener([this] { showFileConverterWindow(*main_); });
@@ -70,7 +69,6 @@ private slots:
     void cleanup() {
         installWindowHooks();
         session_.reset();
-        service_.reset();
     }
 
     void opensOnceShowsTheInitialContentAndKeepsItsSettings() {
@@ -363,8 +361,8 @@ private:
     }
     static QPushButton* start(const QWidget* window) { return button(window, u"按钮开始转换"_s); }
 
-    std::unique_ptr<test::FakeShortService> service_;
-    std::unique_ptr<test::WindowSession> session_;
+    std::unique_ptr<test::ServedSession> session_;
+    test::FakeShortService* service_ = nullptr;
     MainWindow* main_ = nullptr;
     fs::path pages_;
     QString folder_;

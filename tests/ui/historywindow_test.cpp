@@ -33,18 +33,14 @@ class HistoryWindowTest : public QObject {
 
 private slots:
     void init() {
-        service_ = std::make_unique<test::FakeShortService>();
-        session_ = std::make_unique<test::WindowSession>();
+        session_ = std::make_unique<test::ServedSession>();
         QVERIFY(session_->isOpen());
         window_ = &session_->window();
-        test::useCustomInterface(*window_, service_->interfaceAddress());
+        service_ = &session_->service();
         control<QCheckBox>(window_, u"选择框自动保存到目录"_s)->setChecked(false);
     }
 
-    void cleanup() {
-        session_.reset();
-        service_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void aSecondBatchShowsTheKeptAddressesWithoutAsking() {
         test::pasteUrls(*window_, {u"http://a.example.test/1"_s, u"http://a.example.test/2"_s});
@@ -158,8 +154,8 @@ private:
     }
     QTreeWidget* results() const { return control<QTreeWidget>(window_, u"列表框转换"_s); }
 
-    std::unique_ptr<test::FakeShortService> service_;
-    std::unique_ptr<test::WindowSession> session_;
+    std::unique_ptr<test::ServedSession> session_;
+    test::FakeShortService* service_ = nullptr;
     MainWindow* window_ = nullptr;
 };
 

@@ -88,6 +88,10 @@ WindowSession::~WindowSession() {
     setShellInterceptor({});
 }
 
+ServedSession::ServedSession() {
+    if (isOpen()) useCustomInterface(window(), service().interfaceAddress());
+}
+
 void useCustomInterface(MainWindow& window, const QString& address) {
     control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(0);
     control<QLineEdit>(&window, u"编辑框接口地址"_s)->setText(address);

@@ -100,6 +100,20 @@ private:
     QList<ShellRequest> opened_;
 };
 
+namespace detail {
+struct ServiceHolder {
+    FakeShortService service;
+};
+}  // namespace detail
+
+/// A window session whose custom interface sends every address to a fake
+/// service of its own; the service outlives the window.
+class ServedSession : private detail::ServiceHolder, public WindowSession {
+public:
+    ServedSession();
+    FakeShortService& service() { return detail::ServiceHolder::service; }
+};
+
 /// Chooses the custom service and fills the panel with a plain GET interface at `address`.
 void useCustomInterface(MainWindow& window, const QString& address);
 
