@@ -1,16 +1,30 @@
 #include "jobs/fileconvertersettings.h"
 
 #include "store/controlstatestore.h"
+#include "store/keytable.h"
 
 namespace lianshuo {
 namespace {
 
+using S = FileConverterSettings;
+
 constexpr const char* kSection = "文件短网址转换器";
 
-// Any stored value but 1 reads as a wildcard list, as it always has.
-ListMode toMode(double value) {
-    return value == 1 ? ListMode::RegularExpression : ListMode::Wildcard;
-}
+// A list's mode is 1 for a regular expression; any other stored value reads
+// as a wildcard list, as it always has.
+constexpr NumberRange kModes{0, 1, Outside::Default, true};
+
+// The keys in the order the window writes them on close.
+constexpr SettingKey<S> kKeys[] = {
+    flagSetting<&S::whiteListOn>("选择框白名单"),
+    textSetting<&S::whiteList>("白名单"),
+    flagSetting<&S::blackListOn>("选择框黑名单"),
+    textSetting<&S::blackList>("黑名单"),
+    numberSetting<&S::whiteListMode>("白名单模式", kModes),
+    numberSetting<&S::blackListMode>("黑名单模式", kModes),
+    textSetting<&S::folder>("文章目录"),
+    textSetting<&S::pattern>("过滤"),
+};
 
 }  // namespace
 
@@ -28,29 +42,11 @@ FileConverterSettings defaultFileConverterSettings() {
 }
 
 void loadFileConverterSettings(ControlStateStore& store, FileConverterSettings& s) {
-    store.selectSection(kSection);
-    s.whiteListOn = store.restoreCheckBox("选择框白名单", s.whiteListOn);
-    s.whiteList = store.readText("白名单", s.whiteList);
-    s.blackListOn = store.restoreCheckBox("选择框黑名单", s.blackListOn);
-    s.blackList = store.readText("黑名单", s.blackList);
-    s.whiteListMode = toMode(store.readNumber("白名单模式", static_cast<int>(s.whiteListMode)));
-    s.blackListMode = toMode(store.readNumber("黑名单模式", static_cast<int>(s.blackListMode)));
-    s.folder = store.readText("文章目录", s.folder);
-    s.pattern = store.readText("过滤", s.pattern);
+    readKeys<S>(store, kSection, kKeys, s);
 }
 
 Status saveFileConverterSettings(ControlStateStore& store, const FileConverterSettings& s) {
-    store.selectSection(kSection);
-    ControlStateStore::Batch batch(store);
-    batch.saveCheckBox("选择框白名单", s.whiteListOn);
-    batch.writeText("白名单", s.whiteList);
-    batch.saveCheckBox("选择框黑名单", s.blackListOn);
-    batch.writeText("黑名单", s.blackList);
-    batch.writeNumber("白名单模式", static_cast<int>(s.whiteListMode));
-    batch.writeNumber("黑名单模式", static_cast<int>(s.blackListMode));
-    batch.writeText("文章目录", s.folder);
-    batch.writeText("过滤", s.pattern);
-    return batch.commit();
+    return saveKeys<S>(store, kSection, kKeys, s, defaultFileConverterSettings());
 }
 
 }  // namespace lianshuo

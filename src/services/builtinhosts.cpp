@@ -1,22 +1,29 @@
 #include "services/builtinhosts.h"
 
 #include "store/controlstatestore.h"
+#include "store/keytable.h"
 
 namespace lianshuo {
+namespace {
+
+using H = BuiltinHosts;
+
+constexpr SettingKey<H> kHostKeys[] = {
+    textSetting<&H::baidu>("百度主机", Written::ByHand),
+    textSetting<&H::weibo>("新浪主机", Written::ByHand),
+    textSetting<&H::relay>("新浪中转主机", Written::ByHand),
+    textSetting<&H::tinyurl>("国外主机", Written::ByHand),
+};
+
+}  // namespace
 
 BuiltinHosts defaultBuiltinHosts() {
     return {"dwz.cn", "t.cn", "weibo-relay.lantang.example", "tinyurl.com"};
 }
 
 BuiltinHosts readBuiltinHosts(ControlStateStore& store) {
-    const std::string previous = store.section();
-    store.selectSection("内置服务");
-    const BuiltinHosts defaults = defaultBuiltinHosts();
-    BuiltinHosts hosts{store.readText("百度主机", defaults.baidu),
-                       store.readText("新浪主机", defaults.weibo),
-                       store.readText("新浪中转主机", defaults.relay),
-                       store.readText("国外主机", defaults.tinyurl)};
-    store.selectSection(previous);
+    BuiltinHosts hosts = defaultBuiltinHosts();
+    readKeys<H>(store, "内置服务", kHostKeys, hosts);
     return hosts;
 }
 

@@ -7,14 +7,9 @@
 #include <vector>
 
 #include "services/shorturlinterface.h"
+#include "store/keytable.h"
 
 namespace lianshuo {
-
-enum class KeyKind {
-    Number,  // written with writeNumber
-    Flag,    // written with writeBool
-    Text,    // written with writeText
-};
 
 struct InterfaceKey {
     std::string_view name;  // the INI key, e.g. "调用模式"

@@ -1,6 +1,5 @@
 #include "store/settings.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -8,6 +7,7 @@
 #include "base/paths.h"
 #include "base/platform.h"
 #include "store/controlstatestore.h"
+#include "store/keytable.h"
 
 namespace lianshuo {
 namespace {
@@ -33,11 +33,20 @@ std::string perUserSettingsPath() {
     return gbkPath(folder) + "/" + appTitle() + ".ini";
 }
 
-// A stored index of any size, or not a number at all, must not overflow an int.
-int toIndex(double value) {
-    if (!(value > -1e9 && value < 1e9)) return 0;
-    return static_cast<int>(value);
-}
+// The keys of "基本配置" in the order the window writes them on close.
+constexpr SettingKey<AppSettings> kBasicKeys[] = {
+    // Any other number reads as the default service.
+    numberSetting<&AppSettings::service>("短网址索引", {0, 3, Outside::Default}),
+    numberSetting<&AppSettings::interfaceIndex>("自定义接口短网址索引"),
+    textSetting<&AppSettings::interval>("生成间隔秒"),
+    flagSetting<&AppSettings::autoSave>("选择框自动保存到目录"),
+    textSetting<&AppSettings::saveDir>("编辑框保存目录"),
+    textSetting<&AppSettings::baiduToken>("百度Token"),
+    flagSetting<&AppSettings::useHistory>("使用历史", Written::AwayFromDefault),
+    numberSetting<&AppSettings::parallel>("并发数", {1, kMostParallelRequests},
+                                          Written::AwayFromDefault),
+    numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
+};
 
 }  // namespace
 
@@ -80,40 +89,15 @@ ControlStateStore& settingsStore() {
 }
 
 void loadSettings(ControlStateStore& store, AppSettings& settings) {
-    store.selectSection(kSection);
-    const int service = toIndex(store.readNumber("短网址索引", settings.service));
-    if (service >= 0 && service <= 3) settings.service = service;
-    settings.interfaceIndex =
-        toIndex(store.readNumber("自定义接口短网址索引", settings.interfaceIndex));
-    settings.interval = store.readText("生成间隔秒", settings.interval);
-    settings.baiduToken = store.readText("百度Token", settings.baiduToken);
-    settings.retries = std::clamp(toIndex(store.readNumber("重试次数", settings.retries)), 0, 10);
-    settings.useHistory = store.readBool("使用历史", settings.useHistory);
-    settings.parallel = std::clamp(toIndex(store.readNumber("并发数", settings.parallel)), 1,
-                                   kMostParallelRequests);
-    settings.autoSave = store.restoreCheckBox("选择框自动保存到目录", settings.autoSave);
-    settings.saveDir = store.restoreEditText("编辑框保存目录", settings.saveDir);
+    readKeys<AppSettings>(store, kSection, kBasicKeys, settings);
     if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
 }
 
 Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
-    store.selectSection(kSection);
-    ControlStateStore::Batch batch(store);
-    batch.writeNumber("短网址索引", settings.service);
-    batch.writeNumber("自定义接口短网址索引", settings.interfaceIndex);
-    batch.writeText("生成间隔秒", settings.interval);
-    batch.saveCheckBox("选择框自动保存到目录", settings.autoSave);
-    batch.saveEditText("编辑框保存目录", settings.saveDir);
-    batch.writeText("百度Token", settings.baiduToken);
-    if (!settings.useHistory)
-        batch.writeBool("使用历史", false);
-    else
-        batch.deleteEntry(kSection, "使用历史");
-    if (settings.parallel != 1)
-        batch.writeNumber("并发数", settings.parallel);
-    else
-        batch.deleteEntry(kSection, "并发数");
-    return batch.commit();
+    AppSettings defaults;
+    // What an empty or missing folder reads as.
+    defaults.saveDir = defaultResultsFolder();
+    return saveKeys<AppSettings>(store, kSection, kBasicKeys, settings, defaults);
 }
 
 }  // namespace lianshuo

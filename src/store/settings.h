@@ -32,7 +32,8 @@ std::string defaultResultsFolder();
 /// The process-wide store bound to the settings file at start-up.
 ControlStateStore& settingsStore();
 
-/// The six keys of "基本配置", mirrored by the main window's controls.
+/// The keys of "基本配置", mirrored by the main window's controls; the
+/// initial values are their defaults.
 struct AppSettings {
     int service = 1;             // "短网址索引": 0 custom, 1 Baidu, 2 Weibo, 3 TinyURL
     int interfaceIndex = -1;     // "自定义接口短网址索引"
@@ -48,15 +49,15 @@ struct AppSettings {
 /// The most conversions a run may have under way at once.
 inline constexpr int kMostParallelRequests = 32;
 
-/// Reads "基本配置" into `settings`, whose current values are the defaults;
-/// an empty folder becomes defaultResultsFolder(). A service number
-/// outside 0-3 reads as the default service.
+/// Reads "基本配置" into `settings`, whose current values are the defaults of
+/// missing keys; an empty folder becomes defaultResultsFolder(). A service
+/// number outside 0-3 reads as the default service; the counts are clamped.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
 /// Writes "基本配置" in the order the window writes it on close, as one save;
-/// nothing when every value is stored already. "使用历史" only while it is
-/// off and "并发数" only while it is not 1, so files that never changed them
-/// stay as they were.
+/// a key only where the file does not hold it as it reads already, so nothing
+/// is written when nothing changed. "使用历史" only while it is off and "并发数"
+/// only while it is not 1, so files that never changed them stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo
