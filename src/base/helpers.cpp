@@ -1,6 +1,7 @@
 #include "base/helpers.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -188,16 +189,20 @@ std::string replaceEach(std::string_view text, std::string_view findList,
     return out;
 }
 
-bool createDirectoryPath(std::string_view path) {
+Status createDirectoryPath(std::string_view path) {
     for (std::size_t slash = findText(path, "/"); slash != npos;
          slash = findText(path, "/", slash + 1)) {
         if (slash == 0) continue;  // the root of an absolute path
         const std::filesystem::path prefix = nativePath(path.substr(0, slash));
         std::error_code ec;
         if (std::filesystem::is_directory(prefix, ec)) continue;
-        if (!std::filesystem::create_directory(prefix, ec) || ec) return false;
+        // False without an error: a file of that name stands in the way.
+        if (!std::filesystem::create_directory(prefix, ec) || ec) {
+            const int code = ec ? ec.value() : EEXIST;
+            return Status::failed(platform::errorText(code), code);
+        }
     }
-    return true;
+    return {};
 }
 
 void removeDuplicates(std::vector<std::string>& list) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace lianshuo {
 
 /// The host of a URL, lower-cased, without scheme, path and (unless keepPort) port.
@@ -52,8 +54,8 @@ std::string replaceEach(std::string_view text, std::string_view findList,
                         std::string_view replaceList);
 
 /// Creates every missing folder along `path` ("/"-separated; the part after the
-/// last "/" is a file name and is not created). False when a creation failed.
-bool createDirectoryPath(std::string_view path);
+/// last "/" is a file name and is not created); a failure gives the system's reason.
+Status createDirectoryPath(std::string_view path);
 
 /// Keeps the first occurrence of each text, in order.
 void removeDuplicates(std::vector<std::string>& list);

@@ -196,7 +196,7 @@ Result<FileContent> readWholeFile(const std::filesystem::path& path) {
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        close();
+        (void)close();  // the file being replaced; whoever cared closed it first
         descriptor_ = std::exchange(other.descriptor_, -1);
     }
     return *this;

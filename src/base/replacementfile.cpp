@@ -23,13 +23,13 @@ ReplacementFile::ReplacementFile(std::filesystem::path target) : target_(std::mo
         }
     }
     if (!file_.isOpen()) {
-        if (error_.empty()) error_ = platform::errorText(EEXIST);
+        if (status_) status_ = platform::systemFailure(EEXIST);
         temporary_.clear();
     }
 }
 
 ReplacementFile::~ReplacementFile() {
-    file_.close();
+    (void)file_.close();  // uncommitted: the file is discarded anyway
     if (!temporary_.empty()) {
         std::error_code ignored;
         std::filesystem::remove(temporary_, ignored);
@@ -37,7 +37,7 @@ ReplacementFile::~ReplacementFile() {
 }
 
 void ReplacementFile::fail(const Status& status) {
-    if (error_.empty()) error_ = status.reason();
+    if (status_) status_ = status;
 }
 
 namespace {
@@ -46,34 +46,34 @@ constexpr std::size_t kWriteSize = std::size_t{1} << 16;
 
 }  // namespace
 
-bool ReplacementFile::write(std::string_view bytes) {
-    if (!error_.empty()) return false;
+Status ReplacementFile::write(std::string_view bytes) {
+    if (!status_) return status_;
     if (gathered_.size() + bytes.size() > kWriteSize) writeGathered();
     // A large piece goes out as it is, not copied first.
     if (bytes.size() >= kWriteSize) {
-        if (error_.empty()) fail(file_.write(bytes));
+        if (status_) fail(file_.write(bytes));
     } else {
         gathered_.append(bytes);
     }
-    return error_.empty();
+    return status_;
 }
 
 void ReplacementFile::writeGathered() {
-    if (!gathered_.empty() && error_.empty()) fail(file_.write(gathered_));
+    if (!gathered_.empty() && status_) fail(file_.write(gathered_));
     gathered_.clear();
 }
 
-std::string ReplacementFile::commit(std::optional<std::filesystem::perms> permissions) {
+Status ReplacementFile::commit(std::optional<std::filesystem::perms> permissions) {
     writeGathered();
-    if (!error_.empty()) return error_;
+    if (!status_) return status_;
     fail(file_.close());
-    if (!error_.empty()) return error_;
+    if (!status_) return status_;
     if (permissions) {
         std::error_code ec;
         std::filesystem::permissions(temporary_, *permissions, ec);
     }
     fail(platform::renameOver(temporary_, target_));
-    if (!error_.empty()) return error_;
+    if (!status_) return status_;
     temporary_.clear();
     return {};
 }

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "base/platform.h"
@@ -23,14 +22,13 @@ public:
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    /// Appends `bytes` (gathered in memory and written in large pieces); false
-    /// once anything failed.
-    bool write(std::string_view bytes);
-    /// Gives the file `permissions` (when set) and puts it in place; the reason
-    /// (GBK) on failure, else empty.
-    std::string commit(std::optional<std::filesystem::perms> permissions = std::nullopt);
-    /// Why the file failed, empty while it has not.
-    const std::string& error() const { return error_; }
+    /// Appends `bytes` (gathered in memory and written in large pieces); a
+    /// failure once anything failed.
+    Status write(std::string_view bytes);
+    /// Gives the file `permissions` (when set) and puts it in place.
+    Status commit(std::optional<std::filesystem::perms> permissions = std::nullopt);
+    /// The first failure of the file, success while there was none.
+    const Status& status() const { return status_; }
 
 private:
     void fail(const Status& status);
@@ -39,7 +37,7 @@ private:
     std::filesystem::path target_, temporary_;
     platform::File file_;
     std::string gathered_;  // a rewrite hands over two small pieces per address, an export a line
-    std::string error_;
+    Status status_;
 };
 
 }  // namespace lianshuo

@@ -2,13 +2,13 @@
 // Failures as values: an operation that can fail returns a Status (nothing
 // else to give) or a Result<T>, and the reason travels with it up to the
 // window or the command line. Reasons are GBK texts, like every text inside.
-// Status is not [[nodiscard]]: the settings store also reports every failed
-// save through its warning handler, so a window that only wants it shown may
-// leave the returned Status alone.
+// Neither may be dropped unread: a failure nobody looked at is a failure
+// reported as success.
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -21,7 +21,7 @@ struct Failure {
 };
 
 /// Success, or a failure with its reason.
-class Status {
+class [[nodiscard]] Status {
 public:
     /// Success.
     Status() = default;
@@ -47,14 +47,15 @@ private:
     std::optional<Failure> failure_;
 };
 
-/// A value, or a failure with its reason.
-template <typename T>
+/// A value, or a failure of type E (a Failure unless the floor has richer details).
+template <typename T, typename E = Failure>
 class [[nodiscard]] Result {
 public:
     Result(T value) : state_(std::move(value)) {}
-    Result(Failure failure) : state_(std::move(failure)) {}
+    Result(E failure) : state_(std::move(failure)) {}
     /// The failure of `status`, which must not be a success.
-    Result(const Status& status) : state_(Failure{status.code(), status.reason()}) {}
+    Result(const Status& status) requires std::is_same_v<E, Failure>
+        : state_(Failure{status.code(), status.reason()}) {}
 
     bool ok() const { return std::holds_alternative<T>(state_); }
     explicit operator bool() const { return ok(); }
@@ -67,15 +68,22 @@ public:
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
+    /// The failure; only when !ok().
+    const E& error() const { return std::get<E>(state_); }
+
     /// The error number of a failure; 0 on success.
-    int code() const { return ok() ? 0 : std::get<Failure>(state_).code; }
+    int code() const requires std::is_same_v<E, Failure> { return ok() ? 0 : error().code; }
     /// The reason of a failure; empty on success.
-    std::string reason() const { return ok() ? std::string() : std::get<Failure>(state_).reason; }
+    std::string reason() const requires std::is_same_v<E, Failure> {
+        return ok() ? std::string() : error().reason;
+    }
     /// Success, or the same failure without the value.
-    Status status() const { return ok() ? Status() : Status(std::get<Failure>(state_)); }
+    Status status() const requires std::is_same_v<E, Failure> {
+        return ok() ? Status() : Status(error());
+    }
 
 private:
-    std::variant<T, Failure> state_;
+    std::variant<T, E> state_;
 };
 
 }  // namespace lianshuo

@@ -177,8 +177,9 @@ private:
 int runConvert(const Options& options, Console& console) {
     Session session;
     std::string error;
-    if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
-        return fail(console, error);
+    if (!session.openSettings(options, false, error)) return fail(console, error);
+    session.sayTokenPrivacy(console);
+    if (!session.resolveConversion(options, error)) return fail(console, error);
     session.attachHistory(options, console);
 
     if ((options.clipboard || options.copy) && clipboard() == nullptr)

@@ -111,8 +111,9 @@ int runFiles(const Options& options, Console& console) {
         return fail(console, "no such folder: " + options.positional.front());
     Session session;
     std::string error;
-    if (!session.openSettings(options, false, error) || !session.resolveConversion(options, error))
-        return fail(console, error);
+    if (!session.openSettings(options, false, error)) return fail(console, error);
+    session.sayTokenPrivacy(console);
+    if (!session.resolveConversion(options, error)) return fail(console, error);
     session.attachHistory(options, console);
 
     ProgressLine progress(console.err, console.progress);

@@ -18,11 +18,6 @@
 namespace lianshuo::cli {
 namespace {
 
-struct Built {
-    ShortUrlInterface definition;
-    std::string problem;
-};
-
 // The header lines of `d` with `line` added, replacing a line of the same name.
 std::string withHeader(const std::string& headers, const std::string& line) {
     const auto nameOf = [](const std::string& text) {
@@ -49,9 +44,10 @@ bool pickWord(const std::string& word, std::initializer_list<const char*> words,
 }
 
 // Reads the options of the extraction and the result: cut, replace, prefix and suffix.
-std::string applyReplyOptions(const Options& o, ShortUrlInterface& d) {
+Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     if (o.extract && !pickWord(*o.extract, {"cut", "json", "regex", "header"}, d.extractKind))
-        return "--extract takes cut, json, regex or header, not '" + *o.extract + "'";
+        return Status::failed("--extract takes cut, json, regex or header, not '" + *o.extract +
+                              "'");
     if (o.expression) d.extractExpression = *o.expression;
     if (o.left || o.right || o.reverse) {
         d.cutEnabled = true;
@@ -65,7 +61,8 @@ std::string applyReplyOptions(const Options& o, ShortUrlInterface& d) {
             const std::size_t equals = pair.find('=');
             // "|" separates the pairs where they are stored.
             if (equals == std::string::npos || equals == 0 || pair.find('|') != std::string::npos)
-                return "--replace takes FIND=REPLACEMENT without '|', not '" + pair + "'";
+                return Status::failed("--replace takes FIND=REPLACEMENT without '|', not '" + pair +
+                                      "'");
             finds.push_back(pair.substr(0, equals));
             replacements.push_back(pair.substr(equals + 1));
         }
@@ -86,28 +83,30 @@ std::string applyReplyOptions(const Options& o, ShortUrlInterface& d) {
             std::from_chars(o.pause->data(), o.pause->data() + o.pause->size(), ms);
         if (ec != std::errc() || end != o.pause->data() + o.pause->size() || ms < 0 ||
             ms > kLongestPauseMs)
-            return "--pause takes milliseconds from 0 to 600000, not '" + *o.pause + "'";
+            return Status::failed("--pause takes milliseconds from 0 to 600000, not '" + *o.pause +
+                                  "'");
         d.pauseMs = ms;
     }
     return {};
 }
 
-Built buildInterface(const Options& o) {
-    Built out;
-    ShortUrlInterface& d = out.definition;
+Result<ShortUrlInterface> buildInterface(const Options& o) {
+    ShortUrlInterface d;
     if (o.preset) {
         const InterfacePreset* preset = findPreset(*o.preset);
         if (!preset)
-            return {{}, "unknown preset '" + *o.preset + "' (see lianshuo interfaces presets)"};
-        PresetInterface made =
+            return Failure{0,
+                           "unknown preset '" + *o.preset + "' (see lianshuo interfaces presets)"};
+        Result<ShortUrlInterface> made =
             instantiatePreset(*preset, o.host.value_or(""), o.token.value_or(""));
-        if (!made.problem.empty()) return {{}, made.problem + "（--host）"};
-        d = std::move(made.definition);
+        if (!made) return Failure{0, made.reason() + "（--host）"};
+        d = std::move(*made);
     } else if (o.host) {
-        return {{}, "--host goes with --preset"};
+        return Failure{0, "--host goes with --preset"};
     }
     if (o.address) d.address = *o.address;
-    if (trimSpaces(d.address).empty()) return {{}, "interfaces add needs --address or --preset"};
+    if (trimSpaces(d.address).empty())
+        return Failure{0, "interfaces add needs --address or --preset"};
     if (o.token) d.token = *o.token;
     if (o.name) d.name = *o.name;
     if (o.utf8) d.utf8Encoding = true;
@@ -116,20 +115,20 @@ Built buildInterface(const Options& o) {
         if (!d.postMode) setRequestMethod(d, "POST");  // a body is sent with POST unless told
     }
     if (o.method && !setRequestMethod(d, *o.method))
-        return {{}, "--method takes GET, POST, PUT or PATCH, not '" + *o.method + "'"};
+        return Failure{0, "--method takes GET, POST, PUT or PATCH, not '" + *o.method + "'"};
     for (const std::string& line : o.headers) d.headers = withHeader(d.headers, line);
     if (o.format && !pickWord(*o.format, {"form", "json", "multipart", "raw"}, d.bodyFormat))
-        return {{}, "--format takes form, json, multipart or raw, not '" + *o.format + "'"};
-    out.problem = applyReplyOptions(o, d);
-    return out;
+        return Failure{0, "--format takes form, json, multipart or raw, not '" + *o.format + "'"};
+    if (Status applied = applyReplyOptions(o, d); !applied) return applied;
+    return d;
 }
 
 }  // namespace
 
 int runInterfaceAdd(Session& session, const Options& options, Console& console) {
-    const Built built = buildInterface(options);
-    if (!built.problem.empty()) return fail(console, built.problem);
-    const ShortUrlInterface& d = built.definition;
+    const Result<ShortUrlInterface> built = buildInterface(options);
+    if (!built) return fail(console, built.reason());
+    const ShortUrlInterface& d = *built;
     if (const Status saved = saveInterface(d, session.store()); !saved)
         return fail(console, "cannot save the interface: " + saved.reason());
     print(console.out, interfaceName(d));
@@ -174,8 +173,8 @@ int runInterfaceTest(const Options& options, Console& console) {
 }
 
 int printPresets(Console& console) {
-    if (!interfacePresetsProblem().empty())
-        return fail(console, interfacePresetsProblem(), kConversionFailed);
+    if (const Status& loaded = interfacePresetsLoaded(); !loaded)
+        return fail(console, loaded.reason(), kConversionFailed);
     for (const InterfacePreset& preset : interfacePresets()) {
         const std::string host = preset.host.empty() ? "(--host)" : preset.host;
         const std::string token = preset.tokenLabel.empty() ? "-" : preset.tokenLabel;

@@ -103,11 +103,7 @@ int runInterfaces(const Options& options, Console& console) {
                     "usage: lianshuo interfaces list | show NAME | export NAME FILE | "
                     "import FILE | delete NAME | presets | add [options] | test NAME [URL]");
     // Each command prints its own failure, with the reason, as one line.
-    const ControlStateStore::WarningHandler shown =
-        ControlStateStore::setWarningHandler([](std::string_view, std::string_view) {});
-    const int status = runAction(options, console);
-    ControlStateStore::setWarningHandler(shown);
-    return status;
+    return runAction(options, console);
 }
 
 }  // namespace lianshuo::cli

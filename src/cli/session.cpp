@@ -63,10 +63,15 @@ bool Session::openSettings(const Options& options, bool forWriting, std::string&
             error = "cannot read the settings file " + path + ": " + bound.reason();
             return false;
         }
-        store_.warnIfOthersCanRead();
+        tokenPrivacy_ = store_.checkTokenPrivacy();
     }
     loadSettings(store_, app_);
     return true;
+}
+
+void Session::sayTokenPrivacy(Console& console) const {
+    if (!tokenPrivacy_)
+        console.err << toUtf8("蓝棠：") << ' ' << toUtf8(tokenPrivacy_.reason()) << '\n';
 }
 
 namespace {

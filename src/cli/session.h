@@ -43,6 +43,9 @@ class Session : public ConversionSource {
 public:
     /// Opens the settings file; `forWriting` binds it (creating it when missing).
     bool openSettings(const Options& options, bool forWriting, std::string& error);
+    /// Says on standard error, once per file and run, that the settings file
+    /// just opened holds a token others may read.
+    void sayTokenPrivacy(Console& console) const;
 
     /// Resolves the service, token, interface and interval; false with `error` when one is bad.
     bool resolveConversion(const Options& options, std::string& error);
@@ -65,6 +68,7 @@ public:
 
 private:
     ControlStateStore store_;
+    Status tokenPrivacy_;
     AppSettings app_;
     int service_ = 1;
     std::string token_;

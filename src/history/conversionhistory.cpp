@@ -118,7 +118,9 @@ HistoryStatus ConversionHistory::open(std::string_view path) {
     close();
     openWarning_.clear();
     path_ = path;
-    createDirectoryPath(path_);
+    if (const Status folder = createDirectoryPath(path_); !folder)
+        return {HistoryStatus::Kind::ReadOnly,
+                "打开历史：历史文件无法打开或写入（" + folder.reason() + "）：" + path_};
     bool foreign = false;
     HistoryStatus status = connect(foreign);
     if (foreign) {

@@ -99,16 +99,16 @@ HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryF
                              "无法写入 " + std::string(path) + "：" + reason};
     };
     ReplacementFile file(nativePath(path));
-    if (!file.error().empty()) return failed(file.error());
-    bool writing = file.write(csvHeader());
+    if (!file.status()) return failed(file.status().reason());
+    bool writing = file.write(csvHeader()).ok();
     std::int64_t rows = 0;
     const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {
-        writing = file.write(csvLine(entry));
+        writing = file.write(csvLine(entry)).ok();
         ++rows;
         return writing;
     });
     if (!status.ok()) return status;
-    if (std::string error = file.commit(); !error.empty()) return failed(error);
+    if (const Status committed = file.commit(); !committed) return failed(committed.reason());
     if (written) *written = rows;
     return {};
 }

@@ -97,8 +97,8 @@ std::size_t boundaryAtOrBefore(std::string_view text, std::size_t pos, bool utf8
     return paired ? pos - 1 : pos;
 }
 
-std::string openFailure(const Status& status) {
-    return status.reason().empty() ? platform::errorText(EIO) : status.reason();
+Status openFailure(const Status& status) {
+    return status.reason().empty() ? Status(platform::systemFailure(EIO)) : status;
 }
 
 struct FileCloser {
@@ -203,8 +203,8 @@ bool AddressStream::settle(bool final) {
     return !stopped_;
 }
 
-std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
-                     const OutputSink& out, std::size_t block) {
+Status scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
+                const OutputSink& out, std::size_t block) {
     const Result<std::FILE*> opened = platform::openRegularFile(path);
     if (!opened) return openFailure(opened.status());
     const FilePtr file(*opened);
@@ -212,15 +212,14 @@ std::string scanFile(const std::filesystem::path& path, bool utf8, const Address
     block = blockFor(path, block);
     for (bool final = false; !final;) {
         const Result<bool> read = readNextBlock(file.get(), stream.pending(), block);
-        if (!read) return read.status().reason();
+        if (!read) return read.status();
         final = *read;
         if (!stream.settle(final)) break;
     }
     return {};
 }
 
-std::string streamFile(const std::filesystem::path& path, const OutputSink& out,
-                       std::size_t block) {
+Status streamFile(const std::filesystem::path& path, const OutputSink& out, std::size_t block) {
     const Result<std::FILE*> opened = platform::openRegularFile(path);
     if (!opened) return openFailure(opened.status());
     const FilePtr file(*opened);
@@ -229,15 +228,15 @@ std::string streamFile(const std::filesystem::path& path, const OutputSink& out,
     for (bool final = false; !final;) {
         buffer.clear();
         const Result<bool> read = readNextBlock(file.get(), buffer, block);
-        if (!read) return read.status().reason();
+        if (!read) return read.status();
         final = *read;
         if (!out(buffer)) break;
     }
     return {};
 }
 
-std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
-                                     const AddressVisitor& visit, std::size_t block) {
+Status scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
+                                const AddressVisitor& visit, std::size_t block) {
     utf8 = false;
     const std::size_t first = blockFor(path, block);
     if (first < block) {
@@ -246,7 +245,7 @@ std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& ut
         const FilePtr file(*opened);
         std::string buffer;
         const Result<bool> read = readNextBlock(file.get(), buffer, first);
-        if (!read) return read.status().reason();
+        if (!read) return read.status();
         // The whole file is in memory unless it grew since its size was taken.
         if (*read) {
             utf8 = isValidUtf8(buffer);
@@ -256,22 +255,22 @@ std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& ut
             return {};
         }
     }
-    const Utf8Check check = fileIsUtf8(path, block);
-    if (!check.error.empty()) return check.error;
-    utf8 = check.utf8;
+    const Result<bool> check = fileIsUtf8(path, block);
+    if (!check) return check.status();
+    utf8 = *check;
     return scanFile(path, utf8, visit, {}, block);
 }
 
-Utf8Check fileIsUtf8(const std::filesystem::path& path, std::size_t block) {
+Result<bool> fileIsUtf8(const std::filesystem::path& path, std::size_t block) {
     const Result<std::FILE*> opened = platform::openRegularFile(path);
-    if (!opened) return {false, openFailure(opened.status())};
+    if (!opened) return openFailure(opened.status());
     const FilePtr file(*opened);
     std::string buffer;
     block = blockFor(path, block);
     while (true) {
         const Result<bool> read = readNextBlock(file.get(), buffer, block);
-        if (!read) return {false, read.status().reason()};
-        if (*read) return {isValidUtf8(buffer), {}};
+        if (!read) return read.status();
+        if (*read) return isValidUtf8(buffer);
         // Hold back a sequence the block border cuts, for the next block to complete.
         std::size_t cut = buffer.size();
         for (std::size_t back = 1; back <= 3 && back <= buffer.size(); ++back) {
@@ -282,7 +281,7 @@ Utf8Check fileIsUtf8(const std::filesystem::path& path, std::size_t block) {
             }
             if ((c & 0xC0) != 0x80) break;
         }
-        if (!isValidUtf8(std::string_view(buffer).substr(0, cut))) return {false, {}};
+        if (!isValidUtf8(std::string_view(buffer).substr(0, cut))) return false;
         buffer.erase(0, cut);
     }
 }

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace lianshuo {
 
 /// Called for each address: its offset in the whole input and its bytes.
@@ -60,28 +62,23 @@ private:
 };
 
 /// Streams the file at `path` through an AddressStream, `block` bytes at a
-/// time. The system's reason (GBK) on a failure, or why it is no regular file.
-std::string scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
-                     const OutputSink& out = {}, std::size_t block = kScanBlockSize);
+/// time. A failure gives the system's reason (GBK), or why it is no regular file.
+Status scanFile(const std::filesystem::path& path, bool utf8, const AddressVisitor& visit,
+                const OutputSink& out = {}, std::size_t block = kScanBlockSize);
 
 /// Streams the file at `path` unchanged through `out` (false from it ends the
-/// copy); the system's reason (GBK) on a failure.
-std::string streamFile(const std::filesystem::path& path, const OutputSink& out,
-                       std::size_t block = kScanBlockSize);
+/// copy); a failure gives the system's reason (GBK).
+Status streamFile(const std::filesystem::path& path, const OutputSink& out,
+                  std::size_t block = kScanBlockSize);
 
-/// Whether the whole file is valid UTF-8, read in blocks; the reason on a read failure.
-struct Utf8Check {
-    bool utf8 = false;
-    std::string error;
-};
-Utf8Check fileIsUtf8(const std::filesystem::path& path, std::size_t block = kScanBlockSize);
+/// Whether the whole file is valid UTF-8, read in blocks.
+Result<bool> fileIsUtf8(const std::filesystem::path& path, std::size_t block = kScanBlockSize);
 
 /// Decides whether the file at `path` is UTF-8 (as fileIsUtf8() does) and
 /// sets `utf8` before `visit` sees the first address, then sees its addresses
 /// (as scanFile() does, writing nothing). A file that fits in one block is read
-/// once for both. The system's reason (GBK) on a failure.
-std::string scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
-                                     const AddressVisitor& visit,
-                                     std::size_t block = kScanBlockSize);
+/// once for both. A failure gives the system's reason (GBK).
+Status scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
+                                const AddressVisitor& visit, std::size_t block = kScanBlockSize);
 
 }  // namespace lianshuo

@@ -55,7 +55,7 @@ public:
 private:
     void fail(const std::string& reason) {
         if (error_.empty()) error_ = "无法写入结果文件 " + path_ + "：" + reason;
-        file_.close();
+        (void)file_.close();  // the first failure is the one reported
     }
 
     std::string path_;
@@ -125,9 +125,12 @@ void BatchJob::start() {
         summary_.resultsFileError = "没有设置保存目录，结果文件没有写入";
     } else if (view_.autoSave()) {
         const std::string path = resultsFilePath(view_.saveFolder(), label);
-        createDirectoryPath(path);
-        file_ = std::make_unique<ResultsFile>(path);
-        if (file_->isOpen()) view_.setResultFilePath(file_->path());
+        if (const Status folder = createDirectoryPath(path); !folder) {
+            summary_.resultsFileError = "无法创建结果文件 " + path + "：" + folder.reason();
+        } else {
+            file_ = std::make_unique<ResultsFile>(path);
+            if (file_->isOpen()) view_.setResultFilePath(file_->path());
+        }
     }
 
     caught_.clear();

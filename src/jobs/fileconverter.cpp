@@ -139,13 +139,13 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
         }
     }
 
-    std::string listingError;
-    state.files = bySearch ? listFilesBySearch(s.folder, s.pattern, &listingError)
-                           : listFilesByPattern(s.folder, s.pattern, &listingError);
-    if (!listingError.empty()) {
-        view_.showMessage("无法读取目录‘" + s.folder + "’：" + listingError);
+    Result<std::vector<FolderEntry>> listed =
+        bySearch ? listFilesBySearch(s.folder, s.pattern) : listFilesByPattern(s.folder, s.pattern);
+    if (!listed) {
+        view_.showMessage("无法读取目录‘" + s.folder + "’：" + listed.reason());
         return Outcome::FolderUnreadable;
     }
+    state.files = std::move(*listed);
     if (state.files.empty()) {
         view_.showMessage("在这个目录下‘" + s.folder + "’找不到‘" + s.pattern + "’类型的文件！");
         return Outcome::NoFiles;
@@ -241,17 +241,17 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
         return bytes;
     };
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.
-    std::string error;
+    Status read;
     if (ScannedFile scanned = state.ahead->next(); scanned.scanned) {
-        error = std::move(scanned.error);
+        read = std::move(scanned.read);
         state.utf8 = scanned.utf8;
         for (const auto& [offset, bytes] : scanned.addresses) visit(offset, bytes);
     } else {
-        error = scanFileOfEitherEncoding(file.path, state.utf8, visit);
+        read = scanFileOfEitherEncoding(file.path, state.utf8, visit);
     }
-    if (!error.empty()) {
+    if (!read) {
         ++summary_.filesFailed;
-        view_.fileFailed(file.name, "无法读取：" + error);
+        view_.fileFailed(file.name, "无法读取：" + read.reason());
         return false;
     }
     // The run is ending; a file whose addresses were not all judged is not written.
@@ -320,12 +320,12 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
     std::error_code ec;
     const std::filesystem::perms permissions = std::filesystem::status(file.path, ec).permissions();
     ReplacementFile output(state.outputFolder / file.path.filename());
-    std::string error = output.error();
-    const auto write = [&output](std::string_view chunk) { return output.write(chunk); };
+    Status done = output.status();
+    const auto write = [&output](std::string_view chunk) { return output.write(chunk).ok(); };
     // Nothing to replace (the lists kept no address, or none converted): a plain copy.
-    if (error.empty() && state.replaced == 0) error = streamFile(file.path, write);
-    if (error.empty() && state.replaced != 0) {
-        error = lianshuo::scanFile(
+    if (done && state.replaced == 0) done = streamFile(file.path, write);
+    if (done && state.replaced != 0) {
+        done = lianshuo::scanFile(
             file.path, state.utf8,
             [&state](std::size_t, std::string_view bytes) -> std::string_view {
                 const std::size_t found = state.seen.find(bytes);
@@ -335,16 +335,16 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
             },
             write);
     }
-    if (error.empty())
-        error = output.commit(ec ? std::filesystem::perms::owner_read |
-                                       std::filesystem::perms::owner_write
-                                 : permissions);
-    if (error.empty()) {
+    if (done)
+        done = output.commit(ec ? std::filesystem::perms::owner_read |
+                                      std::filesystem::perms::owner_write
+                                : permissions);
+    if (done) {
         ++summary_.filesWritten;
     } else {
         ++summary_.filesFailed;
-        const bool reading = output.error().empty();
-        view_.fileFailed(file.name, (reading ? "无法读取：" : "无法写入：") + error);
+        const bool reading = output.status().ok();
+        view_.fileFailed(file.name, (reading ? "无法读取：" : "无法写入：") + done.reason());
     }
 }
 

@@ -1,7 +1,6 @@
 #include "jobs/filelisting.h"
 
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "script/folderlisting.h"
 #include "script/regexobject.h"
@@ -22,8 +21,8 @@ bool isExtensionPattern(std::string_view pattern) {
 
 }  // namespace
 
-std::vector<FolderEntry> listFilesByPattern(std::string_view folderText,
-                                            std::string_view patternText, std::string* error) {
+Result<std::vector<FolderEntry>> listFilesByPattern(std::string_view folderText,
+                                                    std::string_view patternText) {
     const std::string folder = withSlash(folderText);
     const std::string pattern = patternText.empty() ? std::string("*") : std::string(patternText);
     const bool everyFile = pattern == "*" || pattern == "*.*";
@@ -33,8 +32,10 @@ std::vector<FolderEntry> listFilesByPattern(std::string_view folderText,
     if (!everyFile && !byExtension)
         mask.create(RegexObject::wildcardToPattern(pattern), true, true, false);
 
+    Result<std::vector<FolderEntry>> entries = listFolderEntries(nativePath(folder), false);
+    if (!entries) return entries;
     std::vector<FolderEntry> files;
-    for (FolderEntry& entry : listFolderEntries(nativePath(folder), false, error)) {
+    for (FolderEntry& entry : *entries) {
         const std::string& name = entry.name;
         bool match = everyFile;
         if (byExtension)
@@ -43,24 +44,20 @@ std::vector<FolderEntry> listFilesByPattern(std::string_view folderText,
         else if (!everyFile)
             match = mask.execute(name) > 0;
         if (match) files.push_back(std::move(entry));
-        processPendingMessages();
     }
     return files;
 }
 
-std::vector<FolderEntry> listFilesBySearch(std::string_view folderText,
-                                           std::string_view patternText, std::string* error) {
+Result<std::vector<FolderEntry>> listFilesBySearch(std::string_view folderText,
+                                                   std::string_view patternText) {
     const std::string folder = withSlash(folderText);
     const std::string pattern = patternText.empty() ? std::string("*.*") : std::string(patternText);
-    const std::vector<FolderEntry> entries = listFolderEntries(nativePath(folder), false, error);
+    const Result<std::vector<FolderEntry>> entries = listFolderEntries(nativePath(folder), false);
+    if (!entries) return entries;
     std::vector<FolderEntry> files;
-    for (const std::string& part : splitText(pattern, "|")) {
-        for (const FolderEntry& entry : entries) {
-            if (!matchesFileMask(entry.name, part)) continue;
-            files.push_back(entry);
-            processPendingMessages();
-        }
-    }
+    for (const std::string& part : splitText(pattern, "|"))
+        for (const FolderEntry& entry : *entries)
+            if (matchesFileMask(entry.name, part)) files.push_back(entry);
     return files;
 }
 

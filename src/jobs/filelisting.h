@@ -5,20 +5,21 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "script/folderlisting.h"
 
 namespace lianshuo {
 
 /// The left button: "*" and "*.*" take every file, "*.ext" compares the
 /// extension, any other pattern is a wildcard mask found anywhere in the name
-/// (so "*.htm" also takes "a.html"). In folder order; `error` is set when the
-/// folder cannot be read.
-std::vector<FolderEntry> listFilesByPattern(std::string_view folder, std::string_view pattern,
-                                            std::string* error = nullptr);
+/// (so "*.htm" also takes "a.html"). In folder order; fails when the folder
+/// cannot be read.
+Result<std::vector<FolderEntry>> listFilesByPattern(std::string_view folder,
+                                                    std::string_view pattern);
 
 /// The right button: each "|" part searched as a file-name wildcard, one part
 /// after the other; a file matching two parts is listed twice.
-std::vector<FolderEntry> listFilesBySearch(std::string_view folder, std::string_view pattern,
-                                           std::string* error = nullptr);
+Result<std::vector<FolderEntry>> listFilesBySearch(std::string_view folder,
+                                                   std::string_view pattern);
 
 }  // namespace lianshuo

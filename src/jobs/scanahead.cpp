@@ -19,11 +19,11 @@ std::atomic<std::uintmax_t> scanAheadLimit{4u << 20};
 ScannedFile scanWhole(const std::filesystem::path& path) {
     ScannedFile file;
     file.scanned = true;
-    file.error = scanFileOfEitherEncoding(path, file.utf8,
-                                          [&file](std::size_t offset, std::string_view bytes) {
-                                              file.addresses.emplace_back(offset, bytes);
-                                              return bytes;
-                                          });
+    file.read = scanFileOfEitherEncoding(path, file.utf8,
+                                         [&file](std::size_t offset, std::string_view bytes) {
+                                             file.addresses.emplace_back(offset, bytes);
+                                             return bytes;
+                                         });
     return file;
 }
 

@@ -15,12 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/result.h"
+
 namespace lianshuo {
 
 /// One file as the scan ahead found it.
 struct ScannedFile {
     bool scanned = false;  // false: too large to scan ahead; the caller scans it itself
-    std::string error;     // the system's reason (GBK) when it could not be read
+    Status read;           // the system's reason (GBK) when it could not be read
     bool utf8 = false;
     /// Each address's offset and bytes, in the file's order.
     std::vector<std::pair<std::size_t, std::string>> addresses;

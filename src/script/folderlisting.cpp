@@ -6,7 +6,6 @@
 
 #include "base/charset.h"
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 
 namespace lianshuo {
@@ -54,8 +53,8 @@ bool wildcardMatch(std::string_view name, std::string_view mask) {
 
 }  // namespace
 
-std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, bool wantFolders,
-                                           std::string* errorText) {
+Result<std::vector<FolderEntry>> listFolderEntries(const std::filesystem::path& folder,
+                                                   bool wantFolders) {
     std::vector<FolderEntry> entries;
     std::error_code error;
     std::filesystem::directory_iterator it(folder, error);
@@ -68,12 +67,8 @@ std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, 
             const std::string bytes = it->path().filename().string();
             entries.push_back({it->path(), isValidUtf8(bytes) ? fromUtf8(bytes) : bytes});
         }
-        processPendingMessages();
     }
-    if (error) {
-        if (errorText != nullptr) *errorText = fromUtf8(error.message());
-        entries.clear();
-    }
+    if (error) return Failure{error.value(), fromUtf8(error.message())};
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return entries;
@@ -81,8 +76,10 @@ std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, 
 
 std::vector<std::string> listFolderItems(std::string_view folderGbk, bool wantFolders) {
     std::vector<std::string> names;
-    for (FolderEntry& entry : listFolderEntries(nativePath(folderGbk), wantFolders))
-        names.push_back(std::move(entry.name));
+    Result<std::vector<FolderEntry>> entries =
+        listFolderEntries(nativePath(folderGbk), wantFolders);
+    if (!entries) return names;  // what a script asks of a missing folder: nothing in it
+    for (FolderEntry& entry : *entries) names.push_back(std::move(entry.name));
     return names;
 }
 

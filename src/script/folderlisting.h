@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace lianshuo {
 
 /// One listed file: its native path, and its name as GBK text for matching and
@@ -17,14 +19,13 @@ struct FolderEntry {
     std::string name;
 };
 
-/// The files (or with wantFolders the sub-folders) of `folder`, sorted by name.
-/// Empty with `error` set (the system's reason) when the folder cannot be read.
-std::vector<FolderEntry> listFolderEntries(const std::filesystem::path& folder, bool wantFolders,
-                                           std::string* error = nullptr);
+/// The files (or with wantFolders the sub-folders) of `folder`, sorted by name;
+/// fails with the system's reason when the folder cannot be read.
+Result<std::vector<FolderEntry>> listFolderEntries(const std::filesystem::path& folder,
+                                                   bool wantFolders);
 
 /// Names (GBK, no path) of the files (or with wantFolders the sub-folders) of a folder, sorted
-/// by byte order; empty when the path is not a folder. Calls processPendingMessages() after each
-/// entry.
+/// by byte order; empty when the path is not a folder or cannot be read.
 std::vector<std::string> listFolderItems(std::string_view folderGbk, bool wantFolders);
 
 /// True when `name` matches the file-search wildcard `mask` ("*" any run, "?" one character;

@@ -17,7 +17,7 @@ constexpr std::string_view kHostPlaceholder = "#主机#";
 
 struct Catalogue {
     std::vector<InterfacePreset> presets;
-    std::string problem;
+    Status loaded;
 };
 
 // `member` is GBK, as every literal here; the data's names are UTF-8.
@@ -53,7 +53,7 @@ Catalogue readCatalogue() {
     const std::string text(reinterpret_cast<const char*>(kPresetsJson), kPresetsJsonSize);
     const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
     if (!json.is_array()) {
-        out.problem = "预设数据不是 JSON 数组";
+        out.loaded = Status::failed("预设数据不是 JSON 数组");
         return out;
     }
     for (const nlohmann::json& entry : json) {
@@ -67,7 +67,7 @@ Catalogue readCatalogue() {
         if (problem.empty() && (keys == entry.end() || !keys->is_object())) problem = "缺少“接口”";
         if (problem.empty()) readKeys(*keys, preset.definition, problem);
         if (!problem.empty()) {
-            out.problem = "预设“" + preset.name + "”：" + problem;
+            out.loaded = Status::failed("预设“" + preset.name + "”：" + problem);
             out.presets.clear();
             return out;
         }
@@ -93,8 +93,8 @@ const std::vector<InterfacePreset>& interfacePresets() {
     return catalogue().presets;
 }
 
-const std::string& interfacePresetsProblem() {
-    return catalogue().problem;
+const Status& interfacePresetsLoaded() {
+    return catalogue().loaded;
 }
 
 const InterfacePreset* findPreset(std::string_view name) {
@@ -103,26 +103,20 @@ const InterfacePreset* findPreset(std::string_view name) {
     return nullptr;
 }
 
-PresetInterface instantiatePreset(const InterfacePreset& preset, std::string_view host,
-                                  std::string_view token) {
-    PresetInterface out;
+Result<ShortUrlInterface> instantiatePreset(const InterfacePreset& preset, std::string_view host,
+                                            std::string_view token) {
     std::string base = trimSpaces(host.empty() ? std::string_view(preset.host) : host);
-    if (base.empty()) {
-        out.problem = "预设“" + preset.name + "”是自建的服务，须指定其主机";
-        return out;
-    }
+    if (base.empty()) return Failure{0, "预设“" + preset.name + "”是自建的服务，须指定其主机"};
     if (!startsWithNoCase(base, "http://") && !startsWithNoCase(base, "https://"))
         base.insert(0, "https://");
     const std::size_t hostStart = base.find("//") + 2;
     while (base.size() > hostStart && base.ends_with('/')) base.pop_back();
     if (base.size() <= hostStart || base[hostStart] == '/' || holdsSpaceOrControl(base) ||
-        base.find('#') != npos) {
-        out.problem = "主机“" + std::string(host) + "”不是有效的地址";
-        return out;
-    }
-    out.definition = preset.definition;
-    out.definition.address = replaceAll(out.definition.address, kHostPlaceholder, base);
-    out.definition.token = token;
+        base.find('#') != npos)
+        return Failure{0, "主机“" + std::string(host) + "”不是有效的地址"};
+    ShortUrlInterface out = preset.definition;
+    out.address = replaceAll(out.address, kHostPlaceholder, base);
+    out.token = token;
     return out;
 }
 

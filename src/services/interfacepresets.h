@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -21,22 +22,17 @@ struct InterfacePreset {
 /// The catalogue, in its order; empty when the shipped data could not be read.
 const std::vector<InterfacePreset>& interfacePresets();
 
-/// Why the shipped data could not be read; empty when it was.
-const std::string& interfacePresetsProblem();
+/// Success, or why the shipped data could not be read.
+const Status& interfacePresetsLoaded();
 
 /// The preset called `name` (any letter case), or null.
 const InterfacePreset* findPreset(std::string_view name);
 
-/// A preset made into an interface, or why it cannot be.
-struct PresetInterface {
-    ShortUrlInterface definition;
-    std::string problem;  // GBK; empty on success
-};
-
 /// The preset's interface at `host` ("s.example.test", "http://127.0.0.1:8080",
 /// "https://example.com/yourls"; empty: the preset's own host) with `token`.
-/// A bare host name gets "https://"; a "/" at the end is dropped.
-PresetInterface instantiatePreset(const InterfacePreset& preset, std::string_view host,
-                                  std::string_view token);
+/// A bare host name gets "https://"; a "/" at the end is dropped. Fails, saying
+/// why, without a host for a self-hosted preset or with one that is no address.
+Result<ShortUrlInterface> instantiatePreset(const InterfacePreset& preset, std::string_view host,
+                                            std::string_view token);
 
 }  // namespace lianshuo

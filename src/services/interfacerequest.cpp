@@ -173,12 +173,12 @@ MultipartBody multipartBody(const Filler& filler, std::string_view postTemplate)
     return out;
 }
 
-std::string jsonProblem(const std::string& body) {
+Status checkJson(const std::string& body) {
     try {
         const nlohmann::json parsed = nlohmann::json::parse(body);
         return {};
     } catch (const nlohmann::json::exception& error) {
-        return fromUtf8(error.what());
+        return Status::failed(fromUtf8(error.what()));
     }
 }
 
@@ -233,8 +233,8 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
     FilledRequest out;
     ServiceRequest& request = out.request;
     const Filler filler{d, longUrl, alias};
-    if (const std::string problem = interfaceProblem(d); !problem.empty()) {
-        out.failure = refused(replaceAll(problem, "\n", "；"));
+    if (const Status usable = checkInterfaceKeys(d, "；"); !usable) {
+        out.failure = refused(usable.reason());
         return out;
     }
     // A missing token would only bring the service's refusal, or a header with half a value.
@@ -271,8 +271,9 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
             case BodyFormat::Json:
                 body = filler.json(d.postTemplate);
                 if (body)
-                    if (const std::string problem = jsonProblem(*body); !problem.empty())
-                        return failedWith(refused("POST 数据填入后不是有效的 JSON：" + problem));
+                    if (const Status json = checkJson(*body); !json)
+                        return failedWith(
+                            refused("POST 数据填入后不是有效的 JSON：" + json.reason()));
                 contentType = "application/json; charset=utf-8";
                 break;
             case BodyFormat::Multipart: {

@@ -72,8 +72,8 @@ std::string expressionProblem(ExtractKind kind, std::string_view expression, boo
             return problem.empty() ? problem : what + "不是有效的正则表达式：" + problem;
         }
         case ExtractKind::Json: {
-            const std::string problem = jsonPathProblem(expression);
-            return problem.empty() ? problem : what + "：" + problem;
+            const Status path = checkJsonPath(expression);
+            return path ? std::string() : what + "：" + path.reason();
         }
         case ExtractKind::Header:
             if (forError) return expressionProblem(ExtractKind::Regex, expression, true);
@@ -113,14 +113,14 @@ std::vector<std::string> headerLinesOf(std::string_view headers) {
     return lines;
 }
 
-std::string headerLineProblem(std::string_view line) {
+Status checkHeaderLine(std::string_view line) {
     const std::size_t colon = line.find(':');
     const std::string_view name = line.substr(0, colon == std::string_view::npos ? 0 : colon);
     if (colon == std::string_view::npos || name.empty() ||
         !std::all_of(name.begin(), name.end(), isTokenChar) ||
         trimSpaces(line.substr(colon + 1)).empty())
-        return "请求头“" + std::string(line) + "”不是“名称: 值”的形式";
-    if (holdsControl(line)) return "请求头“" + std::string(name) + "”含有控制字符";
+        return Status::failed("请求头“" + std::string(line) + "”不是“名称: 值”的形式");
+    if (holdsControl(line)) return Status::failed("请求头“" + std::string(name) + "”含有控制字符");
     return {};
 }
 
@@ -132,21 +132,21 @@ bool statusAccepted(long status, std::string_view list) {
                        [&](const StatusRange& r) { return status >= r.low && status <= r.high; });
 }
 
-std::string statusListProblem(std::string_view list) {
+Status checkStatusList(std::string_view list) {
     std::vector<StatusRange> ranges;
     if (trimSpaces(list).empty() || parseStatuses(list, ranges)) return {};
-    return "成功状态码“" + std::string(list) +
-           "”应为 100 到 599 的状态码或范围，以逗号分隔，如 200-299";
+    return Status::failed("成功状态码“" + std::string(list) +
+                          "”应为 100 到 599 的状态码或范围，以逗号分隔，如 200-299");
 }
 
-std::string interfaceProblem(const ShortUrlInterface& d) {
+Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator) {
     std::vector<std::string> problems;
     const std::string method = requestMethod(d);
     if (method != "GET" && !methodSendsBody(method))
         problems.push_back("请求方法“" + d.method + "”不受支持（GET、POST、PUT 或 PATCH）");
     for (const std::string& line : headerLinesOf(d.headers))
-        if (std::string problem = headerLineProblem(line); !problem.empty())
-            problems.push_back(std::move(problem));
+        if (const Status header = checkHeaderLine(line); !header)
+            problems.push_back(header.reason());
     const int format = static_cast<int>(d.bodyFormat);
     if (format < 0 || format > 3)
         problems.push_back("请求格式 " + std::to_string(format) + " 不受支持（0 到 3）");
@@ -157,11 +157,12 @@ std::string interfaceProblem(const ShortUrlInterface& d) {
         if (std::string problem = expressionProblem(d.extractKind, d.errorExpression, true);
             !problem.empty())
             problems.push_back(std::move(problem));
-    if (std::string problem = statusListProblem(d.successStatuses); !problem.empty())
-        problems.push_back(std::move(problem));
+    if (const Status statuses = checkStatusList(d.successStatuses); !statuses)
+        problems.push_back(statuses.reason());
     if (d.pauseMs < 0 || d.pauseMs > kLongestPauseMs)
         problems.push_back("间隔毫秒应在 0 到 600000 之间");
-    return joinText(problems, "\n");
+    if (problems.empty()) return {};
+    return Status::failed(joinText(problems, separator));
 }
 
 }  // namespace lianshuo

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -23,21 +24,21 @@ bool setRequestMethod(ShortUrlInterface& definition, std::string_view method);
 /// The lines of a "请求头" text (CR LF or LF), empty lines left out.
 std::vector<std::string> headerLinesOf(std::string_view headers);
 
-/// Why `line` is no "Name: Value" header line; empty when it is one.
-std::string headerLineProblem(std::string_view line);
+/// Fails, saying why, when `line` is no "Name: Value" header line.
+Status checkHeaderLine(std::string_view line);
 
 /// True when `status` is in `list` ("200-299", "200,201", "200-204,302");
 /// an empty list means 200-299.
 bool statusAccepted(long status, std::string_view list);
 
-/// Why `list` is no list of statuses; empty when it is one.
-std::string statusListProblem(std::string_view list);
+/// Fails, saying why, when `list` is no list of statuses.
+Status checkStatusList(std::string_view list);
 
 /// The longest pause "间隔毫秒" may ask for.
 inline constexpr long kLongestPauseMs = 600000;
 
-/// Why the interface cannot send or read anything, one reason per line; empty
-/// when its keys are all usable. Says nothing of the address or the name.
-std::string interfaceProblem(const ShortUrlInterface& definition);
+/// Fails when the interface cannot send or read anything, one reason per line
+/// ("；" between them with `separator`). Says nothing of the address or the name.
+Status checkInterfaceKeys(const ShortUrlInterface& definition, std::string_view separator = "\n");
 
 }  // namespace lianshuo

@@ -72,8 +72,7 @@ Status checkInterfaceAddress(std::string_view address) {
 Status checkInterface(const ShortUrlInterface& d) {
     if (Status name = checkInterfaceName(interfaceName(d)); !name) return name;
     if (Status address = checkInterfaceAddress(d.address); !address) return address;
-    if (const std::string problem = interfaceProblem(d); !problem.empty())
-        return Status::failed(replaceAll(problem, "\n", "；"));
+    if (Status usable = checkInterfaceKeys(d, "；"); !usable) return usable;
     return {};
 }
 
@@ -129,9 +128,9 @@ Status exportInterface(const ShortUrlInterface& definition, std::string_view pat
     if (Status savable = checkInterface(definition); !savable) return savable;
     std::string bytes;
     if (isSxcuPath(path)) {
-        SxcuExport written = sxcuFromInterface(definition, withToken);
-        if (!written.problem.empty()) return Status::failed(written.problem);
-        bytes = std::move(written.text);
+        Result<std::string> written = sxcuFromInterface(definition, withToken);
+        if (!written) return written.status();
+        bytes = std::move(*written);
     } else {
         ShortUrlInterface exported = definition;
         if (!withToken) exported.token.clear();
@@ -152,11 +151,11 @@ Result<ShortUrlInterface> importInterface(std::string_view path, std::string* im
     if (isSxcuPath(path)) {
         const Result<platform::FileContent> content = platform::readWholeFile(nativePath(path));
         if (!content) return content.status();
-        SxcuImport read = interfaceFromSxcu(content->bytes);
-        if (!read.problem.empty()) return Failure{0, read.problem};
-        if (Status valid = checkInterface(read.definition); !valid) return valid;
-        if (importedName) *importedName = interfaceName(read.definition);
-        return read.definition;
+        Result<ShortUrlInterface> read = interfaceFromSxcu(content->bytes);
+        if (!read) return read;
+        if (Status valid = checkInterface(*read); !valid) return valid;
+        if (importedName) *importedName = interfaceName(*read);
+        return read;
     }
     ControlStateStore file;
     if (Status bound = file.bindFile(path); !bound) return bound;

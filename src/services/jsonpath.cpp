@@ -17,7 +17,7 @@ struct Step {
 
 struct ParsedPath {
     std::vector<Step> steps;
-    std::string problem;
+    std::string refusal;  // why the path is none; empty when it is one
 };
 
 bool isDigit(char c) {
@@ -31,7 +31,7 @@ std::size_t parseBracket(std::string_view path, std::size_t at, ParsedPath& out)
         const char quote = path[start];
         const std::size_t close = path.find(quote, start + 1);
         if (close == std::string_view::npos || close + 1 >= path.size() || path[close + 1] != ']') {
-            out.problem = "引号没有闭合";
+            out.refusal = "引号没有闭合";
             return std::string_view::npos;
         }
         out.steps.push_back({toUtf8(path.substr(start + 1, close - start - 1)), -1});
@@ -42,7 +42,7 @@ std::size_t parseBracket(std::string_view path, std::size_t at, ParsedPath& out)
         path.substr(start, close == std::string_view::npos ? 0 : close - start);
     if (close == std::string_view::npos || digits.empty() || digits.size() > 9 ||
         !std::all_of(digits.begin(), digits.end(), isDigit)) {
-        out.problem = "方括号中应为下标数字或带引号的键";
+        out.refusal = "方括号中应为下标数字或带引号的键";
         return std::string_view::npos;
     }
     out.steps.push_back({{}, std::stol(std::string(digits))});
@@ -78,18 +78,19 @@ ParsedPath parsePath(std::string_view path) {
         expectKey = false;
     }
     if (at < path.size() || (expectKey && !out.steps.empty())) {
-        out.problem = "在第 " + std::to_string(at + 1) + " 个字符处无法识别";
+        out.refusal = "在第 " + std::to_string(at + 1) + " 个字符处无法识别";
     } else if (out.steps.empty()) {
-        out.problem = "路径为空";
+        out.refusal = "路径为空";
     }
     return out;
 }
 
 }  // namespace
 
-std::string jsonPathProblem(std::string_view path) {
-    const std::string problem = parsePath(path).problem;
-    return problem.empty() ? std::string() : "JSON 路径“" + std::string(path) + "”" + problem;
+Status checkJsonPath(std::string_view path) {
+    const std::string refusal = parsePath(path).refusal;
+    if (refusal.empty()) return {};
+    return Status::failed("JSON 路径“" + std::string(path) + "”" + refusal);
 }
 
 namespace {
@@ -153,7 +154,7 @@ public:
         return false;
     }
 
-    const std::string& problem() const { return problem_; }
+    const std::string& reason() const { return problem_; }
     std::vector<std::optional<JsonFound>> takeFound() { return std::move(found_); }
 
 private:
@@ -178,7 +179,7 @@ private:
         const std::size_t level = frames_.size();
         if (level == 0) {
             for (std::size_t p = 0; p < paths_.size(); ++p)
-                if (paths_[p].problem.empty()) here.push_back(p);
+                if (paths_[p].refusal.empty()) here.push_back(p);
         } else {
             Frame& frame = frames_.back();
             const std::size_t index = frame.array ? frame.items++ : 0;
@@ -265,15 +266,15 @@ Result<std::vector<std::optional<JsonFound>>> findJsonValues(
     const std::string converted = ascii ? std::string() : toUtf8(gbkText);
     const std::string_view utf8 = ascii ? gbkText : std::string_view(converted);
     if (!Json::sax_parse(utf8.begin(), utf8.end(), &collector))
-        return Failure{0, collector.problem()};
+        return Failure{0, collector.reason()};
     return collector.takeFound();
 }
 
-std::string jsonTextProblem(std::string_view utf8, std::size_t deepest) {
+Status checkJsonText(std::string_view utf8, std::size_t deepest) {
     const std::vector<ParsedPath> none;
     PathCollector collector(none, deepest);
     if (Json::sax_parse(utf8.begin(), utf8.end(), &collector)) return {};
-    return collector.problem();
+    return Status::failed(collector.reason());
 }
 
 }  // namespace lianshuo

@@ -23,8 +23,8 @@ inline constexpr std::size_t kDeepestJson = 512;
 /// The reason a JSON text nesting deeper than `deepest` is refused with.
 std::string jsonDepthReason(std::size_t deepest = kDeepestJson);
 
-/// Why `path` is no JSON path; empty when it is one.
-std::string jsonPathProblem(std::string_view path);
+/// Fails, saying why, when `path` is no JSON path.
+Status checkJsonPath(std::string_view path);
 
 enum class JsonKind { Flag, Number, Text, Object, Array };
 
@@ -39,7 +39,7 @@ struct JsonFound {
 Result<std::vector<std::optional<JsonFound>>> findJsonValues(std::string_view gbkText,
                                                              const std::vector<std::string>& paths);
 
-/// Why the UTF-8 text `utf8` is no JSON text or nests deeper than `deepest`; empty when it is one.
-std::string jsonTextProblem(std::string_view utf8, std::size_t deepest = kDeepestJson);
+/// Fails, saying why, when the UTF-8 text `utf8` is no JSON text or nests deeper than `deepest`.
+Status checkJsonText(std::string_view utf8, std::size_t deepest = kDeepestJson);
 
 }  // namespace lianshuo

@@ -39,7 +39,7 @@ std::string percentDecoded(std::string_view text) {
 class Exporter {
 public:
     Exporter(const ShortUrlInterface& d, bool withToken) : d_(d), withToken_(withToken) {}
-    SxcuExport run();
+    Result<std::string> run();
 
 private:
     // A template as a value of the format; a form's plain text is decoded first.
@@ -123,9 +123,8 @@ std::string Exporter::readSyntax(ExtractKind kind, const std::string& expression
     return {};
 }
 
-SxcuExport Exporter::run() {
-    if (const std::string problem = interfaceProblem(d_); !problem.empty())
-        return {{}, replaceAll(problem, "\n", "；")};
+Result<std::string> Exporter::run() {
+    if (Status usable = checkInterfaceKeys(d_, "；"); !usable) return usable;
     Json out;
     out["Version"] = "15.0.0";
     out["Name"] = toUtf8(interfaceName(d_));
@@ -180,13 +179,13 @@ SxcuExport Exporter::run() {
     if (!error.empty()) out["ErrorMessage"] = error;
 
     if (!missing_.empty())
-        return {{}, "以下设置在 .sxcu 文件中没有对应的写法：" + joinText(missing_, "、")};
-    return {out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", {}};
+        return Failure{0, "以下设置在 .sxcu 文件中没有对应的写法：" + joinText(missing_, "、")};
+    return out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace
 
-SxcuExport sxcuFromInterface(const ShortUrlInterface& definition, bool withToken) {
+Result<std::string> sxcuFromInterface(const ShortUrlInterface& definition, bool withToken) {
     return Exporter(definition, withToken).run();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -14,21 +15,13 @@ namespace lianshuo {
 /// True when `path` ends in ".sxcu" (any letter case).
 bool isSxcuPath(std::string_view path);
 
-struct SxcuImport {
-    ShortUrlInterface definition;
-    std::string problem;  // GBK; empty when the file was read
-};
+/// The interface the .sxcu file text `fileText` (UTF-8 JSON) describes; a
+/// refusal names (in GBK) what the file holds that an interface cannot.
+Result<ShortUrlInterface> interfaceFromSxcu(std::string_view fileText);
 
-/// The interface the .sxcu file text `fileText` (UTF-8 JSON) describes.
-SxcuImport interfaceFromSxcu(std::string_view fileText);
-
-struct SxcuExport {
-    std::string text;     // UTF-8 JSON, ending in a line break
-    std::string problem;  // GBK; empty when the interface could be written
-};
-
-/// `definition` as a .sxcu file. The token goes in where "#令牌#" stands only
-/// `withToken`; otherwise "#令牌#" stays for the user to fill in.
-SxcuExport sxcuFromInterface(const ShortUrlInterface& definition, bool withToken);
+/// `definition` as a .sxcu file (UTF-8 JSON ending in a line break). The token
+/// goes in where "#令牌#" stands only `withToken`; otherwise "#令牌#" stays for
+/// the user to fill in. A refusal names what the format cannot say.
+Result<std::string> sxcuFromInterface(const ShortUrlInterface& definition, bool withToken);
 
 }  // namespace lianshuo

@@ -89,7 +89,7 @@ public:
                 regexes_.push_back(item.is_string() ? item.get<std::string>() : "");
     }
 
-    SxcuImport run();
+    Result<ShortUrlInterface> run();
 
 private:
     std::string member(const char* name) const {
@@ -272,13 +272,12 @@ void Importer::readResponse() {
     }
 }
 
-SxcuImport Importer::run() {
+Result<ShortUrlInterface> Importer::run() {
     const std::string types = member("DestinationType");
     if (!containsText(types, "URLShortener") && !containsText(types, "URLSharingService"))
-        return {{},
-                "不是短网址接口（DestinationType：" +
-                    (types.empty() ? std::string("无") : fromUtf8(types)) +
-                    "），只能导入 URLShortener 或 URLSharingService"};
+        return Failure{0, "不是短网址接口（DestinationType：" +
+                              (types.empty() ? std::string("无") : fromUtf8(types)) +
+                              "），只能导入 URLShortener 或 URLSharingService"};
     d_.utf8Encoding = true;
     std::string method = member("RequestMethod");
     if (method.empty()) method = member("RequestType");  // files of older versions
@@ -287,10 +286,10 @@ SxcuImport Importer::run() {
     method = requestMethod(d_);
 
     const std::string address = member("RequestURL");
-    if (address.empty()) return {{}, "缺少 RequestURL"};
+    if (address.empty()) return Failure{0, "缺少 RequestURL"};
     d_.address = requestText(address, Place::Address, "RequestURL");
     if (problems_.empty() && !isWebAddress(d_.address))
-        return {{}, "RequestURL 只能是 http 或 https 地址"};
+        return Failure{0, "RequestURL 只能是 http 或 https 地址"};
     std::vector<std::string> query;
     auto addQuery = [&](const Json& object) {
         for (const auto& [name, value] : object.items())
@@ -314,7 +313,7 @@ SxcuImport Importer::run() {
         for (const auto& [name, value] : found->items()) {
             const std::string text = value.is_string() ? value.get<std::string>() : value.dump();
             if (breaksHeaderLine(name, false) || breaksHeaderLine(text, true))
-                return {{}, "“Headers”中“" + fromUtf8(name) + "”含有换行或控制字符"};
+                return Failure{0, "“Headers”中“" + fromUtf8(name) + "”含有换行或控制字符"};
             headers.push_back(fromUtf8(name) + ": " +
                               requestText(text, Place::Verbatim, "Headers"));
         }
@@ -324,9 +323,9 @@ SxcuImport Importer::run() {
 
     const std::string name = fromUtf8(member("Name"));
     if (!name.empty() && name != hostOfUrl(d_.address)) d_.name = name;
-    if (problems_.empty()) problems_ = replaceAll(interfaceProblem(d_), "\n", "；");
-    if (!problems_.empty()) return {{}, problems_};
-    return {d_, {}};
+    if (problems_.empty()) problems_ = checkInterfaceKeys(d_, "；").reason();
+    if (!problems_.empty()) return Failure{0, problems_};
+    return d_;
 }
 
 }  // namespace
@@ -335,19 +334,19 @@ bool isSxcuPath(std::string_view path) {
     return path.size() >= 5 && toLowerAscii(path.substr(path.size() - 5)) == ".sxcu";
 }
 
-SxcuImport interfaceFromSxcu(std::string_view fileText) {
-    if (fileText.size() > kLargestFile) return {{}, "文件超过 1 MiB"};
+Result<ShortUrlInterface> interfaceFromSxcu(std::string_view fileText) {
+    if (fileText.size() > kLargestFile) return Failure{0, "文件超过 1 MiB"};
     // Checked before the document is built: values are written out again, and
     // writing follows the nesting by recursion.
-    if (std::string problem = jsonTextProblem(fileText); !problem.empty()) return {{}, problem};
+    if (Status json = checkJsonText(fileText); !json) return json;
     Json file;
     try {
         file = Json::parse(fileText);
     } catch (const nlohmann::json::exception& error) {
-        return {{}, "不是有效的 JSON：" + fromUtf8(error.what())};
+        return Failure{0, "不是有效的 JSON：" + fromUtf8(error.what())};
     }
-    if (!file.is_object()) return {{}, "不是 JSON 对象"};
-    if (std::string problem = shapeProblem(file); !problem.empty()) return {{}, problem};
+    if (!file.is_object()) return Failure{0, "不是 JSON 对象"};
+    if (std::string problem = shapeProblem(file); !problem.empty()) return Failure{0, problem};
     return Importer(file).run();
 }
 

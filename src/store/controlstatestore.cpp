@@ -4,14 +4,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "base/charset.h"
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "store/inicontent.h"
 
@@ -22,25 +21,10 @@ namespace {
 constexpr std::string_view kLineBreakMarker = "┊*┊";
 constexpr std::string_view kTrue = "真";
 constexpr std::string_view kFalse = "假";
-constexpr std::string_view kWarningTitle = "蓝棠：";
 // The failure code of a section that cannot be found right after adding its header.
 constexpr int kSectionLost = -1;
 // The keys whose values are secrets: an interface's token and the Baidu token.
 constexpr std::string_view kSecretKeys[] = {"令牌", "百度Token"};
-
-ControlStateStore::WarningHandler& warningHandler() {
-    static ControlStateStore::WarningHandler handler = [](std::string_view title,
-                                                          std::string_view text) {
-        std::cerr << toUtf8(title) << ' ' << toUtf8(text) << '\n';
-    };
-    return handler;
-}
-
-void warn(std::string_view text) {
-    // A copy: the handler's message box may run code that installs another one.
-    const ControlStateStore::WarningHandler handler = warningHandler();
-    if (handler) handler(kWarningTitle, text);
-}
 
 // Saving replaces the file a symbolic link points to, not the link.
 std::filesystem::path resolved(const std::filesystem::path& path) {
@@ -51,23 +35,20 @@ std::filesystem::path resolved(const std::filesystem::path& path) {
 
 }  // namespace
 
-void ControlStateStore::warnIfOthersCanRead() const {
+Status ControlStateStore::checkTokenPrivacy() const {
     static std::mutex mutex;
     static std::set<std::string> warned;
-    if (path_.empty()) return;
+    if (path_.empty()) return {};
     const bool secret =
         std::any_of(std::begin(kSecretKeys), std::end(kSecretKeys),
                     [this](std::string_view key) { return ini::holdsValue(disk_, key); });
-    if (!secret || !platform::readableByOthers(resolved(nativePath(path_)))) return;
+    if (!secret || !platform::readableByOthers(resolved(nativePath(path_)))) return {};
     {
         const std::lock_guard<std::mutex> guard(mutex);
-        if (!warned.insert(path_).second) return;
+        if (!warned.insert(path_).second) return {};
     }
-    warn("配置文件里有令牌，但其他用户也能读取这个文件，请把它改为只有自己能读写：" + path_);
-}
-
-ControlStateStore::WarningHandler ControlStateStore::setWarningHandler(WarningHandler handler) {
-    return std::exchange(warningHandler(), std::move(handler));
+    return Status::failed(
+        "配置文件里有令牌，但其他用户也能读取这个文件，请把它改为只有自己能读写：" + path_);
 }
 
 std::string ControlStateStore::formatNumber(double number) {
@@ -119,15 +100,13 @@ void ControlStateStore::Batch::deleteEntry(std::string_view sectionName, std::st
 }
 
 Status ControlStateStore::Batch::commit(OnFailure onFailure) {
-    return store_.submitNow({std::exchange(changes_, {}), onFailure});
+    return store_.apply(std::exchange(changes_, {}), onFailure);
 }
 
 Result<std::string> ControlStateStore::Batch::render() const {
     std::string content;
-    for (const Request& request : changes_) {
-        int code = kRemoved;
-        if (Status applied = applyOne(content, request, code); !applied) return applied;
-    }
+    for (const Request& request : changes_)
+        if (Status applied = applyOne(content, request); !applied) return applied;
     return content;
 }
 
@@ -148,26 +127,19 @@ Status ControlStateStore::bindFile(std::string_view path) {
 
 std::vector<std::string> ControlStateStore::listSections(std::string_view include,
                                                          std::string_view exclude) const {
-    // The walk processes window messages, and a handler may write: it walks a
-    // copy, never the content that a write replaces.
-    const std::string snapshot = content_;
-    return ini::listSections(snapshot, include, exclude);
+    return ini::listSections(content_, include, exclude);
 }
 
-bool ControlStateStore::writeText(std::string_view key, std::string_view text) {
-    return submit({Changes{{false, section_, std::string(key), encodeText(text)}}}).code ==
-           kRemoved;
+Status ControlStateStore::writeText(std::string_view key, std::string_view text) {
+    return apply({{false, section_, std::string(key), encodeText(text)}});
 }
 
-bool ControlStateStore::writeNumber(std::string_view key, double number) {
-    return submit({Changes{{false, section_, std::string(key), formatNumber(number)}}}).code ==
-           kRemoved;
+Status ControlStateStore::writeNumber(std::string_view key, double number) {
+    return apply({{false, section_, std::string(key), formatNumber(number)}});
 }
 
-bool ControlStateStore::writeBool(std::string_view key, bool flag) {
-    return submit(
-               {Changes{{false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}}})
-               .code == kRemoved;
+Status ControlStateStore::writeBool(std::string_view key, bool flag) {
+    return apply({{false, section_, std::string(key), std::string(flag ? kTrue : kFalse)}});
 }
 
 std::string ControlStateStore::readText(std::string_view key, std::string_view fallback) const {
@@ -188,54 +160,20 @@ bool ControlStateStore::readBool(std::string_view key, bool fallback) const {
     return *raw == kTrue;
 }
 
-int ControlStateStore::deleteEntry(std::string_view sectionName, std::string_view key) {
-    return submit({Changes{{true, std::string(sectionName), std::string(key), {}}}}).code;
+Status ControlStateStore::deleteEntry(std::string_view sectionName, std::string_view key) {
+    return apply({{true, std::string(sectionName), std::string(key), {}}});
 }
 
-ControlStateStore::Outcome ControlStateStore::submit(Submission submission) {
-    pending_.push_back(std::move(submission));
-    // A write made from inside the message processing of a running write waits
-    // its turn; the running work-off applies it in order.
-    if (busy_) return {kQueued, {}};
-    busy_ = true;
-    const Outcome result = applyNext();
-    processPendingMessages();
-    while (!pending_.empty()) {
-        applyNext();
-        processPendingMessages();
-    }
-    busy_ = false;
-    return result;
-}
-
-Status ControlStateStore::submitNow(Submission submission) {
-    if (!busy_) return submit(std::move(submission)).status;
-    // Committed from inside the message processing of a running write: what
-    // waits goes first, in order, and the caller still learns its own outcome.
-    pending_.push_back(std::move(submission));
-    Outcome last;
-    while (!pending_.empty()) last = applyNext();
-    return last.status;
-}
-
-ControlStateStore::Outcome ControlStateStore::applyNext() {
-    // Taken off the queue first: applying may show a message box whose
-    // message processing queues more.
-    const Submission next = std::move(pending_.front());
-    pending_.pop_front();
-    return apply(next);
-}
-
-Status ControlStateStore::applyOne(std::string& content, const Request& request, int& code) {
+Status ControlStateStore::applyOne(std::string& content, const Request& request) {
     if (request.remove) {
-        code = ini::deleteRaw(content, request.section, request.key);
+        (void)ini::deleteRaw(content, request.section, request.key);  // a missing one is gone too
         return {};
     }
     switch (ini::writeRaw(content, request.section, request.key, request.value)) {
         case ini::WriteResult::Written:
             return {};
         case ini::WriteResult::SectionNotFound:
-            return Status::failed("[" + request.section + "] cannot be found after adding it",
+            return Status::failed("配置模块出现意外，可能导致无法正常保存！详情请咨询蓝棠。",
                                   kSectionLost);
         case ini::WriteResult::KeyNotWritable:
             break;
@@ -244,46 +182,28 @@ Status ControlStateStore::applyOne(std::string& content, const Request& request,
                           request.section + "] " + request.key);
 }
 
-ControlStateStore::Outcome ControlStateStore::apply(const Submission& submission) {
-    const Changes& changes = submission.changes;
+Status ControlStateStore::apply(const Changes& changes, OnFailure onFailure) {
     std::string next = content_;
     Changes effective;
-    int code = kRemoved;
     for (const Request& request : changes) {
         const std::string before = next;
-        if (const Status applied = applyOne(next, request, code); !applied) {
-            if (applied.code() == kSectionLost) {
-                warn("配置模块出现意外，可能导致无法正常保存！详情请咨询蓝棠。");
-                warn(next);
-            } else {
-                warn(applied.reason());
-            }
-            return {kNotSaved, Status::failed(applied.reason())};
-        }
+        if (Status applied = applyOne(next, request); !applied) return applied;
         // Only what this program changes goes to the file, so that a value it
         // merely writes back as it read it never undoes another program's change.
         if (next != before) effective.push_back(request);
     }
-    if (effective.empty() && unsaved_.empty()) return {code, {}};
+    if (effective.empty() && unsaved_.empty()) return {};
     const std::size_t keptBefore = unsaved_.size();
     content_ = std::move(next);
     unsaved_.insert(unsaved_.end(), effective.begin(), effective.end());
     Status saved = persist();
-    if (!saved) {
-        if (submission.onFailure == OnFailure::Drop) {
-            unsaved_.resize(keptBefore);
-            content_ = disk_;
-            for (const Request& request : unsaved_) {
-                int ignored = kRemoved;
-                (void)applyOne(content_, request, ignored);  // each applied once already
-            }
-        }
-        warn("无法保存配置文件：" + path_ + "\r\n" + saved.reason());
-        return {kNotSaved, std::move(saved)};
+    if (!saved && onFailure == OnFailure::Drop) {
+        unsaved_.resize(keptBefore);
+        content_ = disk_;
+        for (const Request& request : unsaved_)
+            (void)applyOne(content_, request);  // each applied once already
     }
-    // An existing file keeps its mode, which may let others read a token just saved.
-    warnIfOthersCanRead();
-    return {code, {}};
+    return saved;
 }
 
 Status ControlStateStore::persist() {
@@ -300,10 +220,8 @@ Status ControlStateStore::persist() {
         stamp_ = fresh->stamp;
     }
     std::string next = disk_;
-    for (const Request& request : unsaved_) {
-        int code = kRemoved;
-        if (Status applied = applyOne(next, request, code); !applied) return applied;
-    }
+    for (const Request& request : unsaved_)
+        if (Status applied = applyOne(next, request); !applied) return applied;
     content_ = next;
     if (next == disk_) {
         unsaved_.clear();

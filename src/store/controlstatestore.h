@@ -5,8 +5,6 @@
 // on the freshest content of the file, so every program's keys survive and the
 // last writer wins per key. Reading never writes.
 
-#include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,45 +74,40 @@ public:
     std::vector<std::string> listSections(std::string_view include = {},
                                           std::string_view exclude = {}) const;
 
-    /// Writes a value into the current section. False when it could not reach
-    /// the disk (the warning handler has said why), or when it had to wait in
-    /// the queue behind a running write.
-    bool writeText(std::string_view key, std::string_view text);
-    bool writeNumber(std::string_view key, double number);
-    bool writeBool(std::string_view key, bool flag);
+    /// Writes a value into the current section; a failure says why it did not reach the disk.
+    Status writeText(std::string_view key, std::string_view text);
+    Status writeNumber(std::string_view key, double number);
+    Status writeBool(std::string_view key, bool flag);
 
     /// The stored value, or `fallback` when the section, key or value is missing.
     std::string readText(std::string_view key, std::string_view fallback = {}) const;
     double readNumber(std::string_view key, double fallback = 0) const;
     bool readBool(std::string_view key, bool fallback = false) const;
 
-    /// deleteEntry's answers.
-    enum DeleteCode { kRemoved = 0, kNoSection = 1, kNoKey = 2, kQueued = 3, kNotSaved = 4 };
-    /// Removes one entry, or the section when `key` is empty.
-    int deleteEntry(std::string_view sectionName, std::string_view key);
+    /// Removes one entry, or the section when `key` is empty; nothing when missing.
+    Status deleteEntry(std::string_view sectionName, std::string_view key);
 
     /// Saving and restoring controls under their names.
-    void saveCheckBox(std::string_view control, bool ticked) { writeBool(control, ticked); }
+    Status saveCheckBox(std::string_view control, bool ticked) {
+        return writeBool(control, ticked);
+    }
     bool restoreCheckBox(std::string_view control, bool current) const {
         return readBool(control, current);
     }
-    void saveEditText(std::string_view control, std::string_view text) { writeText(control, text); }
+    Status saveEditText(std::string_view control, std::string_view text) {
+        return writeText(control, text);
+    }
     std::string restoreEditText(std::string_view control, std::string_view current) const {
         return readText(control, current);
     }
 
-    /// Says once per file and run, through the warning handler, that the file
-    /// holds a token while others than its owner may read it.
-    void warnIfOthersCanRead() const;
+    /// Fails, once per file and run, when the file holds a token while others
+    /// than its owner may read it; the reason is the warning to show.
+    Status checkTokenPrivacy() const;
 
     /// The file as last read or saved, with the changes that could not be saved yet.
     const std::string& content() const { return content_; }
     const std::string& path() const { return path_; }
-
-    /// Shows the store's failure warnings; installed by the window, standard
-    /// error until then. Returns the handler it replaces.
-    using WarningHandler = std::function<void(std::string_view title, std::string_view text)>;
-    static WarningHandler setWarningHandler(WarningHandler handler);
 
     /// Encodes numbers as the file stores them (shortest form, 13 significant digits).
     static std::string formatNumber(double number);
@@ -124,19 +117,8 @@ public:
     static std::string encodeText(std::string_view text);
 
 private:
-    struct Outcome {
-        int code = kRemoved;
-        Status status;
-    };
-    static Status applyOne(std::string& content, const Request& request, int& code);
-    struct Submission {
-        Changes changes;
-        OnFailure onFailure = OnFailure::Keep;
-    };
-    Outcome submit(Submission submission);
-    Status submitNow(Submission submission);
-    Outcome applyNext();
-    Outcome apply(const Submission& submission);
+    static Status applyOne(std::string& content, const Request& request);
+    Status apply(const Changes& changes, OnFailure onFailure = OnFailure::Keep);
     Status persist();
 
     std::string disk_;                          // the file's bytes as last read or saved
@@ -145,8 +127,6 @@ private:
     std::string content_;  // disk_ with unsaved_ applied
     std::string path_;
     std::string section_;
-    std::deque<Submission> pending_;
-    bool busy_ = false;
 };
 
 }  // namespace lianshuo

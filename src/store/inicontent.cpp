@@ -1,7 +1,5 @@
 #include "store/inicontent.h"
 
-#include "base/messages.h"
-
 namespace lianshuo::ini {
 namespace {
 
@@ -158,7 +156,6 @@ std::vector<std::string> listSections(std::string_view content, std::string_view
             const std::size_t close = line.find(']', 1);
             names.emplace_back(line.substr(1, close - 1));
         }
-        processPendingMessages();
     }
     return names;
 }

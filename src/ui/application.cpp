@@ -14,6 +14,7 @@
 #include "ui/fileconverterwindow.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/settingssaves.h"
 
 namespace lianshuo {
 
@@ -21,9 +22,6 @@ using namespace Qt::Literals::StringLiterals;
 
 void installWindowHooks() {
     setMessagePump([] { QCoreApplication::processEvents(); });
-    ControlStateStore::setWarningHandler([](std::string_view title, std::string_view text) {
-        MessageBox::warning(nullptr, toQt(title), toQt(text));
-    });
 }
 
 bool installQtTranslations() {
@@ -44,7 +42,7 @@ int runWindows(int& argc, char** argv) {
             nullptr, u"蓝棠："_s,
             u"无法读取配置文件："_s + toQt(settingsFilePath()) + u"\n"_s + toQt(bound.reason()));
     else
-        settingsStore().warnIfOthersCanRead();
+        reportTokenPrivacy(nullptr);
     MainWindow window;
     window.setFileConverterOpener([&window] { showFileConverterWindow(window); });
     window.show();

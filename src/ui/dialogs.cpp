@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <deque>
 
 #include "ui/qtext.h"
 
@@ -9,7 +10,7 @@ namespace lianshuo {
 namespace {
 
 struct Answers {
-    std::optional<MessageBox::Button> message;
+    std::deque<MessageBox::Button> messages;  // one per box to come, in order
     QString messageTitle, messageText;
     std::optional<std::optional<QString>> input;
     QString inputPrompt, inputOffered;
@@ -41,7 +42,11 @@ MessageBox::Button MessageBox::show(QWidget* parent, QMessageBox::Icon icon, con
                                     const QString& text, QMessageBox::StandardButtons buttons) {
     answers().messageTitle = title;
     answers().messageText = text;
-    if (const auto answer = takeAnswer(answers().message)) return *answer;
+    if (!answers().messages.empty()) {
+        const Button answer = answers().messages.front();
+        answers().messages.pop_front();
+        return answer;
+    }
     QMessageBox box(icon, title, withWidgetBreaks(text), buttons, parent);
     box.setTextFormat(Qt::PlainText);
     return static_cast<Button>(box.exec());
@@ -56,7 +61,7 @@ void MessageBox::warning(QWidget* parent, const QString& title, const QString& t
 }
 
 void MessageBox::setNextAnswer(Button answer) {
-    answers().message = answer;
+    answers().messages.push_back(answer);
 }
 QString MessageBox::lastTitle() {
     return answers().messageTitle;

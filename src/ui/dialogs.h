@@ -22,7 +22,7 @@ public:
     /// A box with the warning icon and OK only.
     static void warning(QWidget* parent, const QString& title, const QString& text);
 
-    /// Answers the next box with `answer` without showing it.
+    /// Answers the next box not answered yet with `answer`, without showing it.
     static void setNextAnswer(Button answer);
     /// Title and text of the last box asked for (shown or answered in advance).
     static QString lastTitle();

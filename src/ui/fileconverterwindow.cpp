@@ -13,6 +13,7 @@
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/settingssaves.h"
 #include "ui/shell.h"
 
 namespace lianshuo {
@@ -89,7 +90,7 @@ void FileConverterWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    saveFileConverterSettings(settingsStore(), settings());
+    reportSettingsSave(this, saveFileConverterSettings(settingsStore(), settings()));
     event->accept();
 }
 

@@ -232,12 +232,12 @@ void InterfacePanel::choosePreset(int index) {
         if (!given) return;
         host = *given;
     }
-    const PresetInterface made = instantiatePreset(preset, fromQt(host), "");
-    if (!made.problem.empty()) {
-        MessageBox::warning(window(), toQt(appTitle()), toQt(made.problem));
+    const Result<ShortUrlInterface> made = instantiatePreset(preset, fromQt(host), "");
+    if (!made) {
+        MessageBox::warning(window(), toQt(appTitle()), toQt(made.reason()));
         return;
     }
-    writeInterface(made.definition);
+    writeInterface(*made);
 }
 
 }  // namespace lianshuo

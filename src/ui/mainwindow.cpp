@@ -24,6 +24,7 @@
 #include "ui/interfacepanel.h"
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
+#include "ui/settingssaves.h"
 #include "version.h"
 
 namespace lianshuo {
@@ -92,7 +93,7 @@ AppSettings MainWindow::settingsInControls() const {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A batch still running underneath would go on converting for a closed window.
     if (batch_ && batch_->running()) batch_->requestStop();
-    saveSettings(settingsStore(), settingsInControls());
+    reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls()));
     event->accept();
 }
 

@@ -15,6 +15,7 @@
 #include "ui/interfacepanel.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/settingssaves.h"
 #include "ui/shell.h"
 
 namespace lianshuo {
@@ -26,7 +27,6 @@ void MainWindow::fillInterfaceList() {
     interfaceList_->clear();
     for (const std::string& name : listInterfaceNames(settingsStore())) {
         interfaceList_->addItem(toQt(name));
-        processPendingMessages();
     }
 }
 
@@ -60,7 +60,7 @@ void MainWindow::addOrModifyInterface() {
         const QSignalBlocker block(interfaceList_);
         interfaceList_->addItem(name);
     }
-    saveInterface(definition, settingsStore());
+    reportSettingsSave(this, saveInterface(definition, settingsStore()));
     selectInterface(row);
 }
 
@@ -83,9 +83,9 @@ void MainWindow::loadSelectedInterface() {
 void MainWindow::deleteSelectedInterface() {
     const int row = interfaceList_->currentRow();
     if (row < 0) return;
-    // The store has shown why a deletion failed; the list shows what the file holds.
-    const bool deleted =
-        deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore()).ok();
+    // After a deletion that failed, the list shows what the file holds.
+    const bool deleted = reportSettingsSave(
+        this, deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore()));
     fillInterfaceList();
     selectInterface(deleted && row == interfaceList_->count() ? row - 1 : row);
 }
@@ -95,7 +95,7 @@ void MainWindow::clearAllInterfaces() {
                          u"确定要删除全部的短网址接口吗？"_s,
                          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    (void)deleteAllInterfaces(settingsStore());  // the store has shown why it failed
+    reportSettingsSave(this, deleteAllInterfaces(settingsStore()));
     fillInterfaceList();
 }
 

@@ -54,7 +54,7 @@ TEST_F(Platform, ANewFileIsNeverCreatedThroughALinkOrOverAnotherFile) {
     Result<platform::File> created = platform::createNewFile(dir / "new");
     ASSERT_TRUE(created);
     ASSERT_TRUE(created->write("line\r\n"));
-    created->close();
+    EXPECT_TRUE(created->close());
     EXPECT_EQ(test::readFile(dir / "new"), "line\r\n");
     EXPECT_EQ(platform::createNewFile(dir / "new").code(), EEXIST);
 }
@@ -107,7 +107,7 @@ TEST_F(Platform, TheTestHookFailsOnlyTheNextCallAndCountsEveryCall) {
     EXPECT_TRUE(file->write("b"));
     EXPECT_EQ(platform::faults::count(Call::Write), 2);
     EXPECT_EQ(platform::faults::count(Call::Open), 1);
-    file->close();
+    EXPECT_TRUE(file->close());
     EXPECT_EQ(test::readFile(dir / "f"), "b");
 }
 

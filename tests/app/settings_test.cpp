@@ -30,7 +30,7 @@ TEST(AppSettings, FirstRunDefaultsAndTheExactBytesWrittenOnClose) {
     settings.interval = "abc";
     settings.baiduToken = "tok";
     settings.saveDir = "/tmp/out";
-    saveSettings(store, settings);
+    EXPECT_TRUE(saveSettings(store, settings));
     EXPECT_EQ(
         test::readFile(dir / "a.ini"),
         "[基本配置]\r\n百度Token=tok\r\n编辑框保存目录=/tmp/out\r\n选择框自动保存到目录=真\r\n"
@@ -156,17 +156,17 @@ TEST(AppSettings, NewKeysAreWrittenOnlyAwayFromTheirDefaults) {
         ControlStateStore store;
         ASSERT_TRUE(store.bindFile((dir / "a.ini").string()));
         AppSettings settings;
-        saveSettings(store, settings);
+        EXPECT_TRUE(saveSettings(store, settings));
         const std::string untouched = test::readFile(dir / "a.ini");
         EXPECT_EQ(untouched.find(c.key), std::string::npos) << c.key;
         AppSettings changed = settings;
         c.change(changed);
-        saveSettings(store, changed);
+        EXPECT_TRUE(saveSettings(store, changed));
         AppSettings reread;
         loadSettings(store, reread);
         EXPECT_TRUE(c.changed(reread)) << c.key;
         // Back to the default, the file is what it was before it was ever changed.
-        saveSettings(store, settings);
+        EXPECT_TRUE(saveSettings(store, settings));
         EXPECT_EQ(test::readFile(dir / "a.ini"), untouched) << c.key;
         AppSettings fresh;
         loadSettings(store, fresh);
@@ -207,23 +207,19 @@ TEST(AppSettings, FilesThatMayHoldSecretsAreTheOwnersAloneAndAReadableOneIsSaidO
         EXPECT_EQ(modeOf(name), 0600u) << name;
 
     // A file others may read keeps its mode; the token in it is said once per file and run.
-    std::vector<std::string> warnings;
-    const ControlStateStore::WarningHandler shown = ControlStateStore::setWarningHandler(
-        [&warnings](std::string_view, std::string_view text) { warnings.emplace_back(text); });
     test::writeFile(dir / "old.ini", "[基本配置]\r\n短网址索引=1");
     ::chmod((dir / "old.ini").c_str(), 0644);
     ControlStateStore shared;
     ASSERT_TRUE(shared.bindFile((dir / "old.ini").string()));
-    shared.warnIfOthersCanRead();
-    EXPECT_TRUE(warnings.empty());
+    EXPECT_TRUE(shared.checkTokenPrivacy());
     shared.selectSection("基本配置");
     ASSERT_TRUE(shared.writeText("百度Token", "tok"));
     ASSERT_TRUE(shared.writeText("生成间隔秒", "2"));
+    const Status first = shared.checkTokenPrivacy();
     ControlStateStore again;
     ASSERT_TRUE(again.bindFile((dir / "old.ini").string()));
-    again.warnIfOthersCanRead();
-    ControlStateStore::setWarningHandler(shown);
+    EXPECT_TRUE(again.checkTokenPrivacy());
     EXPECT_EQ(modeOf("old.ini"), 0644u);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find((dir / "old.ini").string()), std::string::npos) << warnings[0];
+    ASSERT_FALSE(first);
+    EXPECT_NE(first.reason().find((dir / "old.ini").string()), std::string::npos) << first.reason();
 }

@@ -110,7 +110,7 @@ TEST_F(CliFaults, FilesSkipsWhatItCannotTouchAndNeverWritesThroughALink) {
         ASSERT_TRUE(store.bindFile(settings()));
         FileConverterSettings s = defaultFileConverterSettings();
         s.whiteListOn = false;
-        saveFileConverterSettings(store, s);
+        EXPECT_TRUE(saveFileConverterSettings(store, s));
     }
     const fs::path output = nativePath(gbkPath(pages) + "/处理结果");
     fs::create_directory(output);
@@ -180,7 +180,7 @@ TEST_F(CliFaults, TheTokenNeverShowsInVerboseLinesOrReasons) {
         ShortUrlInterface d;
         d.address = server.url("/echo?signature=#令牌#&u=#长网址#");
         d.token = "s3cr3t+/=";
-        saveInterface(d, store);
+        EXPECT_TRUE(saveInterface(d, store));
     }
     const std::string masked = "/echo?signature=********&u=http%3A%2F%2Fa.test%2Fx";
     auto r = run(

@@ -40,12 +40,12 @@ protected:
         ASSERT_TRUE(store.bindFile(settings()));
         ShortUrlInterface d;
         d.address = server.url("/short?u=#长网址#");
-        saveInterface(d, store);
+        EXPECT_TRUE(saveInterface(d, store));
         AppSettings app;
         app.service = 0;
         app.interfaceIndex = 0;
         app.saveDir = gbkPath(dir / "out");
-        saveSettings(store, app);
+        EXPECT_TRUE(saveSettings(store, app));
     }
 
     ProcessResult run(std::vector<std::string> args, const std::string& input = {},
@@ -62,7 +62,7 @@ protected:
         ASSERT_TRUE(store.bindFile(settings()));
         ShortUrlInterface d;
         d.address = server.url(path + "?u=#长网址#");
-        saveInterface(d, store);
+        EXPECT_TRUE(saveInterface(d, store));
     }
     std::vector<fs::path> resultFiles() const {
         std::vector<fs::path> files;

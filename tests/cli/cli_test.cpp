@@ -103,7 +103,7 @@ TEST_F(CommandLine, FilesRewritesAFolderWithTheWindowsSettings) {
         ASSERT_TRUE(store.bindFile(settings()));
         FileConverterSettings s = defaultFileConverterSettings();
         s.whiteListOn = false;
-        saveFileConverterSettings(store, s);
+        EXPECT_TRUE(saveFileConverterSettings(store, s));
     }
     const auto r = run({"files", (dir / "pages").string()});
     EXPECT_EQ(r.status, 0) << r.err;

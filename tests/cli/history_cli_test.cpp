@@ -103,7 +103,7 @@ TEST_F(CliHistory, NoHistoryAsksAgainAndRefreshReplacesWhatWasKept) {
         ControlStateStore store;
         ASSERT_TRUE(store.bindFile(settings()));
         store.selectSection("基本配置");
-        store.writeBool("使用历史", false);
+        EXPECT_TRUE(store.writeBool("使用历史", false));
     }
     EXPECT_EQ(shortOf({}), "http://s.test/c4");
 }

@@ -118,7 +118,7 @@ TEST_F(InstalledPackage, ConvertsWithTheSettingsFileThatLianshuoSettingsNames) {
         app.service = 0;
         app.interfaceIndex = 0;
         app.saveDir = gbkPath(home() / "out");
-        saveSettings(store, app);
+        EXPECT_TRUE(saveSettings(store, app));
     }
     test::ScopedEnv settings{"LIANSHUO_SETTINGS", (home() / "s.ini").string()};
     const auto r = run({"convert", "http://a.test/1", "http://a.test/2"});

@@ -228,7 +228,7 @@ TEST(FileConverterText, ProgressCaptionAndSettingsSection) {
     s.whiteListOn = false;
     s.blackListMode = ListMode::RegularExpression;
     s.folder = "/data";
-    saveFileConverterSettings(store, s);
+    EXPECT_TRUE(saveFileConverterSettings(store, s));
     EXPECT_EQ(
         test::readFile(dir / "s.ini"),
         "[文件短网址转换器]\r\n过滤=*.htm\r\n文章目录=/data\r\n黑名单模式=1\r\n白名单模式=0\r\n"

@@ -28,7 +28,7 @@ TEST(ScanAhead, GivesEveryFileInOrderWithItsEncodingAndAddressesAndLeavesLargeOn
     for (int n = 0; n < 20; ++n) {
         const ScannedFile file = ahead.next();
         ASSERT_TRUE(file.scanned) << n;
-        EXPECT_TRUE(file.error.empty()) << file.error;
+        EXPECT_TRUE(file.read) << file.read.reason();
         EXPECT_EQ(file.utf8, n % 2 == 0) << n;
         ASSERT_EQ(file.addresses.size(), 2u) << n;
         EXPECT_EQ(file.addresses[0].first, n % 2 == 0 ? 4u : 3u);

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/messages.h"
 #include "base/paths.h"
 #include "script/folderlisting.h"
 
@@ -42,12 +41,8 @@ TEST_F(FolderListing, ListsFilesOrFoldersByNameWithoutPath) {
     touch("\xD6\xD0\xCE\xC4.txt");  // a Chinese name comes back as GBK
     std::filesystem::create_directory(root_ / nativePath("\xD7\xD3"));
     std::filesystem::create_directory(root_ / "sub");
-    int pumps = 0;
-    const auto previous = setMessagePump([&] { ++pumps; });
-    const auto files = listFolderItems(gbk(), false);
-    setMessagePump(previous);
-    EXPECT_EQ(files, (std::vector<std::string>{"A.txt", "b.txt", "\xD6\xD0\xCE\xC4.txt"}));
-    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(listFolderItems(gbk(), false),
+              (std::vector<std::string>{"A.txt", "b.txt", "\xD6\xD0\xCE\xC4.txt"}));
     EXPECT_EQ(listFolderItems(gbk(), true), (std::vector<std::string>{"sub", "\xD7\xD3"}));
     EXPECT_TRUE(listFolderItems(gbk("sub"), false).empty());
 }

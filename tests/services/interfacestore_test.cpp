@@ -50,11 +50,11 @@ TEST_F(InterfaceStore, SavesTheFourteenKeysUnderTheHostByteForByte) {
 }
 
 TEST_F(InterfaceStore, ASecondAddressOnTheSameHostReplacesTheFirst) {
-    saveInterface(sample("http://a.test/one"), store);
-    saveInterface(sample("https://b.test/x"), store);
+    EXPECT_TRUE(saveInterface(sample("http://a.test/one"), store));
+    EXPECT_TRUE(saveInterface(sample("https://b.test/x"), store));
     ShortUrlInterface second = sample("https://A.test:81/two");
     second.postMode = false;
-    saveInterface(second, store);
+    EXPECT_TRUE(saveInterface(second, store));
     EXPECT_EQ(listInterfaceNames(store), (std::vector<std::string>{"a.test", "b.test"}));
     EXPECT_EQ(loadInterface("a.test", store), second);
 }
@@ -65,13 +65,13 @@ TEST_F(InterfaceStore, MissingInterfaceReadsAsEmptyGetGbk) {
 
 TEST_F(InterfaceStore, DeleteOneAndDeleteAllLeaveOtherSectionsAlone) {
     store.selectSection("基本配置");
-    store.writeNumber("短网址索引", 0);
-    saveInterface(sample("http://a.test/"), store);
-    saveInterface(sample("http://b.test/"), store);
-    saveInterface(sample("http://c.test/"), store);
-    deleteInterface("b.test", store);
+    EXPECT_TRUE(store.writeNumber("短网址索引", 0));
+    EXPECT_TRUE(saveInterface(sample("http://a.test/"), store));
+    EXPECT_TRUE(saveInterface(sample("http://b.test/"), store));
+    EXPECT_TRUE(saveInterface(sample("http://c.test/"), store));
+    EXPECT_TRUE(deleteInterface("b.test", store));
     EXPECT_EQ(listInterfaceNames(store), (std::vector<std::string>{"a.test", "c.test"}));
-    deleteAllInterfaces(store);
+    EXPECT_TRUE(deleteAllInterfaces(store));
     EXPECT_TRUE(listInterfaceNames(store).empty());
     EXPECT_EQ(disk(), "[基本配置]\r\n短网址索引=0\r\n");
 }

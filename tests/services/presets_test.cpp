@@ -29,9 +29,9 @@ protected:
         const InterfacePreset* found = findPreset(preset().preset);
         EXPECT_NE(found, nullptr) << preset().preset;
         if (!found) return {};
-        const PresetInterface made = instantiatePreset(*found, server.url(""), token);
-        EXPECT_EQ(made.problem, "");
-        return made.definition;
+        const Result<ShortUrlInterface> made = instantiatePreset(*found, server.url(""), token);
+        EXPECT_EQ(made.reason(), "");
+        return made ? *made : ShortUrlInterface{};
     }
 };
 
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(EveryPreset, Presets,
                          });
 
 TEST(PresetCatalogue, HoldsEveryServiceOnceAndEachIsTested) {
-    EXPECT_EQ(interfacePresetsProblem(), "");
+    EXPECT_EQ(interfacePresetsLoaded().reason(), "");
     ASSERT_EQ(interfacePresets().size(), cases().size());
     for (std::size_t i = 0; i < cases().size(); ++i)
         EXPECT_EQ(interfacePresets()[i].name, cases()[i].preset);
@@ -92,15 +92,17 @@ TEST(PresetCatalogue, HoldsEveryServiceOnceAndEachIsTested) {
 
 TEST(PresetCatalogue, HostsAreCompletedAndSelfHostedServicesNeedOne) {
     const InterfacePreset& yourls = *findPreset("yourls");
-    EXPECT_EQ(instantiatePreset(yourls, "", "sig").problem,
+    EXPECT_EQ(instantiatePreset(yourls, "", "sig").reason(),
               "预设“yourls”是自建的服务，须指定其主机");
-    PresetInterface made = instantiatePreset(yourls, "s.example.test/yourls/", "sig");
-    EXPECT_EQ(made.definition.address,
+    Result<ShortUrlInterface> made = instantiatePreset(yourls, "s.example.test/yourls/", "sig");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->address,
               "https://s.example.test/yourls/yourls-api.php?signature=#令牌#&action=shorturl&"
               "format=json&url=#长网址#");
-    EXPECT_EQ(made.definition.token, "sig");
+    EXPECT_EQ(made->token, "sig");
     made = instantiatePreset(*findPreset("bitly"), "", "t");
-    EXPECT_EQ(made.definition.address, "https://api-ssl.bitly.com/v4/shorten");
-    EXPECT_NE(instantiatePreset(yourls, "http://a b", "").problem, "");
-    EXPECT_NE(instantiatePreset(yourls, "https://", "").problem, "");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->address, "https://api-ssl.bitly.com/v4/shorten");
+    EXPECT_FALSE(instantiatePreset(yourls, "http://a b", ""));
+    EXPECT_FALSE(instantiatePreset(yourls, "https://", ""));
 }

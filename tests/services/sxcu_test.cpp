@@ -21,16 +21,16 @@ std::string at(const test::TestServer& server, const std::string& text) {
 }
 
 ShortUrlInterface imported(const std::string& file) {
-    const SxcuImport result = interfaceFromSxcu(file);
-    EXPECT_EQ(result.problem, "") << file;
-    return result.definition;
+    const Result<ShortUrlInterface> result = interfaceFromSxcu(file);
+    EXPECT_EQ(result.reason(), "") << file;
+    return result ? *result : ShortUrlInterface{};
 }
 
 // Export followed by import gives back the interface.
 void expectRoundTrip(const ShortUrlInterface& d) {
-    const SxcuExport written = sxcuFromInterface(d, false);
-    ASSERT_EQ(written.problem, "");
-    EXPECT_EQ(imported(written.text), d) << written.text;
+    const Result<std::string> written = sxcuFromInterface(d, false);
+    ASSERT_EQ(written.reason(), "");
+    EXPECT_EQ(imported(*written), d) << *written;
 }
 
 }  // namespace
@@ -137,12 +137,12 @@ TEST(SxcuImport, RefusesWhatAnInterfaceCannotHoldByName) {
          "regex）"},
     };
     for (const auto& [rest, problem] : refused)
-        EXPECT_EQ(interfaceFromSxcu(head + rest).problem, problem) << rest;
-    EXPECT_EQ(
-        interfaceFromSxcu(R"js({"DestinationType": "ImageUploader", "URL": "{json:u}"})js").problem,
-        "不是短网址接口（DestinationType：ImageUploader），只能导入 URLShortener 或 "
-        "URLSharingService");
-    EXPECT_NE(interfaceFromSxcu("{not json").problem, "");
+        EXPECT_EQ(interfaceFromSxcu(head + rest).reason(), problem) << rest;
+    EXPECT_EQ(interfaceFromSxcu(R"js({"DestinationType": "ImageUploader", "URL": "{json:u}"})js")
+                  .reason(),
+              "不是短网址接口（DestinationType：ImageUploader），只能导入 URLShortener 或 "
+              "URLSharingService");
+    EXPECT_FALSE(interfaceFromSxcu("{not json"));
 }
 
 TEST(SxcuExport, TheTokenGoesInOnlyWhenAskedAndWhatHasNoCounterpartIsNamed) {
@@ -156,10 +156,10 @@ TEST(SxcuExport, TheTokenGoesInOnlyWhenAskedAndWhatHasNoCounterpartIsNamed) {
     d.token = "secret";
     d.extractKind = ExtractKind::Json;
     d.extractExpression = "link";
-    const std::string without = sxcuFromInterface(d, false).text;
+    const std::string without = *sxcuFromInterface(d, false);
     EXPECT_EQ(without.find("secret"), std::string::npos);
     EXPECT_NE(without.find(toUtf8("Bearer #令牌#")), std::string::npos);
-    const ShortUrlInterface back = imported(sxcuFromInterface(d, true).text);
+    const ShortUrlInterface back = imported(*sxcuFromInterface(d, true));
     EXPECT_EQ(back.headers, "Authorization: Bearer secret");
     EXPECT_EQ(back.token, "");
 
@@ -169,7 +169,7 @@ TEST(SxcuExport, TheTokenGoesInOnlyWhenAskedAndWhatHasNoCounterpartIsNamed) {
     d.replaceEnabled = true;
     d.findList = "x";
     d.utf8Encoding = false;
-    EXPECT_EQ(sxcuFromInterface(d, false).problem,
+    EXPECT_EQ(sxcuFromInterface(d, false).reason(),
               "以下设置在 .sxcu 文件中没有对应的写法：截取（左边字符、右边字符）、替换、GBK 编码");
 }
 

@@ -28,11 +28,11 @@ private slots:
         QVERIFY(store.bindFile(gbkPath(dir_ / "s.ini")));
         ShortUrlInterface d;
         d.address = fromQt(service_.interfaceAddress());
-        saveInterface(d, store);
+        QVERIFY(saveInterface(d, store));
         AppSettings app;
         app.service = 0;
         app.interfaceIndex = 0;
-        saveSettings(store, app);
+        QVERIFY(saveSettings(store, app));
         int argc = 0;
         installDesktopClipboard(argc, nullptr);
     }

@@ -108,7 +108,7 @@ private slots:
         for (const char* stored : {"7", "-1"}) {
             test::SettingsSandbox sandbox;
             settingsStore().selectSection("基本配置");
-            settingsStore().writeText("短网址索引", stored);
+            QVERIFY(settingsStore().writeText("短网址索引", stored));
             MainWindow window;
             QCOMPARE(control<QComboBox>(&window, u"组合框短网址"_s)->currentIndex(), 1);
         }

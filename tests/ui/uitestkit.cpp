@@ -27,7 +27,7 @@ SettingsSandbox::SettingsSandbox() {
 }
 
 void SettingsSandbox::rebind() {
-    settingsStore().bindFile(gbkPath(file()));
+    QVERIFY(settingsStore().bindFile(gbkPath(file())));
 }
 
 bool waitForBatch(const MainWindow& window, int timeoutMs) {
