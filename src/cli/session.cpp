@@ -27,6 +27,29 @@ bool isNumberText(const std::string& text) {
 
 std::atomic<bool> interrupted{false};
 
+namespace {
+
+// Read by the signal handler, which may touch lock-free atomics only.
+std::atomic<std::atomic<bool>*> interruptStops{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free);
+
+}  // namespace
+
+StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& flag) {
+    interruptStops = &flag;
+    if (interrupted) flag = true;
+}
+
+StopOnInterrupt::~StopOnInterrupt() {
+    interruptStops = nullptr;
+}
+
+void interrupt() {
+    interrupted = true;
+    if (std::atomic<bool>* flag = interruptStops.load()) flag->store(true);
+}
+
 RequestObserver verboseObserver(Console& console, ProgressLine& progress) {
     return [&console, &progress](std::string_view method, std::string_view url,
                                  const ServiceReply& reply) {

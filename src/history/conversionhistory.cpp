@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "base/helpers.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 #include "base/sha256.h"
@@ -39,7 +38,6 @@ int waitWhileBusy(void* context, int attempt) {
     if (waited >= wait->timeoutMs) return 0;
     const long long pause = std::min<long long>(attempt < 10 ? 1 : 5, wait->timeoutMs - waited);
     std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-    processPendingMessages();
     return 1;
 }
 
@@ -153,7 +151,7 @@ HistoryStatus ConversionHistory::connect(bool& foreign) {
         sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db.handle, flags, nullptr);
     if (code != SQLITE_OK) return failure(code, "打开历史");
     sqlite3_extended_result_codes(db.handle, 1);
-    sqlite3_busy_handler(db.handle, waitWhileBusy, &db.busy);
+    sqlite3_busy_timeout(db.handle, busyTimeoutMs_);
     // Until the file is known to be a history, closing must not write what
     // the connection read (another database's WAL) into it.
     sqlite3_db_config(db.handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -284,13 +282,8 @@ HistoryLookup ConversionHistory::lookupWithFormer(std::string_view serviceKey,
                                                   std::string_view longUrl) {
     HistoryLookup result;
     if (!db_) return result;
-    if (inCall_) {
-        result.status = refusedWhileWaiting(path_);
-        return result;
-    }
     Database& db = *db_;
     {
-        const FlagScope scope(inCall_);
         std::string buffer, formerBuffer;
         const std::string_view key = db.key(serviceKey);
         const std::string_view longUtf8 = utf8Of(longUrl, buffer);
@@ -334,8 +327,6 @@ HistoryTag ConversionHistory::secretTag(std::string_view secret) {
     if (!db_) return ConversionMemory::secretTag(secret);
     Database& db = *db_;
     if (db.tagKey.empty()) {
-        if (inCall_) return {{}, refusedWhileWaiting(path_)};
-        const FlagScope scope(inCall_);
         // A file of an earlier version gets its key with the first secret it files.
         int code = db.execute("BEGIN IMMEDIATE");
         if (code == SQLITE_OK) code = makeTagKey(db.handle);
@@ -354,9 +345,7 @@ HistoryTag ConversionHistory::secretTag(std::string_view secret) {
 HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string_view longUrl,
                                         std::string_view shortUrl) {
     if (!db_) return {};
-    if (inCall_) return refusedWhileWaiting(path_);
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    const FlagScope scope(inCall_);
     Database& db = *db_;
     std::string longBuffer, shortBuffer;
     const sqlite::StatementUse use(db.record);
@@ -374,8 +363,6 @@ HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string
 
 HistoryStatus ConversionHistory::flushUses() {
     if (!db_ || (db_->pendingUses.empty() && db_->pendingRefiles.empty())) return {};
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
     Database& db = *db_;
     int code = db.execute("BEGIN IMMEDIATE");
     for (auto it = db.pendingRefiles.begin(); code == SQLITE_OK && it != db.pendingRefiles.end();

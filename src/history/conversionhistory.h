@@ -124,7 +124,6 @@ private:
     std::string openWarning_;
     int busyTimeoutMs_ = 5000;
     std::function<std::int64_t()> clock_;
-    bool inCall_ = false;  // a call made while a busy wait keeps the window alive is refused
 };
 
 }  // namespace lianshuo

@@ -69,8 +69,6 @@ HistoryStatus ConversionHistory::forEach(const HistoryFilter& filter,
                                          const std::function<bool(const HistoryEntry&)>& visit) {
     if (!db_) return {};
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
     sqlite::Statement select;
     int code = select.prepare(db_->handle, std::string("SELECT ") + kColumns + " FROM conversions" +
                                                whereClause(filter) + " ORDER BY id");
@@ -117,8 +115,6 @@ HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_
     if (removed) *removed = 0;
     if (!db_) return {};
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
     db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions" + whereClause(filter));
@@ -135,8 +131,6 @@ HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_
 HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
     if (!db_ || ids.empty()) return {};
     if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
     db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions WHERE id = ?1");
@@ -157,11 +151,6 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
     HistoryPage page;
     page.finished = true;
     if (!db_) return page;
-    if (inCall_) {
-        page.status = refusedWhileWaiting(path_);
-        return page;
-    }
-    const FlagScope scope(inCall_);
     Database& db = *db_;
     std::int64_t newest = 0, oldest = 0;
     {

@@ -1,7 +1,6 @@
 #include <cmath>
 
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/httprequestobject.h"
@@ -38,9 +37,13 @@ void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
     struct CancelScope {
         HttpRequestObject& object;
         const std::atomic<bool>* previous;
-        ~CancelScope() { object.setCancelFlag(previous); }
+        ~CancelScope() {
+            object.setCancelFlag(previous);
+            object.setWhileWaiting(nullptr);
+        }
     } scope{*this, cancelFlag()};
     if (o.cancel != nullptr) setCancelFlag(o.cancel);
+    setWhileWaiting(o.whileWaiting);
 
     const bool post = !o.postText.empty() || !o.postBytes.empty();
     const std::string trimmedUrl = trimSpaces(url);
@@ -78,7 +81,6 @@ void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
     if (const std::optional<RequestTimeouts> t = fetchTimeoutsFor(o.timeoutSeconds))
         setTimeouts(t->resolve, t->connect, t->send, t->receive);
     if (o.proxy && *o.proxy != "-1") {
-        processPendingMessages();
         // The system proxy lives in the environment (http_proxy, https_proxy, no_proxy), which
         // the default setting reads.
         if (*o.proxy == "IE" || o.proxy->empty()) {

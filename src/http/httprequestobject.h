@@ -4,6 +4,7 @@
 // fetchPage built from them.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,7 +30,8 @@ struct FetchOptions {
     std::string method{};     // "PUT", "PATCH": sent in place of POST or GET, with the body
     bool noRedirect = false;  // a redirect is the reply, its Location readable
     bool fakeClientAddress = false;
-    const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
+    const std::atomic<bool>* cancel = nullptr;      // once true, the request ends as Aborted
+    std::function<void()>* whileWaiting = nullptr;  // run once while the reply is awaited
 };
 
 /// Resolve, connect, send and receive time-outs in milliseconds; 0 or less means no limit.
@@ -83,8 +85,8 @@ public:
     /// Completes an asynchronous request within `seconds` (0 or less: no limit); false when the
     /// reply did not come in time, which leaves the reply empty.
     bool waitForResponse(int seconds);
-    /// Drops a request that has not completed yet; one under way (this call comes from a
-    /// message handled while it waits) ends within a fraction of a second. Either ends as Aborted.
+    /// Drops a request that has not completed yet; one under way (this call comes from another
+    /// thread) ends within a fraction of a second. Either ends as Aborted.
     void abort();
     /// Once `*cancel` is true, the request under way and every later one ends as Aborted;
     /// nullptr: no flag. The flag must outlive the requests.
@@ -135,6 +137,8 @@ private:
     struct Session;
 
     void runFetch(std::string_view url, const FetchOptions& options);
+    // The work the next transfers run once while they wait for a reply (null: none).
+    void setWhileWaiting(std::function<void()>* work);
     int charsetModeAfterFetch(int mode);
     /// The reply body as the session holds it: read in place, a large reply is not copied.
     const std::string& settledBody();

@@ -1,11 +1,9 @@
 #include "jobs/jobloop.h"
 
-#include "base/messages.h"
-
 namespace lianshuo {
 namespace {
 
-// How long the loop sleeps at most before it looks at the message pump (and a stop) again.
+// How long the loop sleeps at most before it asks its owner again (who may have a stop to give).
 constexpr auto kPumpStep = std::chrono::milliseconds(20);
 
 }  // namespace
@@ -41,10 +39,9 @@ void PlainJobLoop::runUntil(const std::function<bool()>& done) {
                 wake_.wait_until(lock, until);
             }
         }
+        // done() after every step, not only every few milliseconds: what a step did (a failed
+        // print, a signal) may have to stop the run before the next step sends another request.
         if (step) step();
-        // After every step, not only every few milliseconds: what a step did (a failed print,
-        // a signal) may have to stop the run before the next step sends another request.
-        processPendingMessagesNow();
     }
 }
 

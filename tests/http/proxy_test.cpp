@@ -89,8 +89,7 @@ TEST_P(EnvironmentProxy, AProxyThatIsNotThereFailsTheRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, EnvironmentProxy,
-                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
-                                           Engine::RequestObject),
+                         ::testing::Values(Engine::WebRequest, Engine::RequestObject),
                          test::engineName);
 
 TEST(NamedProxy, TheCallersProxyComesBeforeTheEnvironments) {

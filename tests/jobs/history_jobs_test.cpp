@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "jobs/batchjob.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
+#include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 #include "support/tempdir.h"
 
@@ -97,20 +97,22 @@ TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
     ListView view;
     view.urls = {"http://a.test/1", "http://a.test/2", "http://a.test/3"};
     view.results.resize(3);
-    BatchJob job(view, converter);
+    PlainJobLoop loop;
+    BatchJob job(view, converter, &loop);
     job.setWaitAfterLastRow(false);
     job.generateClicked();
+    loop.runUntil([&] { return !job.running(); });
     const std::vector<std::string> first = view.results;
     ASSERT_EQ(served, 3);
 
     // A day between two conversions: only a batch that skips the pause ends.
     view.interval = "86400";
-    int pumps = 0;
-    const auto previous = setMessagePump([&] {
-        if (++pumps > 200) job.requestStop();
-    });
+    int steps = 0;
     job.generateClicked();
-    setMessagePump(previous);
+    loop.runUntil([&] {
+        if (++steps > 200) job.requestStop();
+        return !job.running();
+    });
     ASSERT_TRUE(view.summary);
     EXPECT_FALSE(view.summary->stopped);
     EXPECT_EQ(view.results, first);
