@@ -54,7 +54,7 @@ inline Outcome fetchWith(Engine engine, const std::string& url, FetchSettings se
     HttpRequestObject own;
     HttpRequestObject& o = object != nullptr ? *object : own;
     FetchOptions options;
-    options.charsetMode = -1;
+    options.reply = ReplyText::RawBody;
     options.timeoutSeconds = static_cast<float>(settings.timeoutSeconds);
     options.cancel = settings.cancel;
     outcome.body = o.fetchPage(url, options);

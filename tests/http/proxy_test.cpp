@@ -106,7 +106,8 @@ TEST(NamedProxy, TheCallersProxyComesBeforeTheEnvironments) {
               "from the target");
     HttpRequestObject object;
     FetchOptions options;
-    options.proxy = named.address();
+    options.proxy = FetchProxy::Named;
+    options.proxyServer = named.address();
     EXPECT_EQ(object.fetchPage(target.url("/t"), options), "from the target");
     EXPECT_EQ(named.requests().size(), 2u);
     EXPECT_TRUE(fromEnvironment.requests().empty());
