@@ -163,10 +163,10 @@ void Session::attachHistory(const Options& options, Console& console) {
     const auto warn = [&console](std::string_view message) {
         console.err << "lianshuo: warning: " << toUtf8(message) << '\n';
     };
-    const HistoryStatus opened = history_.open(historyPathFor(options));
+    const Status opened = history_.open(historyPathFor(options));
     if (!history_.openWarning().empty()) warn(history_.openWarning());
     if (!opened.ok()) {
-        warn("历史不可用，本次转换不使用历史：" + opened.message);
+        warn("历史不可用，本次转换不使用历史：" + opened.reason());
         return;
     }
     converter_->setHistory(&history_, app_.useHistory && !options.noHistory, options.refresh);

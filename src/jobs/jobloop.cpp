@@ -4,7 +4,7 @@ namespace lianshuo {
 namespace {
 
 // How long the loop sleeps at most before it asks its owner again (who may have a stop to give).
-constexpr auto kPumpStep = std::chrono::milliseconds(20);
+constexpr auto kLongestSleep = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -34,7 +34,7 @@ void PlainJobLoop::runUntil(const std::function<bool()>& done) {
                 step = std::move(timed_.begin()->second);
                 timed_.erase(timed_.begin());
             } else {
-                auto until = now + kPumpStep;
+                auto until = now + kLongestSleep;
                 if (!timed_.empty()) until = std::min(until, timed_.begin()->first);
                 wake_.wait_until(lock, until);
             }

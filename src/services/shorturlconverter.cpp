@@ -203,11 +203,11 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
     if (history_ == nullptr || historySuspended_ || !reuse_ || refresh_) return std::nullopt;
     const std::string& key = historyKey();
     if (!keyFailure_.ok()) {
-        suspendHistory(keyFailure_.message);
+        suspendHistory(keyFailure_.reason());
         return std::nullopt;
     }
     HistoryLookup hit = history_->lookupWithFormer(key, formerKey_, longUrl);
-    if (!hit.status.ok()) suspendHistory(hit.status.message);
+    if (!hit.status.ok()) suspendHistory(hit.status.reason());
     // A row edited by hand into something that is no address is converted again, and replaced.
     if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
     ConversionOutcome outcome = ConversionOutcome::success(std::move(*hit.shortUrl));
@@ -219,11 +219,11 @@ void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutco
     if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
     const std::string& key = historyKey();
     if (!keyFailure_.ok()) {
-        suspendHistory(keyFailure_.message);
+        suspendHistory(keyFailure_.reason());
         return;
     }
-    if (const HistoryStatus status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
-        suspendHistory(status.message);
+    if (const Status status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
+        suspendHistory(status.reason());
 }
 
 void ShortUrlConverter::suspendHistory(const std::string& reason) {

@@ -131,7 +131,7 @@ private:
     mutable int keyService_ = -1;
     mutable std::shared_ptr<const ShortUrlInterface> keySnapshot_;
     mutable const ConversionMemory* keyHistory_ = nullptr;  // the history that tagged the token
-    mutable HistoryStatus keyFailure_;                      // why that history could not tag it
+    mutable Status keyFailure_;                             // why that history could not tag it
     std::function<void(std::string_view)> historyWarning_;
 };
 

@@ -159,8 +159,8 @@ struct WatchedMemory : ConversionMemory {
     HistoryLookup lookup(std::string_view key, std::string_view longUrl) override {
         return inner.lookup(key, longUrl);
     }
-    HistoryStatus record(std::string_view key, std::string_view longUrl,
-                         std::string_view shortUrl) override {
+    Status record(std::string_view key, std::string_view longUrl,
+                  std::string_view shortUrl) override {
         // Waits a while for the next request: one that is only sent after this
         // record never comes, and the count stays where it was.
         const int expected = std::min(static_cast<int>(recorded.size()) + 2, requests);
@@ -217,9 +217,9 @@ TEST_F(JobsWithHistory, ARecordThatFailsUnderWayIsOneWarningAndEveryRowStillShow
     struct FillingMemory : ConversionMemory {
         int records = 0;
         HistoryLookup lookup(std::string_view, std::string_view) override { return {}; }
-        HistoryStatus record(std::string_view, std::string_view, std::string_view) override {
+        Status record(std::string_view, std::string_view, std::string_view) override {
             if (++records == 1) return {};
-            return {HistoryStatus::Kind::Full, "磁盘已满，历史无法写入：h.sqlite"};
+            return historyFailure(HistoryFailure::Full, "磁盘已满，历史无法写入：h.sqlite");
         }
     } memory;
     converter.setHistory(&memory);
