@@ -37,15 +37,15 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 suite asan
 
-echo "== Request engines and parallel slots under ThreadSanitizer"
-# Only the tests with threads (the http tests, the parallel request slots and the
-# files scanned ahead): the whole suite under ThreadSanitizer would double the time of a run.
+echo "== Requests, history and jobs under ThreadSanitizer"
+# Every test folder whose tests start threads (request slots, the history's other writers,
+# files scanned ahead, the file converter); the windows' tests stay out of this build.
 [ -f build/tsan/build.ninja ] || cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan/tests/http --output-on-failure -j "$jobs"
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan/tests/jobs --output-on-failure -j "$jobs" -R 'ParallelSlots|JobLoops|ScanAhead|ConverterFixture'
+for dir in http history jobs; do
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+        ctest --test-dir "build/tsan/tests/$dir" --output-on-failure -j "$jobs"
+done
 
 echo "== Fuzz targets, ${fuzz_seconds}s each"
 [ -f build/fuzz/build.ninja ] || cmake --preset fuzz >/dev/null

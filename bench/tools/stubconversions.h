@@ -40,9 +40,7 @@ struct StubMemory : ConversionMemory {
     HistoryLookup lookup(std::string_view, std::string_view) override {
         return {std::string("http://s.test/x"), {}};
     }
-    HistoryStatus record(std::string_view, std::string_view, std::string_view) override {
-        return {};
-    }
+    Status record(std::string_view, std::string_view, std::string_view) override { return {}; }
 };
 
 inline double timedRun(ShortUrlConverter& converter, QuietView& view, ConversionMemory& memory) {

@@ -11,7 +11,6 @@
 
 #include "base/charset.h"
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 
@@ -216,7 +215,6 @@ void waitInterruptibly(long long milliseconds, const std::atomic<bool>& stopFlag
     while (!stopFlag.load() && Clock::now() < deadline) {
         const auto left = deadline - Clock::now();
         std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
-        processPendingMessages();
     }
 }
 

@@ -60,7 +60,7 @@ Status createDirectoryPath(std::string_view path);
 /// Keeps the first occurrence of each text, in order.
 void removeDuplicates(std::vector<std::string>& list);
 
-/// Waits `milliseconds`, keeping the window alive, and ends early once `stopFlag` is set.
+/// Waits `milliseconds` on the calling thread, and ends early once `stopFlag` is set.
 void waitInterruptibly(long long milliseconds, const std::atomic<bool>& stopFlag);
 
 }  // namespace lianshuo

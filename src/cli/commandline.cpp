@@ -92,7 +92,7 @@ constexpr const char* kUsage =
     "141 standard output closed before every row was printed.\n";
 
 void onInterrupt(int) {
-    cli::interrupted = true;
+    cli::interrupt();
     // A second interrupt ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }

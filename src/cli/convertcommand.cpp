@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
 
 #include "base/charset.h"
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 #include "cli/inputlines.h"
@@ -18,6 +18,7 @@
 #include "cli/session.h"
 #include "jobs/batchjob.h"
 #include "jobs/clipboard.h"
+#include "jobs/jobloop.h"
 #include "jobs/pastedaddresses.h"
 #include "services/encoding.h"
 #include "services/servicerequest.h"
@@ -47,9 +48,12 @@ public:
     ConvertInput(std::unique_ptr<InputLines> lines, std::vector<std::string> arguments)
         : lines_(std::move(lines)), arguments_(std::move(arguments)) {}
 
+    /// Asked before each line is read: reading may wait for a writer, and a reader gone must
+    /// still be seen first.
+    void checkBeforeReading(std::function<void()> check) { check_ = std::move(check); }
+
     std::optional<ListedAddress> next() {
-        // Reading may wait for a writer: a stop or a reader gone must still be seen.
-        processPendingMessages();
+        if (check_) check_();
         while (lines_) {
             std::optional<InputLines::Line> line = lines_->next();
             if (!line) {
@@ -81,6 +85,7 @@ private:
     std::size_t argument_ = 0;
     int given_ = 0;
     std::string error_;
+    std::function<void()> check_;
 };
 
 class ConsoleBatchView : public BatchView {
@@ -232,19 +237,29 @@ int runConvert(const Options& options, Console& console) {
     view.setParallelRequests(session.parallel());
     if (options.copy) view.keepShortUrls();
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
-    BatchJob job(view, session.converter());
+    PlainJobLoop loop;
+    const StopOnInterrupt stopOnInterrupt(*loop.stopSignal());
+    BatchJob job(view, session.converter(), &loop);
     // Waiting after the last address only delays the prompt.
     job.setWaitAfterLastRow(false);
-    const auto previous = setMessagePump([&job, &console] {
+    bool stopAsked = false;
+    const auto check = [&job, &console, &stopAsked] {
         // A reader that went away (`| head -1`) ends the run once the requests under way
         // have their answer: what the service converted is kept in the results file.
-        if (interrupted)
+        if (stopAsked) return;
+        if (interrupted) {
+            stopAsked = true;
             job.requestStop();
-        else if (!console.out)
+        } else if (!console.out) {
             job.finishUnderWay();
-    });
+        }
+    };
+    input.checkBeforeReading(check);
     job.generateClicked();
-    setMessagePump(previous);
+    loop.runUntil([&job, &check] {
+        check();
+        return !job.running();
+    });
     setRequestObserver({});
     progress.erase();
 

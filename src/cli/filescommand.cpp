@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "base/charset.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
+#include "jobs/jobloop.h"
 #include "services/encoding.h"
 
 namespace lianshuo::cli {
@@ -120,12 +120,14 @@ int runFiles(const Options& options, Console& console) {
     ConsoleFileView view(console, progress, settingsFor(options, session.store()),
                          session.interval(), session.parallel());
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
-    FileConverterEngine engine(view, session.converter());
-    const auto previous = setMessagePump([&engine] {
-        if (interrupted) engine.requestStop();
-    });
+    PlainJobLoop loop;
+    const StopOnInterrupt stopOnInterrupt(*loop.stopSignal());
+    FileConverterEngine engine(view, session.converter(), &loop);
     engine.startOrStopConversion(options.search);
-    setMessagePump(previous);
+    loop.runUntil([&engine] {
+        if (interrupted) engine.requestStop();
+        return !engine.running();
+    });
     setRequestObserver({});
 
     switch (engine.outcome()) {

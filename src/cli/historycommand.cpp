@@ -39,7 +39,7 @@ bool readDate(const std::optional<std::string>& text, const char* option, std::i
 }
 
 int list(ConversionHistory& history, const HistoryFilter& filter, Console& console) {
-    const HistoryStatus status = history.forEach(filter, [&console](const HistoryEntry& e) {
+    const Status status = history.forEach(filter, [&console](const HistoryEntry& e) {
         print(console.out, e.shortUrl + '\t' + e.longUrl + '\t' + e.service + '\t' +
                                formatHistoryTime(e.created) + '\t' + formatHistoryTime(e.lastUsed) +
                                '\t' + std::to_string(e.uses));
@@ -48,14 +48,14 @@ int list(ConversionHistory& history, const HistoryFilter& filter, Console& conso
         return static_cast<bool>(console.out);
     });
     console.out.flush();
-    return status.ok() ? kOk : fail(console, status.message);
+    return status.ok() ? kOk : fail(console, status.reason());
 }
 
 int exportTo(ConversionHistory& history, const HistoryFilter& filter, const std::string& file,
              Console& console) {
     std::int64_t written = 0;
-    const HistoryStatus status = history.exportCsv(file, filter, &written);
-    if (!status.ok()) return fail(console, status.message, kConversionFailed);
+    const Status status = history.exportCsv(file, filter, &written);
+    if (!status.ok()) return fail(console, status.reason(), kConversionFailed);
     console.err << "exported " << written << " conversions to ";
     print(console.err, file);
     console.err << '\n';
@@ -64,8 +64,8 @@ int exportTo(ConversionHistory& history, const HistoryFilter& filter, const std:
 
 int forget(ConversionHistory& history, const HistoryFilter& filter, Console& console) {
     std::int64_t removed = 0;
-    const HistoryStatus status = history.forget(filter, &removed);
-    if (!status.ok()) return fail(console, status.message, kConversionFailed);
+    const Status status = history.forget(filter, &removed);
+    if (!status.ok()) return fail(console, status.reason(), kConversionFailed);
     console.err << "forgot " << removed << " conversions\n";
     return kOk;
 }
@@ -98,10 +98,10 @@ int runHistory(const Options& options, Console& console) {
     const bool exists = std::filesystem::exists(nativePath(path), ec);
     ConversionHistory history;
     if (exists) {
-        const HistoryStatus opened = history.open(path);
+        const Status opened = history.open(path);
         if (!history.openWarning().empty())
             console.err << "lianshuo: warning: " << toUtf8(history.openWarning()) << '\n';
-        if (!opened.ok()) return fail(console, opened.message);
+        if (!opened.ok()) return fail(console, opened.reason());
     }
     if (action == "list") return list(history, filter, console);
     if (action == "export") return exportTo(history, filter, args[1], console);

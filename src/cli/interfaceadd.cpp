@@ -6,7 +6,6 @@
 
 #include "base/gbk.h"
 #include "base/makerlinks.h"
-#include "base/messages.h"
 #include "cli/outcomejson.h"
 #include "cli/progressline.h"
 #include "cli/session.h"
@@ -154,12 +153,9 @@ int runInterfaceTest(const Options& options, Console& console) {
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     std::atomic<bool> stop{false};
     session.converter().setStopFlag(&stop);
-    const auto previous = setMessagePump([&stop] {
-        if (interrupted) stop = true;
-    });
+    const StopOnInterrupt stopOnInterrupt(stop);
     const ConversionOutcome outcome =
         session.converter().convert(longUrl, ShortUrlConverter::kSnapshotAndConvert);
-    setMessagePump(previous);
     setRequestObserver({});
     if (options.json) {
         console.out << outcomeJson(longUrl, outcome) << '\n';

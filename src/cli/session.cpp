@@ -27,6 +27,29 @@ bool isNumberText(const std::string& text) {
 
 std::atomic<bool> interrupted{false};
 
+namespace {
+
+// Read by the signal handler, which may touch lock-free atomics only.
+std::atomic<std::atomic<bool>*> interruptStops{nullptr};
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free);
+
+}  // namespace
+
+StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& flag) {
+    interruptStops = &flag;
+    if (interrupted) flag = true;
+}
+
+StopOnInterrupt::~StopOnInterrupt() {
+    interruptStops = nullptr;
+}
+
+void interrupt() {
+    interrupted = true;
+    if (std::atomic<bool>* flag = interruptStops.load()) flag->store(true);
+}
+
 RequestObserver verboseObserver(Console& console, ProgressLine& progress) {
     return [&console, &progress](std::string_view method, std::string_view url,
                                  const ServiceReply& reply) {
@@ -145,10 +168,10 @@ void Session::attachHistory(const Options& options, Console& console) {
     const auto warn = [&console](std::string_view message) {
         console.err << "lianshuo: warning: " << toUtf8(message) << '\n';
     };
-    const HistoryStatus opened = history_.open(historyPathFor(options));
+    const Status opened = history_.open(historyPathFor(options));
     if (!history_.openWarning().empty()) warn(history_.openWarning());
     if (!opened.ok()) {
-        warn("历史不可用，本次转换不使用历史：" + opened.message);
+        warn("历史不可用，本次转换不使用历史：" + opened.reason());
         return;
     }
     converter_->setHistory(&history_, app_.useHistory && !options.noHistory, options.refresh);

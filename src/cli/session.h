@@ -18,8 +18,21 @@
 
 namespace lianshuo::cli {
 
-/// Set by SIGINT; the commands' message pump turns it into a stop request.
+/// Set by SIGINT.
 extern std::atomic<bool> interrupted;
+
+/// While one lives, SIGINT also sets `flag` (a job's stop flag), so that a request in flight, a
+/// pause and a regular expression's match end at once; set at once if SIGINT already came.
+class StopOnInterrupt {
+public:
+    explicit StopOnInterrupt(std::atomic<bool>& flag);
+    ~StopOnInterrupt();
+    StopOnInterrupt(const StopOnInterrupt&) = delete;
+    StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
+};
+
+/// What SIGINT does: sets `interrupted` and the flag of the StopOnInterrupt that lives.
+void interrupt();
 
 /// The streams a command prints to.
 struct Console {

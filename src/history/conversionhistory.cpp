@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "base/helpers.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 #include "base/sha256.h"
@@ -39,7 +38,6 @@ int waitWhileBusy(void* context, int attempt) {
     if (waited >= wait->timeoutMs) return 0;
     const long long pause = std::min<long long>(attempt < 10 ? 1 : 5, wait->timeoutMs - waited);
     std::this_thread::sleep_for(std::chrono::milliseconds(pause));
-    processPendingMessages();
     return 1;
 }
 
@@ -62,7 +60,7 @@ ConversionHistory::ConversionHistory() = default;
 
 ConversionHistory::~ConversionHistory() {
     // A destructor has no one to tell: close() is where a caller learns of a failed write.
-    flushUses();
+    (void)flushUses();
 }
 
 bool ConversionHistory::isOpen() const {
@@ -73,8 +71,8 @@ std::int64_t ConversionHistory::now() const {
     return clock_ ? clock_() : static_cast<std::int64_t>(std::time(nullptr));
 }
 
-HistoryStatus ConversionHistory::failure(int code, std::string_view doing) const {
-    using Kind = HistoryStatus::Kind;
+Status ConversionHistory::failure(int code, std::string_view doing) const {
+    using Kind = HistoryFailure;
     Kind kind = Kind::Failed;
     std::string what = "历史文件出错";
     switch (code & 0xFF) {
@@ -111,18 +109,18 @@ HistoryStatus ConversionHistory::failure(int code, std::string_view doing) const
         if (const int error = sqlite3_system_errno(db_->handle); system && error != 0)
             detail += "，" + platform::errorText(error);
     }
-    return {kind, std::string(doing) + "：" + what + "（" + detail + "）：" + path_};
+    return historyFailure(kind, std::string(doing) + "：" + what + "（" + detail + "）：" + path_);
 }
 
-HistoryStatus ConversionHistory::open(std::string_view path) {
-    close();
+Status ConversionHistory::open(std::string_view path) {
+    (void)close();  // the history left behind has had its say when it was used
     openWarning_.clear();
     path_ = path;
     if (const Status folder = createDirectoryPath(path_); !folder)
-        return {HistoryStatus::Kind::ReadOnly,
-                "打开历史：历史文件无法打开或写入（" + folder.reason() + "）：" + path_};
+        return historyFailure(HistoryFailure::ReadOnly, "打开历史：历史文件无法打开或写入（" +
+                                                            folder.reason() + "）：" + path_);
     bool foreign = false;
-    HistoryStatus status = connect(foreign);
+    Status status = connect(foreign);
     if (foreign) {
         // Closed without a checkpoint: nothing the connection read reaches the file.
         db_.reset();
@@ -133,14 +131,15 @@ HistoryStatus ConversionHistory::open(std::string_view path) {
                            "，另建新的历史：" + path_;
             status = connect(foreign);
             if (foreign)
-                status = {HistoryStatus::Kind::Failed, "打开历史：历史文件无法识别：" + path_};
+                status =
+                    historyFailure(HistoryFailure::Failed, "打开历史：历史文件无法识别：" + path_);
         }
     }
     if (!status.ok()) db_.reset();
     return status;
 }
 
-HistoryStatus ConversionHistory::connect(bool& foreign) {
+Status ConversionHistory::connect(bool& foreign) {
     foreign = false;
     // Made before SQLite makes it, so that the file, and the -wal and -shm that
     // take its mode, are the owner's alone; an existing file keeps its mode.
@@ -155,29 +154,29 @@ HistoryStatus ConversionHistory::connect(bool& foreign) {
         sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db.handle, flags, nullptr);
     if (code != SQLITE_OK) return failure(code, "打开历史");
     sqlite3_extended_result_codes(db.handle, 1);
-    sqlite3_busy_handler(db.handle, waitWhileBusy, &db.busy);
+    sqlite3_busy_timeout(db.handle, busyTimeoutMs_);
     // Until the file is known to be a history, closing must not write what
     // the connection read (another database's WAL) into it.
     sqlite3_db_config(db.handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // Opened read-only without a word when the file is write-protected.
     if (sqlite3_db_readonly(db.handle, "main") == 1)
-        return {HistoryStatus::Kind::ReadOnly, "打开历史：历史文件是只读的：" + path_};
+        return historyFailure(HistoryFailure::ReadOnly, "打开历史：历史文件是只读的：" + path_);
 
     Verdict verdict = Verdict::Current;
     code = retryWhileBusy(db.busy, [&db, &verdict] { return judgeFile(db.handle, verdict); });
-    const auto judged = [this, &foreign](Verdict v) -> std::optional<HistoryStatus> {
+    const auto judged = [this, &foreign](Verdict v) -> std::optional<Status> {
         if (v == Verdict::Foreign) {
             foreign = true;
-            return HistoryStatus{};
+            return Status();
         }
         if (v == Verdict::Newer)
-            return HistoryStatus{
-                HistoryStatus::Kind::Failed,
-                "打开历史：历史文件由更新的版本写成，本版本不能使用，文件未改动：" + path_};
+            return historyFailure(
+                HistoryFailure::Failed,
+                "打开历史：历史文件由更新的版本写成，本版本不能使用，文件未改动：" + path_);
         return std::nullopt;
     };
     if (code != SQLITE_OK) return failure(code, "打开历史");
-    if (std::optional<HistoryStatus> settled = judged(verdict)) return *settled;
+    if (std::optional<Status> settled = judged(verdict)) return *settled;
 
     // WAL: readers never wait for the writer, and a commit needs no sync of the
     // whole file. NORMAL keeps every commit through a killed process; only a
@@ -202,7 +201,7 @@ HistoryStatus ConversionHistory::connect(bool& foreign) {
             return step;
         });
         if (code != SQLITE_OK) return failure(code, "打开历史");
-        if (std::optional<HistoryStatus> settled = judged(verdict)) return *settled;
+        if (std::optional<Status> settled = judged(verdict)) return *settled;
     }
     sqlite3_db_config(db.handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     code = readTagKey(db.handle, db.tagKey);
@@ -210,7 +209,7 @@ HistoryStatus ConversionHistory::connect(bool& foreign) {
     return prepare();
 }
 
-HistoryStatus ConversionHistory::putAside(std::string& aside) {
+Status ConversionHistory::putAside(std::string& aside) {
     const std::string stamp = path_ + ".broken-" + formatDateTime(-1, "#1#2#3-#4#5#6");
     aside = stamp;
     std::error_code ec;
@@ -220,13 +219,14 @@ HistoryStatus ConversionHistory::putAside(std::string& aside) {
         const std::filesystem::path from = nativePath(path_ + part);
         if (*part != '\0' && !std::filesystem::exists(from, ec)) continue;
         if (const Status moved = platform::renameOver(from, nativePath(aside + part)); !moved)
-            return {HistoryStatus::Kind::Failed, "打开历史：无法把不是历史的文件改名（" +
-                                                     moved.reason() + "）：" + path_ + part};
+            return historyFailure(
+                HistoryFailure::Failed,
+                "打开历史：无法把不是历史的文件改名（" + moved.reason() + "）：" + path_ + part);
     }
     return {};
 }
 
-HistoryStatus ConversionHistory::prepare() {
+Status ConversionHistory::prepare() {
     Database& db = *db_;
     int code = db.lookup.prepare(
         db.handle, "SELECT id, short_url FROM conversions WHERE service = ?1 AND long_url = ?2");
@@ -254,11 +254,11 @@ HistoryStatus ConversionHistory::prepare() {
         code = db.bounds.prepare(
             db.handle,
             "SELECT (SELECT max(id) FROM conversions), (SELECT min(id) FROM conversions)");
-    return code == SQLITE_OK ? HistoryStatus{} : failure(code, "打开历史");
+    return code == SQLITE_OK ? Status() : failure(code, "打开历史");
 }
 
-HistoryStatus ConversionHistory::close() {
-    HistoryStatus status = flushUses();
+Status ConversionHistory::close() {
+    Status status = flushUses();
     db_.reset();
     return status;
 }
@@ -286,13 +286,8 @@ HistoryLookup ConversionHistory::lookupWithFormer(std::string_view serviceKey,
                                                   std::string_view longUrl) {
     HistoryLookup result;
     if (!db_) return result;
-    if (inCall_) {
-        result.status = refusedWhileWaiting(path_);
-        return result;
-    }
     Database& db = *db_;
     {
-        const FlagScope scope(inCall_);
         std::string buffer, formerBuffer;
         const std::string_view key = db.key(serviceKey);
         const std::string_view longUtf8 = utf8Of(longUrl, buffer);
@@ -336,8 +331,6 @@ HistoryTag ConversionHistory::secretTag(std::string_view secret) {
     if (!db_) return ConversionMemory::secretTag(secret);
     Database& db = *db_;
     if (db.tagKey.empty()) {
-        if (inCall_) return {{}, refusedWhileWaiting(path_)};
-        const FlagScope scope(inCall_);
         // A file of an earlier version gets its key with the first secret it files.
         int code = db.execute("BEGIN IMMEDIATE");
         if (code == SQLITE_OK) code = makeTagKey(db.handle);
@@ -345,7 +338,7 @@ HistoryTag ConversionHistory::secretTag(std::string_view secret) {
         if (code == SQLITE_OK) code = readTagKey(db.handle, db.tagKey);
         if (code == SQLITE_OK && db.tagKey.empty()) code = SQLITE_CORRUPT;
         if (code != SQLITE_OK) {
-            HistoryStatus status = failure(code, "写入历史");
+            Status status = failure(code, "写入历史");
             if (sqlite3_get_autocommit(db.handle) == 0) db.execute("ROLLBACK");
             return {{}, std::move(status)};
         }
@@ -353,12 +346,10 @@ HistoryTag ConversionHistory::secretTag(std::string_view secret) {
     return {hexDigits(hmacSha256(db.tagKey, secret)).substr(0, 16), {}};
 }
 
-HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string_view longUrl,
-                                        std::string_view shortUrl) {
+Status ConversionHistory::record(std::string_view serviceKey, std::string_view longUrl,
+                                 std::string_view shortUrl) {
     if (!db_) return {};
-    if (inCall_) return refusedWhileWaiting(path_);
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    const FlagScope scope(inCall_);
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
     Database& db = *db_;
     std::string longBuffer, shortBuffer;
     const sqlite::StatementUse use(db.record);
@@ -371,13 +362,11 @@ HistoryStatus ConversionHistory::record(std::string_view serviceKey, std::string
     db.record.bind(4, now());
     // One statement is one transaction: the row is on disk (in the WAL) when it returns.
     const int code = db.record.step();
-    return code == SQLITE_DONE ? HistoryStatus{} : failure(code, "写入历史");
+    return code == SQLITE_DONE ? Status() : failure(code, "写入历史");
 }
 
-HistoryStatus ConversionHistory::flushUses() {
+Status ConversionHistory::flushUses() {
     if (!db_ || (db_->pendingUses.empty() && db_->pendingRefiles.empty())) return {};
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
     Database& db = *db_;
     int code = db.execute("BEGIN IMMEDIATE");
     for (auto it = db.pendingRefiles.begin(); code == SQLITE_OK && it != db.pendingRefiles.end();
@@ -396,7 +385,7 @@ HistoryStatus ConversionHistory::flushUses() {
     }
     if (code == SQLITE_OK) code = db.execute("COMMIT");
     if (code != SQLITE_OK) {
-        HistoryStatus status = failure(code, "写入使用次数");
+        Status status = failure(code, "写入使用次数");
         db.execute("ROLLBACK");
         return status;
     }

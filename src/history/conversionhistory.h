@@ -47,7 +47,7 @@ struct HistoryPage {
     std::vector<HistoryEntry> entries;  // newest first
     std::int64_t next = 0;              // `below` of the next step
     bool finished = false;              // no row is left below `next`
-    HistoryStatus status;
+    Status status;
 };
 
 class ConversionHistory : public ConversionMemory {
@@ -63,12 +63,12 @@ public:
     /// where) and a new history started. A later version's file, a damaged
     /// one, a locked one or one that cannot be written leaves the history
     /// closed, with the reason.
-    HistoryStatus open(std::string_view path);
+    Status open(std::string_view path);
     /// What the last open() had to say though it succeeded; empty when nothing.
     const std::string& openWarning() const { return openWarning_; }
     bool isOpen() const;
     /// Writes the pending use counts and closes the file; the status of that write.
-    HistoryStatus close();
+    Status close();
     const std::string& path() const { return path_; }
 
     /// How long a write waits for another program's write (milliseconds).
@@ -77,8 +77,8 @@ public:
     void setClock(std::function<std::int64_t()> clock) { clock_ = std::move(clock); }
 
     HistoryLookup lookup(std::string_view serviceKey, std::string_view longUrl) override;
-    HistoryStatus record(std::string_view serviceKey, std::string_view longUrl,
-                         std::string_view shortUrl) override;
+    Status record(std::string_view serviceKey, std::string_view longUrl,
+                  std::string_view shortUrl) override;
     /// The tag under this file's own key, made (a write) when the file has none yet.
     HistoryTag secretTag(std::string_view secret) override;
     /// A row found under `formerKey` is filed under `serviceKey` with the next write of use counts.
@@ -87,32 +87,32 @@ public:
 
     /// Writes the use counts that look-ups gathered (they are batched: a hit
     /// must not cost a disk write).
-    HistoryStatus flushUses();
+    Status flushUses();
 
     /// Calls `visit` for each row the filter takes, oldest first, until it returns false.
-    HistoryStatus forEach(const HistoryFilter& filter,
-                          const std::function<bool(const HistoryEntry&)>& visit);
+    Status forEach(const HistoryFilter& filter,
+                   const std::function<bool(const HistoryEntry&)>& visit);
     /// The rows the filter takes, oldest first.
-    HistoryStatus list(const HistoryFilter& filter, std::vector<HistoryEntry>& entries);
+    Status list(const HistoryFilter& filter, std::vector<HistoryEntry>& entries);
     /// Writes the rows the filter takes to a UTF-8 CSV file (header: service,
     /// long, short, created, last used, uses), replacing `path` (GBK) only once
     /// the whole file is written. `written` counts the rows.
-    HistoryStatus exportCsv(std::string_view path, const HistoryFilter& filter = {},
-                            std::int64_t* written = nullptr);
+    Status exportCsv(std::string_view path, const HistoryFilter& filter = {},
+                     std::int64_t* written = nullptr);
     /// Deletes the rows the filter takes; `removed` counts them.
-    HistoryStatus forget(const HistoryFilter& filter, std::int64_t* removed = nullptr);
+    Status forget(const HistoryFilter& filter, std::int64_t* removed = nullptr);
     /// Deletes the rows with these ids, in one transaction.
-    HistoryStatus remove(const std::vector<std::int64_t>& ids);
+    Status remove(const std::vector<std::int64_t>& ids);
 
     /// One step of the window's walk (see HistoryPageQuery).
     HistoryPage page(const HistoryPageQuery& query);
 
 private:
     struct Database;
-    HistoryStatus failure(int code, std::string_view doing) const;
-    HistoryStatus connect(bool& foreign);
-    HistoryStatus prepare();
-    HistoryStatus putAside(std::string& aside);
+    Status failure(int code, std::string_view doing) const;
+    Status connect(bool& foreign);
+    Status prepare();
+    Status putAside(std::string& aside);
     // The row kept under `key` for `longUtf8`: found (id and short address),
     // not found (id 0), or SQLite's failure code.
     int find(std::string_view key, std::string_view longUtf8, std::int64_t& id,
@@ -124,7 +124,6 @@ private:
     std::string openWarning_;
     int busyTimeoutMs_ = 5000;
     std::function<std::int64_t()> clock_;
-    bool inCall_ = false;  // a call made while a busy wait keeps the window alive is refused
 };
 
 }  // namespace lianshuo

@@ -7,7 +7,8 @@ namespace lianshuo {
 
 HistoryTag ConversionMemory::secretTag(std::string_view secret) {
     static const Result<std::string> key = platform::randomBytes(32);
-    if (!key) return {{}, {HistoryStatus::Kind::Failed, "无法取得随机数：" + key.reason()}};
+    if (!key)
+        return {{}, historyFailure(HistoryFailure::Failed, "无法取得随机数：" + key.reason())};
     return {hexDigits(hmacSha256(*key, secret)).substr(0, 16), {}};
 }
 

@@ -6,35 +6,41 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "base/result.h"
 
 namespace lianshuo {
 
-/// How a history operation ended: ok, or why not.
-struct HistoryStatus {
-    enum class Kind {
-        Ok,
-        Busy,      // another program held the history locked for too long
-        Corrupt,   // the file is no database, or a damaged one
-        ReadOnly,  // the file or its folder cannot be written
-        Full,      // the disk is full
-        Failed,    // anything else the database reported
-    };
-    Kind kind = Kind::Ok;
-    std::string message;  // GBK, one line: what went wrong, with the file's path
-
-    bool ok() const { return kind == Kind::Ok; }
+/// The kinds of a history's failures: the code of every Failure a history returns.
+enum class HistoryFailure : int {
+    Busy = 1,  // another program held the history locked for too long
+    Corrupt,   // the file is no database, or a damaged one
+    ReadOnly,  // the file or its folder cannot be written
+    Full,      // the disk is full
+    Failed,    // anything else the database reported
 };
+
+/// A failed Status of `kind`; `message` is GBK, one line: what went wrong, with the file's path.
+inline Status historyFailure(HistoryFailure kind, std::string message) {
+    return Status::failed(std::move(message), static_cast<int>(kind));
+}
+
+/// The kind of a history's failed `status`.
+inline HistoryFailure historyFailureOf(const Status& status) {
+    return static_cast<HistoryFailure>(status.code());
+}
 
 /// A look-up: the stored short address, if there is one, or the failure.
 struct HistoryLookup {
     std::optional<std::string> shortUrl;  // GBK
-    HistoryStatus status;
+    Status status;
 };
 
 /// A secret made into the part of a service key that stands for it.
 struct HistoryTag {
     std::string text;  // hex digits
-    HistoryStatus status;
+    Status status;
 };
 
 class ConversionMemory {
@@ -59,8 +65,8 @@ public:
 
     /// Keeps a finished conversion, replacing what was kept for the same
     /// service and long address; durable once it returns ok.
-    virtual HistoryStatus record(std::string_view serviceKey, std::string_view longUrl,
-                                 std::string_view shortUrl) = 0;
+    virtual Status record(std::string_view serviceKey, std::string_view longUrl,
+                          std::string_view shortUrl) = 0;
 };
 
 }  // namespace lianshuo

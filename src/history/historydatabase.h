@@ -70,26 +70,9 @@ struct BusyWait {
     std::chrono::steady_clock::time_point since;
 };
 
-/// SQLite's busy handler: short sleeps that keep the window alive, until
-/// the BusyWait's time-out has passed.
+/// Sleeps a little while a step that SQLite does not wait in itself answers "busy", until the
+/// BusyWait's time-out has passed; 0 then.
 int waitWhileBusy(void* context, int attempt);
-
-/// Marks a history as inside a call for the life of the scope.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
-/// The answer to a call made while the history waits for another program.
-inline HistoryStatus refusedWhileWaiting(const std::string& path) {
-    return {HistoryStatus::Kind::Busy, "历史文件正在等待其他程序，稍后再试：" + path};
-}
 
 }  // namespace historydb
 

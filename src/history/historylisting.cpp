@@ -65,12 +65,10 @@ HistoryEntry entryAt(const sqlite::Statement& row) {
 
 }  // namespace
 
-HistoryStatus ConversionHistory::forEach(const HistoryFilter& filter,
-                                         const std::function<bool(const HistoryEntry&)>& visit) {
+Status ConversionHistory::forEach(const HistoryFilter& filter,
+                                  const std::function<bool(const HistoryEntry&)>& visit) {
     if (!db_) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
     sqlite::Statement select;
     int code = select.prepare(db_->handle, std::string("SELECT ") + kColumns + " FROM conversions" +
                                                whereClause(filter) + " ORDER BY id");
@@ -80,29 +78,28 @@ HistoryStatus ConversionHistory::forEach(const HistoryFilter& filter,
     const sqlite::StatementUse use(select);
     while ((code = select.step()) == SQLITE_ROW)
         if (!visit(entryAt(select))) return {};
-    return code == SQLITE_DONE ? HistoryStatus{} : failure(code, "读取历史");
+    return code == SQLITE_DONE ? Status() : failure(code, "读取历史");
 }
 
-HistoryStatus ConversionHistory::list(const HistoryFilter& filter,
-                                      std::vector<HistoryEntry>& entries) {
+Status ConversionHistory::list(const HistoryFilter& filter, std::vector<HistoryEntry>& entries) {
     return forEach(filter, [&entries](const HistoryEntry& entry) {
         entries.push_back(entry);
         return true;
     });
 }
 
-HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& filter,
-                                           std::int64_t* written) {
+Status ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& filter,
+                                    std::int64_t* written) {
     if (written) *written = 0;
     const auto failed = [&path](const std::string& reason) {
-        return HistoryStatus{HistoryStatus::Kind::Failed,
-                             "无法写入 " + std::string(path) + "：" + reason};
+        return historyFailure(HistoryFailure::Failed,
+                              "无法写入 " + std::string(path) + "：" + reason);
     };
     ReplacementFile file(nativePath(path));
     if (!file.status()) return failed(file.status().reason());
     bool writing = file.write(csvHeader()).ok();
     std::int64_t rows = 0;
-    const HistoryStatus status = forEach(filter, [&](const HistoryEntry& entry) {
+    const Status status = forEach(filter, [&](const HistoryEntry& entry) {
         writing = file.write(csvLine(entry)).ok();
         ++rows;
         return writing;
@@ -113,12 +110,10 @@ HistoryStatus ConversionHistory::exportCsv(std::string_view path, const HistoryF
     return {};
 }
 
-HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* removed) {
+Status ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* removed) {
     if (removed) *removed = 0;
     if (!db_) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
     db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions" + whereClause(filter));
@@ -132,11 +127,9 @@ HistoryStatus ConversionHistory::forget(const HistoryFilter& filter, std::int64_
     return {};
 }
 
-HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
+Status ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
     if (!db_ || ids.empty()) return {};
-    if (HistoryStatus flushed = flushUses(); !flushed.ok()) return flushed;
-    if (inCall_) return refusedWhileWaiting(path_);
-    const FlagScope scope(inCall_);
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
     db_->found.clear();
     sqlite::Statement statement;
     int code = statement.prepare(db_->handle, "DELETE FROM conversions WHERE id = ?1");
@@ -148,7 +141,7 @@ HistoryStatus ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
     }
     if (code == SQLITE_OK) code = db_->execute("COMMIT");
     if (code == SQLITE_OK) return {};
-    HistoryStatus status = failure(code, "删除历史");
+    Status status = failure(code, "删除历史");
     db_->execute("ROLLBACK");
     return status;
 }
@@ -157,11 +150,6 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
     HistoryPage page;
     page.finished = true;
     if (!db_) return page;
-    if (inCall_) {
-        page.status = refusedWhileWaiting(path_);
-        return page;
-    }
-    const FlagScope scope(inCall_);
     Database& db = *db_;
     std::int64_t newest = 0, oldest = 0;
     {

@@ -6,7 +6,6 @@
 
 #include "base/charset.h"
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "http/gzip.h"
 
@@ -122,7 +121,6 @@ bool looksLikeUtf8(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
-        processPendingMessages();
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80) {
             ++i;

@@ -33,7 +33,7 @@ std::string decodeResponseText(std::string_view bytes, int mode, int* usedMode =
 std::string decodeResponseFile(std::string_view pathGbk, int mode, int* usedMode = nullptr);
 
 /// True when every byte belongs to ASCII or a 2- or 3-byte UTF-8 sequence and at least one
-/// such sequence occurs; keeps the window alive while it walks.
+/// such sequence occurs.
 bool looksLikeUtf8(std::string_view bytes);
 
 /// The charset the first telling meta tag of the page's head declares: 0 none, 1 UTF-8,

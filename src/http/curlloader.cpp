@@ -70,7 +70,7 @@ const Api* api() {
     static const Api* const loaded = [] {
         static Api table{};
         return load(table) ? &table : nullptr;
-    }();  // thread-safe: a worker thread may come first
+    }();  // thread-safe: any slot thread may come first
     return loaded;
 }
 

@@ -1,7 +1,6 @@
 #include <cmath>
 
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/httprequestobject.h"
@@ -21,16 +20,16 @@ bool belowOneSecond(float seconds) {
 
 }  // namespace
 
-std::optional<RequestTimeouts> fetchTimeoutsFor(float timeoutSeconds) {
-    if (std::fabs(static_cast<double>(timeoutSeconds) + 1) <= kTolerance) return std::nullopt;
-    if (belowOneSecond(timeoutSeconds)) return RequestTimeouts{10000, 10000, 60000, 120000};
-    const int ms = static_cast<int>(std::min<double>(timeoutSeconds, kLongestSeconds) * 1000);
+std::optional<RequestTimeouts> fetchTimeoutsFor(std::optional<float> timeoutSeconds) {
+    if (!timeoutSeconds) return std::nullopt;
+    if (belowOneSecond(*timeoutSeconds)) return RequestTimeouts{10000, 10000, 60000, 120000};
+    const int ms = static_cast<int>(std::min<double>(*timeoutSeconds, kLongestSeconds) * 1000);
     return RequestTimeouts{ms, ms, ms, ms};
 }
 
-int fetchWaitSecondsFor(float timeoutSeconds) {
-    if (belowOneSecond(timeoutSeconds)) return kDefaultWaitSeconds;
-    return static_cast<int>(std::min<double>(timeoutSeconds, kLongestSeconds));
+int fetchWaitSecondsFor(std::optional<float> timeoutSeconds) {
+    if (!timeoutSeconds || belowOneSecond(*timeoutSeconds)) return kDefaultWaitSeconds;
+    return static_cast<int>(std::min<double>(*timeoutSeconds, kLongestSeconds));
 }
 
 void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
@@ -38,9 +37,13 @@ void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
     struct CancelScope {
         HttpRequestObject& object;
         const std::atomic<bool>* previous;
-        ~CancelScope() { object.setCancelFlag(previous); }
+        ~CancelScope() {
+            object.setCancelFlag(previous);
+            object.setWhileWaiting(nullptr);
+        }
     } scope{*this, cancelFlag()};
     if (o.cancel != nullptr) setCancelFlag(o.cancel);
+    setWhileWaiting(o.whileWaiting);
 
     const bool post = !o.postText.empty() || !o.postBytes.empty();
     const std::string trimmedUrl = trimSpaces(url);
@@ -68,25 +71,20 @@ void HttpRequestObject::runFetch(std::string_view url, const FetchOptions& o) {
         }
     }
 
-    const std::string& cookies = o.cookies.empty() ? storedCookies_ : o.cookies;
-    if (cookies == "-1") {
-        setRequestHeader("Cookie", "");
-    } else if (!cookies.empty()) {
-        setRequestHeader("Cookie", cookies);
+    if (o.cookies) {
+        setRequestHeader("Cookie", *o.cookies);
+    } else if (!storedCookies_.empty()) {
+        setRequestHeader("Cookie", storedCookies_);
     }
 
     if (const std::optional<RequestTimeouts> t = fetchTimeoutsFor(o.timeoutSeconds))
         setTimeouts(t->resolve, t->connect, t->send, t->receive);
-    if (o.proxy && *o.proxy != "-1") {
-        processPendingMessages();
-        // The system proxy lives in the environment (http_proxy, https_proxy, no_proxy), which
-        // the default setting reads.
-        if (*o.proxy == "IE" || o.proxy->empty()) {
-            setProxy(kProxyDefault);
-        } else {
-            setProxy(kProxyNamed, *o.proxy);
-        }
-    }
+    // The system proxy lives in the environment (http_proxy, https_proxy, no_proxy), which the
+    // default setting reads.
+    if (o.proxy == FetchProxy::System || (o.proxy == FetchProxy::Named && o.proxyServer.empty()))
+        setProxy(kProxyDefault);
+    else if (o.proxy == FetchProxy::Named)
+        setProxy(kProxyNamed, o.proxyServer);
 
     send(o.postText, o.postBytes);
     if (!o.synchronous) waitForResponse(fetchWaitSecondsFor(o.timeoutSeconds));
@@ -102,9 +100,9 @@ std::string HttpRequestObject::fetchPage(std::string_view url, const FetchOption
     runFetch(url, options);
     int mode = options.charsetMode;
     std::string text;
-    if (mode == -2) {
+    if (options.reply == ReplyText::ResponseText) {
         text = responseText();
-    } else if (mode == -1) {
+    } else if (options.reply == ReplyText::RawBody) {
         text = responseBody();
     } else {
         mode = charsetModeAfterFetch(mode);

@@ -23,7 +23,7 @@ void unlockShare(CURL*, curl_lock_data data, void* locks) {
 // TLS sessions and name look-ups are shared by every request, so that a request on a fresh
 // connection to a known service resumes its TLS session instead of a full handshake.
 // Connections stay out of the share: libcurl cannot share them between threads that run at the
-// same time, and a worker may still be winding down while the next request starts. The pool
+// same time, and one slot may still be winding down while the next request starts. The pool
 // keeps them instead.
 curl::Share makeShare(ShareLocks& locks, bool withCookies) {
     curl::Share share = curl::Share::create();

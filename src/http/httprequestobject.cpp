@@ -42,11 +42,12 @@ struct HttpRequestObject::Session {
     transfer::ProxyMode proxyMode = transfer::ProxyMode::Environment;
     std::string proxy, bypass, proxyUser, proxyPassword, user, password;
     std::string body;
-    bool pending = false;     // sent, not yet performed
-    bool performing = false;  // a transfer is under way (window messages run meanwhile)
-    std::atomic<bool> abortRequested{false};  // set by abort() from a message handled meanwhile
+    bool pending = false;                     // sent, not yet performed
+    std::atomic<bool> performing{false};      // a transfer is under way
+    std::atomic<bool> abortRequested{false};  // set by abort() from another thread meanwhile
     const std::atomic<bool>* cancel = nullptr;
-    transfer::Result reply;
+    std::function<void()>* whileWaiting = nullptr;  // the fetch's caller's, for its request only
+    transfer::Outcome reply;
 
     bool cancelled() const { return cancel != nullptr && cancel->load(); }
 
@@ -85,24 +86,18 @@ struct HttpRequestObject::Session {
         pending = false;
         transfer::Request request = transferRequest();
         request.totalTimeoutMs = totalMs;
-        // An asynchronous request is waited for with the window kept alive; a click handled
-        // meanwhile that reaches this same object gets a failed request, never the transfer.
-        if (performing) {
-            reply = transfer::failedResult(TransferError::Transport,
-                                           "the request object is busy with another request");
-        } else if (cancelled()) {
-            reply = transfer::failedResult(TransferError::Aborted, "aborted by the caller");
+        if (cancelled()) {
+            reply = transfer::failedOutcome(TransferError::Aborted, "aborted by the caller");
         } else {
             performing = true;
             reply = transfer::perform(
-                request, [this] { return abortRequested.load() || cancelled(); },
-                async ? transfer::Waiting::PumpingMessages : transfer::Waiting::Blocked);
+                request, [this] { return abortRequested.load() || cancelled(); }, whileWaiting);
             performing = false;
             abortRequested = false;
         }
     }
 
-    const transfer::Result& settled() {
+    const transfer::Outcome& settled() {
         complete(0);
         return reply;
     }
@@ -186,8 +181,12 @@ void HttpRequestObject::abort() {
         s.abortRequested = true;
     } else if (s.pending) {
         s.pending = false;
-        s.reply = transfer::failedResult(TransferError::Aborted, "aborted by the caller");
+        s.reply = transfer::failedOutcome(TransferError::Aborted, "aborted by the caller");
     }
+}
+
+void HttpRequestObject::setWhileWaiting(std::function<void()>* work) {
+    session_->whileWaiting = work;
 }
 
 void HttpRequestObject::setCancelFlag(const std::atomic<bool>* cancel) {

@@ -4,6 +4,7 @@
 // fetchPage built from them.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,23 +14,42 @@
 
 namespace lianshuo {
 
+/// What fetchPage returns of the reply.
+enum class ReplyText {
+    Decoded,       // the body as GBK text, by the options' charset mode
+    RawBody,       // the body bytes as they came
+    ResponseText,  // responseText(): the body as its header's charset says
+};
+
+/// What a fetch does with the object's proxy setting.
+enum class FetchProxy {
+    Keep,    // leaves it as it is
+    System,  // the system's (the environment's)
+    Named,   // FetchOptions::proxyServer; the system's when that is empty
+};
+
 // Every member has an initializer, so callers may name only the fields they set.
 struct FetchOptions {
     std::string postText{};
-    int charsetMode = 0;       // -2 responseText, -1 the raw body, else a CharsetMode
-    float timeoutSeconds = 0;  // -1 the object's own time-outs; below 1 the defaults; else all
-    std::optional<std::string> proxy{};  // "server[,user,password]", "IE" the system's, "-1" none
+    int charsetMode = 0;  // a CharsetMode, for ReplyText::Decoded
+    ReplyText reply = ReplyText::Decoded;
+    // Null: the object's own time-outs; below 1 the defaults; else every time-out.
+    std::optional<float> timeoutSeconds = 0.0f;
+    FetchProxy proxy = FetchProxy::Keep;
+    std::string proxyServer{};  // "server[,user,password]", for FetchProxy::Named
     bool synchronous = false;
     std::string postBytes{};  // sent instead of postText when not empty
     std::string referer{};    // empty: the URL itself
-    std::string cookies{};    // empty: the stored cookies; "-1": an empty Cookie header
+    // Null: the stored cookies; else this Cookie line, sent even when empty.
+    std::optional<std::string> cookies{};
     bool keepCookies = false;
     std::string contentType{}, userAgent{};
     std::string headers{};    // "Name: value" lines joined by "\r\n"
     std::string method{};     // "PUT", "PATCH": sent in place of POST or GET, with the body
     bool noRedirect = false;  // a redirect is the reply, its Location readable
     bool fakeClientAddress = false;
-    const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
+    const std::atomic<bool>* cancel = nullptr;      // once true, the request ends as Aborted
+    std::function<void()>* whileWaiting = nullptr;  // run once while the reply is awaited
 };
 
 /// Resolve, connect, send and receive time-outs in milliseconds; 0 or less means no limit.
@@ -48,11 +68,11 @@ enum ProxySetting : int { kProxyDefault = 0, kProxyDirect = 1, kProxyNamed = 2 }
 /// setCredentials targets.
 enum CredentialsTarget : int { kServerCredentials = 0, kProxyCredentials = 1 };
 
-/// The time-outs fetchPage sets for `timeoutSeconds`; nullopt for -1 (keep the object's own).
-std::optional<RequestTimeouts> fetchTimeoutsFor(float timeoutSeconds);
+/// The time-outs fetchPage sets for `timeoutSeconds`; nullopt for none (keep the object's own).
+std::optional<RequestTimeouts> fetchTimeoutsFor(std::optional<float> timeoutSeconds);
 
-/// The seconds fetchPage waits for the reply: 120 below 1, else the whole seconds.
-int fetchWaitSecondsFor(float timeoutSeconds);
+/// The seconds fetchPage waits for the reply: 120 for none or below 1, else the whole seconds.
+int fetchWaitSecondsFor(std::optional<float> timeoutSeconds);
 
 class HttpRequestObject {
 public:
@@ -83,8 +103,8 @@ public:
     /// Completes an asynchronous request within `seconds` (0 or less: no limit); false when the
     /// reply did not come in time, which leaves the reply empty.
     bool waitForResponse(int seconds);
-    /// Drops a request that has not completed yet; one under way (this call comes from a
-    /// message handled while it waits) ends within a fraction of a second. Either ends as Aborted.
+    /// Drops a request that has not completed yet; one under way (this call comes from another
+    /// thread) ends within a fraction of a second. Either ends as Aborted.
     void abort();
     /// Once `*cancel` is true, the request under way and every later one ends as Aborted;
     /// nullptr: no flag. The flag must outlive the requests.
@@ -135,6 +155,8 @@ private:
     struct Session;
 
     void runFetch(std::string_view url, const FetchOptions& options);
+    // The work the next transfers run once while they wait for a reply (null: none).
+    void setWhileWaiting(std::function<void()>* work);
     int charsetModeAfterFetch(int mode);
     /// The reply body as the session holds it: read in place, a large reply is not copied.
     const std::string& settledBody();

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "base/gbk.h"
-#include "base/messages.h"
 #include "http/charsets.h"
 #include "http/gzip.h"
 #include "http/handlepool.h"
@@ -18,19 +17,10 @@ namespace {
 
 // Header lines libcurl would otherwise add by itself: an empty "Name:" keeps it out.
 constexpr const char* kSuppressedHeaders[] = {"Accept:", "Expect:", "Content-Type:"};
-// How often a waiting transfer looks at its stop check (and, pumping, at the window).
-constexpr int kPumpingStepMs = 10;
-constexpr int kBlockedStepMs = 50;
+// How often a waiting transfer looks at its stop check: a stop ends a transfer within this.
+constexpr int kStopStepMs = 10;
 
 std::atomic<double> timeScale{1.0};
-thread_local std::function<void()>* waitingWork = nullptr;
-
-// The request is on its way and the reply not yet here: the moment for work the thread kept back.
-void doWorkWhileWaiting() {
-    if (waitingWork == nullptr || !*waitingWork) return;
-    const std::function<void()> work = std::exchange(*waitingWork, nullptr);
-    work();
-}
 
 struct Sink {
     std::string body;
@@ -60,12 +50,12 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
 
 // Runs the handle's transfer in its own multi handle, where the connection stays when it ends.
 // `stopped` tells a transfer ended by `stop` from one that ended by itself.
-CURLcode drive(const PooledHandle& handle, const StopCheck& stop, Waiting waiting, bool& stopped) {
+CURLcode drive(const PooledHandle& handle, const StopCheck& stop,
+               std::function<void()>* whileWaiting, bool& stopped) {
     const curl::Api& api = *curl::api();
     CURLM* multi = handle.multi.get();
     CURL* easy = handle.easy.get();
     if (api.multiAddHandle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
-    const bool pumping = waiting == Waiting::PumpingMessages;
     CURLcode result = CURLE_FAILED_INIT;
     for (int running = 1; running > 0;) {
         if (api.multiPerform(multi, &running) != CURLM_OK) {
@@ -75,12 +65,15 @@ CURLcode drive(const PooledHandle& handle, const StopCheck& stop, Waiting waitin
         if (running > 0) {
             // Once the request is out, the reply is at least a round trip away.
             long sent = 0;
-            if (waitingWork != nullptr &&
-                api.easyGetinfo(easy, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0)
-                doWorkWhileWaiting();
-            api.multiPoll(multi, nullptr, 0, pumping ? kPumpingStepMs : kBlockedStepMs, nullptr);
+            if (whileWaiting != nullptr && *whileWaiting &&
+                api.easyGetinfo(easy, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0) {
+                // The request is on its way and the reply not yet here: the moment for the
+                // work the caller kept back.
+                const std::function<void()> work = std::exchange(*whileWaiting, nullptr);
+                work();
+            }
+            api.multiPoll(multi, nullptr, 0, kStopStepMs, nullptr);
         }
-        if (pumping) processPendingMessages();
         if (running > 0 && stop && stop()) {
             stopped = true;
             break;
@@ -98,7 +91,7 @@ CURLcode drive(const PooledHandle& handle, const StopCheck& stop, Waiting waitin
 
 // What a completed transfer's body says about the transfer: a gzip body must end properly,
 // or the text read from it would be a cut-off part that looks whole.
-void checkBody(Result& result, Sink& sink) {
+void checkBody(Outcome& result, Sink& sink) {
     if (!std::string_view(sink.body).starts_with(kGzipSignature)) {
         result.body = std::move(sink.body);
         return;
@@ -142,8 +135,8 @@ std::string detailOf(TransferError error, CURLcode code, const char* message) {
 
 // One request of a redirect chain on `handle`; `redirect` receives the address a 301, 302,
 // 303, 307 or 308 reply points to.
-Result performOne(const PooledHandle& handle, const Request& request, const StopCheck& stop,
-                  Waiting waiting, std::string& redirect) {
+Outcome performOne(const PooledHandle& handle, const Request& request, const StopCheck& stop,
+                   std::function<void()>* whileWaiting, std::string& redirect) {
     const curl::Easy& h = handle.easy;
     h.reset();
     Sink sink;
@@ -160,10 +153,10 @@ Result performOne(const PooledHandle& handle, const Request& request, const Stop
     h.set(CURLOPT_HEADERDATA, static_cast<void*>(&sink));
 
     bool stopped = false;
-    const CURLcode code = drive(handle, stop, waiting, stopped);
+    const CURLcode code = drive(handle, stop, whileWaiting, stopped);
     long osErrno = 0;
     h.info(CURLINFO_OS_ERRNO, &osErrno);
-    Result result;
+    Outcome result;
     h.info(CURLINFO_RESPONSE_CODE, &result.status);
     result.error = stopped                             ? TransferError::Aborted
                    : code != CURLE_OK && sink.tooLarge ? TransferError::TooLarge
@@ -198,14 +191,6 @@ Result performOne(const PooledHandle& handle, const Request& request, const Stop
 
 }  // namespace
 
-void setWorkWhileWaiting(std::function<void()>* work) {
-    waitingWork = work;
-}
-
-std::function<void()>* workWhileWaiting() {
-    return waitingWork;
-}
-
 void setTimeScale(double factor) {
     timeScale = factor > 0 ? factor : 1.0;
 }
@@ -215,9 +200,10 @@ long scaledMs(long ms) {
     return std::max(1L, static_cast<long>(static_cast<double>(ms) * timeScale.load()));
 }
 
-Result perform(const Request& request, const StopCheck& stop, Waiting waiting) {
+Outcome perform(const Request& request, const StopCheck& stop,
+                std::function<void()>* whileWaiting) {
     HandleLease lease = leaseHandle();
-    if (!lease) return failedResult(TransferError::Transport, "libcurl is not available");
+    if (!lease) return failedOutcome(TransferError::Transport, "libcurl is not available");
     // Redirects are followed here, one request each, so that every one is judged before it
     // goes out and sends only what its target may see (libcurl would pass the caller's header
     // lines, the Referer among them, to any host).
@@ -226,11 +212,11 @@ Result perform(const Request& request, const StopCheck& stop, Waiting waiting) {
     std::optional<Request> following;
     for (long redirects = 0;; ++redirects) {
         std::string target;
-        Result result = performOne(*lease, *current, stop, waiting, target);
+        Outcome result = performOne(*lease, *current, stop, whileWaiting, target);
         if (target.empty() || !current->followRedirects || result.error != TransferError::None)
             return result;
         if (redirects == kMostRedirects) {
-            return failedResult(
+            return failedOutcome(
                 TransferError::Transport,
                 "Maximum (" + std::to_string(kMostRedirects) + ") redirects followed");
         }

@@ -48,7 +48,8 @@ struct Request {
     CookieUse cookies = CookieUse::None;
 };
 
-struct Result {
+/// How one exchange ended: the reply, or why there is none.
+struct Outcome {
     TransferError error = TransferError::None;
     std::string detail;  // one line on what failed (libcurl's own words where it has them)
     long status = 0;
@@ -79,27 +80,19 @@ void setTimeScale(double factor);
 /// `ms` under the process-wide time-out scale (0 and less stay as they are).
 long scaledMs(long ms);
 
-/// How the calling thread spends the transfer.
-enum class Waiting {
-    Blocked,          // inside libcurl until the transfer ends (a worker thread)
-    PumpingMessages,  // polling in 10 ms steps and processing window messages in between
-};
-
 /// Checked several times a second during a transfer; true ends it as TransferError::Aborted.
 using StopCheck = std::function<bool()>;
 
-/// Runs `request` on a pooled handle, which goes back to the pool before this returns. A body
+/// Runs `request` on a pooled handle on the calling thread, which waits in libcurl's poll and
+/// looks at `stop` between polls; the handle goes back to the pool before this returns. A body
 /// that starts as gzip must be a whole gzip stream, or the transfer fails as Truncated.
-Result perform(const Request& request, const StopCheck& stop = {},
-               Waiting waiting = Waiting::Blocked);
+/// `whileWaiting` (null: none) runs once, the first time the request is out and its reply not
+/// yet here, and is then cleared.
+Outcome perform(const Request& request, const StopCheck& stop = {},
+                std::function<void()>* whileWaiting = nullptr);
 
-/// Work the calling thread has for the first moment one of its transfers waits
-/// for a reply; run once, then cleared. Null: none.
-void setWorkWhileWaiting(std::function<void()>* work);
-std::function<void()>* workWhileWaiting();
-
-/// The result of a request that never started.
-Result failedResult(TransferError error, std::string detail);
+/// The outcome of a request that never started.
+Outcome failedOutcome(TransferError error, std::string detail);
 
 /// The certificate file the environment names (SSL_CERT_FILE, else CURL_CA_BUNDLE), or empty.
 std::string trustedCertificatesFromEnvironment();

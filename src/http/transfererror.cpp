@@ -73,8 +73,8 @@ TransferError errorOf(CURLcode code, long osErrno, std::string_view message) {
     }
 }
 
-Result failedResult(TransferError error, std::string detail) {
-    Result result;
+Outcome failedOutcome(TransferError error, std::string detail) {
+    Outcome result;
     result.error = error;
     result.detail = std::move(detail);
     return result;

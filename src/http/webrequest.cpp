@@ -2,25 +2,18 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <system_error>
 #include <vector>
 
 #include "base/gbk.h"
 #include "base/helpers.h"
-#include "base/messages.h"
 #include "http/cookies.h"
-#include "http/requestworkers.h"
 #include "http/transfer.h"
 
 namespace lianshuo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kWaitStep = std::chrono::milliseconds(10);
-constexpr long kWorkerGraceMs = 1000;
+constexpr long kLibcurlGraceMs = 1000;
 constexpr std::string_view kDefaultAccept =
     "Accept: image/gif, image/bmp, image/x-xbitmap, image/jpeg, image/pjpeg, "
     "application/x-shockwave-flash, application/vnd.ms-excel, application/vnd.ms-powerpoint, "
@@ -50,7 +43,7 @@ std::vector<std::string> headerLinesFor(const WebRequestParams& params, std::str
     return lines;
 }
 
-// The request as the worker sends it: the address rebuilt from host, port and path. Any
+// The request as it goes out: the address rebuilt from host, port and path. Any
 // "https://" in the address (even in its query) makes the request secure, and a secure request
 // without a port of its own goes to 443. A port the address names is kept, so that services
 // (and test servers) on other ports can be reached over TLS too.
@@ -80,7 +73,7 @@ transfer::Request transferFor(const WebRequestParams& params, std::string_view u
     request.followRedirects = !params.noRedirect;
     // The caller's deadline decides; libcurl's own limit only backs it up (it rounds elapsed
     // time up, and would otherwise end a transfer just before the deadline).
-    request.totalTimeoutMs = timeoutMs + kWorkerGraceMs;
+    request.totalTimeoutMs = timeoutMs + kLibcurlGraceMs;
     // Caller cookies replace the stored ones on the wire; what the reply sets is kept either way.
     request.cookies = trimSpaces(params.cookies).empty() ? transfer::CookieUse::Shared
                                                          : transfer::CookieUse::StoreOnly;
@@ -94,13 +87,11 @@ WebResponse failure(TransferError error, std::string detail) {
     return response;
 }
 
-thread_local bool transfersHere = false;
-
 bool cancelled(const WebRequestParams& params) {
     return params.cancel != nullptr && params.cancel->load();
 }
 
-WebResponse responseOf(transfer::Result result) {
+WebResponse responseOf(transfer::Outcome result) {
     WebResponse response;
     response.error = result.error;
     response.status = result.status;
@@ -123,63 +114,15 @@ WebResponse webRequest(const WebRequestParams& params) {
     if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
 
     const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
-    if (transfersHere) {
-        bool late = false;
-        transfer::Result result = transfer::perform(
-            transferFor(params, url, timeoutMs),
-            [&] { return cancelled(params) || (late = Clock::now() >= deadline); },
-            transfer::Waiting::PumpingMessages);
-        if (result.error == TransferError::Aborted && cancelled(params))
-            return failure(TransferError::Aborted, "aborted by the caller");
-        if (late) return failure(TransferError::Timeout, tooLate);
-        return responseOf(std::move(result));
-    }
-    auto pending = std::make_shared<transfer::PendingRequest>();
-    pending->request = transferFor(params, url, timeoutMs);
-    try {
-        transfer::runOnWorker(pending);
-    } catch (const std::system_error& error) {
-        return failure(TransferError::Transport, error.what());
-    }
-
-    for (;;) {
-        bool finished = false;
-        {
-            std::unique_lock lock(pending->mutex);
-            const auto left = deadline - Clock::now();
-            finished = pending->finished.wait_for(lock, std::min<Clock::duration>(left, kWaitStep),
-                                                  [&] { return pending->done; });
-        }
-        // A worker that ends right at the deadline still counts as too late.
-        if (Clock::now() >= deadline) break;
-        processPendingMessages();
-        if (finished) return responseOf(std::move(pending->result));
-        // Looked at after the pump: a click handled there is the usual way to stop.
-        if (cancelled(params)) {
-            pending->abandoned = true;
-            return failure(TransferError::Aborted, "aborted by the caller");
-        }
-    }
-    // The worker hangs up within a fraction of a second and takes the next request.
-    pending->abandoned = true;
-    return failure(TransferError::Timeout, tooLate);
-}
-
-TransfersOnThisThread::TransfersOnThisThread() : previous_(transfersHere) {
-    transfersHere = true;
-}
-
-TransfersOnThisThread::~TransfersOnThisThread() {
-    transfersHere = previous_;
-}
-
-WhileTransferWaits::WhileTransferWaits(std::function<void()> work)
-    : work_(std::move(work)), previous_(transfer::workWhileWaiting()) {
-    transfer::setWorkWhileWaiting(&work_);
-}
-
-WhileTransferWaits::~WhileTransferWaits() {
-    transfer::setWorkWhileWaiting(previous_);
+    bool late = false;
+    transfer::Outcome result = transfer::perform(
+        transferFor(params, url, timeoutMs),
+        [&] { return cancelled(params) || (late = Clock::now() >= deadline); },
+        params.whileWaiting);
+    if (result.error == TransferError::Aborted && cancelled(params))
+        return failure(TransferError::Aborted, "aborted by the caller");
+    if (late) return failure(TransferError::Timeout, tooLate);
+    return responseOf(std::move(result));
 }
 
 void setTimeoutScale(double factor) {

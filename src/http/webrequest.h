@@ -1,7 +1,6 @@
 #pragma once
-// The worker-thread request engine: one request per call, run on a worker thread while the
-// calling (window) thread keeps its messages flowing, with the reply body returned as received
-// (no decompression, no charset conversion).
+// The plain request engine: one request per call, run on the calling thread, with the reply
+// body returned as received (no decompression, no charset conversion).
 
 #include <atomic>
 #include <functional>
@@ -26,6 +25,8 @@ struct WebRequestParams {
     int timeoutSeconds = 60;  // the whole request, waiting included
     bool noRedirect = false;
     const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
+    // Run once, the first time the request is out and its reply not yet here (null: nothing).
+    std::function<void()>* whileWaiting = nullptr;
 };
 
 /// Why a request gave no reply. A reply with any status (404, 503) is not a failure here.
@@ -58,42 +59,11 @@ struct WebResponse {
     std::string detail{};       // one line on what failed; empty when nothing did
 };
 
-/// One request on a worker thread; the calling thread waits in <=10 ms steps calling
-/// processPendingMessages(). Body empty on any failure, a time-out, a body past 64 MiB or a gzip
-/// body that does not end properly; a reply with an error status keeps its body. The proxy is
+/// One request on the calling thread, which waits for it and looks at the cancel flag every few
+/// milliseconds. Body empty on any failure, a time-out, a body past 64 MiB or a gzip body that
+/// does not end properly; a reply with an error status keeps its body. The proxy is
 /// params.proxy for plain HTTP when given, else what the environment names.
 WebResponse webRequest(const WebRequestParams& params);
-
-/// While one lives, webRequest() on this thread runs its transfer right here
-/// (still polling in <=10 ms steps and processing window messages) instead of
-/// on a worker thread. For threads with nothing else to do while a request
-/// runs, such as a job's request slots: the hand-off to a worker and back
-/// would cost them two thread wake-ups per request and gain nothing.
-class TransfersOnThisThread {
-public:
-    TransfersOnThisThread();
-    ~TransfersOnThisThread();
-    TransfersOnThisThread(const TransfersOnThisThread&) = delete;
-    TransfersOnThisThread& operator=(const TransfersOnThisThread&) = delete;
-
-private:
-    bool previous_;
-};
-
-/// While one lives, the first time a transfer on this thread waits for its
-/// reply, `work` runs there, once. A request slot keeps its last conversion's
-/// history record for that moment: the disk write then costs no time of its own.
-class WhileTransferWaits {
-public:
-    explicit WhileTransferWaits(std::function<void()> work);
-    ~WhileTransferWaits();
-    WhileTransferWaits(const WhileTransferWaits&) = delete;
-    WhileTransferWaits& operator=(const WhileTransferWaits&) = delete;
-
-private:
-    std::function<void()> work_;
-    std::function<void()>* previous_;
-};
 
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).
 /// Tests use it to watch a service that never answers fail in a fraction of a second.

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "http/webrequest.h"
-
 namespace lianshuo {
 namespace {
 
@@ -15,7 +13,9 @@ constexpr std::size_t kMostRowsAhead = 4096;
 }  // namespace
 
 ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
-    : loop_(loop), converter_(converter) {}
+    : loop_(loop),
+      converter_(converter),
+      stop_(loop.stopSignal() != nullptr ? *loop.stopSignal() : ownStop_) {}
 
 ConversionQueue::~ConversionQueue() {
     // Nobody is left to see its rows, but the conversion is done: the history keeps it.
@@ -169,16 +169,14 @@ void ConversionQueue::submit(ShortUrlConverter::Task task) {
     if (convertsInline()) {
         // A step of its own, not a call from here: a long list must not nest ever deeper.
         stepPosted_ = true;
-        loop_.post([this, alive, task = std::move(task)] {
+        loop_.post([this, alive, task = std::move(task)]() mutable {
             if (alive.expired()) return;
             stepPosted_ = false;
             bool throttled = false;
-            ConversionOutcome outcome;
-            {
-                const TransfersOnThisThread here;
-                const WhileTransferWaits meanwhile([this] { recordKeptBack(); });
-                outcome = converter_.perform(task, &stop_, &throttled);
-            }
+            // The last conversion's record is written while this one's request is under way.
+            std::function<void()> meanwhile = [this] { recordKeptBack(); };
+            task.whileWaiting = &meanwhile;
+            const ConversionOutcome outcome = converter_.perform(task, &stop_, &throttled);
             recordKeptBack();  // when the conversion sent no request to wait for
             conversionEnded(task.longUrl, outcome, throttled);
         });
@@ -288,7 +286,6 @@ void ConversionQueue::startWorkers(int count) {
 }
 
 void ConversionQueue::workerLoop() {
-    const TransfersOnThisThread here;
     for (;;) {
         std::function<void()> task;
         {

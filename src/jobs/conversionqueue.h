@@ -61,7 +61,8 @@ public:
 
     bool busy() const { return running_; }
     bool stopped() const { return stop_ || draining_; }
-    /// The flag a stop sets, for work the job does between conversions.
+    /// The flag a stop sets (or the loop's stop signal), for work the job does between
+    /// conversions.
     const std::atomic<bool>& stopFlag() const { return stop_; }
     /// Slots that may ask the service at once now: fewer than begun with
     /// after the service answered 429.
@@ -87,8 +88,9 @@ private:
 
     JobLoop& loop_;
     ShortUrlConverter& converter_;
-    std::atomic<bool> stop_{false};
-    bool draining_ = false;                                   // finishUnderWay() came
+    std::atomic<bool> ownStop_{false};
+    std::atomic<bool>& stop_;  // the loop's stop signal when it has one, else ownStop_
+    bool draining_ = false;    // finishUnderWay() came
     std::shared_ptr<char> alive_ = std::make_shared<char>();  // steps posted to a gone queue drop
 
     // The run, on the job's thread.

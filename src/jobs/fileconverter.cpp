@@ -12,7 +12,6 @@
 #include "base/charset.h"
 #include "base/gbk.h"
 #include "base/helpers.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/replacementfile.h"
 #include "jobs/addressindex.h"
@@ -237,7 +236,6 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
                                                  std::string(bytes), std::nullopt});
             state.seen.add(url.bytes);
         }
-        processPendingMessages();
         return bytes;
     };
     // Pages are UTF-8 when their bytes are; otherwise the GBK they were written in.

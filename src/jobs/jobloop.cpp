@@ -1,12 +1,10 @@
 #include "jobs/jobloop.h"
 
-#include "base/messages.h"
-
 namespace lianshuo {
 namespace {
 
-// How long the loop sleeps at most before it looks at the message pump (and a stop) again.
-constexpr auto kPumpStep = std::chrono::milliseconds(20);
+// How long the loop sleeps at most before it asks its owner again (who may have a stop to give).
+constexpr auto kLongestSleep = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -36,15 +34,14 @@ void PlainJobLoop::runUntil(const std::function<bool()>& done) {
                 step = std::move(timed_.begin()->second);
                 timed_.erase(timed_.begin());
             } else {
-                auto until = now + kPumpStep;
+                auto until = now + kLongestSleep;
                 if (!timed_.empty()) until = std::min(until, timed_.begin()->first);
                 wake_.wait_until(lock, until);
             }
         }
+        // done() after every step, not only every few milliseconds: what a step did (a failed
+        // print, a signal) may have to stop the run before the next step sends another request.
         if (step) step();
-        // After every step, not only every few milliseconds: what a step did (a failed print,
-        // a signal) may have to stop the run before the next step sends another request.
-        processPendingMessagesNow();
     }
 }
 

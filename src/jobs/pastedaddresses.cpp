@@ -1,7 +1,6 @@
 #include "jobs/pastedaddresses.h"
 
 #include "base/gbk.h"
-#include "base/messages.h"
 
 namespace lianshuo {
 
@@ -10,7 +9,6 @@ std::vector<std::string> pastedAddresses(std::string_view text) {
     for (std::string line : splitText(text, "\n")) {
         if (std::optional<std::string> address = pastedAddress(std::move(line)))
             addresses.push_back(std::move(*address));
-        processPendingMessages();  // a long paste keeps the window alive
     }
     return addresses;
 }

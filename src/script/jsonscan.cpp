@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "base/messages.h"
-
 namespace lianshuo::jsonscan {
 
 std::string replaceBytes(std::string_view text, std::string_view from, std::string_view to) {
@@ -81,7 +79,6 @@ bool BalanceCounter::balancedBefore(Pos to) {
 
 std::optional<Member> MemberScanner::next() {
     if (c_ == -1) return std::nullopt;
-    processPendingMessages();
     Pos c = c_;
     c_ = -1;  // until a member completes
 
@@ -117,7 +114,6 @@ std::optional<Member> MemberScanner::next() {
         }
         if (p == -1) return std::nullopt;
         if (balance.balancedBefore(p)) break;
-        processPendingMessages();
     }
     c_ = p;
     return Member{{c + 1, k}, {k + 1, p}};
@@ -125,7 +121,6 @@ std::optional<Member> MemberScanner::next() {
 
 std::optional<Span> ItemScanner::next() {
     if (p_ == -1) return std::nullopt;
-    processPendingMessages();
     const Pos s = p_;
     BalanceCounter balance(mask_, s);
     do {

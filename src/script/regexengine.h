@@ -51,9 +51,9 @@ struct LastRun {
 
 // Keeps a run within its budget from the engine's automatic callouts (one
 // before every pattern item). The clock is read only every few thousand
-// calls, which costs nothing next to the match; window messages are pumped
-// there too, so that a stop given on the thread the match runs on can set
-// the flag the watch reads.
+// calls, which costs nothing next to the match. A stop comes from another
+// thread (a click handled by the window, a signal handler) through the flag
+// the watch reads.
 class Watch {
 public:
     /// Reports the runs of `context` to this watch until it is destroyed.

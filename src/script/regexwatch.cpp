@@ -1,4 +1,3 @@
-#include "base/messages.h"
 #include "script/regexengine.h"
 
 namespace lianshuo::regexdetail {
@@ -20,7 +19,6 @@ Watch::~Watch() {
 
 bool Watch::check() {
     if (interruption_ != RegexInterruption::None) return false;
-    processPendingMessages();
     if (budget_.stop && budget_.stop->load(std::memory_order_relaxed))
         interruption_ = RegexInterruption::Stopped;
     else if (RegexBudget::Clock::now() >= budget_.deadline)

@@ -3,7 +3,6 @@
 #include "base/charset.h"
 #include "base/gbk.h"
 #include "base/helpers.h"
-#include "base/messages.h"
 #include "script/gbkunits.h"
 
 namespace lianshuo {
@@ -61,7 +60,6 @@ std::string percentEncodeLongUrl(std::string_view text, bool utf8) {
             out += c;  // the "%2E|%5F|%2D" turned back
         else
             appendEscape(out, static_cast<unsigned char>(c));
-        processPendingMessages();
     }
     return out;
 }
@@ -75,7 +73,6 @@ std::string percentEncodeComponent(std::string_view text, bool utf8) {
             out += c;
         else
             appendEscape(out, static_cast<unsigned char>(c));
-        processPendingMessages();
     }
     return out;
 }

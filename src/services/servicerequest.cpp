@@ -79,6 +79,7 @@ ServiceReply sendOnRequestObject(HttpRequestObject& object, const ServiceRequest
     options.method = r.method;
     options.noRedirect = !r.followRedirects;
     options.cancel = r.cancel;
+    options.whileWaiting = r.whileWaiting;
     reply.text = object.fetchPage(r.url, options);
     reply.error = object.lastError();
     reply.detail = object.lastErrorDetail();
@@ -99,7 +100,8 @@ ServiceReply sendServiceRequest(const ServiceRequest& r, bool viaRequestObject) 
                                              .headers = r.headers,
                                              .body = r.body,
                                              .noRedirect = !r.followRedirects,
-                                             .cancel = r.cancel});
+                                             .cancel = r.cancel,
+                                             .whileWaiting = r.whileWaiting});
     ServiceReply reply;
     reply.error = response.error;
     reply.detail = response.detail;

@@ -31,6 +31,7 @@ struct ServiceRequest {
     std::string headers;  // extra "Name: value" lines joined by CR LF
     int charsetMode = 0;  // how the reply becomes GBK: a CharsetMode (0 detects it)
     const std::atomic<bool>* cancel = nullptr;
+    std::function<void()>* whileWaiting = nullptr;  // run once while the reply is awaited
     bool followRedirects = true;       // false: a redirect is the reply, its Location readable
     std::vector<std::string> secrets;  // GBK values the observer never sees (see SecretMask)
 

@@ -70,11 +70,13 @@ std::optional<ConversionOutcome> cutShort(const ReplyReader& reader) {
 }
 
 ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterface& d,
-                                  const std::atomic<bool>* cancel) {
+                                  const std::atomic<bool>* cancel,
+                                  std::function<void()>* whileWaiting) {
     const AddressLine line = splitAddressLine(longUrl);
     FilledRequest filled = fillInterfaceRequest(d, line.longUrl, line.alias);
     if (!filled.failure.ok()) return filled.failure;
     filled.request.cancel = cancel;
+    filled.request.whileWaiting = whileWaiting;
     const std::string paceKey = interfaceName(d) + "\n" + d.address;
     RequestPacer::shared().waitTurn(paceKey, d.pauseMs, cancel);
     const ServiceReply reply = sendServiceRequest(filled.request, filled.viaRequestObject);
@@ -109,8 +111,9 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
 }  // namespace
 
 ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
-                                       const std::atomic<bool>* cancel) {
-    return masked(convertUnmasked(longUrl, d, cancel), interfaceSecrets(d));
+                                       const std::atomic<bool>* cancel,
+                                       std::function<void()>* whileWaiting) {
+    return masked(convertUnmasked(longUrl, d, cancel, whileWaiting), interfaceSecrets(d));
 }
 
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
@@ -200,11 +203,11 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
     if (history_ == nullptr || historySuspended_ || !reuse_ || refresh_) return std::nullopt;
     const std::string& key = historyKey();
     if (!keyFailure_.ok()) {
-        suspendHistory(keyFailure_.message);
+        suspendHistory(keyFailure_.reason());
         return std::nullopt;
     }
     HistoryLookup hit = history_->lookupWithFormer(key, formerKey_, longUrl);
-    if (!hit.status.ok()) suspendHistory(hit.status.message);
+    if (!hit.status.ok()) suspendHistory(hit.status.reason());
     // A row edited by hand into something that is no address is converted again, and replaced.
     if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
     ConversionOutcome outcome = ConversionOutcome::success(std::move(*hit.shortUrl));
@@ -216,11 +219,11 @@ void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutco
     if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
     const std::string& key = historyKey();
     if (!keyFailure_.ok()) {
-        suspendHistory(keyFailure_.message);
+        suspendHistory(keyFailure_.reason());
         return;
     }
-    if (const HistoryStatus status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
-        suspendHistory(status.message);
+    if (const Status status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
+        suspendHistory(status.reason());
 }
 
 void ShortUrlConverter::suspendHistory(const std::string& reason) {
@@ -259,13 +262,14 @@ ConversionOutcome ShortUrlConverter::performOnce(const Task& task,
     const std::string address = splitAddressLine(task.longUrl).longUrl;
     switch (task.service) {
         case kBaiduService:
-            return convertWithBaidu(address, task.token, stop);
+            return convertWithBaidu(address, task.token, stop, task.whileWaiting);
         case kWeiboService:
             return convertWithWeibo(address, stop);
         case kTinyUrlService:
-            return convertWithInterface(address, tinyUrlInterface(hosts_.tinyurl), stop);
+            return convertWithInterface(address, tinyUrlInterface(hosts_.tinyurl), stop,
+                                        task.whileWaiting);
         default:
-            return convertWithInterface(task.longUrl, *task.definition, stop);
+            return convertWithInterface(task.longUrl, *task.definition, stop, task.whileWaiting);
     }
 }
 
@@ -284,12 +288,14 @@ std::string ShortUrlConverter::serviceLabel(int service) const {
 
 ConversionOutcome ShortUrlConverter::convertWithBaidu(std::string_view longUrl,
                                                       std::string_view token,
-                                                      const std::atomic<bool>* stop) const {
-    return masked(baiduOnce(longUrl, token, stop), {std::string(token)});
+                                                      const std::atomic<bool>* stop,
+                                                      std::function<void()>* whileWaiting) const {
+    return masked(baiduOnce(longUrl, token, stop, whileWaiting), {std::string(token)});
 }
 
 ConversionOutcome ShortUrlConverter::baiduOnce(std::string_view longUrl, std::string_view token,
-                                               const std::atomic<bool>* stop) const {
+                                               const std::atomic<bool>* stop,
+                                               std::function<void()>* whileWaiting) const {
     ServiceRequest request;
     request.url = "https://" + hosts_.baidu + "/admin/v2/create";
     request.post = true;
@@ -299,6 +305,7 @@ ConversionOutcome ShortUrlConverter::baiduOnce(std::string_view longUrl, std::st
     request.headers = "Token: " + std::string(token);
     request.secrets = {std::string(token)};
     request.cancel = stop;
+    request.whileWaiting = whileWaiting;
     const ServiceReply reply = sendServiceRequest(request, true);
     if (ConversionOutcome failure = replyFailure(reply); !failure.ok())
         return stoppedOr(std::move(failure), stop);

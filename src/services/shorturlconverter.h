@@ -63,6 +63,8 @@ public:
         std::string token;
         std::shared_ptr<const ShortUrlInterface> definition;
         RetryPolicy retry;
+        // The slot's work for the first moment a request waits for its reply (null: none).
+        std::function<void()>* whileWaiting = nullptr;
     };
     /// The kConvert conversion of `longUrl` with the last snapshot.
     Task prepare(std::string_view longUrl) const;
@@ -101,9 +103,11 @@ private:
     std::string serviceLabel(int service) const;
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
-                                       const std::atomic<bool>* stop) const;
+                                       const std::atomic<bool>* stop,
+                                       std::function<void()>* whileWaiting) const;
     ConversionOutcome baiduOnce(std::string_view longUrl, std::string_view token,
-                                const std::atomic<bool>* stop) const;
+                                const std::atomic<bool>* stop,
+                                std::function<void()>* whileWaiting) const;
     ConversionOutcome convertWithWeibo(std::string_view longUrl,
                                        const std::atomic<bool>* stop) const;
     void suspendHistory(const std::string& reason);
@@ -127,7 +131,7 @@ private:
     mutable int keyService_ = -1;
     mutable std::shared_ptr<const ShortUrlInterface> keySnapshot_;
     mutable const ConversionMemory* keyHistory_ = nullptr;  // the history that tagged the token
-    mutable HistoryStatus keyFailure_;                      // why that history could not tag it
+    mutable Status keyFailure_;                             // why that history could not tag it
     std::function<void(std::string_view)> historyWarning_;
 };
 
@@ -137,7 +141,8 @@ private:
 /// the reply, aborts it; the reply's regular expressions get kReplyRegexTime.
 ConversionOutcome convertWithInterface(std::string_view longUrl,
                                        const ShortUrlInterface& definition,
-                                       const std::atomic<bool>* cancel = nullptr);
+                                       const std::atomic<bool>* cancel = nullptr,
+                                       std::function<void()>* whileWaiting = nullptr);
 
 /// The most bytes a filled-in address or body may have.
 inline constexpr std::size_t kLongestFilledTemplate = 1024 * 1024;

@@ -94,7 +94,7 @@ void HistoryTableModel::step() {
     if (!page.status.ok()) {
         finished_ = true;
         walking_ = false;
-        emit failed(toQt(page.status.message));
+        emit failed(toQt(page.status.reason()));
         emit walkPaused();
         return;
     }
@@ -113,13 +113,13 @@ void HistoryTableModel::step() {
     });
 }
 
-HistoryStatus HistoryTableModel::removeEntries(QList<int> rows) {
+Status HistoryTableModel::removeEntries(QList<int> rows) {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     std::vector<std::int64_t> ids;
     for (const int row : rows)
         if (row >= 0 && row < rowCount()) ids.push_back(entry(row).id);
-    if (HistoryStatus status = history_.remove(ids); !status.ok()) return status;
+    if (Status status = history_.remove(ids); !status.ok()) return status;
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
         if (*it < 0 || *it >= rowCount()) continue;
         beginRemoveRows({}, *it, *it);

@@ -43,7 +43,7 @@ public:
     /// The entry shown in `row`.
     const HistoryEntry& entry(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     /// Deletes the entries of `rows` from the history, then from the table.
-    HistoryStatus removeEntries(QList<int> rows);
+    Status removeEntries(QList<int> rows);
     /// True while pages are still being looked for.
     bool walking() const { return walking_; }
 

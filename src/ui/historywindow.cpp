@@ -112,8 +112,8 @@ void HistoryWindow::deleteSelected() {
                 rows.size()),
             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (const HistoryStatus status = model_->removeEntries(rows); !status.ok())
-        MessageBox::warning(this, toQt(appTitle()), toQt(status.message));
+    if (const Status status = model_->removeEntries(rows); !status.ok())
+        MessageBox::warning(this, toQt(appTitle()), toQt(status.reason()));
     showState();
 }
 
@@ -122,9 +122,9 @@ void HistoryWindow::exportAll() {
         FileDialog::getSaveFileName(this, u"导出全部历史"_s, u"CSV 文件 (*.csv)"_s, u"csv"_s);
     if (file.isEmpty()) return;
     std::int64_t written = 0;
-    const HistoryStatus status = history_->exportCsv(fromQt(file), {}, &written);
+    const Status status = history_->exportCsv(fromQt(file), {}, &written);
     if (!status.ok()) {
-        MessageBox::warning(this, toQt(appTitle()), toQt(status.message));
+        MessageBox::warning(this, toQt(appTitle()), toQt(status.reason()));
         return;
     }
     MessageBox::information(this, toQt(appTitle()),
@@ -151,11 +151,11 @@ void showHistoryWindow(QWidget* owner, const std::string& path) {
         return;
     }
     auto history = std::make_unique<ConversionHistory>();
-    const HistoryStatus status = history->open(path);
+    const Status status = history->open(path);
     if (!history->openWarning().empty())
         MessageBox::warning(owner, toQt(appTitle()), toQt(history->openWarning()));
     if (!status.ok()) {
-        MessageBox::warning(owner, toQt(appTitle()), toQt(status.message));
+        MessageBox::warning(owner, toQt(appTitle()), toQt(status.reason()));
         return;
     }
     auto* window = new HistoryWindow(std::move(history), owner);

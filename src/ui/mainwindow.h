@@ -105,6 +105,7 @@ private:
     void deleteSelectedInterface();
     void clearAllInterfaces();
     void testInterface();
+    void showTestOutcome(const QString& longUrl, const ConversionOutcome& outcome);
     void closePanel();
 
     BatchJob& batch();
@@ -142,6 +143,8 @@ private:
     // which showing the window does not need.
     std::unique_ptr<ShortUrlConverter> converter_;
     std::unique_ptr<BatchJob> batch_;
+    // The interface test; declared after the converter, so it ends (and stops) first.
+    OneOffJob interfaceTest_{jobLoop_};
     std::string resultFilePath_;
     int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
     std::function<void()> fileConverterOpener_;

@@ -23,13 +23,13 @@ std::string MainWindow::historyPath() const {
 
 void MainWindow::attachHistory() {
     auto history = std::make_unique<ConversionHistory>();
-    const HistoryStatus status = history->open(historyPath());
+    const Status status = history->open(historyPath());
     if (!history->openWarning().empty())
         MessageBox::warning(this, toQt(appTitle()), toQt(history->openWarning()));
     if (!status.ok()) {
         // Said once, when the first run needs it; the window converts without it.
         MessageBox::warning(this, toQt(appTitle()),
-                            u"历史不可用，转换不使用历史："_s + toQt(status.message));
+                            u"历史不可用，转换不使用历史："_s + toQt(status.reason()));
         return;
     }
     history_ = std::move(history);

@@ -6,7 +6,6 @@
 #include <QSignalBlocker>
 
 #include "base/makerlinks.h"
-#include "base/messages.h"
 #include "services/interfacestore.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
@@ -100,19 +99,32 @@ void MainWindow::clearAllInterfaces() {
 }
 
 void MainWindow::testInterface() {
+    // One test at a time: a second click while one runs does nothing.
+    if (interfaceTest_.busy()) return;
     const std::optional<QString> longUrl = InputDialog::getText(
         this, toQt(appTitle()), u"请输入一个长网址，根据当前接口测试是否能正确转换短网址："_s,
         QString::fromLatin1(maker::kSampleLongUrl));
-    if (!longUrl) return;
-    const ConversionOutcome outcome =
-        converter().convert(fromQt(*longUrl), ShortUrlConverter::kSnapshotAndConvert);
+    if (!longUrl || interfaceTest_.busy()) return;
+    // The panel as it is now; the converter's own snapshot stays the running batch's.
+    ShortUrlConverter::Task task = converter().prepare(fromQt(*longUrl));
+    if (task.service == kCustomService)
+        task.definition = std::make_shared<const ShortUrlInterface>(readInterfaceFromPanel());
+    const ShortUrlConverter& converter = this->converter();
+    interfaceTest_.start([this, &converter, task = std::move(task),
+                          shown = *longUrl](const std::atomic<bool>& stop) {
+        const ConversionOutcome outcome = converter.perform(task, &stop);
+        return std::function<void()>([this, outcome, shown] { showTestOutcome(shown, outcome); });
+    });
+}
+
+void MainWindow::showTestOutcome(const QString& longUrl, const ConversionOutcome& outcome) {
     if (!outcome.ok()) {
         MessageBox::warning(this, u"转换结果"_s,
-                            *longUrl + u"\r\n\r\n生成错误："_s + toQt(outcome.reason()));
+                            longUrl + u"\r\n\r\n生成错误："_s + toQt(outcome.reason()));
         return;
     }
     const QString result = toQt(outcome.shortUrl);
-    const QString message = *longUrl + u"\r\n\r\n转为如下短网址：\r\n\r\n"_s + result +
+    const QString message = longUrl + u"\r\n\r\n转为如下短网址：\r\n\r\n"_s + result +
                             u"\r\n\r\n点击确定将在浏览器打开短网址！"_s;
     if (MessageBox::show(this, QMessageBox::Information, u"转换结果"_s, message,
                          QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)

@@ -47,9 +47,9 @@ TEST(HistoryCsv, AFailedExportLeavesTheOldFileAndNoLeftovers) {
     ConversionHistory history;
     ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
     ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/1").ok());
-    const HistoryStatus missing = history.exportCsv(gbkPath(dir / "no" / "such" / "out.csv"));
+    const Status missing = history.exportCsv(gbkPath(dir / "no" / "such" / "out.csv"));
     EXPECT_FALSE(missing.ok());
-    EXPECT_NE(missing.message.find("out.csv"), std::string::npos);
+    EXPECT_NE(missing.reason().find("out.csv"), std::string::npos);
 
     // A folder in the target's place: written whole beside it, then refused by the rename.
     fs::create_directory(dir / "taken.csv");

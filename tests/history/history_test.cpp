@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "base/messages.h"
 #include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "support/tempdir.h"
@@ -35,7 +36,7 @@ protected:
     }
     std::optional<std::string> find(std::string_view key, std::string_view longUrl) {
         const HistoryLookup hit = history.lookup(key, longUrl);
-        EXPECT_TRUE(hit.status.ok()) << hit.status.message;
+        EXPECT_TRUE(hit.status.ok()) << hit.status.reason();
         return hit.shortUrl;
     }
 
@@ -106,7 +107,7 @@ TEST_F(History, HitsCountAsUsesOnceWritten) {
     EXPECT_EQ(rows[0].uses, 4);
     EXPECT_EQ(rows[0].lastUsed, 5000);
     EXPECT_TRUE(find("k", "http://a.test/1"));
-    history.close();
+    EXPECT_TRUE(history.close());
     ConversionHistory again;
     ASSERT_TRUE(again.open(path()).ok());
     std::vector<HistoryEntry> reread;
@@ -194,18 +195,18 @@ TEST_F(History, TheWindowsWalkFindsEveryMatchNewestFirstInShortSteps) {
 TEST_F(History, AFileThatIsNoHistoryIsRefusedWithItsPathAndReason) {
     test::writeFile(dir / "junk.sqlite", std::string(8192, 'x'));
     ConversionHistory junk;
-    const HistoryStatus status = junk.open(gbkPath(dir / "junk.sqlite"));
-    EXPECT_EQ(status.kind, HistoryStatus::Kind::Corrupt);
-    EXPECT_NE(status.message.find(gbkPath(dir / "junk.sqlite")), std::string::npos);
+    const Status status = junk.open(gbkPath(dir / "junk.sqlite"));
+    EXPECT_EQ(historyFailureOf(status), HistoryFailure::Corrupt);
+    EXPECT_NE(status.reason().find(gbkPath(dir / "junk.sqlite")), std::string::npos);
     EXPECT_FALSE(junk.isOpen());
     EXPECT_FALSE(junk.lookup("k", "http://a.test/1").shortUrl);
     // A closed history keeps nothing and fails nothing.
     EXPECT_TRUE(junk.record("k", "http://a.test/1", "http://s.test/1").ok());
 
     fs::create_directory(dir / "folder.sqlite");
-    const HistoryStatus folder = junk.open(gbkPath(dir / "folder.sqlite"));
+    const Status folder = junk.open(gbkPath(dir / "folder.sqlite"));
     EXPECT_FALSE(folder.ok());
-    EXPECT_NE(folder.message.find("folder.sqlite"), std::string::npos);
+    EXPECT_NE(folder.reason().find("folder.sqlite"), std::string::npos);
 }
 
 TEST_F(History, DamagedPagesShowAsFailuresNotCrashes) {
@@ -214,7 +215,7 @@ TEST_F(History, DamagedPagesShowAsFailuresNotCrashes) {
                         .record("k", "http://a.test/" + std::to_string(i) + std::string(100, 'p'),
                                 "http://s.test/1")
                         .ok());
-    history.close();
+    EXPECT_TRUE(history.close());
     RawConnection(dir / "h.sqlite").exec("PRAGMA wal_checkpoint(TRUNCATE)");
     {
         std::string bytes = test::readFile(dir / "h.sqlite");
@@ -223,7 +224,7 @@ TEST_F(History, DamagedPagesShowAsFailuresNotCrashes) {
         test::writeFile(dir / "h.sqlite", bytes);
     }
     ConversionHistory damaged;
-    HistoryStatus status = damaged.open(path());
+    Status status = damaged.open(path());
     if (status.ok()) {
         bool failed = false;
         for (int i = 0; i < 2000 && !failed; i += 50)
@@ -235,7 +236,7 @@ TEST_F(History, DamagedPagesShowAsFailuresNotCrashes) {
         EXPECT_TRUE(failed || !status.ok());
     }
     if (!status.ok()) {
-        EXPECT_EQ(status.kind, HistoryStatus::Kind::Corrupt) << status.message;
+        EXPECT_EQ(historyFailureOf(status), HistoryFailure::Corrupt) << status.reason();
     }
 }
 
@@ -248,12 +249,34 @@ TEST_F(History, AWriterThatHoldsTheLockTooLongIsReportedAsBusy) {
     ASSERT_TRUE(waiting.open(path()).ok());
     // Readers go on while another program writes.
     EXPECT_EQ(waiting.lookup("k", "http://a.test/1").shortUrl, "http://s.test/1");
-    const HistoryStatus status = waiting.record("k", "http://a.test/2", "http://s.test/2");
-    EXPECT_EQ(status.kind, HistoryStatus::Kind::Busy);
-    EXPECT_NE(status.message.find("锁定"), std::string::npos) << status.message;
+    const Status status = waiting.record("k", "http://a.test/2", "http://s.test/2");
+    EXPECT_EQ(historyFailureOf(status), HistoryFailure::Busy);
+    EXPECT_NE(status.reason().find("锁定"), std::string::npos) << status.reason();
     ASSERT_EQ(other.exec("COMMIT"), SQLITE_OK);
     EXPECT_TRUE(waiting.record("k", "http://a.test/2", "http://s.test/2").ok());
     EXPECT_EQ(find("k", "http://a.test/2"), "http://s.test/2");
+}
+
+TEST_F(History, ACallMadeWhileAnotherWaitsForTheLockWaitsItsTurn) {
+    ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/1").ok());
+    RawConnection other(dir / "h.sqlite");
+    ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
+    std::thread releaser([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        other.exec("COMMIT");
+    });
+    // A window event run during the wait could call the history again, inside its own call.
+    int events = 0;
+    setMessagePump([&] {
+        ++events;
+        (void)history.lookup("k", "http://a.test/1");
+    });
+    const Status waited = history.record("k", "http://a.test/2", "http://s.test/2");
+    releaser.join();
+    setMessagePump({});
+    EXPECT_TRUE(waited.ok()) << waited.reason();
+    EXPECT_EQ(events, 0);
+    EXPECT_EQ(history.lookup("k", "http://a.test/2").shortUrl, "http://s.test/2");
 }
 
 TEST_F(History, AFolderThatCannotBeWrittenIsReadOnly) {
@@ -261,29 +284,31 @@ TEST_F(History, AFolderThatCannotBeWrittenIsReadOnly) {
     fs::create_directory(dir / "locked");
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     ConversionHistory locked;
-    const HistoryStatus status = locked.open(gbkPath(dir / "locked" / "h.sqlite"));
-    EXPECT_EQ(status.kind, HistoryStatus::Kind::ReadOnly) << status.message;
+    const Status status = locked.open(gbkPath(dir / "locked" / "h.sqlite"));
+    EXPECT_EQ(historyFailureOf(status), HistoryFailure::ReadOnly) << status.reason();
     fs::permissions(dir / "locked", fs::perms::owner_all);
 }
 
 TEST_F(History, AHistoryFromANewerVersionIsLeftAlone) {
-    history.close();
+    EXPECT_TRUE(history.close());
     RawConnection(dir / "h.sqlite").exec("PRAGMA user_version=7");
-    const HistoryStatus status = history.open(path());
+    const Status status = history.open(path());
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(RawConnection(dir / "h.sqlite").text("PRAGMA user_version"), "7");
 }
 
 TEST_F(History, AKilledProcessKeepsEveryConversionItRecorded) {
-    history.close();
+    EXPECT_TRUE(history.close());
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         ConversionHistory mine;
         if (!mine.open(path()).ok()) _exit(3);
         for (int i = 0; i < 50; ++i)
-            mine.record("k", "http://a.test/" + std::to_string(i),
-                        "http://s.test/" + std::to_string(i));
+            if (!mine.record("k", "http://a.test/" + std::to_string(i),
+                             "http://s.test/" + std::to_string(i))
+                     .ok())
+                _exit(4);
         raise(SIGKILL);
     }
     int status = 0;
@@ -331,9 +356,9 @@ TEST_F(History, ProcessesThatOpenANewHistoryAtOnceAllGetIt) {
             ASSERT_GE(pid, 0);
             if (pid == 0) {
                 ConversionHistory mine;
-                const HistoryStatus opened = mine.open(fresh);
+                const Status opened = mine.open(fresh);
                 if (!opened.ok()) {
-                    std::fprintf(stderr, "%s\n", opened.message.c_str());
+                    std::fprintf(stderr, "%s\n", opened.reason().c_str());
                     _exit(3);
                 }
                 const std::string n = std::to_string(child);
@@ -416,21 +441,21 @@ TEST_P(HistoryFile, IsAdoptedRefusedOrPutAsideButNeverWrittenWhenNotOurs) {
     GetParam().make(file);
     const std::string before = test::readFile(file);
     ConversionHistory history;
-    const HistoryStatus status = history.open(gbkPath(file));
+    const Status status = history.open(gbkPath(file));
     switch (GetParam().outcome) {
         case FileCase::Adopted:
-            ASSERT_TRUE(status.ok()) << status.message;
+            ASSERT_TRUE(status.ok()) << status.reason();
             EXPECT_EQ(history.lookup("k", "http://a.test/1").shortUrl, "http://s.test/1");
-            history.close();
+            EXPECT_TRUE(history.close());
             EXPECT_EQ(RawConnection(file).text("PRAGMA application_id"), "1280534649");
             break;
         case FileCase::Refused:
             EXPECT_FALSE(status.ok());
-            EXPECT_NE(status.message.find("更新的版本"), std::string::npos) << status.message;
+            EXPECT_NE(status.reason().find("更新的版本"), std::string::npos) << status.reason();
             EXPECT_EQ(test::readFile(file), before);
             break;
         case FileCase::PutAside: {
-            ASSERT_TRUE(status.ok()) << status.message;
+            ASSERT_TRUE(status.ok()) << status.reason();
             EXPECT_NE(history.openWarning().find(gbkPath(file) + ".broken-"), std::string::npos)
                 << history.openWarning();
             std::vector<std::string> aside;
@@ -465,15 +490,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& kind) { return std::string(kind.param.name); });
 
 TEST_F(History, AWriteProtectedHistoryIsReportedAsReadOnly) {
-    history.close();
+    EXPECT_TRUE(history.close());
     fs::permissions(dir / "h.sqlite",
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const auto opened = [this] {
         ConversionHistory locked;
-        const HistoryStatus status = locked.open(path());
-        std::fprintf(stderr, "%s\n", status.message.c_str());
-        return status.kind == HistoryStatus::Kind::ReadOnly &&
-               status.message == "打开历史：历史文件是只读的：" + path();
+        const Status status = locked.open(path());
+        std::fprintf(stderr, "%s\n", status.reason().c_str());
+        return historyFailureOf(status) == HistoryFailure::ReadOnly &&
+               status.reason() == "打开历史：历史文件是只读的：" + path();
     };
     if (geteuid() != 0) {
         EXPECT_TRUE(opened());

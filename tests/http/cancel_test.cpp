@@ -5,7 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "base/messages.h"
 #include "engines.h"
 #include "support/test_pages.h"
 #include "support/test_server.h"
@@ -53,17 +52,6 @@ TEST_P(Cancelling, AFlagRaisedOnAnotherThreadEndsAHangingRequest) {
     EXPECT_EQ(fetchWith(GetParam(), server.url("/fine")).body, "fine");
 }
 
-TEST_P(Cancelling, AStopClickHandledDuringTheWaitEndsTheRequest) {
-    std::atomic<bool> cancel{false};
-    setMessagePump([&] {
-        if (!server.requests().empty()) cancel = true;
-    });
-    const test::Outcome stopped =
-        fetchWith(GetParam(), server.url("/never"), {.timeoutSeconds = 30, .cancel = &cancel});
-    setMessagePump({});
-    EXPECT_EQ(stopped.error, TransferError::Aborted);
-}
-
 TEST_P(Cancelling, AFlagRaisedBeforehandSendsNothing) {
     const std::atomic<bool> cancel{true};
     EXPECT_EQ(fetchWith(GetParam(), server.url("/fine"), {.cancel = &cancel}).error,
@@ -72,8 +60,7 @@ TEST_P(Cancelling, AFlagRaisedBeforehandSendsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Cancelling,
-                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
-                                           Engine::RequestObject),
+                         ::testing::Values(Engine::WebRequest, Engine::RequestObject),
                          test::engineName);
 
 class CancellingRequestObject : public Cancelling {
@@ -93,14 +80,15 @@ TEST_F(CancellingRequestObject, SynchronousRequestsLookAtTheFlagToo) {
     EXPECT_EQ(object.lastError(), TransferError::Aborted);
 }
 
-TEST_F(CancellingRequestObject, AbortFromAHandledMessageEndsTheRequestUnderWay) {
-    setMessagePump([&] {
-        if (!server.requests().empty()) object.abort();
+TEST_F(CancellingRequestObject, AbortFromAnotherThreadEndsTheRequestUnderWay) {
+    std::thread aborter([this] {
+        while (server.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        object.abort();
     });
     FetchOptions options;
     options.timeoutSeconds = 30;
     EXPECT_EQ(object.fetchPage(server.url("/never"), options), "");
-    setMessagePump({});
+    aborter.join();
     EXPECT_EQ(object.lastError(), TransferError::Aborted);
     // The abort was for that request only.
     EXPECT_EQ(object.fetchPage(server.url("/fine")), "fine");

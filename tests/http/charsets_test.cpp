@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/messages.h"
 #include "base/paths.h"
 #include "support/test_pages.h"
 
@@ -84,12 +83,6 @@ TEST(Charsets, Utf8IsRecognisedByTwoAndThreeByteSequencesOnly) {
     EXPECT_EQ(used, kNoConversion);
     EXPECT_EQ(decoded("中文", kNoConversion, &used), "中文");
     EXPECT_EQ(used, kNoConversion);
-
-    int pumped = 0;
-    setMessagePump([&] { ++pumped; });
-    looksLikeUtf8(std::string(1000, 'a'));
-    setMessagePump({});
-    EXPECT_GT(pumped, 0);
 }
 
 TEST(Charsets, NothingConvertedGivesTheRawBytes) {

@@ -18,14 +18,11 @@ inline void PrintTo(TransferError error, std::ostream* out) {
 
 namespace test {
 
-/// The worker-thread engine, the same on the calling thread (as request slots run it), and
-/// the request object.
-enum class Engine { WorkerThread, CallingThread, RequestObject };
+/// The plain engine and the request object.
+enum class Engine { WebRequest, RequestObject };
 
 inline std::string nameOf(Engine engine) {
-    return engine == Engine::WorkerThread    ? "webRequest"
-           : engine == Engine::CallingThread ? "webRequestHere"
-                                             : "fetchPage";
+    return engine == Engine::WebRequest ? "webRequest" : "fetchPage";
 }
 
 inline std::string engineName(const testing::TestParamInfo<Engine>& info) {
@@ -50,8 +47,6 @@ inline Outcome fetchWith(Engine engine, const std::string& url, FetchSettings se
                          HttpRequestObject* object = nullptr) {
     Outcome outcome;
     if (engine != Engine::RequestObject) {
-        std::optional<TransfersOnThisThread> here;
-        if (engine == Engine::CallingThread) here.emplace();
         WebResponse response = webRequest(
             {.url = url, .timeoutSeconds = settings.timeoutSeconds, .cancel = settings.cancel});
         return {response.error, response.detail, response.status, response.body};
@@ -59,7 +54,7 @@ inline Outcome fetchWith(Engine engine, const std::string& url, FetchSettings se
     HttpRequestObject own;
     HttpRequestObject& o = object != nullptr ? *object : own;
     FetchOptions options;
-    options.charsetMode = -1;
+    options.reply = ReplyText::RawBody;
     options.timeoutSeconds = static_cast<float>(settings.timeoutSeconds);
     options.cancel = settings.cancel;
     outcome.body = o.fetchPage(url, options);

@@ -108,8 +108,7 @@ TEST_P(Failures, ErrorStatusesKeepTheirBodyAndHeaders) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, Failures,
-                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
-                                           Engine::RequestObject),
+                         ::testing::Values(Engine::WebRequest, Engine::RequestObject),
                          test::engineName);
 
 TEST(FailureDetail, RetryAfterAndStatusAreReadAfterFetchPage) {

@@ -43,7 +43,7 @@ TEST_P(KeepAlive, AHundredRequestsUseOneConnection) {
 
 TEST_P(KeepAlive, BothEnginesShareTheConnection) {
     const Engine other =
-        engine() == Engine::WorkerThread ? Engine::RequestObject : Engine::WorkerThread;
+        engine() == Engine::WebRequest ? Engine::RequestObject : Engine::WebRequest;
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(fetchWith(engine(), server.url("/short?u=a")).error, TransferError::None);
         EXPECT_EQ(fetchWith(other, server.url("/short?u=b")).error, TransferError::None);
@@ -68,8 +68,7 @@ std::string caseName(const ::testing::TestParamInfo<std::tuple<Engine, Scheme>>&
 }
 
 INSTANTIATE_TEST_SUITE_P(EnginesAndSchemes, KeepAlive,
-                         ::testing::Combine(::testing::Values(Engine::WorkerThread,
-                                                              Engine::CallingThread,
+                         ::testing::Combine(::testing::Values(Engine::WebRequest,
                                                               Engine::RequestObject),
                                             ::testing::Values(Scheme::Http, Scheme::Https)),
                          caseName);

@@ -89,8 +89,7 @@ TEST_P(EnvironmentProxy, AProxyThatIsNotThereFailsTheRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, EnvironmentProxy,
-                         ::testing::Values(Engine::WorkerThread, Engine::CallingThread,
-                                           Engine::RequestObject),
+                         ::testing::Values(Engine::WebRequest, Engine::RequestObject),
                          test::engineName);
 
 TEST(NamedProxy, TheCallersProxyComesBeforeTheEnvironments) {
@@ -107,7 +106,8 @@ TEST(NamedProxy, TheCallersProxyComesBeforeTheEnvironments) {
               "from the target");
     HttpRequestObject object;
     FetchOptions options;
-    options.proxy = named.address();
+    options.proxy = FetchProxy::Named;
+    options.proxyServer = named.address();
     EXPECT_EQ(object.fetchPage(target.url("/t"), options), "from the target");
     EXPECT_EQ(named.requests().size(), 2u);
     EXPECT_TRUE(fromEnvironment.requests().empty());

@@ -26,11 +26,6 @@ WebRequestParams params(std::string url) {
     return p;
 }
 
-std::size_t threadCount() {
-    const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
-    return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
-}
-
 class WebRequestTest : public ::testing::Test {
 protected:
     void SetUp() override { clearSharedCookies(); }
@@ -205,46 +200,34 @@ TEST_F(WebRequestTest, BrokenTransfersGiveNothing) {
     }
 }
 
-TEST_F(WebRequestTest, SilentAndSlowPagesTimeOutWhileTheWindowKeepsPumping) {
+TEST_F(WebRequestTest, SilentAndSlowPagesTimeOutOnTheCallingThreadWithoutRunningWindowEvents) {
     server.route("/never", test::neverAnswer());
     server.route("/slow", test::trickle(std::string(50, 's'), 10, 400ms));
     server.route("/fine", test::delayedReply(300ms, 200, "fine"));
-    const std::size_t threadsBefore = threadCount();
 
+    // Window events run inside a transfer could start another one on the same thread.
     int pumped = 0;
-    bool pumpedElsewhere = false;
-    const auto caller = std::this_thread::get_id();
-    setMessagePump([&] {
-        ++pumped;
-        pumpedElsewhere |= std::this_thread::get_id() != caller;
-    });
+    setMessagePump([&] { ++pumped; });
     WebRequestParams never = params(server.url("/never"));
     never.timeoutSeconds = 1;
     const auto start = std::chrono::steady_clock::now();
     const WebResponse silent = webRequest(never);
     const auto waited = std::chrono::steady_clock::now() - start;
-    setMessagePump({});
 
     EXPECT_EQ(silent.error, TransferError::Timeout);
     EXPECT_EQ(silent.body, "");
     EXPECT_GE(waited, 1s);
-    EXPECT_LT(waited, 4s);  // at the deadline, not once the worker has wound down
-    EXPECT_GE(pumped, 10);
-    EXPECT_FALSE(pumpedElsewhere);
+    EXPECT_LT(waited, 4s);
 
     WebRequestParams slow = params(server.url("/slow"));
     slow.timeoutSeconds = 1;
     EXPECT_EQ(webRequest(slow).error, TransferError::Timeout);
-
-    // The abandoned workers hang up and end by themselves; the server is free again, and a
-    // reply that comes well within the time-out is not cut short.
+    // The server is free again, and a reply well within the time-out is not cut short.
     WebRequestParams late = params(server.url("/fine"));
     late.timeoutSeconds = 5;
     EXPECT_EQ(webRequest(late).body, "fine");
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (threadCount() > threadsBefore && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(20ms);
-    EXPECT_LE(threadCount(), threadsBefore);
+    setMessagePump({});
+    EXPECT_EQ(pumped, 0);
 }
 
 TEST_F(WebRequestTest, PlainRequestsGoThroughTheProxy) {

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "../services/fakeservices.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "jobs/batchjob.h"
+#include "jobs/jobloop.h"
 #include "jobs/pastedaddresses.h"
 #include "services/shorturlconverter.h"
 #include "support/recording_views.h"
@@ -123,16 +123,18 @@ TEST(Batch, AStopDuringThePauseAfterRowTwoLeavesTheRestWaiting) {
         std::string intervalText() const override { return ++reads >= 2 ? "30" : "0"; }
     } view;
     for (int i = 0; i < 5; ++i) view.add("http://a.test/ok" + std::to_string(i));
-    BatchJob job(view, converter);
-    // The second click, handled by the message processing inside the pause after row 2.
+    PlainJobLoop loop;
+    BatchJob job(view, converter, &loop);
+    // The second click, handled by the loop inside the pause after row 2.
     bool clicked = false;
-    setMessagePump([&] {
-        if (view.rows[1].state != ResultRowState::Done || clicked) return;
-        clicked = true;
-        job.generateClicked();
-    });
     job.generateClicked();
-    setMessagePump({});
+    loop.runUntil([&] {
+        if (view.rows[1].state == ResultRowState::Done && !clicked) {
+            clicked = true;
+            job.generateClicked();
+        }
+        return !job.running();
+    });
     EXPECT_EQ(view.rows[0].state, ResultRowState::Done);
     EXPECT_EQ(view.rows[1].state, ResultRowState::Done);
     for (int i = 2; i < 5; ++i) {

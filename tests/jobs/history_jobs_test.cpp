@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "jobs/batchjob.h"
 #include "jobs/fileconverter.h"
 #include "jobs/fileconvertersettings.h"
+#include "jobs/jobloop.h"
 #include "services/shorturlconverter.h"
 #include "support/recording_views.h"
 #include "support/tempdir.h"
@@ -53,20 +53,22 @@ protected:
 TEST_F(JobsWithHistory, ASecondBatchReusesEveryAddressWithoutPausing) {
     test::RecordingBatchView view;
     view.add({"http://a.test/1", "http://a.test/2", "http://a.test/3"});
-    BatchJob job(view, converter);
+    PlainJobLoop loop;
+    BatchJob job(view, converter, &loop);
     job.setWaitAfterLastRow(false);
     job.generateClicked();
+    loop.runUntil([&] { return !job.running(); });
     const std::vector<std::string> first = view.texts();
     ASSERT_EQ(served, 3);
 
     // A day between two conversions: only a batch that skips the pause ends.
     view.interval = "86400";
-    int pumps = 0;
-    const auto previous = setMessagePump([&] {
-        if (++pumps > 200) job.requestStop();
-    });
+    int steps = 0;
     job.generateClicked();
-    setMessagePump(previous);
+    loop.runUntil([&] {
+        if (++steps > 200) job.requestStop();
+        return !job.running();
+    });
     ASSERT_TRUE(view.summary);
     EXPECT_FALSE(view.summary->stopped);
     EXPECT_EQ(view.texts(), first);
@@ -113,8 +115,8 @@ struct WatchedMemory : ConversionMemory {
     HistoryLookup lookup(std::string_view key, std::string_view longUrl) override {
         return inner.lookup(key, longUrl);
     }
-    HistoryStatus record(std::string_view key, std::string_view longUrl,
-                         std::string_view shortUrl) override {
+    Status record(std::string_view key, std::string_view longUrl,
+                  std::string_view shortUrl) override {
         // Waits a while for the next request: one that is only sent after this
         // record never comes, and the count stays where it was.
         const int expected = std::min(static_cast<int>(recorded.size()) + 2, requests);
@@ -171,9 +173,9 @@ TEST_F(JobsWithHistory, ARecordThatFailsUnderWayIsOneWarningAndEveryRowStillShow
     struct FillingMemory : ConversionMemory {
         int records = 0;
         HistoryLookup lookup(std::string_view, std::string_view) override { return {}; }
-        HistoryStatus record(std::string_view, std::string_view, std::string_view) override {
+        Status record(std::string_view, std::string_view, std::string_view) override {
             if (++records == 1) return {};
-            return {HistoryStatus::Kind::Full, "磁盘已满，历史无法写入：h.sqlite"};
+            return historyFailure(HistoryFailure::Full, "磁盘已满，历史无法写入：h.sqlite");
         }
     } memory;
     converter.setHistory(&memory);

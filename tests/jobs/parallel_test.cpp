@@ -10,7 +10,6 @@
 #include <random>
 
 #include "../services/fakeservices.h"
-#include "base/messages.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/jobloop.h"
 #include "support/test_server.h"
@@ -70,9 +69,10 @@ struct QueueRun {
         converter.setRetryPolicy({.retries = 20, .firstDelayMs = 0});
     }
 
-    // Converts `addresses` on `slots`; `onEvent` runs after every event the queue reports.
+    // Converts `addresses` on `slots`; `onEvent` runs after every event the queue reports,
+    // `between` between the loop's steps.
     void run(std::vector<std::string> addresses, int slots,
-             const std::function<void()>& onEvent = {}) {
+             const std::function<void()>& onEvent = {}, const std::function<void()>& between = {}) {
         queue.beginRun(slots);
         ConversionQueue::Events events;
         events.converting = [&, onEvent](int row) {
@@ -87,7 +87,10 @@ struct QueueRun {
         events.done = [&] { done = true; };
         done = false;
         queue.convert(std::move(addresses), std::move(events));
-        loop.runUntil([&] { return done; });
+        loop.runUntil([&] {
+            if (between) between();
+            return done;
+        });
     }
 
     test::FakeSource source;
@@ -166,14 +169,12 @@ TEST(ParallelSlots, AStopAbortsEveryTransferInFlightAndKeepsTheFinishedRows) {
     const auto start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point stopped;
     // Once two rows are in and four requests hang, stop: the loop looks between its steps.
-    setMessagePump([&] {
+    run.run(numbered(10), 4, {}, [&] {
         if (run.finished.size() == 2 && arrived == 6 && !run.queue.stopped()) {
             stopped = std::chrono::steady_clock::now();
             run.queue.stop();
         }
     });
-    run.run(numbered(10), 4);
-    setMessagePump({});
     // Without a stop the queue would only be done after the slots' time-outs.
     ASSERT_TRUE(run.queue.stopped());
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 5s);

@@ -30,15 +30,15 @@ struct FakeMemory : ConversionMemory {
     HistoryLookup lookup(std::string_view key, std::string_view longUrl) override {
         ++lookups;
         HistoryLookup hit;
-        if (failLookups) hit.status = {HistoryStatus::Kind::Corrupt, "damaged"};
+        if (failLookups) hit.status = historyFailure(HistoryFailure::Corrupt, "damaged");
         const auto found = rows.find({std::string(key), std::string(longUrl)});
         if (!failLookups && found != rows.end()) hit.shortUrl = found->second;
         return hit;
     }
-    HistoryStatus record(std::string_view key, std::string_view longUrl,
-                         std::string_view shortUrl) override {
+    Status record(std::string_view key, std::string_view longUrl,
+                  std::string_view shortUrl) override {
         ++records;
-        if (failRecords) return {HistoryStatus::Kind::Busy, "locked"};
+        if (failRecords) return historyFailure(HistoryFailure::Busy, "locked");
         rows[{std::string(key), std::string(longUrl)}] = shortUrl;
         return {};
     }

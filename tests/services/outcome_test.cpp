@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "base/messages.h"
 #include "fakeservices.h"
 #include "services/conversionoutcome.h"
 #include "services/shorturlconverter.h"
@@ -179,13 +178,13 @@ TEST_F(Outcomes, AStopEndsTheRetryWaitAtOnce) {
     std::atomic<bool> stop{false};
     converter.setStopFlag(&stop);
     converter.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
-    int pumps = 0;
-    // The wait keeps the window alive; the tenth pump is a stop click.
-    setMessagePump([&] {
-        if (++pumps == 10) stop = true;
+    // A stop click while the conversion waits to try again.
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
     });
     const ConversionOutcome outcome = converter.convert("http://a.test/");
-    setMessagePump({});
+    stopper.join();
     EXPECT_EQ(outcome.failure, FailureKind::Stopped);
     EXPECT_EQ(server.requests().size(), 1u);
 }

@@ -241,9 +241,14 @@ private:
 
     // The test button's message for `longUrl`, answered with Cancel.
     QString testInterface(const QString& longUrl) {
+        // An empty box first, so that the test's own is told by its text.
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        MessageBox::information(nullptr, {}, {});
         InputDialog::setNextText(longUrl);
         MessageBox::setNextAnswer(QMessageBox::Cancel);
         click(u"按钮测试接口"_s);
+        // The outcome comes back on the window's loop; the window answers meanwhile.
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::lastText().isEmpty(), 15000); }();
         return MessageBox::lastText();
     }
 

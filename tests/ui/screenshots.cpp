@@ -64,9 +64,12 @@ void fillHistory(const std::string& path) {
     if (!history.open(path).ok()) return;
     for (int i = 1; i <= 30; ++i) {
         const std::string n = std::to_string(i);
-        history.record("custom:s.example.test:5f1c9a0e27d4b3a8",
-                       "http://shop.example.test/item?id=" + n + "&spm=a1z10",
-                       "https://s.example.test/h" + n);
+        if (!history
+                 .record("custom:s.example.test:5f1c9a0e27d4b3a8",
+                         "http://shop.example.test/item?id=" + n + "&spm=a1z10",
+                         "https://s.example.test/h" + n)
+                 .ok())
+            return;
     }
 }
 
