@@ -88,10 +88,11 @@ int readFacts(sqlite3* handle, Facts& facts) {
 bool holdsSchema(const Facts& facts, std::int64_t version) {
     const std::vector<Table>& tables = schemas()[static_cast<std::size_t>(version - 1)];
     std::size_t required = 0;
-    for (const auto& [name, columns] : facts.tables) {
+    for (const auto& entry : facts.tables) {
+        const std::string& name = entry.first;
         const auto known = std::find_if(tables.begin(), tables.end(),
                                         [&name](const Table& table) { return table.name == name; });
-        if (known == tables.end() || columns != known->columns) return false;
+        if (known == tables.end() || entry.second != known->columns) return false;
         required += known->required ? 1 : 0;
     }
     return required ==

@@ -49,11 +49,11 @@ struct SettingKey {
     std::string_view name;  // the INI key, e.g. "并发数"
     KeyKind kind;
     Written written;
-    NumberRange range;                         // Number keys
-    double (*number)(const Record&);           // Number and Flag keys
-    void (*setNumber)(Record&, double);        // Number and Flag keys
-    std::string (*text)(const Record&);        // Text keys
-    void (*setText)(Record&, std::string);     // Text keys
+    NumberRange range;                      // Number keys
+    double (*number)(const Record&);        // Number and Flag keys
+    void (*setNumber)(Record&, double);     // Number and Flag keys
+    std::string (*text)(const Record&);     // Text keys
+    void (*setText)(Record&, std::string);  // Text keys
 };
 
 namespace keytable {
@@ -181,7 +181,7 @@ constexpr auto textSetting(std::string_view name, Written written = Written::Alw
 /// A key of an int or enum field, stored as a number and read into `range`.
 template <auto Field>
 constexpr auto numberSetting(std::string_view name, NumberRange range = {},
-                         Written written = Written::Always) {
+                             Written written = Written::Always) {
     using R = typename keytable::MemberOf<decltype(Field)>::Record;
     using T = typename keytable::MemberOf<decltype(Field)>::Type;
     return SettingKey<R>{name,
