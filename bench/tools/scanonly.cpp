@@ -18,12 +18,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: scanonly FOLDER [PATTERN]\n");
         return 2;
     }
-    std::string error;
-    const auto files = listFilesByPattern(argv[1], argc > 2 ? argv[2] : "*.html", &error);
-    if (!error.empty()) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    const auto listed = listFilesByPattern(argv[1], argc > 2 ? argv[2] : "*.html");
+    if (!listed) {
+        std::fprintf(stderr, "%s\n", listed.reason().c_str());
         return 1;
     }
+    const std::vector<FolderEntry>& files = *listed;
+    Status read;
     // As a run finds them: files scanned ahead on a thread of their own, large ones in place.
     std::vector<std::filesystem::path> paths;
     for (const FolderEntry& file : files) paths.push_back(file.path);
@@ -33,16 +34,16 @@ int main(int argc, char** argv) {
         ScannedFile scanned = ahead.next();
         if (scanned.scanned) {
             found += static_cast<long>(scanned.addresses.size());
-            error = scanned.error;
+            read = scanned.read;
         } else {
             bool utf8 = false;
-            error = scanFileOfEitherEncoding(file.path, utf8,
-                                             [&found](std::size_t, std::string_view bytes) {
-                                                 ++found;
-                                                 return bytes;
-                                             });
+            read = scanFileOfEitherEncoding(file.path, utf8,
+                                            [&found](std::size_t, std::string_view bytes) {
+                                                ++found;
+                                                return bytes;
+                                            });
         }
-        if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+        if (!read) std::fprintf(stderr, "%s\n", read.reason().c_str());
     }
     std::printf("%ld\n", found);
     return 0;

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <cstdlib>
 
 #include <chrono>
 #include <cstdio>
@@ -41,8 +42,9 @@ int main(int argc, char** argv) {
 
     const double store = seconds([&] {
         lianshuo::ControlStateStore settings;
-        settings.bindFile((folder / "store.ini").string());
-        for (int i = 0; i < count; ++i) lianshuo::saveInterface(sample(i), settings);
+        if (!settings.bindFile((folder / "store.ini").string())) std::exit(1);
+        for (int i = 0; i < count; ++i)
+            if (!lianshuo::saveInterface(sample(i), settings)) std::exit(1);
     });
     const double qsettings = seconds([&] {
         QSettings settings(QString::fromStdString((folder / "qsettings.ini").string()),

@@ -19,7 +19,7 @@ ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
 
 ConversionQueue::~ConversionQueue() {
     // Nobody is left to see its rows, but the conversion is done: the history keeps it.
-    if (keptBack_) converter_.remember(keptBack_->address, *keptBack_->outcome);
+    if (keptBack_) converter_.remember(keptBack_->address, keptBack_->outcome);
     stop_ = true;
     {
         const std::lock_guard lock(mutex_);
@@ -62,7 +62,6 @@ void ConversionQueue::convert(AddressSource source, Events events, bool pauseAft
     events_ = std::move(events);
     pauseAfterLast_ = pauseAfterLast;
     rows_.clear();
-    unkept_.clear();
     waiting_.clear();
     next_ = delivered_ = 0;
     busySlots_ = inFlight_ = resting_ = 0;
@@ -122,14 +121,14 @@ void ConversionQueue::pump() {
         events_.converting(row);
         const std::string& address = taken.address;
         if (!refusal.empty()) {
-            taken.refused = ConversionOutcome::failed(FailureKind::TooLarge, refusal);
-            taken.result = &*taken.refused;
-        } else if (const auto known = outcomes_.find(address); known != outcomes_.end()) {
-            taken.result = &known->second;
+            taken.result = ConversionOutcome::failed(FailureKind::TooLarge, refusal);
+        } else if (std::optional<ConversionOutcome> known = outcomes_.find(address)) {
+            taken.result = std::move(known);
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
-            taken.result = &outcomes_.emplace(address, std::move(*kept)).first->second;
+            outcomes_.insert(address, *kept);
+            taken.result = std::move(kept);
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;
@@ -142,7 +141,7 @@ void ConversionQueue::pump() {
 }
 
 void ConversionQueue::deliver() {
-    while (running_ && !rows_.empty() && rows_.front().result != nullptr) {
+    while (running_ && !rows_.empty() && rows_.front().result) {
         const int row = delivered_++;
         events_.finished(row, *rows_.front().result);
         rows_.pop_front();
@@ -215,15 +214,15 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
     if (!stopped() && !caught && !more) ++owedRests_;
     const long long pause = more ? events_.pauseMs() : 0;
     if (caught) {
-        settle(address, &unkept_.emplace_back(outcome));
+        settle(address, outcome);
     } else {
-        const ConversionOutcome* kept = &outcomes_.emplace(address, outcome).first->second;
+        outcomes_.insert(address, outcome);
         // Straight on to the next request: its record is written while that one is under way.
         if (convertsInline() && !stopped() && pause <= 0 && hasMore()) {
-            keptBack_ = KeptBack{address, kept};
+            keptBack_ = KeptBack{address, outcome};
         } else {
             converter_.remember(address, outcome);
-            settle(address, kept);
+            settle(address, outcome);
         }
     }
     deliver();
@@ -254,7 +253,7 @@ void ConversionQueue::rest(long long pause) {
 }
 
 // `address`'s rows have their outcome; the ones at the front can be delivered.
-void ConversionQueue::settle(const std::string& address, const ConversionOutcome* outcome) {
+void ConversionQueue::settle(const std::string& address, const ConversionOutcome& outcome) {
     if (const auto rows = waiting_.find(address); rows != waiting_.end()) {
         for (const int row : rows->second)
             rows_[static_cast<std::size_t>(row - delivered_)].result = outcome;
@@ -267,7 +266,7 @@ void ConversionQueue::recordKeptBack() {
     if (!keptBack_) return;
     const KeptBack kept = std::move(*keptBack_);
     keptBack_.reset();
-    converter_.remember(kept.address, *kept.outcome);
+    converter_.remember(kept.address, kept.outcome);
     settle(kept.address, kept.outcome);
     deliver();
 }

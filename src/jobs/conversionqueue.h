@@ -19,6 +19,7 @@
 
 #include "jobs/addresssource.h"
 #include "jobs/jobloop.h"
+#include "jobs/outcometable.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -80,7 +81,7 @@ private:
     void slotRested(unsigned generation);
     void postRest(long long pause);
     void rest(long long pause);
-    void settle(const std::string& address, const ConversionOutcome* outcome);
+    void settle(const std::string& address, const ConversionOutcome& outcome);
     void recordKeptBack();
     bool convertsInline() const;
     void startWorkers(int count);
@@ -95,7 +96,7 @@ private:
 
     // The run, on the job's thread.
     int slots_ = 1, limit_ = 1, calm_ = 0;
-    std::unordered_map<std::string, ConversionOutcome> outcomes_;
+    OutcomeTable outcomes_;
     // The current list.
     bool running_ = false;
     bool pauseAfterLast_ = false;
@@ -106,18 +107,15 @@ private:
     // The rows taken and not delivered yet: delivered_ to next_ - 1.
     struct Row {
         std::string address;
-        const ConversionOutcome* result =
-            nullptr;  // into outcomes_, unkept_ or refused; null: not yet
-        std::optional<ConversionOutcome> refused;  // an entry that is no address
+        std::optional<ConversionOutcome> result;  // none: not yet
     };
     std::deque<Row> rows_;
-    std::deque<ConversionOutcome> unkept_;                       // outcomes a stop caught
     std::unordered_map<std::string, std::vector<int>> waiting_;  // rows by address under way
     // On the inline slot, a finished conversion's history record waits for the
     // next request to be on its way; its rows wait with it.
     struct KeptBack {
         std::string address;
-        const ConversionOutcome* outcome;
+        ConversionOutcome outcome;
     };
     std::optional<KeptBack> keptBack_;
     bool stepPosted_ = false;  // an inline conversion is posted and has not begun
