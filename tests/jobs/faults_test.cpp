@@ -59,5 +59,11 @@ TEST(BatchFaults, HangsTricklesResetsAndHugeRepliesFailOnlyTheirRow) {
     EXPECT_EQ(view.rows[0].text, "生成错误");
     EXPECT_EQ(view.rows[3].text, "https://s.test/ok");
     // Bodies are capped at 64 MiB; a gigabyte held anywhere would show here.
+    // Sanitizers keep shadow memory several times the heap, which says
+    // nothing about what the program holds, so only plain builds weigh it.
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(peakKiB() - before, 400 * 1024);
+#else
+    (void)before;
+#endif
 }
