@@ -14,6 +14,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dpkg-dev file desktop-file-utils appstream man-db groff-base
   ripgrep strace
+  libqrencode-dev libsecret-1-dev zbar-tools gnome-keyring dbus-daemon dbus-bin
 )
 
 missing=()
