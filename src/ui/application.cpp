@@ -7,7 +7,6 @@
 #include <QTranslator>
 #include <cstdlib>
 
-#include "base/messages.h"
 #include "store/controlstatestore.h"
 #include "store/settings.h"
 #include "ui/dialogs.h"
@@ -19,10 +18,6 @@
 namespace lianshuo {
 
 using namespace Qt::Literals::StringLiterals;
-
-void installWindowHooks() {
-    setMessagePump([] { QCoreApplication::processEvents(); });
-}
 
 bool installQtTranslations() {
     static QTranslator translator;
@@ -36,7 +31,6 @@ bool installQtTranslations() {
 int runWindows(int& argc, char** argv) {
     QApplication application(argc, argv);
     installQtTranslations();
-    installWindowHooks();
     if (const Status bound = settingsStore().bindFile(settingsFilePath()); !bound)
         MessageBox::warning(
             nullptr, u"蓝棠："_s,
@@ -50,9 +44,7 @@ int runWindows(int& argc, char** argv) {
     // closing sequence, which saves the settings.
     if (qEnvironmentVariableIsSet("LIANSHUO_QUIT_WHEN_SHOWN"))
         QTimer::singleShot(0, &application, [] { std::_Exit(0); });
-    const int code = QApplication::exec();
-    setMessagePump({});
-    return code;
+    return QApplication::exec();
 }
 
 }  // namespace lianshuo

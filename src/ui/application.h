@@ -3,10 +3,6 @@
 
 namespace lianshuo {
 
-/// Hands the core what it needs from the windows: Qt's event processing as
-/// the message pump, and message boxes for the settings store's warnings.
-void installWindowHooks();
-
 /// Loads Qt's own translations (standard buttons, file dialogs) for the
 /// system's language, Simplified Chinese when it has none; false when none loaded.
 bool installQtTranslations();

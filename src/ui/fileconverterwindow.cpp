@@ -40,8 +40,8 @@ void FileConverterWindow::connectEvents() {
     connect(chooseButton_, &QPushButton::clicked, this, &FileConverterWindow::chooseFolder);
     connect(whiteBox_, &QCheckBox::toggled, this, &FileConverterWindow::applyWhiteListRule);
     connect(blackBox_, &QCheckBox::toggled, this, &FileConverterWindow::applyBlackListRule);
-    // The run goes on inside the press that started it; a second press
-    // arrives through the message pump and only asks it to stop.
+    // The run is a job on the window's loop: a press while it runs only asks
+    // it to stop.
     connect(startButton_, &RightClickButton::clicked, this, [this] { startOrStop(false); });
     connect(startButton_, &RightClickButton::rightPressed, this, [this] { startOrStop(true); });
     connect(helpButton_, &QPushButton::clicked, this,

@@ -47,8 +47,8 @@ void MainWindow::connectEvents() {
     connect(saveFolderButton_, &RightClickButton::rightPressed, this, &MainWindow::showSaveFolder);
     connect(pasteButton_, &QPushButton::clicked, this, &MainWindow::pasteLongUrls);
     connect(copyButton_, &QPushButton::clicked, this, &MainWindow::copyShortUrls);
-    // The batch runs inside this click; a second click arrives through the
-    // message pump while it runs and only asks it to stop.
+    // The batch is a job on the window's loop: a click while it runs only
+    // asks it to stop.
     connect(generateButton_, &QPushButton::clicked, this, [this] { batch().generateClicked(); });
     connect(resultsView_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openRow);
     connect(resultsView_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::copyRowAt);

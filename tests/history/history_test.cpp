@@ -12,7 +12,6 @@
 #include <set>
 #include <thread>
 
-#include "base/messages.h"
 #include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "support/tempdir.h"
@@ -255,28 +254,6 @@ TEST_F(History, AWriterThatHoldsTheLockTooLongIsReportedAsBusy) {
     ASSERT_EQ(other.exec("COMMIT"), SQLITE_OK);
     EXPECT_TRUE(waiting.record("k", "http://a.test/2", "http://s.test/2").ok());
     EXPECT_EQ(find("k", "http://a.test/2"), "http://s.test/2");
-}
-
-TEST_F(History, ACallMadeWhileAnotherWaitsForTheLockWaitsItsTurn) {
-    ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/1").ok());
-    RawConnection other(dir / "h.sqlite");
-    ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
-    std::thread releaser([&other] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        other.exec("COMMIT");
-    });
-    // A window event run during the wait could call the history again, inside its own call.
-    int events = 0;
-    setMessagePump([&] {
-        ++events;
-        (void)history.lookup("k", "http://a.test/1");
-    });
-    const Status waited = history.record("k", "http://a.test/2", "http://s.test/2");
-    releaser.join();
-    setMessagePump({});
-    EXPECT_TRUE(waited.ok()) << waited.reason();
-    EXPECT_EQ(events, 0);
-    EXPECT_EQ(history.lookup("k", "http://a.test/2").shortUrl, "http://s.test/2");
 }
 
 TEST_F(History, AFolderThatCannotBeWrittenIsReadOnly) {

@@ -2,7 +2,6 @@
 
 #include <regex>
 
-#include "base/messages.h"
 #include "http/httprequestobject.h"
 #include "support/scoped_env.h"
 #include "support/test_pages.h"
@@ -191,20 +190,6 @@ TEST_F(FetchPageTest, FailedRequestsGiveEmptyText) {
     EXPECT_EQ(object.fetchPage(server.url("/500")), "error page");
     EXPECT_EQ(object.status(), 500);
     EXPECT_EQ(object.statusText(), "Internal Server Error");
-}
-
-TEST_F(FetchPageTest, WaitingRunsNoWindowEventsSoNothingReachesTheObjectMeanwhile) {
-    using namespace std::chrono_literals;
-    server.route("/slow", test::delayedReply(300ms, 200, "done"));
-    server.route("/quick", test::reply(200, "quick"));
-    // A click handled while the object waits would reach the same object.
-    std::string nested = "not run";
-    setMessagePump([&] { nested = object.fetchPage(server.url("/quick")); });
-    const std::string reply = object.fetchPage(server.url("/slow"));
-    setMessagePump({});
-    EXPECT_EQ(reply, "done");
-    EXPECT_EQ(nested, "not run");
-    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 TEST_F(FetchPageTest, ProxySettingsAndCredentials) {

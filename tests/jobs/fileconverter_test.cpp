@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "../services/fakeservices.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 #include "jobs/fileconverter.h"

@@ -7,30 +7,10 @@
 #include <random>
 #include <thread>
 
-#include "base/messages.h"
 #include "store/controlstatestore.h"
 #include "support/tempdir.h"
 
 using namespace lianshuo;
-
-TEST(StoreQueue, NothingRunsInsideAWriteSoEachWriteReachesTheFileInTheOrderMade) {
-    test::TempDir dir;
-    ControlStateStore store;
-    ASSERT_TRUE(store.bindFile((dir / "q.ini").string()));
-    store.selectSection("s");
-    int pumped = 0;
-    // A click that writes, were the window's events ever handled inside a write.
-    const auto previous = setMessagePump([&] {
-        ++pumped;
-        EXPECT_TRUE(store.writeText("inner", "2"));
-    });
-    EXPECT_TRUE(store.writeText("outer", "1"));
-    EXPECT_EQ(store.listSections("s"), std::vector<std::string>{"s"});
-    EXPECT_TRUE(store.deleteEntry("s", "missing"));
-    setMessagePump(previous);
-    EXPECT_EQ(pumped, 0);
-    EXPECT_EQ(test::readFile(dir / "q.ini"), "[s]\r\nouter=1");
-}
 
 namespace {
 

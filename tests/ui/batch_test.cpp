@@ -17,7 +17,6 @@
 #include <functional>
 #include <memory>
 
-#include "base/messages.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -43,7 +42,6 @@ private slots:
     }
 
     void cleanup() {
-        installWindowHooks();
         session_.reset();
     }
 

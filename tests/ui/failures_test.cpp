@@ -12,7 +12,6 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "base/messages.h"
 #include "http/webrequest.h"
 #include "store/controlstatestore.h"
 #include "store/settings.h"

@@ -21,7 +21,6 @@
 #include <functional>
 #include <memory>
 
-#include "base/messages.h"
 #include "jobs/fileconvertersettings.h"
 #include "ui/application.h"
 #include "ui/clickables.h"
@@ -58,7 +57,7 @@ private slots:
         QVERIFY(session_->isOpen());
         main_ = &session_->window();
         service_ = &session_->service();
-        // Short pauses, so that the engine pumps messages between two addresses.
+        // Short pauses, so that the window's loop runs between two addresses.
         control<QLineEdit>(main_, u"编辑框生成间隔秒"_s)->setText(u"0.02"_s);
         main_->setFileConverterOpener([this] { showFileConverterWindow(*main_); });
         pages_ = session_->sandbox().dir() / "pages";
@@ -67,7 +66,6 @@ private slots:
     }
 
     void cleanup() {
-        installWindowHooks();
         session_.reset();
     }
 

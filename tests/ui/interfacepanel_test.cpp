@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "base/makerlinks.h"
-#include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
 #include "services/interfacestore.h"
