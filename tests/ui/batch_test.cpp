@@ -41,9 +41,7 @@ private slots:
         captions_.clear();
     }
 
-    void cleanup() {
-        session_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void startConvertsEveryRowAndWritesTheSuccesses() {
         test::pasteUrls(*window_, {u"a.example.test/1"_s, u"http://a.example.test/bad"_s,

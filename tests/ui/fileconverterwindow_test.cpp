@@ -65,9 +65,7 @@ private slots:
         folder_ = QString::fromStdString(pages_.string());
     }
 
-    void cleanup() {
-        session_.reset();
-    }
+    void cleanup() { session_.reset(); }
 
     void opensOnceShowsTheInitialContentAndKeepsItsSettings() {
         FileConverterWindow* window = open();
