@@ -17,7 +17,6 @@
 #include <functional>
 #include <memory>
 
-#include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"

@@ -22,7 +22,6 @@
 #include <memory>
 
 #include "jobs/fileconvertersettings.h"
-#include "ui/application.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
 #include "ui/fileconverterwindow.h"
