@@ -109,10 +109,10 @@ std::string chosenGroupName(std::string_view pattern) {
                : "1";
 }
 
-std::string regexProblem(std::string_view pattern) {
+Status checkRegex(std::string_view pattern) {
     std::string error;
     compile(pattern, error);
-    return error;
+    return error.empty() ? Status() : Status::failed(error);
 }
 
 }  // namespace lianshuo

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "script/regexbudget.h"
 
 namespace lianshuo {
@@ -27,7 +28,7 @@ RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subje
 /// whole match); empty when the pattern does not compile.
 std::string chosenGroupName(std::string_view pattern);
 
-/// Why `pattern` does not compile ("missing closing parenthesis at offset 3"); empty when it does.
-std::string regexProblem(std::string_view pattern);
+/// Whether `pattern` compiles; the failure says why ("missing closing parenthesis at offset 3").
+Status checkRegex(std::string_view pattern);
 
 }  // namespace lianshuo

@@ -68,8 +68,8 @@ std::string expressionProblem(ExtractKind kind, std::string_view expression, boo
             [[fallthrough]];
         case ExtractKind::Regex: {
             if (expression.empty()) return what + "为空";
-            const std::string problem = regexProblem(expression);
-            return problem.empty() ? problem : what + "不是有效的正则表达式：" + problem;
+            const Status compiles = checkRegex(expression);
+            return compiles ? std::string() : what + "不是有效的正则表达式：" + compiles.reason();
         }
         case ExtractKind::Json: {
             const Status path = checkJsonPath(expression);

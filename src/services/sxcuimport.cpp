@@ -204,7 +204,7 @@ std::string Importer::regexFor(const Piece& piece) {
     const std::string chosen = chosenGroupName(pattern);
     if (chosen.empty()) {
         refuse("RegexList 第 " + std::to_string(n) + " 项不是有效的正则表达式：" +
-               regexProblem(pattern));
+               checkRegex(pattern).reason());
         return {};
     }
     if (group == chosen) return pattern;
