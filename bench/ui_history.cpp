@@ -14,7 +14,6 @@
 
 #include "gapmeter.h"
 #include "tools/historyfill.h"
-#include "ui/application.h"
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
 #include "uitestkit.h"
@@ -60,7 +59,6 @@ void search(HistoryWindow& window, const QString& text) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    installWindowHooks();
     test::SettingsSandbox sandbox;
     const std::string path = (sandbox.dir() / "h.sqlite").string();
     if (!bench::fillHistory(path, kRows)) return 1;

@@ -21,7 +21,6 @@
 
 #include "gapmeter.h"
 #include "support/test_server.h"
-#include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "uitestkit.h"
 
@@ -95,7 +94,6 @@ BatchMeasure batchGap(test::TestServer::Scheme scheme, int parallel) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    installWindowHooks();
     test::SettingsSandbox sandbox;
     QStringList schemes;
     for (int i = 1; i < argc; ++i) schemes.append(QString::fromLocal8Bit(argv[i]));
