@@ -68,8 +68,15 @@ std::string decodeContent(std::string_view content, int mode, int* usedMode) {
     const std::string_view body = content.substr(bodyStartFor(content, mode));
     if (mode == kDetect && looksLikeUtf8(body)) mode = kUtf8;
     std::string text;
-    if (const char* from = converterNameOf(mode); from != nullptr && !body.empty())
-        text = convertCharset(body, from, "GB18030");
+    const char* from = converterNameOf(mode);
+    // Short-link replies are mostly ASCII, which every charset here but UTF-16 writes as GBK
+    // does: no converter needs to be loaded for them.
+    const bool asciiAsItIs =
+        mode != kUtf16Le && mode != kUtf16Be && std::all_of(body.begin(), body.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        });
+    if (from != nullptr && !body.empty())
+        text = asciiAsItIs ? std::string(body) : convertCharset(body, from, "GB18030");
     if (text.empty()) {
         // Nothing converted: the whole content, mark included, is taken as it is.
         text.assign(content);

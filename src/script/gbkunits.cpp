@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -120,15 +121,24 @@ inline Unit decodeAt(const unsigned char* p, std::size_t left, const Tables& t) 
 }  // namespace
 
 Unit decodeUnit(std::string_view text, std::size_t pos) {
+    // ASCII needs no table: a run that meets only ASCII never builds them.
+    if (static_cast<unsigned char>(text[pos]) < 0x80)
+        return {static_cast<unsigned char>(text[pos]), 1};
     return decodeAt(reinterpret_cast<const unsigned char*>(text.data()) + pos, text.size() - pos,
                     tables());
 }
 
 std::size_t toUtf8Units(std::string_view gbk, char* out) {
-    const Tables& t = tables();
     const auto* p = reinterpret_cast<const unsigned char*>(gbk.data());
     const auto* const end = p + gbk.size();
-    char* o = out;
+    // Building the tables costs milliseconds; text that is all ASCII, as most
+    // addresses are, is copied without them.
+    const auto* high = std::find_if(p, end, [](unsigned char c) { return c >= 0x80; });
+    if (high != p) std::memcpy(out, p, static_cast<std::size_t>(high - p));
+    char* o = out + (high - p);
+    p = high;
+    if (p == end) return gbk.size();
+    const Tables& t = tables();
     while (p < end) {
         if (*p < 0x80) {
             *o++ = static_cast<char>(*p++);
