@@ -67,28 +67,41 @@ bool isAcceptableHost(std::string_view host) {
 }
 
 // The JSON members services put their error text in, most specific first.
-constexpr std::array<std::string_view, 6> kMessageMembers = {
-    "message", "err_msg", "error_description", "detail", "error", "msg"};
+constexpr std::array<std::string_view, 15> kMessageMembers = {
+    "message",       "msg",       "err_msg",
+    "errmsg",        "error_msg", "errormessage",
+    "error_message", "ErrMsg",    "error_description",
+    "description",   "detail",    "statusMessage",
+    "error",         "errors[0]", "errors"};
+// Where services wrap the reply one level down, besides the message members themselves.
+constexpr std::array<std::string_view, 5> kEnvelopes = {"data", "result", "response", "meta",
+                                                        "status"};
 
-// The first of the members at the top, or inside an object one of them holds, with a text.
+// The first of the members with a text at the top, else one level down: inside an object
+// one of them (or an envelope) holds. "errors" stands for its first item.
 std::string messageInJson(std::string_view replyText, bool& isJson) {
+    std::vector<std::string> outers;
+    for (const std::string_view member : kMessageMembers)
+        if (member != "errors") outers.emplace_back(member);
+    for (const std::string_view envelope : kEnvelopes) outers.emplace_back(envelope);
     std::vector<std::string> paths;
-    for (const std::string_view outer : kMessageMembers) {
-        paths.emplace_back(outer);
+    for (const std::string& outer : outers) {
+        paths.push_back(outer);
         for (const std::string_view inner : kMessageMembers)
-            paths.push_back(std::string(outer) + "." + std::string(inner));
+            if (inner != "errors") paths.push_back(outer + "." + std::string(inner));
     }
     const auto found = findJsonValues(replyText, paths);
     isJson = found.ok();
     if (!found) return {};
-    const std::size_t stride = kMessageMembers.size() + 1;
+    const std::size_t stride = kMessageMembers.size();  // the outer and its inner members
     auto text = [&](std::size_t at) {
         const std::optional<JsonFound>& value = (*found)[at];
         return value && value->kind == JsonKind::Text ? value->text : std::string();
     };
-    for (std::size_t outer = 0; outer < kMessageMembers.size(); ++outer) {
+    for (std::size_t outer = 0; outer < outers.size(); ++outer)
+        if (std::string words = text(outer * stride); !words.empty()) return words;
+    for (std::size_t outer = 0; outer < outers.size(); ++outer) {
         const std::size_t at = outer * stride;
-        if (std::string words = text(at); !words.empty()) return words;
         if (!(*found)[at] || (*found)[at]->kind != JsonKind::Object) continue;
         for (std::size_t inner = 1; inner < stride; ++inner)
             if (std::string words = text(at + inner); !words.empty()) return words;

@@ -35,6 +35,14 @@ TEST(WebAddress, ServiceMessagesComeFromJsonMembersOrTheFirstLine) {
     EXPECT_EQ(serviceMessage("{\"error\":{\"code\":7,\"message\":\"quota\"}}"), "quota");
     EXPECT_EQ(serviceMessage("{\"errors\":[],\"detail\":\"Not allowed\"}"), "Not allowed");
     EXPECT_EQ(serviceMessage("{\"ok\":false}"), "");
+    // The members of services that gave only "HTTP 4xx" before, at the top and one level down.
+    for (const char* reply :
+         {"{\"errcode\":40001,\"errmsg\":\"said\"}", "{\"ErrMsg\":\"said\"}",
+          "{\"statusMessage\":\"said\"}", "{\"errors\":[\"said\",\"not this\"]}",
+          "{\"errors\":[{\"code\":1,\"detail\":\"said\"}]}",
+          "{\"data\":{\"errormessage\":\"said\"}}", "{\"result\":{\"error_msg\":\"said\"}}",
+          "{\"error\":{\"message\":\"not this\"},\"description\":\"said\"}"})
+        EXPECT_EQ(serviceMessage(reply), "said") << reply;
     EXPECT_EQ(serviceMessage("\r\n  Service Unavailable, try later\nsecond line"),
               "Service Unavailable, try later");
     EXPECT_EQ(serviceMessage("<html><body>503</body></html>"), "");
