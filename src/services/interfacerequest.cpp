@@ -1,6 +1,7 @@
 #include "services/interfacerequest.h"
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -17,49 +18,57 @@
 namespace lianshuo {
 namespace {
 
-constexpr std::size_t kPlaceholderCount = 4;
-using Texts = std::array<std::string, kPlaceholderCount>;
+using Make = std::function<std::string(Placeholder)>;
 
-// In this order: the long address, the plain long address, the token, the alias.
-const Texts& gbkPlaceholders() {
-    static const Texts texts{"#长网址#", "#长网址原文#", "#令牌#", "#别名#"};
-    return texts;
-}
-
-// The placeholder that starts at `at`, or kPlaceholderCount.
-std::size_t placeholderAt(std::string_view text, std::size_t at, const Texts& names) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (text.substr(at, names[i].size()) == names[i]) return i;
-    return kPlaceholderCount;
-}
-
-// The four values of a context, each made only when a template asks for it:
-// encoding the long address processes window messages byte by byte.
+// The values of a context, each made only when a template asks for it.
 class Values {
 public:
-    using Make = std::function<std::string(std::size_t)>;
     explicit Values(Make make) : make_(std::move(make)) {}
-    const std::string& operator[](std::size_t which) {
-        if (!made_[which]) made_[which] = make_(which);
-        return *made_[which];
+    const std::string& operator[](Placeholder which) {
+        auto& made = made_[static_cast<std::size_t>(which)];
+        if (!made) made = make_(which);
+        return *made;
     }
 
 private:
     Make make_;
-    std::array<std::optional<std::string>, kPlaceholderCount> made_;
+    std::array<std::optional<std::string>, kValuePlaceholders> made_;
 };
 
-// `text` (GBK) with every placeholder replaced by its value, in one pass (a
-// value holding a placeholder stays as it is), and its plain text in UTF-8
-// when `utf8`. Nullopt past kLongestFilledTemplate, checked before each piece
-// goes in: a template repeating the placeholder must not cost gigabytes
-// before it is refused.
-std::optional<std::string> expand(std::string_view text, bool utf8, Values& values) {
+// Where a template stands: how its values, its plain text and its calls' results are written.
+struct Context {
+    Values* values;
+    bool utf8;  // the template's plain text in UTF-8 rather than GBK
+    Values* argumentValues;
+    bool argumentUtf8;
+    std::string (*encodeResult)(const std::string& ascii);
+};
+
+std::string asItIs(const std::string& text) {
+    return text;
+}
+
+// `parts` with every placeholder replaced by its value, in one pass (a value holding a
+// placeholder stays as it is). Nullopt past kLongestFilledTemplate, checked before each piece
+// goes in: a template repeating the placeholder must not cost gigabytes before it is refused.
+std::optional<std::string> expandParts(const std::vector<TemplatePart>& parts,
+                                       const Context& context) {
     std::string out;
-    for (const TemplatePart& part : templateParts(text)) {
-        const std::string piece = part.placeholder == Placeholder::None
-                                      ? (utf8 ? toUtf8(part.text) : part.text)
-                                      : values[static_cast<std::size_t>(part.placeholder)];
+    for (const TemplatePart& part : parts) {
+        std::string piece;
+        if (part.placeholder == Placeholder::None) {
+            piece = context.utf8 ? toUtf8(part.text) : part.text;
+        } else if (part.placeholder != Placeholder::Call) {
+            piece = (*context.values)[part.placeholder];
+        } else {
+            // The argument takes plain values; a call inside it gives its result unencoded.
+            const Context inner{context.argumentValues, context.argumentUtf8,
+                                context.argumentValues, context.argumentUtf8, &asItIs};
+            const std::optional<std::string> argument = expandParts(part.argument, inner);
+            if (!argument) return std::nullopt;
+            piece = context.encodeResult(
+                applyTemplateFunction(part.text, *argument, context.argumentUtf8));
+        }
         if (out.size() + piece.size() > kLongestFilledTemplate) return std::nullopt;
         out += piece;
     }
@@ -72,47 +81,131 @@ std::string jsonStringContents(std::string_view utf8) {
     return quoted.substr(1, quoted.size() - 2);
 }
 
+std::string jsonStringContentsOf(const std::string& ascii) {
+    return jsonStringContents(ascii);
+}
+
+std::string percentEncoded(const std::string& ascii) {
+    return percentEncodeLongUrl(ascii, false);
+}
+
 bool holdsControlCharacter(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
     return false;
 }
 
+// What a JSON body holds where "#别名?#" stood for no alias, until its member is taken out.
+const std::string& omittedAlias() {
+    static const std::string text = "\x1F#lianshuo-no-alias#\x1F";
+    return text;
+}
+
+// `query` ("a=1&b=#别名?#") without the pairs whose whole value is "#别名?#".
+std::string withoutOptionalAliasPairs(std::string_view query) {
+    std::vector<std::string> kept;
+    for (std::string& pair : splitText(query, "&")) {
+        const std::size_t equals = pair.find('=');
+        if (equals == std::string::npos ||
+            std::string_view(pair).substr(equals + 1) != optionalAliasPlaceholder())
+            kept.push_back(std::move(pair));
+    }
+    return joinText(kept, "&");
+}
+
+// The members of `json` whose value is omittedAlias(), taken out at any depth.
+void dropOmittedAliases(nlohmann::ordered_json& json) {
+    if (json.is_array()) {
+        for (auto& item : json) dropOmittedAliases(item);
+        return;
+    }
+    if (!json.is_object()) return;
+    for (auto it = json.begin(); it != json.end();) {
+        if (it->is_string() && it->get_ref<const std::string&>() == omittedAlias()) {
+            it = json.erase(it);
+        } else {
+            dropOmittedAliases(*it);
+            ++it;
+        }
+    }
+}
+
 // The values of each context, and the charset of its template.
 struct Filler {
     const ShortUrlInterface& d;
     std::string_view longUrl, alias;
+    std::string seconds, milliseconds;  // one moment for the whole request
+
+    Filler(const ShortUrlInterface& definition, std::string_view url, std::string_view aliasText)
+        : d(definition), longUrl(url), alias(aliasText) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+        seconds = std::to_string(ms / 1000);
+        milliseconds = std::to_string(ms);
+    }
+
+    std::string_view source(Placeholder which) const {
+        switch (which) {
+            case Placeholder::LongUrl:
+            case Placeholder::PlainLongUrl:
+                return longUrl;
+            case Placeholder::Token:
+                return d.token;
+            case Placeholder::Timestamp:
+                return seconds;
+            case Placeholder::TimestampMs:
+                return milliseconds;
+            default:
+                return alias;
+        }
+    }
+    static bool isTime(Placeholder which) {
+        return which == Placeholder::Timestamp || which == Placeholder::TimestampMs;
+    }
+
     // The address and a form body: percent-encoded values in the GBK template.
-    mutable Values encodedValues{[this](std::size_t which) {
-        return which == 1 ? inCharset(longUrl)
-                          : percentEncodeLongUrl(which == 0   ? longUrl
-                                                 : which == 2 ? d.token
-                                                              : alias,
-                                                 d.utf8Encoding);
+    mutable Values encodedValues{[this](Placeholder which) {
+        if (which == Placeholder::PlainLongUrl || isTime(which)) return inCharset(source(which));
+        return percentEncodeLongUrl(source(which), d.utf8Encoding);
     }};
     // A JSON body: always UTF-8, values as JSON string contents.
-    mutable Values jsonValues{[this](std::size_t which) {
-        return which == 1 ? longUrlToUtf8(longUrl)
-                          : jsonStringContents(longUrlToUtf8(which == 0   ? longUrl
-                                                             : which == 2 ? d.token
-                                                                          : alias));
+    mutable Values jsonValues{[this](Placeholder which) {
+        if (which == Placeholder::PlainLongUrl || isTime(which))
+            return longUrlToUtf8(source(which));
+        if (which == Placeholder::AliasOrNothing && alias.empty())
+            return jsonStringContents(omittedAlias());
+        return jsonStringContents(longUrlToUtf8(source(which)));
     }};
-    // Multipart fields, a raw body and headers: plain values in the interface's charset.
-    mutable Values plainValues{[this](std::size_t which) {
-        return inCharset(which <= 1 ? longUrl : which == 2 ? std::string_view(d.token) : alias);
-    }};
+    // A JSON body's call arguments: plain values in UTF-8.
+    mutable Values utf8Values{[this](Placeholder which) { return longUrlToUtf8(source(which)); }};
+    // Multipart fields, a raw body, headers and every other call argument: plain values in
+    // the interface's charset.
+    mutable Values plainValues{[this](Placeholder which) { return inCharset(source(which)); }};
 
     std::string inCharset(std::string_view gbk) const {
         return d.utf8Encoding ? longUrlToUtf8(gbk) : std::string(gbk);
     }
     std::optional<std::string> encoded(std::string_view text) const {
-        return expand(text, false, encodedValues);
+        return expandParts(templateParts(text),
+                           {&encodedValues, false, &plainValues, d.utf8Encoding, &percentEncoded});
     }
     std::optional<std::string> json(std::string_view text) const {
-        return expand(text, true, jsonValues);
+        return expandParts(templateParts(text),
+                           {&jsonValues, true, &utf8Values, true, &jsonStringContentsOf});
     }
     std::optional<std::string> plain(std::string_view text) const {
-        return expand(text, d.utf8Encoding, plainValues);
+        return expandParts(templateParts(text),
+                           {&plainValues, d.utf8Encoding, &plainValues, d.utf8Encoding, &asItIs});
+    }
+    // The address with "#别名?#" pairs of its query left out when there is no alias.
+    std::optional<std::string> address() const {
+        const std::size_t query = d.address.find('?');
+        if (!alias.empty() || query == std::string::npos) return encoded(d.address);
+        return encoded(d.address.substr(0, query + 1) +
+                       withoutOptionalAliasPairs(std::string_view(d.address).substr(query + 1)));
+    }
+    std::optional<std::string> form() const {
+        return encoded(alias.empty() ? withoutOptionalAliasPairs(d.postTemplate) : d.postTemplate);
     }
 };
 
@@ -182,6 +275,17 @@ Status checkJson(const std::string& body) {
     }
 }
 
+// Takes the members that stood for no alias out of a JSON body that has any; other bodies
+// are sent byte for byte as filled.
+void omitAliasMembers(std::string& body) {
+    if (body.find(jsonStringContents(omittedAlias())) == std::string::npos) return;
+    nlohmann::ordered_json json = nlohmann::ordered_json::parse(body, nullptr, false);
+    if (json.is_discarded()) return;
+    dropOmittedAliases(json);
+    body = replaceAll(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                      jsonStringContents(omittedAlias()), "");
+}
+
 FilledRequest failedWith(ConversionOutcome failure) {
     FilledRequest out;
     out.failure = std::move(failure);
@@ -198,28 +302,9 @@ bool namesContentType(const std::vector<std::string>& lines) {
 }  // namespace
 
 bool interfaceUsesToken(const ShortUrlInterface& d) {
-    const std::string_view token = gbkPlaceholders()[2];
+    const std::string_view token = "#令牌#";
     return containsText(d.address, token) || containsText(d.headers, token) ||
            (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, token));
-}
-
-std::vector<TemplatePart> templateParts(std::string_view text) {
-    std::vector<TemplatePart> parts;
-    std::string plain;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t which =
-            text[at] == '#' ? placeholderAt(text, at, gbkPlaceholders()) : kPlaceholderCount;
-        if (which == kPlaceholderCount) {
-            plain += text[at++];
-            continue;
-        }
-        if (!plain.empty()) parts.push_back({Placeholder::None, std::move(plain)});
-        plain.clear();
-        parts.push_back({static_cast<Placeholder>(which), {}});
-        at += gbkPlaceholders()[which].size();
-    }
-    if (!plain.empty()) parts.push_back({Placeholder::None, std::move(plain)});
-    return parts;
 }
 
 AddressLine splitAddressLine(std::string_view line) {
@@ -240,7 +325,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
     // A missing token would only bring the service's refusal, or a header with half a value.
     if (d.token.empty() && interfaceUsesToken(d))
         return failedWith(refused("令牌为空：接口用到了 #令牌#"));
-    const std::optional<std::string> url = filler.encoded(d.address);
+    const std::optional<std::string> url = filler.address();
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.
     if (holdsControlCharacter(*url)) return failedWith(refused("接口地址含有控制字符"));
@@ -266,7 +351,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
         std::optional<std::string> body;
         switch (d.bodyFormat) {
             case BodyFormat::Form:
-                body = filler.encoded(d.postTemplate);
+                body = filler.form();
                 break;
             case BodyFormat::Json:
                 body = filler.json(d.postTemplate);
@@ -274,6 +359,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
                     if (const Status json = checkJson(*body); !json)
                         return failedWith(
                             refused("POST 数据填入后不是有效的 JSON：" + json.reason()));
+                if (body && alias.empty()) omitAliasMembers(*body);
                 contentType = "application/json; charset=utf-8";
                 break;
             case BodyFormat::Multipart: {

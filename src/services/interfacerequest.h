@@ -6,7 +6,10 @@
 // and a form body, the contents of a JSON string in a JSON body, and the plain
 // address in a multipart field, a raw body or a header. "#长网址原文#" is the
 // plain address everywhere, "#令牌#" the token and "#别名#" the alias (both
-// encoded like "#长网址#").
+// encoded like "#长网址#"); "#别名?#" is the alias too, but a JSON member, form
+// pair or query pair that is nothing but it is left out when there is none. A
+// function call's argument is filled with plain values, and its result encoded
+// like "#长网址#" for where the call stands.
 
 #include <string>
 #include <string_view>
@@ -15,6 +18,7 @@
 #include "services/conversionoutcome.h"
 #include "services/servicerequest.h"
 #include "services/shorturlinterface.h"
+#include "services/templatesyntax.h"
 
 namespace lianshuo {
 
@@ -26,17 +30,6 @@ struct AddressLine {
 
 /// Splits `line` at its first tab; both parts trimmed of spaces.
 AddressLine splitAddressLine(std::string_view line);
-
-/// The placeholders of a template, in the order the engine knows them.
-enum class Placeholder { LongUrl, PlainLongUrl, Token, Alias, None };
-
-struct TemplatePart {
-    Placeholder placeholder = Placeholder::None;
-    std::string text;  // GBK; the plain text between placeholders (Placeholder::None)
-};
-
-/// `gbkTemplate` cut into plain text and placeholders.
-std::vector<TemplatePart> templateParts(std::string_view gbkTemplate);
 
 /// True when "#令牌#" stands where the interface sends it: the address, a header, or the body.
 bool interfaceUsesToken(const ShortUrlInterface& definition);

@@ -6,6 +6,7 @@
 #include "base/gbk.h"
 #include "script/regexgroup.h"
 #include "services/jsonpath.h"
+#include "services/templatesyntax.h"
 
 namespace lianshuo {
 namespace {
@@ -147,6 +148,12 @@ Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator
     for (const std::string& line : headerLinesOf(d.headers))
         if (const Status header = checkHeaderLine(line); !header)
             problems.push_back(header.reason());
+    for (const auto& [what, text] :
+         {std::pair<const char*, const std::string&>{"接口地址", d.address},
+          {"请求头", d.headers},
+          {"POST 数据", d.postTemplate}})
+        if (const auto parsed = parseTemplate(text); !parsed)
+            problems.push_back(std::string(what) + "：" + parsed.reason());
     const int format = static_cast<int>(d.bodyFormat);
     if (format < 0 || format > 3)
         problems.push_back("请求格式 " + std::to_string(format) + " 不受支持（0 到 3）");

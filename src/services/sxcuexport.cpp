@@ -69,7 +69,17 @@ std::string Exporter::value(std::string_view gbkTemplate, bool formEncoded) {
                 out += "{input}";
                 break;
             case Placeholder::Alias:
+            case Placeholder::AliasOrNothing:
                 out += "{prompt}";
+                break;
+            case Placeholder::Timestamp:
+                missing("#时间戳#");
+                break;
+            case Placeholder::TimestampMs:
+                missing("#时间戳毫秒#");
+                break;
+            case Placeholder::Call:
+                missing("#" + part.text + "(…)#");
                 break;
             case Placeholder::Token:
                 out += withToken_ ? sxcu::escapePlain(toUtf8(d_.token)) : toUtf8("#令牌#");

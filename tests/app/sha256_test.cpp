@@ -1,7 +1,9 @@
-// SHA-256 and HMAC-SHA-256 against the published vectors (FIPS 180-2, RFC 4231).
+// SHA-256, HMAC-SHA-256, MD5 and SHA-1 against the published vectors (FIPS 180-2, RFC 4231, RFC
+// 1321).
 
 #include <gtest/gtest.h>
 
+#include "base/digests.h"
 #include "base/sha256.h"
 
 using namespace lianshuo;
@@ -30,4 +32,19 @@ TEST(Sha256, MatchesThePublishedVectors) {
     EXPECT_EQ(hexDigits(hmacSha256(std::string(131, '\xaa'),
                                    "Test Using Larger Than Block-Size Key - Hash Key First")),
               "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54");
+}
+
+// RFC 1321's and FIPS 180-1's own examples, and lengths around the padding's edge.
+TEST(Digests, Md5AndSha1MatchThePublishedVectors) {
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(
+        md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+        "57edf4a22be3c955ac49da2e2107b67a");
+    EXPECT_EQ(md5Hex(std::string(1000000, 'a')), "7707d6ae4e027c70eea2a935c2296f21");
+    EXPECT_EQ(sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+    EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+    EXPECT_EQ(sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }

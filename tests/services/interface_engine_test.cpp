@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/charset.h"
+#include "base/digests.h"
 #include "fakeservices.h"
 #include "services/encoding.h"
 #include "services/interfacerules.h"
@@ -16,10 +17,12 @@
 #include "services/requestpacer.h"
 #include "services/shorturlconverter.h"
 #include "services/sxcufile.h"
+#include "services/sxcusyntax.h"
 #include "support/fake_apis.h"
 
 using namespace lianshuo;
 using test::Exchange;
+constexpr auto npos = std::string::npos;
 
 namespace {
 
@@ -72,6 +75,61 @@ TEST_P(BothEngines, PlaceholdersFollowTheirContextAndTheAliasComesAfterATab) {
     EXPECT_EQ(requests[0].header("X-Key"), "a&b\"c");
     EXPECT_EQ(requests[0].header("X-Alias"), toUtf8("别名1"));
     EXPECT_EQ(requests[0].header("Content-Type"), "application/json; charset=utf-8");
+}
+
+TEST_P(BothEngines, FunctionsSignEncodeAndHashWhatTheirArgumentsHold) {
+    // A YOURLS-style service: the signature is md5(timestamp + secret), the timestamp
+    // within a minute of its own clock; a Basic header; a base64 body member.
+    server->route("/sign", [](Exchange& e) {
+        const std::string& t = e.request().target;
+        const std::size_t ts = t.find("timestamp=") + 10;
+        const std::string stamp = t.substr(ts, t.find('&', ts) - ts);
+        const long long skew = std::stoll(stamp) - std::time(nullptr);
+        const bool signedRight = t.find("signature=" + md5Hex(stamp + "s3cret")) != npos;
+        e.answer(signedRight && skew > -60 && skew < 60 ? 200 : 403, "https://s.test/signed");
+    });
+    ShortUrlInterface d = posting(
+        *server, "/sign?timestamp=#时间戳#&signature=#md5(#时间戳##令牌#)#&u=#base64(#长网址#)#",
+        BodyFormat::Json,
+        R"({"b":"#base64url(#长网址原文#)#","h":"#sha1(#md5(#令牌#)#)#","t":"#时间戳毫秒#"})");
+    d.token = "s3cret";
+    d.headers = "Authorization: Basic #base64(me:#令牌#)#\r\nX-U: #urlencode(#长网址原文# ~)#";
+    const std::string longUrl = "http://a.test/?q=中文&x=1";
+    const ConversionOutcome outcome = convertWithInterface(longUrl, d);
+    EXPECT_TRUE(outcome.ok()) << outcome.reason();
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string utf8 = toUtf8(longUrl);
+    // base64 in the address is percent-encoded like any value there.
+    EXPECT_NE(requests[0].target.find("&u=" + percentEncodeLongUrl(sxcu::base64(utf8), false)),
+              npos);
+    EXPECT_EQ(requests[0].header("Authorization"), "Basic " + sxcu::base64("me:s3cret"));
+    EXPECT_EQ(requests[0].header("X-U"),
+              "http%3A%2F%2Fa.test%2F%3Fq%3D%E4%B8%AD%E6%96%87%26x%3D1%20~");
+    const std::string body = requests[0].body;
+    EXPECT_NE(body.find(R"("h":")" + sha1Hex(md5Hex("s3cret")) + "\""), npos) << body;
+    std::string url64 = sxcu::base64(utf8);
+    for (char& c : url64) c = c == '+' ? '-' : c == '/' ? '_' : c;
+    EXPECT_NE(body.find(R"("b":")" + url64.substr(0, url64.find('=')) + "\""), npos) << body;
+}
+
+TEST_P(BothEngines, AnOptionalAliasLeavesItsMemberAndPairsOutWhenThereIsNone) {
+    answerWith(*server, "/a", 200, "https://s.test/a");
+    ShortUrlInterface json = posting(*server, "/a?u=#长网址#&alias=#别名?#&k=1", BodyFormat::Json,
+                                     R"({"url":"#长网址#", "vanity":"#别名?#", "old":"#别名#"})");
+    ShortUrlInterface form =
+        posting(*server, "/a", BodyFormat::Form, "alias=#别名?#&url=#长网址#&custom=#别名#");
+    for (const char* line : {"http://a.test/", "http://a.test/\tmine"})
+        for (const ShortUrlInterface* d : {&json, &form})
+            EXPECT_TRUE(convertWithInterface(line, *d).ok()) << line;
+    const auto requests = server->requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].target, "/a?u=http%3A%2F%2Fa.test%2F&k=1");
+    EXPECT_EQ(requests[0].body, R"({"url":"http://a.test/","old":""})");
+    EXPECT_EQ(requests[1].body, "url=http%3A%2F%2Fa.test%2F&custom=");
+    EXPECT_EQ(requests[2].target, "/a?u=http%3A%2F%2Fa.test%2F&alias=mine&k=1");
+    EXPECT_EQ(requests[2].body, R"({"url":"http://a.test/", "vanity":"mine", "old":"mine"})");
+    EXPECT_EQ(requests[3].body, "alias=mine&url=http%3A%2F%2Fa.test%2F&custom=mine");
 }
 
 TEST_P(BothEngines, MultipartFieldsAreThePostTemplateLines) {
@@ -368,6 +426,18 @@ TEST(InterfaceRules, StatusListsMethodsAndHeaderLines) {
     EXPECT_FALSE(checkHeaderLine("X Api: 1"));
     EXPECT_FALSE(checkHeaderLine("X-Api:"));
     EXPECT_FALSE(checkHeaderLine("X-Api: a\tb"));
+
+    // Calls are checked when an interface is saved, added or imported, naming what is wrong.
+    d.address = "http://s.test/?s=#md5(#令牌#)#&old=#frag(ment";
+    EXPECT_TRUE(checkInterfaceKeys(d));
+    d.address = "http://s.test/?s=#crc32(#令牌#)#";
+    EXPECT_EQ(checkInterfaceKeys(d).reason(), "接口地址：未知的函数“crc32”");
+    d.address = "http://s.test/";
+    d.headers = "X-Sig: #sha1(#令牌#";
+    EXPECT_EQ(checkInterfaceKeys(d).reason(), "请求头：函数调用“#sha1(”没有以“)#”结束");
+    d.headers.clear();
+    d.postTemplate = "a=#md5(#md5(#md5(#md5(#md5(x)#)#)#)#)#";
+    EXPECT_EQ(checkInterfaceKeys(d).reason(), "POST 数据：函数调用嵌套超过 4 层");
 }
 
 TEST(JsonPaths, TheFormsInterfacesWriteReadInOnePassOfALargeReply) {
