@@ -37,6 +37,7 @@ private:
     void openCurrent();
     void deleteSelected();
     void exportAll();
+    void showRowMenu(const QPoint& position);
     void showState();
 
     std::unique_ptr<ConversionHistory> history_;

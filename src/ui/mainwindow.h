@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
@@ -91,6 +92,7 @@ private:
     void copyShortUrls();
     void openRow(QTreeWidgetItem* item);
     void copyRowAt(const QPoint& position);
+    QMenu* resultsMenu(QTreeWidgetItem* item);
     void showQuestions();
     void openFileConverter();
     void openHistoryWindow();
