@@ -15,6 +15,7 @@
 #include "ui/infobox.h"
 #include "ui/interfaceadvanced.h"
 #include "ui/mainwindow.h"
+#include "ui/qrcodedialog.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"
 
@@ -131,5 +132,10 @@ int main(int argc, char** argv) {
     if (!history || !QTest::qWaitForWindowExposed(history)) return 1;
     for (int i = 0; i < 100 && history->model().walking(); ++i) QTest::qWait(10);
     ok &= save(*history, folder, u"history-window.png"_s);
+
+    showQrCode(&window, u"https://s.example.test/a1B2"_s);
+    auto* code = window.findChild<QrCodeDialog*>();
+    if (!code || !QTest::qWaitForWindowExposed(code)) return 1;
+    ok &= save(*code, folder, u"qr-code.png"_s);
     return ok ? 0 : 1;
 }
