@@ -92,6 +92,8 @@ private:
     void copyShortUrls();
     void openRow(QTreeWidgetItem* item);
     void copyRowAt(const QPoint& position);
+    /// The context menu of the results row `item`, one entry per thing to do with it; it
+    /// deletes itself once closed.
     QMenu* resultsMenu(QTreeWidgetItem* item);
     void showQuestions();
     void openFileConverter();

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QtMath>
 #include <algorithm>
 
 #include "store/settings.h"
@@ -60,13 +61,18 @@ QrCodeDialog::QrCodeDialog(const QString& text, const QrMatrix& code, QWidget* p
     : QDialog(parent) {
     setWindowTitle(u"二维码 - "_s + toQt(appTitle()));
     setFont(uiFont(FontFace::Song, 13));
-    image_ = qrCodeImage(code, std::max(2, kShownWidth / code.sizeWithQuietZone()));
-    const int width = std::max(image_.width(), kShownWidth) + 2 * kMargin;
-    auto* picture = addControl<QLabel>(
-        this, u"图片二维码"_s,
-        QRect((width - image_.width()) / 2, kMargin, image_.width(), image_.height()));
-    picture->setPixmap(QPixmap::fromImage(image_));
-    int y = kMargin + image_.height() + 8;
+    // Whole device pixels per module: on a scaled screen the pixmap is drawn 1:1, never
+    // stretched by a fraction.
+    const qreal ratio = devicePixelRatioF();
+    image_ = qrCodeImage(code, std::max(2, qRound(kShownWidth * ratio) / code.sizeWithQuietZone()));
+    QPixmap pixmap = QPixmap::fromImage(image_);
+    pixmap.setDevicePixelRatio(ratio);
+    const int shown = qCeil(image_.width() / ratio);
+    const int width = std::max(shown, kShownWidth) + 2 * kMargin;
+    auto* picture = addControl<QLabel>(this, u"图片二维码"_s,
+                                       QRect((width - shown) / 2, kMargin, shown, shown));
+    picture->setPixmap(pixmap);
+    int y = kMargin + shown + 8;
     auto* address = addControl<QLabel>(this, u"标签网址"_s,
                                        QRect(kMargin, y, width - 2 * kMargin, kTextHeight), text);
     address->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
