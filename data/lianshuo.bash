@@ -41,7 +41,7 @@ _lianshuo() {
     local with_value='--settings --service --interface --interval --retries --jobs --token --input --save-dir
                       --pattern --white --black --since --before --preset --host --name --address
                       --method --body --header --format --extract --expression --left --right
-                      --replace --prefix --suffix --error --success --pause'
+                      --replace --prefix --suffix --error --success --pause --png --size'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
     local history_actions='list export forget'
@@ -86,7 +86,7 @@ _lianshuo() {
         --method) _lianshuo_reply $'GET\nPOST\nPUT\nPATCH' "$cur" ;;
         --format) _lianshuo_reply $'form\njson\nmultipart\nraw' "$cur" ;;
         --extract) _lianshuo_reply $'cut\njson\nregex\nheader' "$cur" ;;
-        --settings | --input)
+        --settings | --input | --png)
             compopt -o filenames 2>/dev/null
             _lianshuo_reply "$(compgen -f -- "$cur")" "$cur" ;;
         --save-dir)
@@ -113,11 +113,12 @@ _lianshuo() {
                         *) options='--settings --service --since' ;;
                     esac
                     ;;
+                qr) options='--png --size' ;;
             esac
             if [[ $cur == -* && -z $only_words ]]; then
                 _lianshuo_reply "${options// /$'\n'}" "$cur"
             elif [[ -z $command ]]; then
-                _lianshuo_reply $'convert\nfiles\ninterfaces\nhistory' "$cur"
+                _lianshuo_reply $'convert\nfiles\ninterfaces\nhistory\nqr' "$cur"
             elif [[ $command == files ]]; then
                 compopt -o filenames 2>/dev/null
                 _lianshuo_reply "$(compgen -d -- "$cur")" "$cur"

@@ -2,7 +2,7 @@
 # Keeps the core portable: compiles every core source (everything under src/
 # but the windows in src/ui and the POSIX side of the platform seam) for
 # Windows with the mingw-w64 cross-compiler in syntax-only mode, against the
-# Debian packages' own headers of PCRE2, libcurl, zlib (and SQLite and
+# Debian packages' own headers of PCRE2, libcurl, zlib, libqrencode (and SQLite and
 # nlohmann-json when installed) and a declaration-only iconv.h; and refuses
 # POSIX headers outside the seam. New sources are found by themselves.
 # Fails with the file and line of each problem. Usage: scripts/windows-check.sh
@@ -17,7 +17,7 @@ command -v "$cxx" >/dev/null || { echo "windows-check: $cxx is missing (scripts/
 stage=build/windows-check/include
 rm -rf "$stage"
 mkdir -p "$stage"
-for header in /usr/include/pcre2.h /usr/include/zlib.h /usr/include/zconf.h \
+for header in /usr/include/pcre2.h /usr/include/zlib.h /usr/include/zconf.h /usr/include/qrencode.h \
               /usr/include/sqlite3.h /usr/include/sqlite3ext.h /usr/include/nlohmann \
               /usr/include/x86_64-linux-gnu/curl /usr/include/curl; do
   [ -e "$header" ] && ln -sfn "$header" "$stage/$(basename "$header")"

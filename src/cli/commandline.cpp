@@ -30,6 +30,11 @@ constexpr const char* kUsage =
     "                                uses\n"
     "  history export FILE           write the kept conversions into a CSV file (UTF-8)\n"
     "  history forget                delete kept conversions (all of them without options)\n"
+    "  qr [--png FILE] [--size N] TEXT\n"
+    "                                print TEXT's QR code in half blocks (light modules as\n"
+    "                                blocks, for a dark terminal), or write it into the PNG\n"
+    "                                file FILE, N pixels per module (1 to 64, default 8);\n"
+    "                                exit status 1 when TEXT does not fit or FILE fails\n"
     "\n"
     "Options of convert and files:\n"
     "  --settings FILE     the settings file (also LIANSHUO_SETTINGS)\n"
@@ -135,6 +140,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
     if (options->command == "history") return cli::runHistory(*options, console);
+    if (options->command == "qr") return cli::runQr(*options, console);
     return cli::fail(console,
                      "unknown command '" + fromUtf8(options->command) + "' (see lianshuo --help)");
 }

@@ -41,7 +41,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--suffix", &Options::suffix},
                                                       {"--error", &Options::error},
                                                       {"--success", &Options::success},
-                                                      {"--pause", &Options::pause}};
+                                                      {"--pause", &Options::pause},
+                                                      {"--png", &Options::png},
+                                                      {"--size", &Options::size}};
     return options;
 }
 

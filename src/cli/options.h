@@ -9,7 +9,8 @@
 namespace lianshuo::cli {
 
 struct Options {
-    std::string command;  // "convert", "files", "interfaces", "history", "--help", "--version"
+    // "convert", "files", "interfaces", "history", "qr", "--help", "--version"
+    std::string command;
     std::vector<std::string> positional;
     std::optional<std::string> settings, service, interfaceName, interval, token, retries, jobs;
     // convert
@@ -26,6 +27,8 @@ struct Options {
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;
     // history
     std::optional<std::string> since, before;
+    // qr
+    std::optional<std::string> png, size;
     // interfaces add (--token is the interface's token there) and export
     std::optional<std::string> preset, host, name, address, method, body, format, extract,
         expression, left, right, prefix, suffix, error, success, pause;

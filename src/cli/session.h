@@ -108,6 +108,7 @@ int runConvert(const Options& options, Console& console);
 int runFiles(const Options& options, Console& console);
 int runInterfaces(const Options& options, Console& console);
 int runHistory(const Options& options, Console& console);
+int runQr(const Options& options, Console& console);
 
 /// The history file of the settings file that `options` name (or the usual one).
 std::string historyPathFor(const Options& options);

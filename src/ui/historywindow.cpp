@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/historymodel.h"
+#include "ui/qrcodedialog.h"
 #include "ui/qtext.h"
 #include "ui/shell.h"
 
@@ -50,6 +52,7 @@ void HistoryWindow::buildControls() {
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setWordWrap(false);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
     table_->verticalHeader()->hide();
     // Fixed heights: the view never measures a million rows to lay them out.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -78,6 +81,7 @@ void HistoryWindow::connectEvents() {
     connect(model_, &HistoryTableModel::failed, this,
             [this](const QString& reason) { MessageBox::warning(this, toQt(appTitle()), reason); });
     connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openCurrent);
+    connect(table_, &QTableView::customContextMenuRequested, this, &HistoryWindow::showRowMenu);
     connect(copyButton_, &QPushButton::clicked, this, &HistoryWindow::copySelected);
     connect(openButton_, &QPushButton::clicked, this, &HistoryWindow::openCurrent);
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
@@ -129,6 +133,16 @@ void HistoryWindow::exportAll() {
     }
     MessageBox::information(this, toQt(appTitle()),
                             u"已导出 %1 条历史到：\r\n"_s.arg(written) + file);
+}
+
+void HistoryWindow::showRowMenu(const QPoint& position) {
+    const QModelIndex index = table_->indexAt(position);
+    if (!index.isValid()) return;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(u"菜单历史"_s);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    addQrCodeAction(menu, toQt(model_->entry(index.row()).shortUrl), this);
+    menu->popup(table_->viewport()->mapToGlobal(position));
 }
 
 void HistoryWindow::showState() {

@@ -1,6 +1,7 @@
 #pragma once
 // The history window: the kept conversions in a table that a search box
-// filters by long or short address, with copy, open, delete and export.
+// filters by long or short address, with copy, open, delete and export, and
+// a row's QR code from its context menu.
 // It reads the history through a connection of its own, so a batch in the
 // main window and a command-line run can write while it is open.
 
@@ -37,6 +38,7 @@ private:
     void openCurrent();
     void deleteSelected();
     void exportAll();
+    void showRowMenu(const QPoint& position);
     void showState();
 
     std::unique_ptr<ConversionHistory> history_;

@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
@@ -91,6 +92,9 @@ private:
     void copyShortUrls();
     void openRow(QTreeWidgetItem* item);
     void copyRowAt(const QPoint& position);
+    /// The context menu of the results row `item`, one entry per thing to do with it; it
+    /// deletes itself once closed.
+    QMenu* resultsMenu(QTreeWidgetItem* item);
     void showQuestions();
     void openFileConverter();
     void openHistoryWindow();

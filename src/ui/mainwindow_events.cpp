@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -162,6 +163,7 @@ void MainWindow::copyRowAt(const QPoint& position) {
     if (!item) return;
     resultsView_->setCurrentItem(item);
     QGuiApplication::clipboard()->setText(item->text(0));
+    resultsMenu(item)->popup(resultsView_->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::showQuestions() {

@@ -64,7 +64,7 @@ expect "interfaces delete" "other.test " interfaces --settings "$work/a.ini" del
 LIANSHUO_SETTINGS=$work/unrelated.ini expect "no saved interface" "" convert --interface ""
 
 # Commands, actions, services.
-expect "commands" "convert files history interfaces " ""
+expect "commands" "convert files history interfaces qr " ""
 expect "a command's prefix" "files " f
 expect "interfaces actions" "add delete export import list presets show test " interfaces ""
 expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test o
@@ -74,6 +74,7 @@ expect "add's own options" "--error --expression --extract " interfaces add --e
 expect "history actions" "export forget list " history ""
 expect "history list's options" "--service --settings --since " history list --s
 expect "history forget's options" "--before --service --settings " history forget --
+expect "qr's options" "--png --size " qr --
 expect "a service to forget" "baidu " history forget --service b
 expect "services" "baidu custom tinyurl weibo " convert --service ""
 expect "--service=" "tinyurl " files --service = t
@@ -89,7 +90,8 @@ help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --hel
 offered=$({ complete_words --; complete_words convert --; complete_words files --
             complete_words interfaces --; complete_words interfaces add --
             complete_words interfaces export n f --; complete_words interfaces test n --
-            complete_words history list --; complete_words history forget --; } |
+            complete_words history list --; complete_words history forget --
+            complete_words qr --; } |
           tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
 if [ "$offered" != "$help_options" ]; then
     echo "options offered: '$offered'; --help lists: '$help_options'" >&2

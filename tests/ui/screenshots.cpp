@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "history/conversionhistory.h"
@@ -15,6 +18,7 @@
 #include "ui/infobox.h"
 #include "ui/interfaceadvanced.h"
 #include "ui/mainwindow.h"
+#include "ui/qrcodedialog.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"
 
@@ -93,6 +97,17 @@ int main(int argc, char** argv) {
     control<QLineEdit>(&window, u"编辑框保存目录"_s)->setText(u"/home/user/生成目录"_s);
     ok &= save(window, folder, u"main-window.png"_s);
 
+    // The context menu of a converted row; the right click also copies the row.
+    auto* results = control<QTreeWidget>(&window, u"列表框转换"_s);
+    const QPoint row = results->visualItemRect(results->topLevelItem(0)).center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, row,
+                                 results->viewport()->mapToGlobal(row));
+    QApplication::sendEvent(results->viewport(), &rightClick);
+    if (auto* menu = window.findChild<QMenu*>(u"菜单结果"_s)) {
+        ok &= save(*menu, folder, u"results-menu.png"_s);
+        menu->close();
+    }
+
     QTest::mouseClick(control<QPushButton>(&window, u"按钮设置Token"_s), Qt::LeftButton);
     ok &= save(window, folder, u"token-group.png"_s);
 
@@ -131,5 +146,10 @@ int main(int argc, char** argv) {
     if (!history || !QTest::qWaitForWindowExposed(history)) return 1;
     for (int i = 0; i < 100 && history->model().walking(); ++i) QTest::qWait(10);
     ok &= save(*history, folder, u"history-window.png"_s);
+
+    showQrCode(&window, u"https://s.example.test/a1B2"_s);
+    auto* code = window.findChild<QrCodeDialog*>();
+    if (!code || !QTest::qWaitForWindowExposed(code)) return 1;
+    ok &= save(*code, folder, u"qr-code.png"_s);
     return ok ? 0 : 1;
 }
