@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "history/conversionhistory.h"
+#include "ui/appearance.h"
 #include "ui/fileconverterwindow.h"
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
@@ -131,5 +132,12 @@ int main(int argc, char** argv) {
     if (!history || !QTest::qWaitForWindowExposed(history)) return 1;
     for (int i = 0; i < 100 && history->model().walking(); ++i) QTest::qWait(10);
     ok &= save(*history, folder, u"history-window.png"_s);
+
+    // The same windows in the dark appearance, the main window with its results again.
+    applyAppearance(Appearance::Dark);
+    control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(1);
+    ok &= save(window, folder, u"main-window-dark.png"_s);
+    ok &= save(converter, folder, u"file-converter-dark.png"_s);
+    ok &= save(*history, folder, u"history-window-dark.png"_s);
     return ok ? 0 : 1;
 }
