@@ -30,7 +30,7 @@ _lianshuo_reply() {
 }
 
 _lianshuo() {
-    local global='--help --version --settings'
+    local global='--help --version --settings --new-instance'
     local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
                   --no-history --refresh'
     local convert='--input --clipboard --copy --json --save-dir --no-save'

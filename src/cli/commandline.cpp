@@ -14,7 +14,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: lianshuo [COMMAND] [options]\n"
     "\n"
-    "Without a command, opens the main window.\n"
+    "Without a command, opens the main window, or brings the window already open on the same\n"
+    "settings file to the front; --new-instance opens another window anyway.\n"
     "\n"
     "  convert [options] [URL ...]   convert long addresses, as the batch does\n"
     "  files [options] FOLDER        rewrite the files of a folder, as the file converter does\n"

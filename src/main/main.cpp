@@ -20,14 +20,16 @@ int main(int argc, char** argv) {
     lianshuo::platform::ensureStandardStreams();
     const std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef LIANSHUO_WINDOWS
-    if (argc <= 1) {
+    // --new-instance alone is the window too: one more, beside a window already open.
+    const bool newInstance = args.size() == 1 && args[0] == "--new-instance";
+    if (args.empty() || newInstance) {
         // Qt would abort with its plugin error; a person needs to know what to do instead.
         if (!lianshuo::displayAvailable()) {
             std::cerr << "lianshuo: no display found to open the window on; "
                          "lianshuo --help lists the commands that need none\n";
             return 2;
         }
-        return lianshuo::runWindows(argc, argv);
+        return lianshuo::runWindows(argc, argv, newInstance);
     }
     const auto wants = [&args](const char* option) {
         return std::find(args.begin(), args.end(), option) != args.end();

@@ -45,6 +45,8 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     flagSetting<&AppSettings::useHistory>("使用历史", Written::AwayFromDefault),
     numberSetting<&AppSettings::parallel>("并发数", {1, kMostParallelRequests},
                                           Written::AwayFromDefault),
+    numberSetting<&AppSettings::appearance>("外观", {0, 2, Outside::Default, true},
+                                            Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
 };
 

@@ -44,6 +44,7 @@ struct AppSettings {
     int retries = 2;             // "重试次数": set by hand only, never written
     bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
     int parallel = 1;            // "并发数": conversions at once, 1 to kMostParallelRequests
+    int appearance = 0;          // "外观": 0 as the system's colours, 1 light, 2 dark
 };
 
 /// The most conversions a run may have under way at once.
@@ -51,13 +52,15 @@ inline constexpr int kMostParallelRequests = 32;
 
 /// Reads "基本配置" into `settings`, whose current values are the defaults of
 /// missing keys; an empty folder becomes defaultResultsFolder(). A service
-/// number outside 0-3 reads as the default service; the counts are clamped.
+/// number outside 0-3 reads as the default service, an appearance outside 0-2
+/// as 0; the counts are clamped.
 void loadSettings(ControlStateStore& store, AppSettings& settings);
 
 /// Writes "基本配置" in the order the window writes it on close, as one save;
 /// a key only where the file does not hold it as it reads already, so nothing
 /// is written when nothing changed. "使用历史" only while it is off and "并发数"
-/// only while it is not 1, so files that never changed them stay as they were.
+/// only while it is not 1, "外观" only away from 0, so files that never changed
+/// them stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

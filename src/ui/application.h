@@ -10,6 +10,8 @@ bool installQtTranslations();
 /// Creates the application, binds settingsStore() to the settings file, shows
 /// the main window and runs the event loop until it closes; the exit code.
 /// With LIANSHUO_QUIT_WHEN_SHOWN set it quits as soon as the window is shown.
-int runWindows(int& argc, char** argv);
+/// Unless `newInstance`, a window already open on the same settings file is
+/// brought to the front instead, and the exit code is 0 at once.
+int runWindows(int& argc, char** argv, bool newInstance = false);
 
 }  // namespace lianshuo

@@ -1,11 +1,29 @@
 #include "ui/clickables.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+
+#include "ui/themecolours.h"
 
 namespace lianshuo {
 
+void Banner::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), bannerGround(palette(), height()));
+}
+
 ClickableImage::ClickableImage(QWidget* parent) : QLabel(parent) {
     setCursor(Qt::PointingHandCursor);
+}
+
+void ClickableImage::setPicture(std::function<QPixmap(const QPalette&)> draw) {
+    draw_ = std::move(draw);
+    setPixmap(draw_(palette()));
+}
+
+void ClickableImage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange && draw_) setPixmap(draw_(palette()));
+    QLabel::changeEvent(event);
 }
 
 void ClickableImage::mouseReleaseEvent(QMouseEvent* event) {
@@ -20,9 +38,12 @@ LinkLabel::LinkLabel(const QString& caption, QFont font, QWidget* parent)
     setAlignment(Qt::AlignCenter);
     font.setUnderline(true);
     setFont(font);
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, QColor(0x1a, 0x4f, 0xc4));
-    setPalette(colours);
+}
+
+void LinkLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(linkColour(palette()));
+    painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
 }
 
 void LinkLabel::mousePressEvent(QMouseEvent* event) {

@@ -1,26 +1,44 @@
 #pragma once
-// The banner's clickable pictures and links, and a button that also answers
-// the right mouse button.
+// The banner, its clickable pictures and links, and a button that also
+// answers the right mouse button.
 
 #include <QLabel>
 #include <QPushButton>
+#include <functional>
 
 namespace lianshuo {
+
+/// The strip at the top of the main window, its ground drawn in colours of its palette.
+class Banner : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 /// A picture with a hand cursor that reports a left click.
 class ClickableImage : public QLabel {
     Q_OBJECT
 public:
     explicit ClickableImage(QWidget* parent = nullptr);
+    /// Shows what `draw` draws for the palette, now and after every change of the palette.
+    void setPicture(std::function<QPixmap(const QPalette&)> draw);
 
 signals:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    std::function<QPixmap(const QPalette&)> draw_;
 };
 
-/// An underlined link caption that reports the left button going down.
+/// An underlined link caption, in the link colour of its palette, that reports
+/// the left button going down.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
@@ -31,6 +49,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 /// A push button that also reports the right button going down.

@@ -1,11 +1,17 @@
 #include "ui/icons.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 #include <array>
 
 #include "ui/qtext.h"
+#include "ui/themecolours.h"
 
 namespace lianshuo {
 
@@ -21,50 +27,102 @@ QPixmap transparentPixmap(int width, int height) {
     return pixmap;
 }
 
-QPen whitePen(qreal width) {
-    return QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+QPen markPen(const QColor& colour, qreal width) {
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-QPixmap drawRowIcon(ResultRowState state) {
-    static const std::array<QColor, 4> colours = {
-        QColor(0x2e, 0x9d, 0x4f), QColor(0xd6, 0x45, 0x41), QColor(0x9a, 0xa5, 0xb1),
-        QColor(0x2f, 0x80, 0xed)};
-    QPixmap pixmap = transparentPixmap(kRowIconSize, kRowIconSize);
-    QPainter p(&pixmap);
+void drawRowIcon(QPainter& p, ResultRowState state, const QColor& disc, const QColor& mark) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(colours[static_cast<std::size_t>(state)]);
+    p.setBrush(disc);
     p.drawEllipse(QRectF(1.5, 1.5, 21, 21));
     p.setBrush(Qt::NoBrush);
     switch (state) {
         case ResultRowState::Done:
-            p.setPen(whitePen(2.6));
+            p.setPen(markPen(mark, 2.6));
             p.drawPolyline(QPolygonF({QPointF(7, 12.5), QPointF(10.5, 16), QPointF(17, 8.5)}));
             break;
         case ResultRowState::Error:
-            p.setPen(whitePen(2.6));
+            p.setPen(markPen(mark, 2.6));
             p.drawLine(QPointF(8, 8), QPointF(16, 16));
             p.drawLine(QPointF(16, 8), QPointF(8, 16));
             break;
         case ResultRowState::Waiting:
-            p.setPen(whitePen(2));
+            p.setPen(markPen(mark, 2));
             p.drawEllipse(QRectF(6, 6, 12, 12));
             p.drawPolyline(QPolygonF({QPointF(12, 8.5), QPointF(12, 12), QPointF(14.5, 13.5)}));
             break;
         case ResultRowState::Converting: {
-            p.setPen(whitePen(2.2));
+            p.setPen(markPen(mark, 2.2));
             const QRectF ring(6.5, 6.5, 11, 11);
             p.drawArc(ring, 30 * 16, 120 * 16);
             p.drawArc(ring, 210 * 16, 120 * 16);
             p.setPen(Qt::NoPen);
-            p.setBrush(Qt::white);
+            p.setBrush(mark);
             p.drawPolygon(QPolygonF({QPointF(15, 4.5), QPointF(19.5, 8.5), QPointF(14, 10)}));
             p.drawPolygon(QPolygonF({QPointF(9, 19.5), QPointF(4.5, 15.5), QPointF(10, 14)}));
             break;
         }
     }
-    return pixmap;
 }
+
+// A row's icon drawn when shown, in the colours of the application's palette
+// then: one icon object per state still follows a change of appearance.
+class RowStateIconEngine : public QIconEngine {
+public:
+    explicit RowStateIconEngine(ResultRowState state) : state_(state) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const QPalette palette = QApplication::palette();
+        painter->save();
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / qreal(kRowIconSize), rect.height() / qreal(kRowIconSize));
+        drawRowIcon(*painter, state_, rowStateColour(state_, palette),
+                    rowMarkColour(state_, palette));
+        painter->restore();
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        const QSize pixels = size * scale;
+        const QPalette palette = QApplication::palette();
+        const QColor disc = rowStateColour(state_, palette);
+        const QColor mark = rowMarkColour(state_, palette);
+        const QString key = u"lianshuo-row-%1-%2x%3-%4-%5-%6"_s.arg(static_cast<int>(state_))
+                                .arg(pixels.width())
+                                .arg(pixels.height())
+                                .arg(disc.rgba())
+                                .arg(mark.rgba())
+                                .arg(static_cast<int>(mode));
+        QPixmap pixmap;
+        if (QPixmapCache::find(key, &pixmap)) return pixmap;
+        pixmap = transparentPixmap(pixels.width(), pixels.height());
+        {
+            QPainter p(&pixmap);
+            paint(&p, QRect(QPoint(0, 0), pixels), mode, state);
+        }
+        if (mode == QIcon::Disabled) {
+            const QStyleOption option;
+            pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        QPixmapCache::insert(key, pixmap);
+        return pixmap;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        return size.boundedTo(QSize(kRowIconSize, kRowIconSize));
+    }
+
+    QIconEngine* clone() const override { return new RowStateIconEngine(state_); }
+
+private:
+    ResultRowState state_;
+};
 
 // A rounded tile with a soft vertical gradient, the ground of each banner button.
 void drawTile(QPainter& p, const QColor& colour) {
@@ -150,12 +208,12 @@ void drawBlossom(QPainter& p, QPointF centre, qreal radius) {
     p.drawEllipse(centre, radius * 0.22, radius * 0.22);
 }
 
-void drawLogo(QPainter& p) {
+void drawLogo(QPainter& p, const QPalette& palette) {
     drawBlossom(p, QPointF(32, 32), 25);
-    p.setPen(QColor(0x1f, 0x4e, 0xa8));
+    p.setPen(logoNameColour(palette));
     p.setFont(uiFont(FontFace::Hei, 30, true));
     p.drawText(QRectF(62, 4, 133, 38), Qt::AlignLeft | Qt::AlignVCenter, u"蓝棠软件"_s);
-    p.setPen(QColor(0x6b, 0x7b, 0x93));
+    p.setPen(logoLineColour(palette));
     QFont small = uiFont(FontFace::Song, 11);
     small.setLetterSpacing(QFont::AbsoluteSpacing, 1.2);
     p.setFont(small);
@@ -165,14 +223,15 @@ void drawLogo(QPainter& p) {
 }  // namespace
 
 QIcon rowStateIcon(ResultRowState state) {
-    static const std::array<QIcon, 4> icons = {QIcon(drawRowIcon(ResultRowState::Done)),
-                                               QIcon(drawRowIcon(ResultRowState::Error)),
-                                               QIcon(drawRowIcon(ResultRowState::Waiting)),
-                                               QIcon(drawRowIcon(ResultRowState::Converting))};
+    static const std::array<QIcon, 4> icons = {
+        QIcon(new RowStateIconEngine(ResultRowState::Done)),
+        QIcon(new RowStateIconEngine(ResultRowState::Error)),
+        QIcon(new RowStateIconEngine(ResultRowState::Waiting)),
+        QIcon(new RowStateIconEngine(ResultRowState::Converting))};
     return icons[static_cast<std::size_t>(state)];
 }
 
-QPixmap bannerImage(BannerImage image) {
+QPixmap bannerImage(BannerImage image, const QPalette& palette) {
     const bool logo = image == BannerImage::Logo;
     QPixmap pixmap = transparentPixmap(logo ? 195 : 64, 64);
     QPainter p(&pixmap);
@@ -180,7 +239,7 @@ QPixmap bannerImage(BannerImage image) {
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (image) {
         case BannerImage::Logo:
-            drawLogo(p);
+            drawLogo(p, palette);
             break;
         case BannerImage::Questions:
             drawQuestions(p);

@@ -16,6 +16,7 @@
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
 #include "store/settings.h"
+#include "ui/appearance.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
@@ -57,8 +58,11 @@ void MainWindow::startUp() {
     fillInterfaceList();
     // The controls' current values are the defaults of missing keys.
     AppSettings settings = settingsInControls();
+    // The file decides, not a choice made earlier in this process.
+    settings.appearance = AppSettings{}.appearance;
     loadSettings(settingsStore(), settings);
     retries_ = settings.retries;
+    applyAppearance(static_cast<Appearance>(settings.appearance));
     {
         // The rules run once below, in their order, not once per restored control.
         const QSignalBlocker blockCombo(serviceCombo_);
@@ -87,6 +91,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.parallel = parallelBox_->value();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
+    settings.appearance = static_cast<int>(currentAppearance());
     return settings;
 }
 

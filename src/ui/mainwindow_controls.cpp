@@ -9,13 +9,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "ui/appearance.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
 #include "ui/icons.h"
@@ -32,7 +33,7 @@ namespace {
 ClickableImage* addImage(QWidget* parent, const QString& name, const QRect& geometry,
                          BannerImage image) {
     auto* control = addControl<ClickableImage>(parent, name, geometry);
-    control->setPixmap(bannerImage(image));
+    control->setPicture([image](const QPalette& palette) { return bannerImage(image, palette); });
     return control;
 }
 
@@ -43,14 +44,16 @@ void addLink(QWidget* parent, const QString& name, const QRect& geometry, const 
 }  // namespace
 
 void MainWindow::buildBanner() {
-    auto* banner = addControl<QWidget>(this, u"图片框1"_s, QRect(0, 0, 816, 88));
-    QLinearGradient ground(0, 0, 0, 88);
-    ground.setColorAt(0, QColor(0xfb, 0xfd, 0xff));
-    ground.setColorAt(1, QColor(0xe4, 0xee, 0xfb));
-    QPalette colours = banner->palette();
-    colours.setBrush(QPalette::Window, ground);
-    banner->setPalette(colours);
-    banner->setAutoFillBackground(true);
+    auto* banner = addControl<Banner>(this, u"图片框1"_s, QRect(0, 0, 816, 88));
+    // The choice of colours sits where nothing else is: the banner's own menu.
+    QMenu* appearance = addAppearanceMenu(banner);
+    banner->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(banner, &QWidget::customContextMenuRequested, banner,
+            [banner, appearance](const QPoint& position) {
+                QMenu menu(banner);
+                menu.addMenu(appearance);
+                menu.exec(banner->mapToGlobal(position));
+            });
     addImage(banner, u"图片蓝棠软件"_s, QRect(392, 12, 195, 64), BannerImage::Logo);
     addImage(banner, u"图片疑点说明"_s, QRect(16, 0, 64, 64), BannerImage::Questions);
     addLink(banner, u"链接疑点说明"_s, QRect(16, 64, 64, 24), u"疑点说明"_s);

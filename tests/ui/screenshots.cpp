@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "history/conversionhistory.h"
+#include "ui/appearance.h"
 #include "ui/fileconverterwindow.h"
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
@@ -151,5 +152,12 @@ int main(int argc, char** argv) {
     auto* code = window.findChild<QrCodeDialog*>();
     if (!code || !QTest::qWaitForWindowExposed(code)) return 1;
     ok &= save(*code, folder, u"qr-code.png"_s);
+
+    // The same windows in the dark appearance, the main window with its results again.
+    applyAppearance(Appearance::Dark);
+    control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(1);
+    ok &= save(window, folder, u"main-window-dark.png"_s);
+    ok &= save(converter, folder, u"file-converter-dark.png"_s);
+    ok &= save(*history, folder, u"history-window-dark.png"_s);
     return ok ? 0 : 1;
 }
