@@ -1,0 +1,101 @@
+#include "jobs/clipboardshortener.h"
+
+#include <memory>
+#include <utility>
+
+#include "base/charset.h"
+#include "jobs/clipboard.h"
+#include "jobs/conversionqueue.h"
+#include "services/shorturlconverter.h"
+
+namespace lianshuo {
+
+std::string shortenedNotice(const std::string& shortUrl) {
+    return "已缩短：" + shortUrl;
+}
+
+std::string failedNotice(const std::string& reason) {
+    return "缩短失败：" + reason;
+}
+
+ClipboardShortener::ClipboardShortener(ShortUrlConverter& converter, JobLoop& loop,
+                                       Clipboard& clipboard, std::vector<std::string> shortHosts,
+                                       Notify notify)
+    : clipboard_(clipboard),
+      watch_(std::move(shortHosts)),
+      notify_(std::move(notify)),
+      run_(converter, &loop) {}
+
+ClipboardShortener::~ClipboardShortener() {
+    run_.stop();
+}
+
+std::optional<std::string> ClipboardShortener::clipboardText() {
+    std::optional<std::string> text = clipboard_.text();
+    if (text) text = fromUtf8(*text);
+    return text;
+}
+
+void ClipboardShortener::clipboardChanged() {
+    const std::optional<std::string> text = clipboardText();
+    if (!text) return;
+    if (watch_.offer(*text) == ClipboardWatch::Verdict::Convert) startNext();
+}
+
+void ClipboardShortener::shortenClipboard() {
+    const std::optional<std::string> text = clipboardText();
+    if (!text) {
+        notify_(failedNotice("无法读取剪贴板"));
+        return;
+    }
+    const ClipboardWatch::Verdict verdict = watch_.offer(*text);
+    if (verdict != ClipboardWatch::Verdict::Convert) {
+        notify_(failedNotice(ClipboardWatch::refusal(verdict)));
+        return;
+    }
+    startNext();
+}
+
+void ClipboardShortener::startNext() {
+    const std::optional<std::string> address = watch_.next();
+    if (!address) return;
+    // A run of one on a slot of its own; the converter snapshots the chosen
+    // service and panel as a batch's start does.
+    run_.begin(1);
+    outcome_.reset();
+    ConversionQueue::Events events;
+    events.converting = [](int) {};
+    events.finished = [this](int, const ConversionOutcome& outcome) { outcome_ = outcome; };
+    events.pauseMs = [] { return 0LL; };
+    events.done = [this, address = *address] {
+        run_.end();
+        // Delivered after the queue has left this step: the clipboard's own
+        // signal may start the next run, whose list replaces this one.
+        run_.loop().post(
+            [this, alive = std::weak_ptr<char>(alive_), address,
+             outcome = outcome_.value_or(ConversionOutcome::failed(FailureKind::Stopped, {}))] {
+                if (alive.expired()) return;
+                deliver(address, outcome);
+                startNext();
+            });
+    };
+    run_.queue().convert(std::vector<std::string>{*address}, std::move(events));
+}
+
+void ClipboardShortener::deliver(const std::string& address, const ConversionOutcome& outcome) {
+    if (!outcome.ok()) {
+        watch_.finished(std::nullopt);
+        notify_(failedNotice(outcome.reason()));
+        return;
+    }
+    watch_.finished(outcome.shortUrl);
+    // Only the address itself is replaced: a text copied since stays where the user put it.
+    const std::optional<std::string> now = clipboardText();
+    if (now && trimmedCopy(*now) == address && !clipboard_.setText(toUtf8(outcome.shortUrl))) {
+        notify_(failedNotice("无法写入剪贴板"));
+        return;
+    }
+    notify_(shortenedNotice(outcome.shortUrl));
+}
+
+}  // namespace lianshuo
