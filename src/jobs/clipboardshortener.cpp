@@ -5,7 +5,6 @@
 
 #include "base/charset.h"
 #include "jobs/clipboard.h"
-#include "jobs/conversionqueue.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -20,15 +19,16 @@ std::string failedNotice(const std::string& reason) {
 
 ClipboardShortener::ClipboardShortener(ShortUrlConverter& converter, JobLoop& loop,
                                        Clipboard& clipboard, std::vector<std::string> shortHosts,
-                                       Notify notify)
+                                       Notify notify, std::function<bool()> othersRunning)
     : clipboard_(clipboard),
       watch_(std::move(shortHosts)),
       notify_(std::move(notify)),
-      run_(converter, &loop) {}
+      othersRunning_(std::move(othersRunning)),
+      converter_(converter),
+      loop_(loop),
+      queue_(loop, converter) {}
 
-ClipboardShortener::~ClipboardShortener() {
-    run_.stop();
-}
+ClipboardShortener::~ClipboardShortener() = default;
 
 std::optional<std::string> ClipboardShortener::clipboardText() {
     std::optional<std::string> text = clipboard_.text();
@@ -59,19 +59,20 @@ void ClipboardShortener::shortenClipboard() {
 void ClipboardShortener::startNext() {
     const std::optional<std::string> address = watch_.next();
     if (!address) return;
-    // A run of one on a slot of its own; the converter snapshots the chosen
-    // service and panel as a batch's start does.
-    run_.begin(1);
+    // A run of one on a slot of its own. The chosen service and panel are
+    // snapshot as a batch's start does, unless that would change a run under way.
+    if (!othersRunning_ || !othersRunning_())
+        converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
+    queue_.beginRun(1);
     outcome_.reset();
     ConversionQueue::Events events;
     events.converting = [](int) {};
     events.finished = [this](int, const ConversionOutcome& outcome) { outcome_ = outcome; };
     events.pauseMs = [] { return 0LL; };
     events.done = [this, address = *address] {
-        run_.end();
         // Delivered after the queue has left this step: the clipboard's own
         // signal may start the next run, whose list replaces this one.
-        run_.loop().post(
+        loop_.post(
             [this, alive = std::weak_ptr<char>(alive_), address,
              outcome = outcome_.value_or(ConversionOutcome::failed(FailureKind::Stopped, {}))] {
                 if (alive.expired()) return;
@@ -79,7 +80,7 @@ void ClipboardShortener::startNext() {
                 startNext();
             });
     };
-    run_.queue().convert(std::vector<std::string>{*address}, std::move(events));
+    queue_.convert(std::vector<std::string>{*address}, std::move(events));
 }
 
 void ClipboardShortener::deliver(const std::string& address, const ConversionOutcome& outcome) {

@@ -11,22 +11,23 @@
 #include <vector>
 
 #include "jobs/clipboardwatch.h"
-#include "jobs/jobrun.h"
+#include "jobs/conversionqueue.h"
 #include "services/conversionoutcome.h"
 
 namespace lianshuo {
 
 class Clipboard;
-class JobLoop;
-class ShortUrlConverter;
 
 class ClipboardShortener {
 public:
     /// Tells the user what became of a conversion (GBK): "已缩短：SHORT" or why it failed.
     using Notify = std::function<void(const std::string& message)>;
 
+    /// `othersRunning` tells whether a batch or a file run is under way: then
+    /// the clipboard converts with its snapshot of the panel, which it leaves as it is.
     ClipboardShortener(ShortUrlConverter& converter, JobLoop& loop, Clipboard& clipboard,
-                       std::vector<std::string> shortHosts, Notify notify);
+                       std::vector<std::string> shortHosts, Notify notify,
+                       std::function<bool()> othersRunning);
     /// Stops a conversion under way and waits for its slot.
     ~ClipboardShortener();
     ClipboardShortener(const ClipboardShortener&) = delete;
@@ -53,8 +54,11 @@ private:
     Notify notify_;
     std::optional<ConversionOutcome> outcome_;  // of the conversion under way, once it came
     std::shared_ptr<char> alive_ = std::make_shared<char>();  // a step posted to a gone job drops
+    std::function<bool()> othersRunning_;
+    ShortUrlConverter& converter_;
+    JobLoop& loop_;
     // Last, so its slot has stopped before the rest goes.
-    JobRun run_;
+    ConversionQueue queue_;
 };
 
 /// The notification of a successful conversion.

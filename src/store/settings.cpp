@@ -45,8 +45,9 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     flagSetting<&AppSettings::useHistory>("使用历史", Written::AwayFromDefault),
     numberSetting<&AppSettings::parallel>("并发数", {1, kMostParallelRequests},
                                           Written::AwayFromDefault),
-    flagSetting<&AppSettings::watchClipboard>("监视剪贴板", Written::AwayFromDefault),
-    flagSetting<&AppSettings::tray>("托盘", Written::AwayFromDefault),
+    // Switches stored as 1 (and 0 read back), as a user types them by hand.
+    numberSetting<&AppSettings::watchClipboard>("监视剪贴板", {0, 1}, Written::AwayFromDefault),
+    numberSetting<&AppSettings::tray>("托盘", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
 };
 

@@ -61,8 +61,8 @@ void loadSettings(ControlStateStore& store, AppSettings& settings);
 /// Writes "基本配置" in the order the window writes it on close, as one save;
 /// a key only where the file does not hold it as it reads already, so nothing
 /// is written when nothing changed. "使用历史" only while it is off and "并发数"
-/// only while it is not 1, "监视剪贴板" and "托盘" only while on, so files that
-/// never changed them stay as they were.
+/// only while it is not 1, "监视剪贴板" and "托盘" only while on (as "=1"), so
+/// files that never changed them stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

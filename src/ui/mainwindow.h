@@ -74,6 +74,8 @@ public:
     /// The tray icon and its menu, made when the desktop has a tray; null without.
     QSystemTrayIcon* trayIcon() const { return tray_; }
     QMenu* trayMenu() const { return trayMenu_; }
+    /// Whether closing the window now hides it to the tray ("托盘" on, a tray there).
+    bool hidesToTray() const;
     /// Shows the window again, restored and in front, as the tray's "显示主窗口" does.
     void showMainWindow();
 
@@ -124,7 +126,6 @@ private:
     void shortenClipboard();
     void copyToClipboard(const QString& text);
     void notify(const QString& text);
-    bool hidesToTray() const;
     void quitFromTray();
     ClipboardShortener& clipboardJob();
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <algorithm>
 
 #include "jobs/clipboardshortener.h"
 #include "services/shorturlconverter.h"
@@ -16,6 +17,7 @@
 #include "ui/controls.h"
 #include "ui/desktopclipboard.h"
 #include "ui/desktoptray.h"
+#include "ui/fileconverterwindow.h"
 #include "ui/icons.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -115,7 +117,12 @@ ClipboardShortener& MainWindow::clipboardJob() {
         clipboardJob_ = std::make_unique<ClipboardShortener>(
             converter, jobLoop_, desktopClipboard(),
             ClipboardWatch::knownShortHosts(converter.hosts()),
-            [this](const std::string& message) { notify(toQt(message)); });
+            [this](const std::string& message) { notify(toQt(message)); },
+            [this] {
+                const auto files = findChildren<FileConverterWindow*>(Qt::FindDirectChildrenOnly);
+                return batchRunning() || std::any_of(files.begin(), files.end(),
+                                                     [](auto* w) { return w->running(); });
+            });
     }
     return *clipboardJob_;
 }

@@ -13,8 +13,10 @@
 #include <optional>
 
 #include "ui/desktoptray.h"
+#include "ui/fileconverterwindow.h"
 #include "ui/historywindow.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "uitestkit.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -100,6 +102,13 @@ private slots:
         QVERIFY(window_->trayIcon() == nullptr);
         trayBox->setChecked(true);  // as read from a file written where a tray was
         QVERIFY(window_->close());
+
+        // Offscreen no other program's copy is seen: the box says so and what to use instead.
+        QVERIFY(control<QLabel>(window_, u"标签监视剪贴板受限"_s)
+                    ->toolTip()
+                    .contains(u"从剪贴板缩短"_s));
+        QCOMPARE(clipboardSignals(u"wayland-egl"_s), ClipboardSignals::WhileFocused);
+        QCOMPARE(clipboardSignals(u"xcb"_s), ClipboardSignals::Always);
     }
 
     void theTrayMenuOpensWhatTheBannerOpensAndClosingHidesToIt() {
@@ -121,9 +130,15 @@ private slots:
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_));
 
+        // Hidden to the tray, the window's file converter stays open (and its run goes on).
         QTest::mouseClick(trayBox, Qt::LeftButton);
+        showFileConverterWindow(*window_);
+        auto* files = window_->findChild<FileConverterWindow*>();
+        QVERIFY(files && QTest::qWaitForWindowExposed(files));
         QVERIFY(!window_->close());
         QVERIFY(window_->isHidden());
+        QVERIFY(files->isVisible());
+        QVERIFY(toQt(test::readFile(session_->sandbox().file())).contains(u"托盘=1"_s));
         action(u"显示主窗口"_s)->trigger();
         QVERIFY(window_->isVisible());
 
