@@ -31,8 +31,11 @@ ClipboardShortener::ClipboardShortener(ShortUrlConverter& converter, JobLoop& lo
 ClipboardShortener::~ClipboardShortener() = default;
 
 std::optional<std::string> ClipboardShortener::clipboardText() {
+    // No address is this long: a page of text copied is not converted to the
+    // internal charset at every copy only to be refused.
+    constexpr std::size_t kLongestCopy = 64 * 1024;
     std::optional<std::string> text = clipboard_.text();
-    if (text) text = fromUtf8(*text);
+    if (text) text = text->size() > kLongestCopy ? std::string() : fromUtf8(*text);
     return text;
 }
 
