@@ -47,6 +47,9 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
                                           Written::AwayFromDefault),
     numberSetting<&AppSettings::appearance>("外观", {0, 2, Outside::Default, true},
                                             Written::AwayFromDefault),
+    // Switches stored as 1 (and 0 read back), as a user types them by hand.
+    numberSetting<&AppSettings::watchClipboard>("监视剪贴板", {0, 1}, Written::AwayFromDefault),
+    numberSetting<&AppSettings::tray>("托盘", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
 };
 

@@ -45,6 +45,10 @@ struct AppSettings {
     bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
     int parallel = 1;            // "并发数": conversions at once, 1 to kMostParallelRequests
     int appearance = 0;          // "外观": 0 as the system's colours, 1 light, 2 dark
+    // "监视剪贴板": a long address copied anywhere is converted on the clipboard.
+    bool watchClipboard = false;
+    // "托盘": closing the main window hides it to the tray.
+    bool tray = false;
 };
 
 /// The most conversions a run may have under way at once.
@@ -59,8 +63,8 @@ void loadSettings(ControlStateStore& store, AppSettings& settings);
 /// Writes "基本配置" in the order the window writes it on close, as one save;
 /// a key only where the file does not hold it as it reads already, so nothing
 /// is written when nothing changed. "使用历史" only while it is off and "并发数"
-/// only while it is not 1, "外观" only away from 0, so files that never changed
-/// them stay as they were.
+/// only while it is not 1, "外观" only away from 0, "监视剪贴板" and "托盘" only
+/// while on (as "=1"), so files that never changed them stay as they were.
 Status saveSettings(ControlStateStore& store, const AppSettings& settings);
 
 }  // namespace lianshuo

@@ -32,12 +32,16 @@ bool displayAvailable() {
     return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
 }
 
+Clipboard& desktopClipboard() {
+    static QtClipboard clipboard;
+    return clipboard;
+}
+
 void installDesktopClipboard(int& argc, char** argv) {
     static std::unique_ptr<QGuiApplication> application;
-    static QtClipboard clipboard;
     if (QCoreApplication::instance() == nullptr)
         application = std::make_unique<QGuiApplication>(argc, argv);
-    setClipboard(&clipboard);
+    setClipboard(&desktopClipboard());
 }
 
 }  // namespace lianshuo

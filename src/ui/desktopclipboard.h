@@ -8,6 +8,11 @@ namespace lianshuo {
 /// Qt platform named in QT_QPA_PLATFORM.
 bool displayAvailable();
 
+class Clipboard;
+
+/// The desktop's clipboard through Qt; the application must exist while it is used.
+Clipboard& desktopClipboard();
+
 /// Starts what the clipboard needs for the rest of the process and hands it to
 /// the command line.
 void installDesktopClipboard(int& argc, char** argv);

@@ -95,7 +95,10 @@ void FileConverterWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool FileConverterWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &owner_ && event->type() == QEvent::Close && isVisible()) close();
+    // Hidden to the tray, the owner stays: so do this window and its run.
+    if (watched == &owner_ && event->type() == QEvent::Close && isVisible() &&
+        !owner_.hidesToTray())
+        close();
     return QWidget::eventFilter(watched, event);
 }
 

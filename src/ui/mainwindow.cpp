@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "history/conversionhistory.h"
+#include "jobs/clipboardshortener.h"
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
@@ -39,6 +40,7 @@ MainWindow::MainWindow(QWidget* parent)
     setFixedSize(770, 565);
     setFont(uiFont(FontFace::Song, 15));
     buildBanner();
+    buildDesktopControls();
     buildServiceColumn();
     buildResultsColumn();
     buildTokenGroup();
@@ -46,6 +48,8 @@ MainWindow::MainWindow(QWidget* parent)
     saveFolderButton_->raise();
     connectEvents();
     startUp();
+    buildTray();
+    connectDesktop();
 }
 
 MainWindow::~MainWindow() {
@@ -75,6 +79,8 @@ void MainWindow::startUp() {
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
     parallelBox_->setValue(settings.parallel);
+    watchBox_->setChecked(settings.watchClipboard);
+    trayBox_->setChecked(settings.tray);
     saveFolderEdit_->setText(toQt(settings.saveDir));
     loadSelectedInterface();
     applyServiceChoice();
@@ -89,6 +95,8 @@ AppSettings MainWindow::settingsInControls() const {
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
     settings.parallel = parallelBox_->value();
+    settings.watchClipboard = watchBox_->isChecked();
+    settings.tray = trayBox_->isChecked();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
     settings.appearance = static_cast<int>(currentAppearance());
@@ -96,6 +104,13 @@ AppSettings MainWindow::settingsInControls() const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (hidesToTray()) {
+        // Kept for a session that ends while the window is away.
+        reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls()));
+        hide();
+        event->ignore();
+        return;
+    }
     // A batch still running underneath would go on converting for a closed window.
     if (batch_ && batch_->running()) batch_->requestStop();
     reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls()));

@@ -23,11 +23,13 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QSpinBox;
+class QSystemTrayIcon;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace lianshuo {
 
+class ClipboardShortener;
 class ConversionHistory;
 class InterfacePanel;
 class RightClickButton;
@@ -69,6 +71,13 @@ public:
     void setFileConverterOpener(std::function<void()> opener);
     /// The history file: beside the settings file, unless LIANSHUO_HISTORY names another.
     std::string historyPath() const;
+    /// The tray icon and its menu, made when the desktop has a tray; null without.
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    QMenu* trayMenu() const { return trayMenu_; }
+    /// Whether closing the window now hides it to the tray ("托盘" on, a tray there).
+    bool hidesToTray() const;
+    /// Shows the window again, restored and in front, as the tray's "显示主窗口" does.
+    void showMainWindow();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +121,17 @@ private:
     void showTestOutcome(const QString& longUrl, const ConversionOutcome& outcome);
     void closePanel();
 
+    void buildDesktopControls();
+    void buildTray();
+    void connectDesktop();
+    void applyTrayChoice();
+    void clipboardChanged();
+    void shortenClipboard();
+    void copyToClipboard(const QString& text);
+    void notify(const QString& text);
+    void quitFromTray();
+    ClipboardShortener& clipboardJob();
+
     BatchJob& batch();
     void startUp();
     AppSettings settingsInControls() const;
@@ -137,6 +157,11 @@ private:
     QLineEdit* tokenEdit_ = nullptr;
     QPushButton* tokenPasteButton_ = nullptr;
     InterfacePanel* panel_ = nullptr;
+    QCheckBox* watchBox_ = nullptr;
+    QCheckBox* trayBox_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    bool quitting_ = false;  // the tray's "退出": this close really closes
 
     BuiltinHosts hosts_;
     // Outlives the jobs whose steps it runs.
@@ -149,6 +174,8 @@ private:
     std::unique_ptr<BatchJob> batch_;
     // The interface test; declared after the converter, so it ends (and stops) first.
     OneOffJob interfaceTest_{jobLoop_};
+    // The clipboard's conversions, made at the first copy watched; ends before the converter.
+    std::unique_ptr<ClipboardShortener> clipboardJob_;
     std::string resultFilePath_;
     int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
     std::function<void()> fileConverterOpener_;

@@ -129,7 +129,7 @@ void MainWindow::copyShortUrls() {
     QString text;
     for (int row = 0; row < resultsView_->topLevelItemCount(); ++row)
         text += resultsView_->topLevelItem(row)->text(0) + u"\r\n"_s;
-    QGuiApplication::clipboard()->setText(text);
+    copyToClipboard(text);
 }
 
 void MainWindow::openRow(QTreeWidgetItem* item) {
@@ -162,7 +162,7 @@ void MainWindow::copyRowAt(const QPoint& position) {
     QTreeWidgetItem* item = resultsView_->itemAt(position);
     if (!item) return;
     resultsView_->setCurrentItem(item);
-    QGuiApplication::clipboard()->setText(item->text(0));
+    copyToClipboard(item->text(0));
     resultsMenu(item)->popup(resultsView_->viewport()->mapToGlobal(position));
 }
 

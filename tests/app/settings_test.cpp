@@ -150,6 +150,10 @@ TEST(AppSettings, NewKeysAreWrittenOnlyAwayFromTheirDefaults) {
          [](const AppSettings& s) { return !s.useHistory; }},
         {"并发数", [](AppSettings& s) { s.parallel = 8; },
          [](const AppSettings& s) { return s.parallel == 8; }},
+        {"监视剪贴板", [](AppSettings& s) { s.watchClipboard = true; },
+         [](const AppSettings& s) { return s.watchClipboard; }},
+        {"托盘", [](AppSettings& s) { s.tray = true; },
+         [](const AppSettings& s) { return s.tray; }},
     };
     for (const Case& c : cases) {
         test::TempDir dir;

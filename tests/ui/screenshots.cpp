@@ -13,6 +13,7 @@
 
 #include "history/conversionhistory.h"
 #include "ui/appearance.h"
+#include "ui/desktoptray.h"
 #include "ui/fileconverterwindow.h"
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(u"."_s)) return 1;
     test::SettingsSandbox sandbox;
+    // Drawn as on a desktop with a tray, so the tray's option and menu show.
+    overrideSystemTrayAvailable(true);
     MainWindow window;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
@@ -97,6 +100,10 @@ int main(int argc, char** argv) {
     fillResults(window);
     control<QLineEdit>(&window, u"编辑框保存目录"_s)->setText(u"/home/user/生成目录"_s);
     ok &= save(window, folder, u"main-window.png"_s);
+    if (QMenu* menu = window.trayMenu()) {
+        menu->adjustSize();
+        ok &= save(*menu, folder, u"tray-menu.png"_s);
+    }
 
     // The context menu of a converted row; the right click also copies the row.
     auto* results = control<QTreeWidget>(&window, u"列表框转换"_s);
