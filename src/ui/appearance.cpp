@@ -72,8 +72,8 @@ void applyAppearance(Appearance choice) {
     const SystemLook& system = systemLook();
     applied() = choice;
     const bool systemDark = isDarkPalette(system.palette);
-    const bool ownPalette = (choice == Appearance::Dark && !systemDark) ||
-                            (choice == Appearance::Light && systemDark);
+    const bool ownPalette =
+        (choice == Appearance::Dark && !systemDark) || (choice == Appearance::Light && systemDark);
     if (!ownPalette) {
         useStyle(system.style);
         QApplication::setPalette(system.palette);

@@ -41,9 +41,9 @@ QString instanceSocketName(const std::string& settingsPath) {
     // Symbolic links and "..": one file reached two ways is still one file.
     if (std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec); !ec)
         absolute = std::move(resolved);
-    const QByteArray hash = QCryptographicHash::hash(
-        QByteArray::fromStdString(absolute.lexically_normal().string()),
-        QCryptographicHash::Sha256);
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray::fromStdString(absolute.lexically_normal().string()),
+                                 QCryptographicHash::Sha256);
     return u"lianshuo-"_s + userPart() + u'-' + QString::fromLatin1(hash.toHex().left(24));
 }
 

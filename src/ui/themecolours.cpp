@@ -69,8 +69,8 @@ QLinearGradient bannerGround(const QPalette& palette, int height) {
         ground.setColorAt(1, QColor(0xe4, 0xee, 0xfb));
         return ground;
     }
-    ground.setColorAt(0, mix(palette.color(QPalette::Window), palette.color(QPalette::Highlight),
-                             0.06));
+    ground.setColorAt(
+        0, mix(palette.color(QPalette::Window), palette.color(QPalette::Highlight), 0.06));
     ground.setColorAt(1, bannerBottom(palette));
     return ground;
 }
@@ -87,8 +87,8 @@ QColor logoNameColour(const QPalette& palette) {
 
 QColor logoLineColour(const QPalette& palette) {
     if (!isDarkPalette(palette)) return QColor(0x6b, 0x7b, 0x93);
-    const QColor faded = mix(palette.color(QPalette::WindowText), palette.color(QPalette::Window),
-                             0.3);
+    const QColor faded =
+        mix(palette.color(QPalette::WindowText), palette.color(QPalette::Window), 0.3);
     return readableOn(faded, bannerBottom(palette), kTextContrast);
 }
 
@@ -104,7 +104,7 @@ QColor rowMarkColour(ResultRowState state, const QPalette& palette) {
     const QColor disc = rowStateColour(state, palette);
     const QColor ground = palette.color(QPalette::Base);
     return contrastRatio(Qt::white, disc) >= contrastRatio(ground, disc) ? QColor(Qt::white)
-                                                                          : ground;
+                                                                         : ground;
 }
 
 }  // namespace lianshuo

@@ -29,8 +29,7 @@ int startWindow(const std::filesystem::path& settings, const QStringList& args =
     process.setProcessEnvironment(environment);
     process.start(QString::fromLocal8Bit(LIANSHUO_PROGRAM), args);
     // The event loop turns meanwhile: the window of this test answers the request.
-    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; },
-                         20000)) {
+    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 20000)) {
         process.kill();
         process.waitForFinished();
         return -1;
