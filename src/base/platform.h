@@ -138,9 +138,9 @@ std::tm localTime(std::time_t moment);
 
 /// A function of a library loaded at run time; cast it to its real type.
 using LibraryFunction = void (*)();
-/// Loads the shared library called `name` for the rest of the run; null with
-/// `error` set when it cannot be loaded.
-void* loadLibrary(const char* name, std::string& error);
+/// Loads the shared library called `name` for the rest of the run; the failure
+/// gives the loader's reason.
+Result<void*> loadLibrary(const char* name);
 /// The function `name` of a loaded library, or null.
 LibraryFunction findFunction(void* library, const char* name);
 

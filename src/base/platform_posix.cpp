@@ -363,13 +363,10 @@ std::tm localTime(std::time_t moment) {
     return parts;
 }
 
-void* loadLibrary(const char* name, std::string& error) {
-    void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        error = reason ? reason : "unknown error";
-    }
-    return handle;
+Result<void*> loadLibrary(const char* name) {
+    if (void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) return handle;
+    const char* reason = dlerror();
+    return Status::failed(reason ? reason : "unknown error");
 }
 
 LibraryFunction findFunction(void* library, const char* name) {

@@ -16,7 +16,9 @@ namespace {
 void* openLibrary() {
     std::string error;
     for (const char* name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"}) {
-        if (void* handle = platform::loadLibrary(name, error)) return handle;
+        Result<void*> handle = platform::loadLibrary(name);
+        if (handle) return *handle;
+        error = handle.reason();
     }
     std::fprintf(stderr, "lianshuo: cannot load libcurl (%s); no request can be made\n",
                  error.c_str());

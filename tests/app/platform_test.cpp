@@ -127,14 +127,14 @@ TEST_F(Platform, ClosedStandardStreamsAreOpenedOnTheNullDevice) {
 }
 
 TEST_F(Platform, LibrariesAreLoadedAndTheirFunctionsFound) {
-    std::string error;
-    void* math = platform::loadLibrary("libm.so.6", error);
-    ASSERT_NE(math, nullptr) << error;
+    const Result<void*> math = platform::loadLibrary("libm.so.6");
+    ASSERT_TRUE(math) << math.reason();
     using Cosine = double (*)(double);
-    const auto cosine = reinterpret_cast<Cosine>(platform::findFunction(math, "cos"));
+    const auto cosine = reinterpret_cast<Cosine>(platform::findFunction(*math, "cos"));
     ASSERT_NE(cosine, nullptr);
     EXPECT_EQ(cosine(0.0), 1.0);
-    EXPECT_EQ(platform::findFunction(math, "no_such_function"), nullptr);
-    EXPECT_EQ(platform::loadLibrary("libno-such-library.so", error), nullptr);
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(platform::findFunction(*math, "no_such_function"), nullptr);
+    const Result<void*> missing = platform::loadLibrary("libno-such-library.so");
+    EXPECT_FALSE(missing);
+    EXPECT_NE(missing.reason().find("libno-such-library.so"), std::string::npos);
 }
