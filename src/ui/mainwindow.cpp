@@ -15,6 +15,7 @@
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
+#include "store/sectionsecrets.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
@@ -58,6 +59,9 @@ void MainWindow::startUp() {
     // The controls' current values are the defaults of missing keys.
     AppSettings settings = settingsInControls();
     loadSettings(settingsStore(), settings);
+    if (const Status fetched = fetchBaiduToken(settingsStore(), settings); !fetched)
+        tokenEdit_->setPlaceholderText(toQt(fetched.reason()));
+    baiduTokenInKeyring_ = settings.tokenStorage == kInKeyring;
     retries_ = settings.retries;
     {
         // The rules run once below, in their order, not once per restored control.
@@ -87,13 +91,17 @@ AppSettings MainWindow::settingsInControls() const {
     settings.parallel = parallelBox_->value();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
+    if (baiduTokenInKeyring_ && settings.baiduToken.empty())
+        settings.tokenStorage = std::string(kInKeyring);
     return settings;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A batch still running underneath would go on converting for a closed window.
     if (batch_ && batch_->running()) batch_->requestStop();
-    reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls()));
+    std::string keyringNotice;
+    if (reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls(), &keyringNotice)))
+        reportKeyringNotice(this, keyringNotice);
     event->accept();
 }
 

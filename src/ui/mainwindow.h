@@ -131,7 +131,11 @@ private:
     QLabel* summaryLabel_ = nullptr;
     QGroupBox* tokenGroup_ = nullptr;
     QLineEdit* tokenEdit_ = nullptr;
+    QCheckBox* showTokenBox_ = nullptr;
     QPushButton* tokenPasteButton_ = nullptr;
+    // The Baidu token is in the keyring and could not be read at start-up:
+    // an empty field then leaves it there rather than clearing it.
+    bool baiduTokenInKeyring_ = false;
     InterfacePanel* panel_ = nullptr;
 
     BuiltinHosts hosts_;
