@@ -15,7 +15,6 @@
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
-#include "store/sectionsecrets.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
@@ -61,7 +60,7 @@ void MainWindow::startUp() {
     loadSettings(settingsStore(), settings);
     if (const Status fetched = fetchBaiduToken(settingsStore(), settings); !fetched)
         tokenEdit_->setPlaceholderText(toQt(fetched.reason()));
-    baiduTokenInKeyring_ = settings.tokenStorage == kInKeyring;
+    baiduTokenStorage_ = settings.tokenStorage;
     retries_ = settings.retries;
     {
         // The rules run once below, in their order, not once per restored control.
@@ -91,8 +90,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.parallel = parallelBox_->value();
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
-    if (baiduTokenInKeyring_ && settings.baiduToken.empty())
-        settings.tokenStorage = std::string(kInKeyring);
+    if (settings.baiduToken.empty()) settings.tokenStorage = baiduTokenStorage_;
     return settings;
 }
 

@@ -133,9 +133,10 @@ private:
     QLineEdit* tokenEdit_ = nullptr;
     QCheckBox* showTokenBox_ = nullptr;
     QPushButton* tokenPasteButton_ = nullptr;
-    // The Baidu token is in the keyring and could not be read at start-up:
-    // an empty field then leaves it there rather than clearing it.
-    bool baiduTokenInKeyring_ = false;
+    // "令牌存储" of a Baidu token the keyring did not give at start-up: an
+    // empty field then leaves it there rather than clearing it. (The window's
+    // literals are not GBK, so it carries the stored value, never spells it.)
+    std::string baiduTokenStorage_;
     InterfacePanel* panel_ = nullptr;
 
     BuiltinHosts hosts_;
