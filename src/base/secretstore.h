@@ -25,7 +25,8 @@ public:
     virtual ~SecretStore() = default;
     /// True when secrets can be kept here; answers at once when there is no keyring.
     virtual bool available() = 0;
-    /// The secret filed under `name`; nothing when none is; a failure when the keyring cannot be asked.
+    /// The secret filed under `name`; nothing when none is; a failure when the keyring cannot be
+    /// asked.
     virtual Result<std::optional<std::string>> lookup(const SecretName& name) = 0;
     /// Files `secret` under `name`, replacing what was there; `label` is what the user sees.
     virtual Status store(const SecretName& name, std::string_view label,

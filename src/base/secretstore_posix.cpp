@@ -71,8 +71,8 @@ public:
         GAsyncResult* result = await(
             [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
                 secret_password_lookup(schema(), cancel, done, data, "file", utf8.file.c_str(),
-                                       "section", utf8.section.c_str(), "key",
-                                       utf8.key.c_str(), static_cast<char*>(nullptr));
+                                       "section", utf8.section.c_str(), "key", utf8.key.c_str(),
+                                       static_cast<char*>(nullptr));
             },
             kCallMs);
         GError* error = nullptr;
@@ -94,9 +94,9 @@ public:
         GAsyncResult* result = await(
             [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
                 secret_password_store(schema(), SECRET_COLLECTION_DEFAULT, shown.c_str(),
-                                      value.c_str(), cancel, done, data, "file",
-                                      utf8.file.c_str(), "section", utf8.section.c_str(), "key",
-                                      utf8.key.c_str(), static_cast<char*>(nullptr));
+                                      value.c_str(), cancel, done, data, "file", utf8.file.c_str(),
+                                      "section", utf8.section.c_str(), "key", utf8.key.c_str(),
+                                      static_cast<char*>(nullptr));
             },
             kCallMs);
         GError* error = nullptr;

@@ -46,7 +46,8 @@ Status keepSecrets(const ControlStateStore& store, const SectionSecrets& secrets
     for (const SecretField& field : secrets.fields) {
         const Status stored = keyring.store(secretNameIn(store, secrets.section, field.key),
                                             secrets.label, *field.value);
-        if (!stored) return Status::failed("令牌未能存入钥匙串，仍保存在配置文件中：" + stored.reason());
+        if (!stored)
+            return Status::failed("令牌未能存入钥匙串，仍保存在配置文件中：" + stored.reason());
     }
     for (const SecretField& field : secrets.fields) field.value->clear();
     *secrets.inKeyring = true;

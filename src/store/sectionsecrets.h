@@ -30,8 +30,8 @@ struct SecretField {
 /// The secrets of `section` in the file of `store`, and how they are kept.
 struct SectionSecrets {
     std::string section;
-    std::string label;            // what the keyring shows, e.g. "蓝棠·链梭 令牌：NAME"
-    std::string missing;          // the failure when the keyring lacks one, without the key
+    std::string label;    // what the keyring shows, e.g. "蓝棠·链梭 令牌：NAME"
+    std::string missing;  // the failure when the keyring lacks one, without the key
     std::vector<SecretField> fields;
     bool* inKeyring;  // true while the keyring holds them and the fields do not
 };

@@ -52,7 +52,10 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
 
 // The Baidu token, the one secret of "基本配置".
 SectionSecrets baiduSecrets(AppSettings& settings, bool& inKeyring) {
-    return {kSection, appTitle() + " 百度Token", "钥匙串中没有", {{"百度Token", &settings.baiduToken}},
+    return {kSection,
+            appTitle() + " 百度Token",
+            "钥匙串中没有",
+            {{"百度Token", &settings.baiduToken}},
             &inKeyring};
 }
 

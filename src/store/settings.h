@@ -41,8 +41,7 @@ struct AppSettings {
     bool autoSave = true;        // "选择框自动保存到目录"
     std::string saveDir;         // "编辑框保存目录"
     std::string baiduToken;      // "百度Token"
-    // "令牌存储": "钥匙串" while the keyring holds the Baidu token and baiduToken does not.
-    std::string tokenStorage;
+    std::string tokenStorage;    // "令牌存储": "钥匙串" while the keyring holds the token
     int retries = 2;             // "重试次数": set by hand only, never written
     bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
     int parallel = 1;            // "并发数": conversions at once, 1 to kMostParallelRequests

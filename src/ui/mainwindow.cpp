@@ -98,7 +98,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // A batch still running underneath would go on converting for a closed window.
     if (batch_ && batch_->running()) batch_->requestStop();
     std::string keyringNotice;
-    if (reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls(), &keyringNotice)))
+    if (reportSettingsSave(this,
+                           saveSettings(settingsStore(), settingsInControls(), &keyringNotice)))
         reportKeyringNotice(this, keyringNotice);
     event->accept();
 }

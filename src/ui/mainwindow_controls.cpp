@@ -161,8 +161,8 @@ void MainWindow::buildTokenGroup() {
     tokenEdit_ = addControl<QLineEdit>(tokenGroup_, u"编辑框百度Token"_s, QRect(72, row, 320, 24));
     // A token is a secret: shown only when asked, like the interface's.
     tokenEdit_->setEchoMode(QLineEdit::Password);
-    showTokenBox_ =
-        addControl<QCheckBox>(tokenGroup_, u"选择框显示百度Token"_s, QRect(400, row, 52, 24), u"显示"_s);
+    showTokenBox_ = addControl<QCheckBox>(tokenGroup_, u"选择框显示百度Token"_s,
+                                          QRect(400, row, 52, 24), u"显示"_s);
     connect(showTokenBox_, &QCheckBox::toggled, this, [this](bool shown) {
         tokenEdit_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
     });

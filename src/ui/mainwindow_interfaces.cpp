@@ -91,9 +91,9 @@ void MainWindow::deleteSelectedInterface() {
     if (row < 0) return;
     // After a deletion that failed, the list shows what the file holds.
     std::string keyringNotice;
-    const bool deleted = reportSettingsSave(
-        this,
-        deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore(), &keyringNotice));
+    const bool deleted =
+        reportSettingsSave(this, deleteInterface(fromQt(interfaceList_->item(row)->text()),
+                                                 settingsStore(), &keyringNotice));
     reportKeyringNotice(this, keyringNotice);
     fillInterfaceList();
     selectInterface(deleted && row == interfaceList_->count() ? row - 1 : row);

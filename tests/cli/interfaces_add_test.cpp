@@ -8,8 +8,8 @@
 #include "services/interfacepresets.h"
 #include "services/preset_cases.h"
 #include "services/sxcu_cases.h"
-#include "subprocess.h"
 #include "store/inicontent.h"
+#include "subprocess.h"
 #include "support/fake_apis.h"
 #include "support/scoped_env.h"
 
