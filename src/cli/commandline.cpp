@@ -63,7 +63,7 @@ constexpr const char* kUsage =
     "  --token TOKEN       the secret put where #令牌# stands; --token - reads it from\n"
     "                      standard input (one line), and without --token it is taken\n"
     "                      from LIANSHUO_TOKEN, so it never shows in the process list.\n"
-    "                      Kept in the system keyring when there is one\n"
+    "                      It is kept in the system keyring when there is one.\n"
     "  --name NAME         the interface's name (default: the host of its address)\n"
     "  --address URL       the address; #长网址# stands for the long address\n"
     "  --method M          GET, POST, PUT or PATCH\n"
