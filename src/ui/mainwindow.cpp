@@ -58,8 +58,10 @@ void MainWindow::startUp() {
     // The controls' current values are the defaults of missing keys.
     AppSettings settings = settingsInControls();
     loadSettings(settingsStore(), settings);
-    if (const Status fetched = fetchBaiduToken(settingsStore(), settings); !fetched)
-        tokenEdit_->setPlaceholderText(toQt(fetched.reason()));
+    if (const Status fetched = fetchBaiduToken(settingsStore(), settings); !fetched) {
+        baiduTokenFailure_ = fetched.reason();
+        tokenEdit_->setPlaceholderText(toQt(baiduTokenFailure_));
+    }
     baiduTokenStorage_ = settings.tokenStorage;
     retries_ = settings.retries;
     {
@@ -128,6 +130,11 @@ int MainWindow::selectedService() const {
 
 std::string MainWindow::baiduToken() const {
     return fromQt(tokenEdit_->text());
+}
+
+std::string MainWindow::baiduTokenFailure() const {
+    // A token typed in since stands in for the one the keyring kept.
+    return tokenEdit_->text().isEmpty() ? baiduTokenFailure_ : std::string();
 }
 
 ShortUrlInterface MainWindow::readInterfaceFromPanel() const {

@@ -41,6 +41,7 @@ public:
 
     int selectedService() const override;
     std::string baiduToken() const override;
+    std::string baiduTokenFailure() const override;
     ShortUrlInterface readInterfaceFromPanel() const override;
 
     int rowCount() const override;
@@ -137,6 +138,7 @@ private:
     // empty field then leaves it there rather than clearing it. (The window's
     // literals are not GBK, so it carries the stored value, never spells it.)
     std::string baiduTokenStorage_;
+    std::string baiduTokenFailure_;  // why the keyring did not give it
     InterfacePanel* panel_ = nullptr;
 
     BuiltinHosts hosts_;
