@@ -3,7 +3,10 @@
 
 #include <atomic>
 #include <charconv>
+#include <cstdlib>
+#include <istream>
 
+#include "base/charset.h"
 #include "base/gbk.h"
 #include "base/makerlinks.h"
 #include "cli/outcomejson.h"
@@ -122,14 +125,40 @@ Result<ShortUrlInterface> buildInterface(const Options& o) {
     return d;
 }
 
+// Terminals speak UTF-8; a token typed in GBK is taken as its bytes.
+std::string fromTokenText(const std::string& bytes) {
+    return isValidUtf8(bytes) ? fromUtf8(bytes) : bytes;
+}
+
+// The token from --token, from standard input with "--token -" (one line, its
+// line break dropped) or from $LIANSHUO_TOKEN without --token: the last two
+// keep it out of the process list.
+Status resolveToken(Options& o, std::istream& in) {
+    if (o.token && *o.token == "-") {
+        std::string line;
+        if (!std::getline(in, line) && line.empty())
+            return Status::failed("--token - reads the token from standard input, which is empty");
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        o.token = fromTokenText(line);
+    } else if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given) {
+        o.token = fromTokenText(given);
+    }
+    return {};
+}
+
 }  // namespace
 
-int runInterfaceAdd(Session& session, const Options& options, Console& console) {
+int runInterfaceAdd(Session& session, const Options& given, Console& console) {
+    Options options = given;
+    if (const Status token = resolveToken(options, console.in); !token)
+        return fail(console, token.reason());
     const Result<ShortUrlInterface> built = buildInterface(options);
     if (!built) return fail(console, built.reason());
     const ShortUrlInterface& d = *built;
-    if (const Status saved = saveInterface(d, session.store()); !saved)
+    std::string keyringNotice;
+    if (const Status saved = saveInterface(d, session.store(), &keyringNotice); !saved)
         return fail(console, "cannot save the interface: " + saved.reason());
+    if (!keyringNotice.empty()) print(console.err, "lianshuo: warning: " + keyringNotice + "\n");
     print(console.out, interfaceName(d));
     console.out << '\n';
     if (d.token.empty() && interfaceUsesToken(d))

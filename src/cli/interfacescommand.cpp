@@ -13,6 +13,10 @@ std::string settingsNotWritten(Session& session, const Status& status) {
     return "cannot write the settings file " + session.store().path() + ": " + status.reason();
 }
 
+void warnKeyring(Console& console, const std::string& notice) {
+    if (!notice.empty()) print(console.err, "lianshuo: warning: " + notice + "\n");
+}
+
 bool knownInterface(ControlStateStore& store, const std::string& name) {
     const std::vector<std::string> names = listInterfaceNames(store);
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -44,9 +48,12 @@ int exportOne(Session& session, Console& console, const std::string& name, const
               bool withToken) {
     if (!knownInterface(session.store(), name))
         return fail(console, "unknown interface '" + name + "'");
-    if (const Status written =
-            exportInterface(loadInterface(name, session.store()), file, withToken);
-        !written)
+    ShortUrlInterface definition = loadInterface(name, session.store());
+    if (withToken)
+        if (const Status fetched = fetchInterfaceSecrets(name, definition, session.store());
+            !fetched)
+            return fail(console, "cannot export " + name + ": " + fetched.reason());
+    if (const Status written = exportInterface(definition, file, withToken); !written)
         return fail(console, "cannot write " + file + ": " + written.reason());
     return kOk;
 }
@@ -54,8 +61,10 @@ int exportOne(Session& session, Console& console, const std::string& name, const
 int importOne(Session& session, Console& console, const std::string& file) {
     const Result<ShortUrlInterface> definition = importInterface(file);
     if (!definition) return fail(console, "cannot import " + file + ": " + definition.reason());
-    if (const Status saved = saveInterface(*definition, session.store()); !saved)
+    std::string keyringNotice;
+    if (const Status saved = saveInterface(*definition, session.store(), &keyringNotice); !saved)
         return fail(console, settingsNotWritten(session, saved));
+    warnKeyring(console, keyringNotice);
     print(console.out, interfaceName(*definition));
     console.out << '\n';
     return kOk;
@@ -65,8 +74,10 @@ int removeOne(Session& session, Console& console, const std::string& name) {
     if (!knownInterface(session.store(), name))
         return fail(console, "unknown interface '" + name + "'");
     // Exit 0 only once the deletion is on disk.
-    if (const Status saved = deleteInterface(name, session.store()); !saved)
+    std::string keyringNotice;
+    if (const Status saved = deleteInterface(name, session.store(), &keyringNotice); !saved)
         return fail(console, settingsNotWritten(session, saved));
+    warnKeyring(console, keyringNotice);
     return kOk;
 }
 

@@ -123,6 +123,12 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
             return false;
         }
     }
+    if (service_ == kBaiduService && !options.token) {
+        if (const Status fetched = fetchBaiduToken(store_, app_); !fetched) {
+            error = fetched.reason();
+            return false;
+        }
+    }
     token_ = options.token.value_or(app_.baiduToken);
     interval_ = options.interval.value_or(app_.interval);
     if (options.interval) {
@@ -143,17 +149,28 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
 
     const BuiltinHosts hosts = readBuiltinHosts(store_);
     const std::vector<std::string> names = listInterfaceNames(store_);
+    std::string interfaceName;
     if (options.interfaceName) {
         if (std::find(names.begin(), names.end(), *options.interfaceName) == names.end()) {
             error = "unknown interface '" + *options.interfaceName + "'";
             return false;
         }
         interface_ = loadInterface(*options.interfaceName, store_);
+        interfaceName = *options.interfaceName;
     } else if (app_.interfaceIndex >= 0 &&
                static_cast<std::size_t>(app_.interfaceIndex) < names.size()) {
-        interface_ = loadInterface(names[static_cast<std::size_t>(app_.interfaceIndex)], store_);
+        interfaceName = names[static_cast<std::size_t>(app_.interfaceIndex)];
+        interface_ = loadInterface(interfaceName, store_);
     } else {
         interface_ = initialPanelInterface(hosts);
+    }
+    // A token in the keyring that cannot be had fails here, before any request.
+    if (service_ == kCustomService && !interfaceName.empty()) {
+        if (const Status fetched = fetchInterfaceSecrets(interfaceName, interface_, store_);
+            !fetched) {
+            error = fetched.reason();
+            return false;
+        }
     }
     converter_ = std::make_unique<ShortUrlConverter>(*this, hosts);
     converter_->setRetryPolicy({.retries = retries});

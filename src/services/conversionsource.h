@@ -24,6 +24,8 @@ public:
     virtual int selectedService() const = 0;
     /// The Baidu access token as typed.
     virtual std::string baiduToken() const = 0;
+    /// Why the Baidu token, kept in the keyring, could not be had; empty when it could.
+    virtual std::string baiduTokenFailure() const { return {}; }
     /// The interface panel's current definition.
     virtual ShortUrlInterface readInterfaceFromPanel() const = 0;
 };

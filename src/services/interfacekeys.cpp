@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "services/interfacerules.h"
+#include "store/sectionsecrets.h"
 
 namespace lianshuo {
 namespace {
@@ -76,6 +77,9 @@ const std::vector<InterfaceKey>& interfaceKeys() {
          [](D& d, double v) { d.bodyFormat = static_cast<BodyFormat>(clampedWhole(v, -1, 99)); },
          nullptr, nullptr},
         textKey<&D::token>(kTokenKey, true),
+        {kSecretStorageKey, KeyKind::Text, true, nullptr, nullptr,
+         [](const D& d) { return d.secretsInKeyring ? std::string(kInKeyring) : std::string(); },
+         [](D& d, std::string v) { d.secretsInKeyring = v == kInKeyring; }},
         {"提取方式", KeyKind::Number, true,
          [](const D& d) { return static_cast<double>(static_cast<int>(d.extractKind)); },
          [](D& d, double v) { d.extractKind = static_cast<ExtractKind>(clampedWhole(v, -1, 99)); },

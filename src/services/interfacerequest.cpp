@@ -324,7 +324,9 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
     }
     // A missing token would only bring the service's refusal, or a header with half a value.
     if (d.token.empty() && interfaceUsesToken(d))
-        return failedWith(refused("令牌为空：接口用到了 #令牌#"));
+        return failedWith(refused(
+            d.secretsInKeyring ? "令牌在钥匙串中，没能取出：钥匙串不可用，或其中没有该接口的令牌"
+                               : "令牌为空：接口用到了 #令牌#"));
     const std::optional<std::string> url = filler.address();
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.

@@ -10,6 +10,9 @@
 #include "services/interfacerules.h"
 #include "services/sxcufile.h"
 #include "store/controlstatestore.h"
+#include "store/inicontent.h"
+#include "store/sectionsecrets.h"
+#include "store/settings.h"
 
 namespace lianshuo {
 namespace {
@@ -37,6 +40,37 @@ void addInterface(const ShortUrlInterface& d, ControlStateStore::Batch& batch) {
         } else {
             batch.writeNumber(key.name, key.number(d));
         }
+    }
+}
+
+// The secrets of the interface saved as `name`: one line per secret key.
+SectionSecrets interfaceSecrets(std::string_view name, ShortUrlInterface& d) {
+    return {interfaceSection(name),
+            appTitle() + " 令牌：" + std::string(name),
+            "钥匙串中没有该接口的",
+            {{kTokenKey, &d.token}},
+            &d.secretsInKeyring};
+}
+
+std::vector<std::string_view> secretKeys() {
+    ShortUrlInterface unused;
+    std::vector<std::string_view> keys;
+    for (const SecretField& field : interfaceSecrets("", unused).fields) keys.push_back(field.key);
+    return keys;
+}
+
+bool sectionInKeyring(const ControlStateStore& store, const std::string& section) {
+    return ini::readRaw(store.content(), section, kSecretStorageKey).value_or("") == kInKeyring;
+}
+
+// Forgets the keyring's secrets of `sections` once the file no longer holds them.
+void forgetSections(const ControlStateStore& store, const std::vector<std::string>& sections,
+                    std::string* keyringNotice) {
+    if (sections.empty() || !secretStore().available()) return;
+    for (const std::string& section : sections) {
+        const Status forgotten = forgetSecrets(store, section, secretKeys());
+        if (!forgotten && keyringNotice)
+            *keyringNotice = "接口已删除，但钥匙串中的令牌没能删除：" + forgotten.reason();
     }
 }
 
@@ -83,11 +117,20 @@ Status checkSavable(const ShortUrlInterface& d) {
     return {};
 }
 
-Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store) {
+Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
+                     std::string* keyringNotice) {
     if (Status savable = checkSavable(d); !savable) return savable;
+    ShortUrlInterface kept = d;
+    const Status inKeyring = keepSecrets(store, interfaceSecrets(interfaceName(kept), kept));
+    if (!inKeyring && keyringNotice) *keyringNotice = inKeyring.reason();
     ControlStateStore::Batch batch(store);
-    addInterface(d, batch);
+    addInterface(kept, batch);
     return batch.commit();
+}
+
+Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& d,
+                             const ControlStateStore& store) {
+    return fetchSecrets(store, interfaceSecrets(name, d));
 }
 
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store) {
@@ -110,22 +153,35 @@ std::vector<std::string> listInterfaceNames(ControlStateStore& store) {
     return names;
 }
 
-Status deleteInterface(std::string_view name, ControlStateStore& store) {
+Status deleteInterface(std::string_view name, ControlStateStore& store,
+                       std::string* keyringNotice) {
+    const std::string section = interfaceSection(name);
+    std::vector<std::string> held;
+    if (sectionInKeyring(store, section)) held.push_back(section);
     ControlStateStore::Batch batch(store);
-    batch.deleteEntry(interfaceSection(name), "");
+    batch.deleteEntry(section, "");
     // A deletion that did not reach the file is forgotten, so that the list shows the file.
-    return batch.commit(ControlStateStore::OnFailure::Drop);
+    if (Status saved = batch.commit(ControlStateStore::OnFailure::Drop); !saved) return saved;
+    forgetSections(store, held, keyringNotice);
+    return {};
 }
 
-Status deleteAllInterfaces(ControlStateStore& store) {
+Status deleteAllInterfaces(ControlStateStore& store, std::string* keyringNotice) {
+    std::vector<std::string> held;
     ControlStateStore::Batch batch(store);
-    for (const std::string& section : store.listSections(kSectionPrefix))
+    for (const std::string& section : store.listSections(kSectionPrefix)) {
+        if (sectionInKeyring(store, section)) held.push_back(section);
         batch.deleteEntry(section, "");
-    return batch.commit(ControlStateStore::OnFailure::Drop);
+    }
+    if (Status saved = batch.commit(ControlStateStore::OnFailure::Drop); !saved) return saved;
+    forgetSections(store, held, keyringNotice);
+    return {};
 }
 
 Status exportInterface(const ShortUrlInterface& definition, std::string_view path, bool withToken) {
     if (Status savable = checkInterface(definition); !savable) return savable;
+    if (withToken && definition.secretsInKeyring)
+        return Status::failed("令牌在钥匙串中，还没有取出，不能连同令牌导出。");
     std::string bytes;
     if (isSxcuPath(path)) {
         Result<std::string> written = sxcuFromInterface(definition, withToken);
@@ -134,6 +190,8 @@ Status exportInterface(const ShortUrlInterface& definition, std::string_view pat
     } else {
         ShortUrlInterface exported = definition;
         if (!withToken) exported.token.clear();
+        // The keyring is this machine's: the file carries the token itself or none.
+        exported.secretsInKeyring = false;
         ControlStateStore fresh;
         ControlStateStore::Batch batch(fresh);
         addInterface(exported, batch);

@@ -38,8 +38,17 @@ Status checkSavable(const ShortUrlInterface& definition);
 
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses what checkSavable refuses.
-Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store);
+/// what is stored already. Refuses what checkSavable refuses. The secrets go
+/// into the system keyring when there is one; when the keyring refuses them
+/// they are saved in the file and `keyringNotice` says why.
+Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store,
+                     std::string* keyringNotice = nullptr);
+
+/// Fills the secrets of the interface loaded as `name` from the keyring when
+/// its section says they are there; fails when the keyring cannot be asked or
+/// lacks one ("钥匙串中没有该接口的令牌"), leaving secretsInKeyring set.
+Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& definition,
+                             const ControlStateStore& store);
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store);
@@ -47,15 +56,19 @@ ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store)
 /// The names of every interface in the store's file, in file order.
 std::vector<std::string> listInterfaceNames(ControlStateStore& store);
 
-/// Removes the interface called `name`; a failure says why the file still holds it.
-Status deleteInterface(std::string_view name, ControlStateStore& store);
+/// Removes the interface called `name`, and its secrets from the keyring; a
+/// failure says why the file still holds it, `keyringNotice` why the keyring does.
+Status deleteInterface(std::string_view name, ControlStateStore& store,
+                       std::string* keyringNotice = nullptr);
 
-/// Removes every interface section as one save, leaving every other section as it is.
-Status deleteAllInterfaces(ControlStateStore& store);
+/// Removes every interface section as one save, leaving every other section as
+/// it is, and their secrets from the keyring (`keyringNotice` says why not).
+Status deleteAllInterfaces(ControlStateStore& store, std::string* keyringNotice = nullptr);
 
 /// Writes a new file at `path` that holds `definition` alone, replacing
 /// whatever file was there in one step: an INI section, or a custom-uploader
-/// file when the name ends in ".sxcu". The token stays out unless `withToken`.
+/// file when the name ends in ".sxcu". The token stays out unless `withToken`;
+/// refuses `withToken` while the token is in the keyring, not fetched.
 Status exportInterface(const ShortUrlInterface& definition, std::string_view path,
                        bool withToken = false);
 

@@ -162,9 +162,11 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
 
 ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) const {
     const int service = source_.selectedService();
-    return {std::string(longUrl), service,
-            service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
-            retryPolicy_};
+    Task task{std::string(longUrl), service,
+              service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
+              retryPolicy_};
+    if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
+    return task;
 }
 
 void ShortUrlConverter::setHistory(ConversionMemory* history, bool reuse, bool refresh) {
@@ -262,6 +264,8 @@ ConversionOutcome ShortUrlConverter::performOnce(const Task& task,
     const std::string address = splitAddressLine(task.longUrl).longUrl;
     switch (task.service) {
         case kBaiduService:
+            if (!task.tokenFailure.empty())
+                return ConversionOutcome::failed(FailureKind::Request, task.tokenFailure);
             return convertWithBaidu(address, task.token, stop, task.whileWaiting);
         case kWeiboService:
             return convertWithWeibo(address, stop);

@@ -65,6 +65,8 @@ public:
         RetryPolicy retry;
         // The slot's work for the first moment a request waits for its reply (null: none).
         std::function<void()>* whileWaiting = nullptr;
+        // Why the token could not be had: the conversion fails with it, sending nothing.
+        std::string tokenFailure = std::string();
     };
     /// The kConvert conversion of `longUrl` with the last snapshot.
     Task prepare(std::string_view longUrl) const;

@@ -45,6 +45,7 @@ struct ShortUrlInterface {
     std::string headers;                         // "请求头": "Name: Value" lines joined by CR LF
     BodyFormat bodyFormat = BodyFormat::Form;    // "请求格式"
     std::string token;                           // "令牌": put where "#令牌#" stands
+    bool secretsInKeyring = false;               // "令牌存储=钥匙串": token not fetched
     ExtractKind extractKind = ExtractKind::Cut;  // "提取方式"
     std::string extractExpression;               // "提取表达式"
     std::string errorExpression;  // "错误表达式": a JSON path or regular expression, as extraction

@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "store/controlstatestore.h"
 #include "store/keytable.h"
+#include "store/sectionsecrets.h"
 
 namespace lianshuo {
 namespace {
@@ -42,6 +43,7 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     flagSetting<&AppSettings::autoSave>("选择框自动保存到目录"),
     textSetting<&AppSettings::saveDir>("编辑框保存目录"),
     textSetting<&AppSettings::baiduToken>("百度Token"),
+    textSetting<&AppSettings::tokenStorage>(kSecretStorageKey, Written::AwayFromDefault),
     flagSetting<&AppSettings::useHistory>("使用历史", Written::AwayFromDefault),
     numberSetting<&AppSettings::parallel>("并发数", {1, kMostParallelRequests},
                                           Written::AwayFromDefault),
@@ -52,6 +54,15 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     numberSetting<&AppSettings::tray>("托盘", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
 };
+
+// The Baidu token, the one secret of "基本配置".
+SectionSecrets baiduSecrets(AppSettings& settings, bool& inKeyring) {
+    return {kSection,
+            appTitle() + " 百度Token",
+            "钥匙串中没有",
+            {{"百度Token", &settings.baiduToken}},
+            &inKeyring};
+}
 
 }  // namespace
 
@@ -98,11 +109,24 @@ void loadSettings(ControlStateStore& store, AppSettings& settings) {
     if (settings.saveDir.empty()) settings.saveDir = defaultResultsFolder();
 }
 
-Status saveSettings(ControlStateStore& store, const AppSettings& settings) {
+Status saveSettings(ControlStateStore& store, const AppSettings& settings,
+                    std::string* keyringNotice) {
     AppSettings defaults;
     // What an empty or missing folder reads as.
     defaults.saveDir = defaultResultsFolder();
-    return saveKeys<AppSettings>(store, kSection, kBasicKeys, settings, defaults);
+    AppSettings written = settings;
+    bool inKeyring = written.tokenStorage == kInKeyring;
+    const Status kept = keepSecrets(store, baiduSecrets(written, inKeyring));
+    if (!kept && keyringNotice) *keyringNotice = kept.reason();
+    written.tokenStorage = inKeyring ? std::string(kInKeyring) : std::string();
+    return saveKeys<AppSettings>(store, kSection, kBasicKeys, written, defaults);
+}
+
+Status fetchBaiduToken(const ControlStateStore& store, AppSettings& settings) {
+    bool inKeyring = settings.tokenStorage == kInKeyring;
+    const Status fetched = fetchSecrets(store, baiduSecrets(settings, inKeyring));
+    if (!inKeyring) settings.tokenStorage.clear();
+    return fetched;
 }
 
 }  // namespace lianshuo

@@ -41,6 +41,7 @@ struct AppSettings {
     bool autoSave = true;        // "选择框自动保存到目录"
     std::string saveDir;         // "编辑框保存目录"
     std::string baiduToken;      // "百度Token"
+    std::string tokenStorage;    // "令牌存储": "钥匙串" while the keyring holds the token
     int retries = 2;             // "重试次数": set by hand only, never written
     bool useHistory = true;      // "使用历史": reuse short addresses of earlier runs
     int parallel = 1;            // "并发数": conversions at once, 1 to kMostParallelRequests
@@ -65,6 +66,13 @@ void loadSettings(ControlStateStore& store, AppSettings& settings);
 /// is written when nothing changed. "使用历史" only while it is off and "并发数"
 /// only while it is not 1, "外观" only away from 0, "监视剪贴板" and "托盘" only
 /// while on (as "=1"), so files that never changed them stay as they were.
-Status saveSettings(ControlStateStore& store, const AppSettings& settings);
+/// The Baidu token goes into the system keyring when there is one; when the
+/// keyring refuses it, it is saved in the file and `keyringNotice` says why.
+Status saveSettings(ControlStateStore& store, const AppSettings& settings,
+                    std::string* keyringNotice = nullptr);
+
+/// Reads the Baidu token from the keyring when "令牌存储=钥匙串" says it is
+/// there; fails when the keyring cannot be asked or does not have it.
+Status fetchBaiduToken(const ControlStateStore& store, AppSettings& settings);
 
 }  // namespace lianshuo

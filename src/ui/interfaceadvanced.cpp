@@ -70,6 +70,8 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     token_ =
         addControl<QLineEdit>(this, u"编辑框令牌"_s, QRect(120, 160, 272, 24), toQt(current.token));
     token_->setEchoMode(QLineEdit::Password);
+    if (current.secretsInKeyring && current.token.empty())
+        token_->setPlaceholderText(u"钥匙串不可用，或其中没有该接口的令牌"_s);
     showToken_ =
         addControl<QCheckBox>(this, u"选择框显示令牌"_s, QRect(400, 160, 64, 24), u"显示"_s);
     connect(showToken_, &QCheckBox::toggled, this, [this](bool shown) {

@@ -65,6 +65,11 @@ void MainWindow::startUp() {
     // The file decides, not a choice made earlier in this process.
     settings.appearance = AppSettings{}.appearance;
     loadSettings(settingsStore(), settings);
+    if (const Status fetched = fetchBaiduToken(settingsStore(), settings); !fetched) {
+        baiduTokenFailure_ = fetched.reason();
+        tokenEdit_->setPlaceholderText(toQt(baiduTokenFailure_));
+    }
+    baiduTokenStorage_ = settings.tokenStorage;
     retries_ = settings.retries;
     applyAppearance(static_cast<Appearance>(settings.appearance));
     {
@@ -100,6 +105,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.saveDir = fromQt(saveFolderEdit_->text());
     settings.baiduToken = fromQt(tokenEdit_->text());
     settings.appearance = static_cast<int>(currentAppearance());
+    if (settings.baiduToken.empty()) settings.tokenStorage = baiduTokenStorage_;
     return settings;
 }
 
@@ -113,7 +119,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     // A batch still running underneath would go on converting for a closed window.
     if (batch_ && batch_->running()) batch_->requestStop();
-    reportSettingsSave(this, saveSettings(settingsStore(), settingsInControls()));
+    std::string keyringNotice;
+    if (reportSettingsSave(this,
+                           saveSettings(settingsStore(), settingsInControls(), &keyringNotice)))
+        reportKeyringNotice(this, keyringNotice);
     event->accept();
 }
 
@@ -141,6 +150,11 @@ int MainWindow::selectedService() const {
 
 std::string MainWindow::baiduToken() const {
     return fromQt(tokenEdit_->text());
+}
+
+std::string MainWindow::baiduTokenFailure() const {
+    // A token typed in since stands in for the one the keyring kept.
+    return tokenEdit_->text().isEmpty() ? baiduTokenFailure_ : std::string();
 }
 
 ShortUrlInterface MainWindow::readInterfaceFromPanel() const {

@@ -44,6 +44,7 @@ public:
 
     int selectedService() const override;
     std::string baiduToken() const override;
+    std::string baiduTokenFailure() const override;
     ShortUrlInterface readInterfaceFromPanel() const override;
 
     int rowCount() const override;
@@ -155,7 +156,13 @@ private:
     QLabel* summaryLabel_ = nullptr;
     QGroupBox* tokenGroup_ = nullptr;
     QLineEdit* tokenEdit_ = nullptr;
+    QCheckBox* showTokenBox_ = nullptr;
     QPushButton* tokenPasteButton_ = nullptr;
+    // "令牌存储" of a Baidu token the keyring did not give at start-up: an
+    // empty field then leaves it there rather than clearing it. (The window's
+    // literals are not GBK, so it carries the stored value, never spells it.)
+    std::string baiduTokenStorage_;
+    std::string baiduTokenFailure_;  // why the keyring did not give it
     InterfacePanel* panel_ = nullptr;
     QCheckBox* watchBox_ = nullptr;
     QCheckBox* trayBox_ = nullptr;

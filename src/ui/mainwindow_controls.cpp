@@ -161,7 +161,14 @@ void MainWindow::buildTokenGroup() {
     notice->resize(notice->width(), std::max(notice->height(), notice->heightForWidth(496)));
     const int row = std::max(88, notice->geometry().bottom() + 9);
     addControl<QLabel>(tokenGroup_, u"标签3"_s, QRect(16, row, 56, 24), u"Token:"_s);
-    tokenEdit_ = addControl<QLineEdit>(tokenGroup_, u"编辑框百度Token"_s, QRect(72, row, 376, 24));
+    tokenEdit_ = addControl<QLineEdit>(tokenGroup_, u"编辑框百度Token"_s, QRect(72, row, 320, 24));
+    // A token is a secret: shown only when asked, like the interface's.
+    tokenEdit_->setEchoMode(QLineEdit::Password);
+    showTokenBox_ = addControl<QCheckBox>(tokenGroup_, u"选择框显示百度Token"_s,
+                                          QRect(400, row, 52, 24), u"显示"_s);
+    connect(showTokenBox_, &QCheckBox::toggled, this, [this](bool shown) {
+        tokenEdit_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
     tokenPasteButton_ =
         addControl<QPushButton>(tokenGroup_, u"按钮1"_s, QRect(456, row, 48, 24), u"粘贴"_s);
     tokenGroup_->hide();

@@ -59,7 +59,9 @@ void MainWindow::addOrModifyInterface() {
         const QSignalBlocker block(interfaceList_);
         interfaceList_->addItem(name);
     }
-    reportSettingsSave(this, saveInterface(definition, settingsStore()));
+    std::string keyringNotice;
+    if (reportSettingsSave(this, saveInterface(definition, settingsStore(), &keyringNotice)))
+        reportKeyringNotice(this, keyringNotice);
     selectInterface(row);
 }
 
@@ -76,15 +78,23 @@ void MainWindow::loadSelectedInterface() {
     QListWidgetItem* item = interfaceList_->currentItem();
     if (!item) return;
     item->setSelected(true);
-    panel_->writeInterface(loadInterface(fromQt(item->text()), settingsStore()));
+    const std::string name = fromQt(item->text());
+    ShortUrlInterface definition = loadInterface(name, settingsStore());
+    // A token the keyring does not give stays there; the advanced dialog and a
+    // conversion say so.
+    (void)fetchInterfaceSecrets(name, definition, settingsStore());
+    panel_->writeInterface(definition);
 }
 
 void MainWindow::deleteSelectedInterface() {
     const int row = interfaceList_->currentRow();
     if (row < 0) return;
     // After a deletion that failed, the list shows what the file holds.
-    const bool deleted = reportSettingsSave(
-        this, deleteInterface(fromQt(interfaceList_->item(row)->text()), settingsStore()));
+    std::string keyringNotice;
+    const bool deleted =
+        reportSettingsSave(this, deleteInterface(fromQt(interfaceList_->item(row)->text()),
+                                                 settingsStore(), &keyringNotice));
+    reportKeyringNotice(this, keyringNotice);
     fillInterfaceList();
     selectInterface(deleted && row == interfaceList_->count() ? row - 1 : row);
 }
@@ -94,7 +104,9 @@ void MainWindow::clearAllInterfaces() {
                          u"确定要删除全部的短网址接口吗？"_s,
                          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    reportSettingsSave(this, deleteAllInterfaces(settingsStore()));
+    std::string keyringNotice;
+    if (reportSettingsSave(this, deleteAllInterfaces(settingsStore(), &keyringNotice)))
+        reportKeyringNotice(this, keyringNotice);
     fillInterfaceList();
 }
 

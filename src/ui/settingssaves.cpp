@@ -21,6 +21,10 @@ bool reportSettingsSave(QWidget* parent, const Status& saved) {
     return true;
 }
 
+void reportKeyringNotice(QWidget* parent, const std::string& notice) {
+    if (!notice.empty()) MessageBox::warning(parent, u"蓝棠："_s, toQt(notice));
+}
+
 void reportTokenPrivacy(QWidget* parent) {
     if (const Status privy = settingsStore().checkTokenPrivacy(); !privy)
         MessageBox::warning(parent, u"蓝棠："_s, toQt(privy.reason()));

@@ -56,6 +56,17 @@ protected:
         return runProcess(LIANSHUO_PROGRAM, args, input, limit, onOutput);
     }
     std::string settings() const { return gbkPath(dir / "s.ini"); }
+    // "/tok" shortens "…/N" to "http://s.test/N" only for a request carrying "t=" `token`.
+    void serveTokenCheck(const std::string& token) {
+        server.route("/tok", [token](Exchange& e) {
+            const std::string& target = e.request().target;
+            const bool carried = target.find("t=" + token + "&") != std::string::npos;
+            e.answer(carried ? 200 : 401,
+                     carried ? "http://s.test/" + target.substr(target.size() - 1) : "");
+        });
+    }
+    // The interface "NAME" on "/tok", its token in the query, as the command line takes it.
+    std::string tokenAddress() const { return utf8(server.url("/tok?t=#令牌#&u=#长网址#")); }
     // The saved interface pointed at another path of the same fake.
     void pointInterfaceAt(const std::string& path) {
         ControlStateStore store;

@@ -8,8 +8,10 @@
 #include "services/interfacepresets.h"
 #include "services/preset_cases.h"
 #include "services/sxcu_cases.h"
+#include "store/inicontent.h"
 #include "subprocess.h"
 #include "support/fake_apis.h"
+#include "support/scoped_env.h"
 
 using namespace lianshuo;
 using test::CommandLine;
@@ -230,4 +232,25 @@ TEST_F(CommandLine, ImportRefusesAFileThatWouldSaveABrokenInterfaceAndWritesNoth
         EXPECT_NE(r.err.find(utf8(bad.reason)), std::string::npos) << bad.file << ": " << r.err;
         EXPECT_EQ(test::readFile(settings()), before) << bad.file;
     }
+}
+
+TEST_F(CommandLine, TokenFromTheEnvironmentStaysInThePrivateFileWithoutAKeyring) {
+    serveTokenCheck("env-secret");
+    // A bus nobody answers on: the keyring is unavailable at once, the file keeps the token.
+    const test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir / "no-bus").string());
+    const test::ScopedEnv token("LIANSHUO_TOKEN", "env-secret");
+    auto r = run({"interfaces", "add", "--name", "e", "--address", tokenAddress()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "e\n");
+    EXPECT_EQ(r.err.find("env-secret"), std::string::npos) << r.err;
+    const std::string file = test::readFile(settings());
+    EXPECT_EQ(ini::readRaw(file, "短网址选项_e", "令牌"), "env-secret");
+    EXPECT_EQ(ini::readRaw(file, "短网址选项_e", "令牌存储"), std::nullopt);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(dir / "s.ini").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    r = run({"convert", "--no-save", "--service", "custom", "--interface", "e", "http://a.test/1"});
+    EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n") << r.err;
+    EXPECT_EQ((r.out + r.err).find("env-secret"), std::string::npos);
 }

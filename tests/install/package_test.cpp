@@ -91,8 +91,9 @@ protected:
 TEST_F(InstalledPackage, CarriesTheProjectVersionItsFilesAndTheLibrariesItNeeds) {
     EXPECT_EQ(field("Version"), std::string(kVersion) + "\n");
     const std::string depends = field("Depends");
-    for (const char* library : {"libc6", "libstdc++6", "libqt6widgets6", "libpcre2-8-0", "zlib1g",
-                                "libsqlite3-0", "libqrencode4", "libcurl4 | libcurl3-gnutls"})
+    for (const char* library :
+         {"libc6", "libstdc++6", "libqt6widgets6", "libpcre2-8-0", "zlib1g", "libsqlite3-0",
+          "libqrencode4", "libcurl4 | libcurl3-gnutls", "libsecret-1-0"})
         EXPECT_NE(depends.find(library), std::string::npos) << library << " not in " << depends;
 
     const auto r = run({"--version"});

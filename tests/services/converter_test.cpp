@@ -191,6 +191,20 @@ TEST(BuiltinServices, BaiduErrorMessageBecomesTheReason) {
     EXPECT_NE(outcome.reason().find("令牌无效"), std::string::npos);
 }
 
+TEST(BuiltinServices, BaiduTokenTheKeyringDidNotGiveFailsWithItsReasonAndSendsNothing) {
+    test::TrustedServer server;
+    server.route("/admin/v2/create", [](Exchange& e) { e.answer(200, "{\"Code\":0}"); });
+    test::FakeSource source;
+    source.service = kBaiduService;
+    source.tokenFailure = "钥匙串中没有百度Token";
+    BuiltinHosts hosts = defaultBuiltinHosts();
+    hosts.baidu = server.address();
+    const ConversionOutcome outcome = outcomeOf(source, "http://a.test/", hosts);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_NE(outcome.reason().find("钥匙串中没有百度Token"), std::string::npos);
+    EXPECT_TRUE(server.requests().empty());
+}
+
 TEST(BuiltinServices, WeiboRelayAndTinyUrl) {
     test::TrustedServer relay;
     relay.route("/weibo_url.php", [](Exchange& e) { e.answer(200, "http://t.cn/abc"); });

@@ -13,9 +13,11 @@ namespace lianshuo::test {
 struct FakeSource : ConversionSource {
     int service = kCustomService;
     std::string token;
+    std::string tokenFailure;
     ShortUrlInterface panel;
     int selectedService() const override { return service; }
     std::string baiduToken() const override { return token; }
+    std::string baiduTokenFailure() const override { return tokenFailure; }
     ShortUrlInterface readInterfaceFromPanel() const override { return panel; }
 };
 

@@ -75,6 +75,11 @@ private slots:
         QApplication::clipboard()->setText(u"token-from-clipboard"_s);
         QTest::mouseClick(control<QPushButton>(window_, u"按钮1"_s), Qt::LeftButton);
         QCOMPARE(window_->baiduToken(), std::string("token-from-clipboard"));
+        // A secret: masked until "显示" is ticked.
+        auto* tokenEdit = control<QLineEdit>(window_, u"编辑框百度Token"_s);
+        QCOMPARE(tokenEdit->echoMode(), QLineEdit::Password);
+        control<QCheckBox>(window_, u"选择框显示百度Token"_s)->click();
+        QCOMPARE(tokenEdit->echoMode(), QLineEdit::Normal);
         QTest::mouseClick(token, Qt::LeftButton);
         QVERIFY(!group->isVisible());
         QCOMPARE(token->text(), u"设置百度Token.."_s);

@@ -117,7 +117,10 @@ int main(int argc, char** argv) {
     }
 
     QTest::mouseClick(control<QPushButton>(&window, u"按钮设置Token"_s), Qt::LeftButton);
+    // A token typed in: masked until "显示" is ticked.
+    control<QLineEdit>(&window, u"编辑框百度Token"_s)->setText(u"24.abcdef0123456789"_s);
     ok &= save(window, folder, u"token-group.png"_s);
+    control<QLineEdit>(&window, u"编辑框百度Token"_s)->clear();
 
     control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(0);
     QTest::mouseClick(control<QPushButton>(&window, u"按钮添加"_s), Qt::LeftButton);
