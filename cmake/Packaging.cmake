@@ -21,6 +21,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.lantang.example/lianshuo/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 | libcurl3-gnutls")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "ca-certificates, fonts-wqy-microhei | fonts-noto-cjk, libsecret-1-0")
 
 include(CPack)

@@ -4,6 +4,10 @@
 // nobody answers delays the program by seconds, never for good. Without a
 // session bus the keyring is unavailable at once, libsecret untouched: a
 // server or a CI machine waits for nothing.
+//
+// libsecret (and GIO under it) is loaded when the keyring is first asked, not
+// at start: a command-line run that never needs it does not pay for loading
+// them, and a machine without libsecret still runs, keeping tokens in the file.
 
 #include <libsecret/secret.h>
 
@@ -11,10 +15,80 @@
 #include <mutex>
 
 #include "base/charset.h"
+#include "base/platform.h"
 #include "base/secretstore.h"
 
 namespace lianshuo {
 namespace {
+
+// The functions of libsecret and GLib this store calls, found in the loaded library.
+struct Api {
+    decltype(&::g_cancellable_cancel) cancellableCancel;
+    decltype(&::g_cancellable_new) cancellableNew;
+    decltype(&::g_error_free) errorFree;
+    decltype(&::g_error_matches) errorMatches;
+    decltype(&::g_io_error_quark) ioErrorQuark;
+    decltype(&::g_main_context_iteration) contextIteration;
+    decltype(&::g_main_context_new) contextNew;
+    decltype(&::g_main_context_pop_thread_default) contextPop;
+    decltype(&::g_main_context_push_thread_default) contextPush;
+    decltype(&::g_object_ref) objectRef;
+    decltype(&::g_object_unref) objectUnref;
+    decltype(&::g_source_attach) sourceAttach;
+    decltype(&::g_source_destroy) sourceDestroy;
+    decltype(&::g_source_set_callback) sourceSetCallback;
+    decltype(&::g_source_unref) sourceUnref;
+    decltype(&::g_timeout_source_new) timeoutSourceNew;
+    decltype(&::secret_password_clear) clear;
+    decltype(&::secret_password_clear_finish) clearFinish;
+    decltype(&::secret_password_free) free;
+    decltype(&::secret_password_lookup) lookup;
+    decltype(&::secret_password_lookup_finish) lookupFinish;
+    decltype(&::secret_password_store) store;
+    decltype(&::secret_password_store_finish) storeFinish;
+    decltype(&::secret_service_get) serviceGet;
+    decltype(&::secret_service_get_finish) serviceGetFinish;
+};
+
+Api api{};
+
+template <typename Function>
+bool bind(void* library, Function& entry, const char* name) {
+    entry = reinterpret_cast<Function>(platform::findFunction(library, name));
+    return entry != nullptr;
+}
+
+// Loads libsecret and fills `api`; the failure says why.
+Status loadApi() {
+    const Result<void*> library = platform::loadLibrary("libsecret-1.so.0");
+    if (!library) return Status::failed("无法载入 libsecret（" + library.reason() + "）");
+    void* l = *library;
+    Api& a = api;
+    const bool complete =
+        bind(l, a.cancellableCancel, "g_cancellable_cancel") &&
+        bind(l, a.cancellableNew, "g_cancellable_new") && bind(l, a.errorFree, "g_error_free") &&
+        bind(l, a.errorMatches, "g_error_matches") && bind(l, a.ioErrorQuark, "g_io_error_quark") &&
+        bind(l, a.contextIteration, "g_main_context_iteration") &&
+        bind(l, a.contextNew, "g_main_context_new") &&
+        bind(l, a.contextPop, "g_main_context_pop_thread_default") &&
+        bind(l, a.contextPush, "g_main_context_push_thread_default") &&
+        bind(l, a.objectRef, "g_object_ref") && bind(l, a.objectUnref, "g_object_unref") &&
+        bind(l, a.sourceAttach, "g_source_attach") &&
+        bind(l, a.sourceDestroy, "g_source_destroy") &&
+        bind(l, a.sourceSetCallback, "g_source_set_callback") &&
+        bind(l, a.sourceUnref, "g_source_unref") &&
+        bind(l, a.timeoutSourceNew, "g_timeout_source_new") &&
+        bind(l, a.clear, "secret_password_clear") &&
+        bind(l, a.clearFinish, "secret_password_clear_finish") &&
+        bind(l, a.free, "secret_password_free") && bind(l, a.lookup, "secret_password_lookup") &&
+        bind(l, a.lookupFinish, "secret_password_lookup_finish") &&
+        bind(l, a.store, "secret_password_store") &&
+        bind(l, a.storeFinish, "secret_password_store_finish") &&
+        bind(l, a.serviceGet, "secret_service_get") &&
+        bind(l, a.serviceGetFinish, "secret_service_get_finish");
+    if (!complete) return Status::failed("libsecret 缺少需要的函数");
+    return {};
+}
 
 // Long enough for the service to start on demand.
 constexpr guint kProbeMs = 3000;
@@ -39,21 +113,21 @@ struct Waiting {
 };
 
 void finished(GObject*, GAsyncResult* result, gpointer data) {
-    static_cast<Waiting*>(data)->result = static_cast<GAsyncResult*>(g_object_ref(result));
+    static_cast<Waiting*>(data)->result = static_cast<GAsyncResult*>(api.objectRef(result));
 }
 
 gboolean cancelNow(gpointer cancellable) {
-    g_cancellable_cancel(static_cast<GCancellable*>(cancellable));
+    api.cancellableCancel(static_cast<GCancellable*>(cancellable));
     return G_SOURCE_REMOVE;
 }
 
 // The reason of `error` as GBK, and frees it.
 std::string reasonOf(GError* error) {
     std::string reason = error == nullptr ? std::string("钥匙串没有说明原因")
-                         : g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)
+                         : api.errorMatches(error, api.ioErrorQuark(), G_IO_ERROR_CANCELLED)
                              ? std::string("钥匙串没有及时回答")
                              : fromUtf8(error->message);
-    if (error) g_error_free(error);
+    if (error) api.errorFree(error);
     return reason;
 }
 
@@ -70,18 +144,18 @@ public:
         const Names utf8(name);
         GAsyncResult* result = await(
             [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
-                secret_password_lookup(schema(), cancel, done, data, "file", utf8.file.c_str(),
-                                       "section", utf8.section.c_str(), "key", utf8.key.c_str(),
-                                       static_cast<char*>(nullptr));
+                api.lookup(schema(), cancel, done, data, "file", utf8.file.c_str(), "section",
+                           utf8.section.c_str(), "key", utf8.key.c_str(),
+                           static_cast<char*>(nullptr));
             },
             kCallMs);
         GError* error = nullptr;
-        gchar* secret = secret_password_lookup_finish(result, &error);
-        g_object_unref(result);
+        gchar* secret = api.lookupFinish(result, &error);
+        api.objectUnref(result);
         if (error) return Failure{0, "读不出钥匙串：" + reasonOf(error)};
         if (secret == nullptr) return std::optional<std::string>();
         std::optional<std::string> found = fromUtf8(secret);
-        secret_password_free(secret);
+        api.free(secret);
         return found;
     }
 
@@ -93,15 +167,14 @@ public:
         const std::string value = toUtf8(secret);
         GAsyncResult* result = await(
             [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
-                secret_password_store(schema(), SECRET_COLLECTION_DEFAULT, shown.c_str(),
-                                      value.c_str(), cancel, done, data, "file", utf8.file.c_str(),
-                                      "section", utf8.section.c_str(), "key", utf8.key.c_str(),
-                                      static_cast<char*>(nullptr));
+                api.store(schema(), SECRET_COLLECTION_DEFAULT, shown.c_str(), value.c_str(), cancel,
+                          done, data, "file", utf8.file.c_str(), "section", utf8.section.c_str(),
+                          "key", utf8.key.c_str(), static_cast<char*>(nullptr));
             },
             kCallMs);
         GError* error = nullptr;
-        const bool stored = secret_password_store_finish(result, &error);
-        g_object_unref(result);
+        const bool stored = api.storeFinish(result, &error);
+        api.objectUnref(result);
         if (!stored) return Status::failed("写不进钥匙串：" + reasonOf(error));
         return {};
     }
@@ -112,15 +185,15 @@ public:
         const Names utf8(name);
         GAsyncResult* result = await(
             [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
-                secret_password_clear(schema(), cancel, done, data, "file", utf8.file.c_str(),
-                                      "section", utf8.section.c_str(), "key", utf8.key.c_str(),
-                                      static_cast<char*>(nullptr));
+                api.clear(schema(), cancel, done, data, "file", utf8.file.c_str(), "section",
+                          utf8.section.c_str(), "key", utf8.key.c_str(),
+                          static_cast<char*>(nullptr));
             },
             kCallMs);
         GError* error = nullptr;
         // False without an error: there was nothing to remove.
-        (void)secret_password_clear_finish(result, &error);
-        g_object_unref(result);
+        (void)api.clearFinish(result, &error);
+        api.objectUnref(result);
         if (error) return Status::failed("钥匙串删不掉：" + reasonOf(error));
         return {};
     }
@@ -147,21 +220,25 @@ private:
             why_ = "没有会话总线";
             return false;
         }
-        context_ = g_main_context_new();
+        if (const Status loaded = loadApi(); !loaded) {
+            why_ = loaded.reason();
+            return false;
+        }
+        context_ = api.contextNew();
         // Opening a session makes the service answer: a bus without one fails here.
         GAsyncResult* result = await(
             [](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
-                secret_service_get(SECRET_SERVICE_OPEN_SESSION, cancel, done, data);
+                api.serviceGet(SECRET_SERVICE_OPEN_SESSION, cancel, done, data);
             },
             kProbeMs);
         GError* error = nullptr;
-        ::SecretService* service = secret_service_get_finish(result, &error);
-        g_object_unref(result);
+        ::SecretService* service = api.serviceGetFinish(result, &error);
+        api.objectUnref(result);
         if (service == nullptr) {
             why_ = reasonOf(error);
             return false;
         }
-        g_object_unref(service);
+        api.objectUnref(service);
         return true;
     }
 
@@ -171,18 +248,18 @@ private:
     // cancels it after `ms` milliseconds; the caller unrefs the result.
     template <typename Start>
     GAsyncResult* await(Start&& start, guint ms) {
-        g_main_context_push_thread_default(context_);
-        GCancellable* cancel = g_cancellable_new();
+        api.contextPush(context_);
+        GCancellable* cancel = api.cancellableNew();
         Waiting waiting;
         start(cancel, &finished, &waiting);
-        GSource* timer = g_timeout_source_new(ms);
-        g_source_set_callback(timer, cancelNow, cancel, nullptr);
-        g_source_attach(timer, context_);
-        while (waiting.result == nullptr) g_main_context_iteration(context_, TRUE);
-        g_source_destroy(timer);
-        g_source_unref(timer);
-        g_object_unref(cancel);
-        g_main_context_pop_thread_default(context_);
+        GSource* timer = api.timeoutSourceNew(ms);
+        api.sourceSetCallback(timer, cancelNow, cancel, nullptr);
+        api.sourceAttach(timer, context_);
+        while (waiting.result == nullptr) api.contextIteration(context_, TRUE);
+        api.sourceDestroy(timer);
+        api.sourceUnref(timer);
+        api.objectUnref(cancel);
+        api.contextPop(context_);
         return waiting.result;
     }
 
