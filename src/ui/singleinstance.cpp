@@ -1,16 +1,11 @@
 #include "ui/singleinstance.h"
 
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 #include "base/paths.h"
 #include "ui/qtext.h"
@@ -21,17 +16,11 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr QByteArrayView kShowRequest = "show\n";
-constexpr QByteArrayView kShownAnswer = "ok\n";
-
-QString userPart() {
-#ifdef Q_OS_UNIX
-    return QString::number(::getuid());
-#else
-    // Named pipes are per session already; the name keeps two accounts apart all the same.
-    return qEnvironmentVariable("USERNAME");
-#endif
-}
+constexpr std::string_view kShowRequest = "show";
+constexpr std::string_view kShownAnswer = "ok";
+// A request comes with its connection; a program that connects and says nothing
+// holds the window up no longer than this.
+constexpr int kRequestMs = 200;
 
 }  // namespace
 
@@ -44,24 +33,24 @@ QString instanceSocketName(const std::string& settingsPath) {
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(absolute.lexically_normal().string()),
                                  QCryptographicHash::Sha256);
-    return u"lianshuo-"_s + userPart() + u'-' + QString::fromLatin1(hash.toHex().left(24));
+    return u"lianshuo-"_s + QString::fromStdString(platform::userIdText()) + u'-' +
+           QString::fromLatin1(hash.toHex().left(24));
+}
+
+std::filesystem::path instanceSocketPath(const QString& name) {
+    return platform::socketFolder() / name.toStdString();
 }
 
 Handover askToShow(const QString& name, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(timeoutMs))
-        // Refused: the socket of a window that crashed, which listen() clears away.
-        return socket.error() == QLocalSocket::SocketTimeoutError ? Handover::NoAnswer
-                                                                  : Handover::NoneRunning;
-    socket.write(kShowRequest.data(), kShowRequest.size());
-    socket.flush();
-    while (!socket.canReadLine()) {
-        const int left = static_cast<int>(deadline.remainingTime());
-        if (left <= 0 || !socket.waitForReadyRead(left)) return Handover::NoAnswer;
+    Result<platform::LocalSocket> socket = platform::connectLocal(instanceSocketPath(name));
+    if (!socket) {
+        // Refused, or no file: nothing listens, or only a crashed window's socket is left.
+        const int code = socket.code();
+        return code == ECONNREFUSED || code == ENOENT ? Handover::NoneRunning : Handover::NoAnswer;
     }
-    return socket.readLine() == kShownAnswer ? Handover::Handed : Handover::NoAnswer;
+    if (!socket->send(std::string(kShowRequest) + "\n")) return Handover::NoAnswer;
+    const Result<std::string> answer = socket->readLine(timeoutMs);
+    return answer && *answer == kShownAnswer ? Handover::Handed : Handover::NoAnswer;
 }
 
 void bringToFront(QWidget& window) {
@@ -72,43 +61,39 @@ void bringToFront(QWidget& window) {
 }
 
 SingleInstance::SingleInstance(QWidget& window, QObject* parent)
-    : QObject(parent), window_(window), server_(new QLocalServer(this)) {
-    // Only this user's programs may ask.
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
+    : QObject(parent), window_(window) {}
+
+SingleInstance::~SingleInstance() {
+    // The name is free again for the next window; a crash leaves the file, which the
+    // next window replaces.
+    if (server_.valid()) {
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+    }
 }
 
-SingleInstance::~SingleInstance() = default;
-
 Status SingleInstance::listen(const QString& name) {
-    // Listening with the user-only option puts a new socket file in place of any
-    // old one: a window that still answers keeps its name, and only a socket
-    // left behind by a crashed one is cleared away.
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(1000))
+    const std::filesystem::path path = instanceSocketPath(name);
+    // A window that still answers keeps its name; only a crashed one's socket is replaced.
+    if (Result<platform::LocalSocket> probe = platform::connectLocal(path); probe)
         return Status::failed(fromQt(u"另一个窗口正在使用 "_s + name));
-    QLocalServer::removeServer(name);
-    if (server_->listen(name)) return {};
-    return Status::failed(fromQt(server_->errorString()));
+    Result<platform::LocalSocket> server = platform::listenLocal(path);
+    if (!server) return Status::failed(server.reason());
+    server_ = std::move(*server);
+    path_ = path;
+    notifier_ = std::make_unique<QSocketNotifier>(server_.descriptor(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &SingleInstance::answer);
+    return {};
 }
 
 void SingleInstance::answer() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        const auto read = [this, socket] {
-            if (!socket->canReadLine()) return;
-            if (socket->readLine() == kShowRequest) {
-                bringToFront(window_);
-                emit showRequested();
-                socket->write(kShownAnswer.data(), kShownAnswer.size());
-                socket->flush();
-            }
-            socket->disconnectFromServer();
-        };
-        connect(socket, &QLocalSocket::readyRead, this, read);
-        // The request may have come with the connection.
-        read();
+    for (platform::LocalSocket client = server_.accept(); client.valid();
+         client = server_.accept()) {
+        const Result<std::string> request = client.readLine(kRequestMs);
+        if (!request || *request != kShowRequest) continue;
+        bringToFront(window_);
+        emit showRequested();
+        (void)client.send(std::string(kShownAnswer) + "\n");
     }
 }
 

@@ -4,11 +4,14 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
+#include <memory>
 #include <string>
 
+#include "base/localsocket.h"
 #include "base/result.h"
 
-class QLocalServer;
+class QSocketNotifier;
 class QWidget;
 
 namespace lianshuo {
@@ -17,6 +20,9 @@ namespace lianshuo {
 /// `settingsPath`: a hash of its absolute path and the user's id, so two users
 /// or two settings files never share one.
 QString instanceSocketName(const std::string& settingsPath);
+
+/// Where the socket called `name` lives.
+std::filesystem::path instanceSocketPath(const QString& name);
 
 /// What asking a running window to show itself found.
 enum class Handover {
@@ -39,7 +45,8 @@ public:
     explicit SingleInstance(QWidget& window, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// Listens on `name`; a socket left behind by a crashed window is removed first.
+    /// Listens on `name`; a socket left behind by a crashed window is replaced,
+    /// one whose window still answers is left to it.
     Status listen(const QString& name);
 
 signals:
@@ -50,7 +57,9 @@ private:
     void answer();
 
     QWidget& window_;
-    QLocalServer* server_;
+    platform::LocalSocket server_;
+    std::filesystem::path path_;
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace lianshuo

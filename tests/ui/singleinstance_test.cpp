@@ -2,7 +2,6 @@
 // the window already open, unless told to open another.
 
 #include <QDir>
-#include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -72,7 +71,7 @@ private slots:
         QCOMPARE(startWindow(dir / "other.ini"), 0);
         QCOMPARE(requests.count(), 2);
         QVERIFY(socketNameOf(dir / "sub/../settings.ini") == socketNameOf(settings));
-        QLocalServer::removeServer(socketNameOf(dir / "other.ini"));
+        std::filesystem::remove(instanceSocketPath(socketNameOf(dir / "other.ini")));
     }
 
     void aCrashedWindowsSocketDoesNotBlockTheNextStart() {
@@ -80,7 +79,7 @@ private slots:
         const auto settings = dir / "settings.ini";
         // It listened, and ended without closing its socket.
         QCOMPARE(startWindow(settings), 0);
-        QVERIFY(QFile::exists(QDir(QDir::tempPath()).filePath(socketNameOf(settings))));
+        QVERIFY(std::filesystem::exists(instanceSocketPath(socketNameOf(settings))));
 
         QWidget window;
         SingleInstance instance(window);
