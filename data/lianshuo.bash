@@ -37,11 +37,12 @@ _lianshuo() {
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
-               --success --pause'
+               --success --success-rule --throttle-rule --pause'
     local with_value='--settings --service --interface --interval --retries --jobs --token --input --save-dir
                       --pattern --white --black --since --before --preset --host --name --address
                       --method --body --header --format --extract --expression --left --right
-                      --replace --prefix --suffix --error --success --pause --png --size'
+                      --replace --prefix --suffix --error --success --success-rule --throttle-rule
+                      --pause --png --size'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
     local history_actions='list export forget'

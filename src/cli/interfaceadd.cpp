@@ -79,6 +79,8 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     }
     if (o.error) d.errorExpression = *o.error;
     if (o.success) d.successStatuses = *o.success;
+    if (o.successRule) d.successRule = *o.successRule;
+    if (o.throttleRule) d.throttleRule = *o.throttleRule;
     if (o.pause) {
         long ms = -1;
         const auto [end, ec] =

@@ -41,6 +41,8 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--suffix", &Options::suffix},
                                                       {"--error", &Options::error},
                                                       {"--success", &Options::success},
+                                                      {"--success-rule", &Options::successRule},
+                                                      {"--throttle-rule", &Options::throttleRule},
                                                       {"--pause", &Options::pause},
                                                       {"--png", &Options::png},
                                                       {"--size", &Options::size}};

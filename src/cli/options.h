@@ -31,7 +31,7 @@ struct Options {
     std::optional<std::string> png, size;
     // interfaces add (--token is the interface's token there) and export
     std::optional<std::string> preset, host, name, address, method, body, format, extract,
-        expression, left, right, prefix, suffix, error, success, pause;
+        expression, left, right, prefix, suffix, error, success, pause, successRule, throttleRule;
     std::vector<std::string> headers, replacements;  // --header, --replace: each may repeat
     bool reverse = false, utf8 = false, withToken = false;
 };

@@ -87,6 +87,8 @@ const std::vector<InterfaceKey>& interfaceKeys() {
         textKey<&D::extractExpression>("提取表达式", true),
         textKey<&D::errorExpression>("错误表达式", true),
         textKey<&D::successStatuses>("成功状态码", true),
+        textKey<&D::successRule>("成功表达式", true),
+        textKey<&D::throttleRule>("限流表达式", true),
         {"间隔毫秒", KeyKind::Number, true,
          [](const D& d) { return static_cast<double>(d.pauseMs); },
          [](D& d, double v) { d.pauseMs = clampedWhole(v, -1, kLongestPauseMs + 1); }, nullptr,

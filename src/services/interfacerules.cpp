@@ -6,6 +6,7 @@
 #include "base/gbk.h"
 #include "script/regexgroup.h"
 #include "services/jsonpath.h"
+#include "services/replyreader.h"
 #include "services/templatesyntax.h"
 
 namespace lianshuo {
@@ -164,6 +165,15 @@ Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator
         if (std::string problem = expressionProblem(d.extractKind, d.errorExpression, true);
             !problem.empty())
             problems.push_back(std::move(problem));
+    for (const auto& [what, rule] :
+         {std::pair<const char*, const std::string&>{"成功表达式", d.successRule},
+          {"限流表达式", d.throttleRule}}) {
+        if (rule.empty()) continue;
+        const Status valid = d.extractKind == ExtractKind::Json
+                                 ? checkJsonPath(parseJsonRule(rule).path)
+                                 : checkRegex(rule);
+        if (!valid) problems.push_back(std::string(what) + "：" + valid.reason());
+    }
     if (const Status statuses = checkStatusList(d.successStatuses); !statuses)
         problems.push_back(statuses.reason());
     if (d.pauseMs < 0 || d.pauseMs > kLongestPauseMs)

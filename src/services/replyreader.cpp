@@ -1,10 +1,31 @@
 #include "services/replyreader.h"
 
 #include "base/charset.h"
+#include "base/gbk.h"
 #include "base/helpers.h"
 #include "script/regexgroup.h"
 
 namespace lianshuo {
+
+JsonRule parseJsonRule(std::string_view rule) {
+    JsonRule out;
+    std::size_t at = rule.find("!=");
+    std::size_t length = 2;
+    out.op = JsonRule::Differs;
+    if (at == std::string_view::npos) {
+        at = rule.find('=');
+        length = 1;
+        out.op = JsonRule::Equals;
+    }
+    if (at == std::string_view::npos) {
+        out.op = JsonRule::Present;
+        out.path = trimSpaces(rule);
+        return out;
+    }
+    out.path = trimSpaces(rule.substr(0, at));
+    out.value = trimSpaces(rule.substr(at + length));
+    return out;
+}
 
 void ReplyReader::readJson() {
     if (read_) return;
@@ -58,6 +79,25 @@ std::string ReplyReader::errorText() {
         found = regexValue(d_.errorExpression);
     }
     return escapedExcerpt(trimWhiteSpace(found));
+}
+
+bool ReplyReader::holds(const std::string& rule) {
+    if (d_.extractKind != ExtractKind::Json) {
+        const RegexGroupMatch match = firstMatchGroup(rule, reply_.text, budget_);
+        if (match.interruption != RegexInterruption::None) interruption_ = match.interruption;
+        return match.matched;
+    }
+    const JsonRule parsed = parseJsonRule(rule);
+    const auto found = findJsonValues(reply_.text, {parsed.path});
+    if (!found) return false;
+    const std::optional<JsonFound>& value = (*found)[0];
+    if (parsed.op == JsonRule::Present) {
+        if (!value) return false;
+        const std::string& t = value->text;
+        return !(t.empty() || t == "false" || t == "0" || t == "{}" || t == "[]");
+    }
+    const std::string text = value ? value->text : std::string("null");
+    return (text == parsed.value) == (parsed.op == JsonRule::Equals);
 }
 
 std::string ReplyReader::readProblem() {

@@ -13,6 +13,13 @@
 
 namespace lianshuo {
 
+/// A "成功表达式" or "限流表达式" of an interface with JSON extraction, cut apart.
+struct JsonRule {
+    enum Op { Present, Equals, Differs } op = Present;
+    std::string path, value;
+};
+JsonRule parseJsonRule(std::string_view rule);
+
 class ReplyReader {
 public:
     /// Both must outlive the reader, and `stop` too when given. The regular
@@ -36,6 +43,12 @@ public:
 
     /// Why a JSON reply nested too deep was not read; empty otherwise.
     std::string readProblem();
+
+    /// Whether the reply holds `rule` (a "成功表达式" or "限流表达式"): with JSON
+    /// extraction "PATH=VALUE", "PATH!=VALUE" (the value as text: strings without
+    /// quotes, numbers, true, false and null as JSON writes them) or "PATH" (there
+    /// and not null, false, 0 or empty); else a regular expression that matches.
+    bool holds(const std::string& rule);
 
 private:
     // Both JSON paths, read in one pass on first use.

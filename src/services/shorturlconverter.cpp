@@ -92,6 +92,22 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
         return stoppedOr(std::move(failure), cancel);
     }
 
+    // A service that says "too many" or "refused" in a reply it sends as a success.
+    if (!d.throttleRule.empty() && reader.holds(d.throttleRule)) {
+        if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
+        ConversionOutcome throttled =
+            ConversionOutcome::failed(FailureKind::HttpStatus, "限流表达式成立：服务要求放慢", 429);
+        throttled.retryable = true;
+        return throttled;
+    }
+    if (!d.successRule.empty() && !reader.holds(d.successRule)) {
+        if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
+        std::string words = reader.errorText();
+        if (words.empty()) words = serviceMessage(reply.text);
+        if (words.empty()) words = escapedExcerpt(trimWhiteSpace(reply.text));
+        return ConversionOutcome::failed(FailureKind::NothingExtracted, words);
+    }
+
     std::string text = reader.shortUrlText();
     if (std::optional<ConversionOutcome> cut = cutShort(reader)) return *cut;
     if (reader.notText())

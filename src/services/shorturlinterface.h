@@ -50,7 +50,12 @@ struct ShortUrlInterface {
     std::string extractExpression;               // "提取表达式"
     std::string errorExpression;  // "错误表达式": a JSON path or regular expression, as extraction
     std::string successStatuses;  // "成功状态码": "200-299" when empty
-    long pauseMs = 0;             // "间隔毫秒": least time between two requests
+    // "成功表达式": what the reply must hold to count, checked before extraction: with JSON
+    // extraction "PATH=VALUE", "PATH!=VALUE" or "PATH"; else a regular expression.
+    std::string successRule;
+    // "限流表达式": the same; when it holds the reply counts as a 429 (too many requests).
+    std::string throttleRule;
+    long pauseMs = 0;  // "间隔毫秒": least time between two requests
 
     bool operator==(const ShortUrlInterface&) const = default;
 };

@@ -48,7 +48,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
-    setFixedSize(480, 376);
+    setFixedSize(480, 440);
 
     addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
     name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
@@ -88,17 +88,25 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     addLabel(this, u"标签错误表达式"_s, 16, 256, 104, u"错误表达式："_s);
     error_ = addControl<QLineEdit>(this, u"编辑框错误表达式"_s, QRect(120, 256, 344, 24),
                                    toQt(current.errorExpression));
-    addLabel(this, u"标签成功状态码"_s, 16, 288, 104, u"成功状态码："_s);
-    success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 288, 120, 24),
+    addLabel(this, u"标签成功表达式"_s, 16, 288, 104, u"成功表达式："_s);
+    successRule_ = addControl<QLineEdit>(this, u"编辑框成功表达式"_s, QRect(120, 288, 344, 24),
+                                         toQt(current.successRule));
+    successRule_->setPlaceholderText(u"回复须满足的条件，如 status=ok 或 ^https?://"_s);
+    addLabel(this, u"标签限流表达式"_s, 16, 320, 104, u"限流表达式："_s);
+    throttleRule_ = addControl<QLineEdit>(this, u"编辑框限流表达式"_s, QRect(120, 320, 344, 24),
+                                          toQt(current.throttleRule));
+    throttleRule_->setPlaceholderText(u"成立时按 429 稍后重试，如 error.error_code=6"_s);
+    addLabel(this, u"标签成功状态码"_s, 16, 352, 104, u"成功状态码："_s);
+    success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 352, 120, 24),
                                      toQt(current.successStatuses));
     success_->setPlaceholderText(u"200-299"_s);
-    addLabel(this, u"标签间隔毫秒"_s, 256, 288, 88, u"间隔毫秒："_s);
+    addLabel(this, u"标签间隔毫秒"_s, 256, 352, 88, u"间隔毫秒："_s);
     pause_ =
-        addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 288, 120, 24),
+        addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
 
-    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 328, 88, 32), u"确定"_s);
-    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 328, 88, 32), u"取消"_s);
+    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 392, 88, 32), u"确定"_s);
+    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 392, 88, 32), u"取消"_s);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
@@ -114,6 +122,8 @@ ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
     d.extractExpression = fromQt(expression_->text());
     d.errorExpression = fromQt(error_->text());
     d.successStatuses = trimSpaces(fromQt(success_->text()));
+    d.successRule = fromQt(successRule_->text());
+    d.throttleRule = fromQt(throttleRule_->text());
     d.pauseMs = pauseOf(pause_->text());
     return d;
 }

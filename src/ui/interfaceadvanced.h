@@ -38,6 +38,8 @@ private:
     QLineEdit* expression_;
     QLineEdit* error_;
     QLineEdit* success_;
+    QLineEdit* successRule_;
+    QLineEdit* throttleRule_;
     QLineEdit* pause_;
 };
 

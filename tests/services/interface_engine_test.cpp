@@ -132,6 +132,38 @@ TEST_P(BothEngines, AnOptionalAliasLeavesItsMemberAndPairsOutWhenThereIsNone) {
     EXPECT_EQ(requests[3].body, "alias=mine&url=http%3A%2F%2Fa.test%2F&custom=mine");
 }
 
+TEST_P(BothEngines, ReplyRulesTellThrottlingAndRefusalsInASuccessfulReply) {
+    // Each a service's 200 that is no success: vk.cc's error 6, Bitly v3's status_txt,
+    // "Premium URL Shortener"'s error 1, a JSON member that is empty, urly.it's "_" reply.
+    const std::vector<std::string> replies = {
+        R"({"error":{"error_code":6,"error_msg":"Too many requests per second."}})",
+        R"({"status_code":500,"status_txt":"INVALID_URI","data":[]})",
+        R"({"error":1,"msg":"Invalid URL"})", R"({"data":{"url":""}})", "_invalid link"};
+    std::size_t next = 0;
+    server->route("/r", [&](Exchange& e) { e.answer(200, replies[next++ % replies.size()]); });
+    ShortUrlInterface d;
+    d.address = server->url("/r?u=#长网址#");
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression = "response.short_url";
+    d.throttleRule = "error.error_code=6";
+    d.successRule = "status_txt!=INVALID_URI";
+    const ConversionOutcome throttled = convertWithInterface("http://a.test/", d);
+    EXPECT_EQ(throttled.status, 429);
+    EXPECT_TRUE(throttled.retryable);
+    d.errorExpression = "status_txt";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).message, "INVALID_URI");
+    d.errorExpression.clear();
+    d.successRule = "error=0";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).message, "Invalid URL");
+    d.successRule = "data.url";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).message, R"({"data":{"url":""}})");
+    d.extractKind = ExtractKind::Cut;
+    d.throttleRule.clear();
+    d.successRule = "^[^_]";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).message, "_invalid link");
+    EXPECT_EQ(server->requests().size(), 5u);
+}
+
 TEST_P(BothEngines, MultipartFieldsAreThePostTemplateLines) {
     test::serveMultipartShortener(*server);
     ShortUrlInterface d = posting(*server, "/", BodyFormat::Multipart,
@@ -438,6 +470,9 @@ TEST(InterfaceRules, StatusListsMethodsAndHeaderLines) {
     d.headers.clear();
     d.postTemplate = "a=#md5(#md5(#md5(#md5(#md5(x)#)#)#)#)#";
     EXPECT_EQ(checkInterfaceKeys(d).reason(), "POST 数据：函数调用嵌套超过 4 层");
+    d.postTemplate.clear();
+    d.successRule = "(unclosed";
+    EXPECT_NE(checkInterfaceKeys(d).reason().find("成功表达式"), std::string::npos);
 }
 
 TEST(JsonPaths, TheFormsInterfacesWriteReadInOnePassOfALargeReply) {
