@@ -139,8 +139,10 @@ TEST_P(BothEngines, ReplyRulesTellThrottlingAndRefusalsInASuccessfulReply) {
         R"({"error":{"error_code":6,"error_msg":"Too many requests per second."}})",
         R"({"status_code":500,"status_txt":"INVALID_URI","data":[]})",
         R"({"error":1,"msg":"Invalid URL"})", R"({"data":{"url":""}})", "_invalid link"};
-    std::size_t next = 0;
-    server->route("/r", [&](Exchange& e) { e.answer(200, replies[next++ % replies.size()]); });
+    // The route owns its replies: the server's thread may still be in a send as the test ends.
+    auto next = std::make_shared<std::atomic<std::size_t>>(0);
+    server->route(
+        "/r", [replies, next](Exchange& e) { e.answer(200, replies[(*next)++ % replies.size()]); });
     ShortUrlInterface d;
     d.address = server->url("/r?u=#长网址#");
     d.extractKind = ExtractKind::Json;
