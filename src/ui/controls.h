@@ -24,4 +24,10 @@ Widget* addControl(QWidget* parent, const QString& name, const QRect& geometry, 
     return control;
 }
 
+/// Ties each label named "标签X" under `parent` to the field named "编辑框X" or
+/// "组合框X" beside it: the label becomes the field's buddy, and its caption
+/// (without the colon) the field's accessible name, so a screen reader and
+/// the label's mnemonic both reach the field.
+void tieLabelsToFields(QWidget* parent);
+
 }  // namespace lianshuo

@@ -26,6 +26,15 @@ void addLabel(QWidget* parent, const QString& name, int x, int y, int width, con
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
+// A label and its one-line field across the dialog's width, at `y`.
+QLineEdit* addTextRow(QWidget* parent, const QString& what, int y, const QString& caption,
+                      const QString& value, const QString& placeholder = {}) {
+    addLabel(parent, u"标签"_s + what, 16, y, 104, caption);
+    auto* edit = addControl<QLineEdit>(parent, u"编辑框"_s + what, QRect(120, y, 344, 24), value);
+    edit->setPlaceholderText(placeholder);
+    return edit;
+}
+
 QComboBox* addChoices(QWidget* parent, const QString& name, const QRect& geometry,
                       const QStringList& items) {
     auto* box = addControl<QComboBox>(parent, name, geometry);
@@ -81,21 +90,17 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     extract_ = addChoices(this, u"组合框提取方式"_s, QRect(120, 192, 160, 24),
                           {u"截取（左右字符）"_s, u"JSON 路径"_s, u"正则表达式"_s, u"回复头"_s});
     extract_->setCurrentIndex(static_cast<int>(current.extractKind));
-    addLabel(this, u"标签提取表达式"_s, 16, 224, 104, u"提取表达式："_s);
-    expression_ = addControl<QLineEdit>(this, u"编辑框提取表达式"_s, QRect(120, 224, 344, 24),
-                                        toQt(current.extractExpression));
-    expression_->setPlaceholderText(u"如 data.tiny_url、(https://\\S+)、Location"_s);
-    addLabel(this, u"标签错误表达式"_s, 16, 256, 104, u"错误表达式："_s);
-    error_ = addControl<QLineEdit>(this, u"编辑框错误表达式"_s, QRect(120, 256, 344, 24),
-                                   toQt(current.errorExpression));
-    addLabel(this, u"标签成功表达式"_s, 16, 288, 104, u"成功表达式："_s);
-    successRule_ = addControl<QLineEdit>(this, u"编辑框成功表达式"_s, QRect(120, 288, 344, 24),
-                                         toQt(current.successRule));
-    successRule_->setPlaceholderText(u"回复须满足的条件，如 status=ok 或 ^https?://"_s);
-    addLabel(this, u"标签限流表达式"_s, 16, 320, 104, u"限流表达式："_s);
-    throttleRule_ = addControl<QLineEdit>(this, u"编辑框限流表达式"_s, QRect(120, 320, 344, 24),
-                                          toQt(current.throttleRule));
-    throttleRule_->setPlaceholderText(u"成立时按 429 稍后重试，如 error.error_code=6"_s);
+    expression_ =
+        addTextRow(this, u"提取表达式"_s, 224, u"提取表达式："_s, toQt(current.extractExpression),
+                   u"如 data.tiny_url、(https://\\S+)、Location"_s);
+    error_ =
+        addTextRow(this, u"错误表达式"_s, 256, u"错误表达式："_s, toQt(current.errorExpression));
+    successRule_ =
+        addTextRow(this, u"成功表达式"_s, 288, u"成功表达式："_s, toQt(current.successRule),
+                   u"回复须满足的条件，如 status=ok 或 ^https?://"_s);
+    throttleRule_ =
+        addTextRow(this, u"限流表达式"_s, 320, u"限流表达式："_s, toQt(current.throttleRule),
+                   u"成立时按 429 稍后重试，如 error.error_code=6"_s);
     addLabel(this, u"标签成功状态码"_s, 16, 352, 104, u"成功状态码："_s);
     success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 352, 120, 24),
                                      toQt(current.successStatuses));
@@ -110,6 +115,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
+    tieLabelsToFields(this);
 }
 
 ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {

@@ -131,6 +131,22 @@ void MainWindow::buildResultsColumn() {
     summaryLabel_ = addControl<QLabel>(this, u"标签批量摘要"_s, QRect(336, 528, 416, 24));
 }
 
+void tieLabelsToFields(QWidget* parent) {
+    const QString labelPrefix = u"标签"_s;
+    for (QLabel* label : parent->findChildren<QLabel*>()) {
+        if (!label->objectName().startsWith(labelPrefix)) continue;
+        const QString what = label->objectName().mid(labelPrefix.size());
+        for (const QString& kind : {u"编辑框"_s, u"组合框"_s}) {
+            auto* field = parent->findChild<QWidget*>(kind + what);
+            if (!field) continue;
+            label->setBuddy(field);
+            QString name = label->text();
+            name.remove(u'：').remove(u':');
+            field->setAccessibleName(name.trimmed());
+        }
+    }
+}
+
 void fitCaption(QPushButton* button) {
     // Long runs make "停止生成(n:i)" wider than the button; a smaller face keeps both counts
     // readable.
@@ -164,6 +180,7 @@ void MainWindow::buildTokenGroup() {
     tokenEdit_ = addControl<QLineEdit>(tokenGroup_, u"编辑框百度Token"_s, QRect(72, row, 320, 24));
     // A token is a secret: shown only when asked, like the interface's.
     tokenEdit_->setEchoMode(QLineEdit::Password);
+    tokenEdit_->setAccessibleName(u"百度Token"_s);
     showTokenBox_ = addControl<QCheckBox>(tokenGroup_, u"选择框显示百度Token"_s,
                                           QRect(400, row, 52, 24), u"显示"_s);
     connect(showTokenBox_, &QCheckBox::toggled, this, [this](bool shown) {

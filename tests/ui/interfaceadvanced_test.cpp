@@ -3,6 +3,7 @@
 // of the dialog saved and loaded; the token kept out of an export unless the
 // user says so; a .sxcu file imported into the panel.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -92,6 +93,31 @@ private slots:
         InputDialog::setNextText(u"s.example.test/yourls/"_s);
         choosePreset(u"yourls"_s);
         QVERIFY(address_->text().startsWith(u"https://s.example.test/yourls/yourls-api.php?"_s));
+    }
+
+    void everyFieldHasAChineseNameAndTakesTheTabKey() {
+        QStringList unnamed;
+        int fields = 0;
+        QString throttleName;
+        withDialog([&](QDialog* dialog) {
+            for (QWidget* field : dialog->findChildren<QWidget*>()) {
+                if (!qobject_cast<QLineEdit*>(field) && !qobject_cast<QComboBox*>(field) &&
+                    !qobject_cast<QPlainTextEdit*>(field) && !qobject_cast<QCheckBox*>(field))
+                    continue;
+                ++fields;
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(field);
+                if (!face || face->text(QAccessible::Name).isEmpty() ||
+                    !(field->focusPolicy() & Qt::TabFocus))
+                    unnamed << field->objectName();
+            }
+            throttleName = QAccessible::queryAccessibleInterface(
+                               control<QLineEdit>(dialog, u"编辑框限流表达式"_s))
+                               ->text(QAccessible::Name);
+            dialog->reject();
+        });
+        QVERIFY(fields >= 12);
+        QCOMPARE(unnamed, QStringList());
+        QCOMPARE(throttleName, u"限流表达式"_s);
     }
 
     void theDialogsKeysAreSavedAndLoadedWithTheInterface() {
