@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-#include "base/sha256.h"
+#include <chrono>
+
+#include "base/platform.h"
 
 namespace lianshuo {
 namespace {
@@ -40,13 +42,20 @@ std::string takeText(const char*& at) {
 
 }  // namespace
 
-OutcomeTable::Key OutcomeTable::keyOf(std::string_view address) {
-    Sha256 hash;
-    hash.update(address);
-    const Sha256Digest digest = hash.finish();
-    Key key;
-    std::memcpy(key.data(), digest.data(), sizeof key);
-    return key;
+OutcomeTable::OutcomeTable() {
+    if (const Result<std::string> random = platform::randomBytes(sizeof key_);
+        random && random->size() == sizeof key_) {
+        std::memcpy(&key_, random->data(), sizeof key_);
+    } else {
+        // Without the system's randomness the clock still keeps the key out of a page's reach.
+        key_.k0 =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        key_.k1 = reinterpret_cast<std::uintptr_t>(this) ^ 0x9e3779b97f4a7c15ULL;
+    }
+}
+
+OutcomeTable::Key OutcomeTable::keyOf(std::string_view address) const {
+    return sipHash128(key_, address);
 }
 
 std::optional<ConversionOutcome> OutcomeTable::find(std::string_view address) const {

@@ -2,7 +2,8 @@
 // The outcomes of a run, one per distinct address, so that a repeat reuses
 // its outcome. Kept small: a list of a million distinct addresses must cost a
 // few times its own size, not hundreds of bytes an address. An address is
-// known by 128 bits of its SHA-256, and its outcome is packed into chunks.
+// known by its 128-bit SipHash under a key drawn for each table (nobody can
+// make two addresses share one), and its outcome is packed into chunks.
 
 #include <array>
 #include <cstdint>
@@ -12,12 +13,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/siphash.h"
 #include "services/conversionoutcome.h"
 
 namespace lianshuo {
 
 class OutcomeTable {
 public:
+    OutcomeTable();
+
     /// The outcome kept for `address`, if any.
     std::optional<ConversionOutcome> find(std::string_view address) const;
     /// Keeps `outcome` for `address`; an address already kept keeps its first.
@@ -29,7 +33,9 @@ private:
     struct KeyHash {
         std::size_t operator()(const Key& key) const noexcept { return key[0]; }
     };
-    static Key keyOf(std::string_view address);
+    Key keyOf(std::string_view address) const;
+
+    SipKey key_;
 
     std::unordered_map<Key, std::uint64_t, KeyHash> places_;  // chunk << 32 | offset
     std::vector<std::string> chunks_;

@@ -5,6 +5,7 @@
 
 #include "base/digests.h"
 #include "base/sha256.h"
+#include "base/siphash.h"
 
 using namespace lianshuo;
 
@@ -47,4 +48,21 @@ TEST(Digests, Md5AndSha1MatchThePublishedVectors) {
     EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
     EXPECT_EQ(sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+}
+
+// The reference's vectors: key 00..0f, message 00..(n-1).
+TEST(SipHash, MatchesTheReferenceVectors) {
+    const SipKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};
+    std::string message;
+    for (char c = 0; c < 63; ++c) message += c;
+    const auto first = [&](std::size_t n) { return std::string_view(message).substr(0, n); };
+    EXPECT_EQ(sipHash64(key, first(0)), 0x726fdb47dd0e0e31ULL);
+    EXPECT_EQ(sipHash64(key, first(7)), 0xab0200f58b01d137ULL);
+    EXPECT_EQ(sipHash64(key, first(8)), 0x93f5f5799a932462ULL);
+    EXPECT_EQ(sipHash64(key, first(15)), 0xa129ca6149be45e5ULL);
+    EXPECT_EQ(sipHash64(key, first(63)), 0x958a324ceb064572ULL);
+    EXPECT_EQ(sipHash128(key, first(0)),
+              (std::array<std::uint64_t, 2>{0xe6a825ba047f81a3ULL, 0x930255c71472f66dULL}));
+    EXPECT_EQ(sipHash128(key, first(1)),
+              (std::array<std::uint64_t, 2>{0x44af996bd8c187daULL, 0x45fc229b11597634ULL}));
 }
