@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 
+#include <QSet>
 #include <QStringList>
 
 #include "base/charset.h"
@@ -27,10 +28,18 @@ namespace {
 // The families of `wanted` that are installed (all of them when none is). Asking for a
 // family that is missing sends every font of that family through the system's fallback
 // search, which is what made the window slow to open on machines without the Windows fonts.
+// The installed families are listed once: asking for each by name makes the system resolve
+// it as an alias first, which costs more than the list.
 QStringList installed(const QStringList& wanted) {
+    static const QSet<QString> families = [] {
+        QSet<QString> folded;
+        for (const QString& family : QFontDatabase::families())
+            folded.insert(family.toCaseFolded());
+        return folded;
+    }();
     QStringList found;
     for (const QString& family : wanted)
-        if (QFontDatabase::hasFamily(family)) found << family;
+        if (families.contains(family.toCaseFolded())) found << family;
     return found.isEmpty() ? wanted : found;
 }
 
