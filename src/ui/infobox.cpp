@@ -33,6 +33,7 @@ InputBoxWindow::InputBoxWindow(QWidget* owner) : QDialog(owner) {
     text_ = addControl<QPlainTextEdit>(this, u"编辑框正文"_s, QRect(5, 56, 411, 168));
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setAccessibleName(u"正文"_s);
+    text_->setTabChangesFocus(true);
     cancel_ = addControl<QPushButton>(this, u"按钮取消"_s, QRect(414, 328, 64, 24), u"取消"_s);
     ok_ = addControl<QPushButton>(this, u"按钮确定"_s, QRect(351, 328, 64, 24), u"确定"_s);
     ok_->setDefault(true);

@@ -76,6 +76,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     addLabel(this, u"标签请求头"_s, 16, 80, 104, u"请求头："_s);
     headers_ = addControl<QPlainTextEdit>(this, u"编辑框请求头"_s, QRect(120, 80, 344, 72));
     headers_->setPlainText(withWidgetBreaks(toQt(current.headers)));
+    headers_->setTabChangesFocus(true);
     headers_->setPlaceholderText(u"每行一个“名称: 值”，如 Authorization: Bearer #令牌#"_s);
     addLabel(this, u"标签令牌"_s, 16, 160, 104, u"令牌："_s);
     token_ =

@@ -136,6 +136,8 @@ void InterfacePanel::buildSendGroup() {
     address_ = addControl<QLineEdit>(group, u"编辑框接口地址"_s, QRect(96, 60, 408, 24));
     addLabel(group, u"标签22"_s, QRect(16, 96, 80, 48), u"POST数据:"_s);
     postData_ = addControl<QPlainTextEdit>(group, u"编辑框POST数据"_s, QRect(96, 96, 408, 48));
+    // Tab moves on, as in every other field; a tab character is never part of POST data.
+    postData_->setTabChangesFocus(true);
     // In the gap of the first row: the catalogue, its name shown until one is chosen.
     presets_ = addControl<QComboBox>(group, u"组合框预设"_s, QRect(250, 24, 60, 24));
     presets_->setPlaceholderText(u"预设"_s);

@@ -50,7 +50,7 @@ void MainWindow::layOut() {
     layout->follow(resultsView_, kGrow, kGrow, {240, 96});
     layout->follow(u"标签1"_s, kStay, kMove);
     layout->follow(intervalEdit_, kStay, kMove);
-    layout->follow(generateButton_, kGrow, kMove, {160, 48});
+    layout->follow(generateButton_, kGrow, kMove, {100, 48});
     layout->follow(pasteButton_, kMove, kMove);
     layout->follow(copyButton_, kMove, kMove);
     layout->follow(u"标签并发数"_s, kStay, kMove);
@@ -104,31 +104,26 @@ void MainWindow::tieNamesAndKeys() {
 
     // The service and what goes in first, then the list, then what acts on it;
     // the banner's actions last.
-    setTabOrderOf(this, {u"组合框短网址"_s,
-                         u"按钮设置Token"_s,
-                         u"编辑框百度Token"_s,
-                         u"选择框显示百度Token"_s,
-                         u"按钮1"_s,
-                         u"按钮添加"_s,
-                         u"按钮删除"_s,
-                         u"按钮清空"_s,
-                         u"列表框"_s,
-                         u"选择框自动保存到目录"_s,
-                         u"编辑框保存目录"_s,
-                         u"按钮保存目录"_s,
-                         u"编辑框生成间隔秒"_s,
-                         u"编辑框并发数"_s,
-                         u"列表框转换"_s,
-                         u"按钮生成"_s,
-                         u"按钮粘贴"_s,
-                         u"按钮复制"_s,
-                         u"链接历史记录"_s,
-                         u"超级链接框文件短网址转换器"_s,
-                         u"链接疑点说明"_s,
-                         u"链接软件主页"_s,
-                         u"选择框监视剪贴板"_s,
-                         u"选择框托盘"_s,
-                         u"选择框使用历史"_s});
+    const QStringList head = {
+        u"组合框短网址"_s, u"按钮设置Token"_s, u"编辑框百度Token"_s, u"选择框显示百度Token"_s,
+        u"按钮1"_s,        u"按钮添加"_s,      u"按钮删除"_s,        u"按钮清空"_s};
+    setTabOrderOf(this, head);
+    // The panel's fields, in the order they were made, follow the buttons that open it.
+    QList<QWidget*> panelOrder = {clearButton_};
+    for (QWidget* control : panel_->findChildren<QWidget*>())
+        if (control->focusPolicy() & Qt::TabFocus) panelOrder.append(control);
+    panelOrder.append(interfaceList_);
+    setTabOrderOf(panelOrder);
+    const QStringList rest = {u"列表框"_s,           u"选择框自动保存到目录"_s,
+                              u"编辑框保存目录"_s,   u"按钮保存目录"_s,
+                              u"编辑框生成间隔秒"_s, u"编辑框并发数"_s,
+                              u"列表框转换"_s,       u"按钮生成"_s,
+                              u"按钮粘贴"_s,         u"按钮复制"_s,
+                              u"链接历史记录"_s,     u"超级链接框文件短网址转换器"_s,
+                              u"链接疑点说明"_s,     u"链接软件主页"_s,
+                              u"选择框监视剪贴板"_s, u"选择框托盘"_s,
+                              u"选择框使用历史"_s};
+    setTabOrderOf(this, rest);
 }
 
 }  // namespace lianshuo
