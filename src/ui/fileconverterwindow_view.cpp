@@ -79,6 +79,8 @@ void FileConverterWindow::setProgress(int position, int count, std::string_view 
     progressBar_->setRange(0, count);
     progressBar_->setValue(position);
     progressLabel_->setText(toQt(caption));
+    // "(4:1)" reads as files in all and the one under way.
+    progressLabel_->setToolTip(u"共 %1 个文件，正在处理第 %2 个"_s.arg(count).arg(position));
 }
 
 void FileConverterWindow::clearRows() {

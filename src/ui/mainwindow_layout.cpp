@@ -124,6 +124,8 @@ void MainWindow::tieNamesAndKeys() {
                               u"选择框监视剪贴板"_s, u"选择框托盘"_s,
                               u"选择框使用历史"_s};
     setTabOrderOf(this, rest);
+    // The window opens with the service in hand, not the banner's first link.
+    serviceCombo_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace lianshuo
