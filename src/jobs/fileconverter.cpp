@@ -7,6 +7,7 @@
 #include <random>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/charset.h"
@@ -70,7 +71,9 @@ struct FileConverterEngine::Run {
     bool utf8 = false;
     std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
     AddressIndex seen;          // each address's place in `urls`
-    std::size_t replaced = 0;   // addresses with a replacement
+    // The distinct addresses of the file under way that the lists left out.
+    std::unordered_set<std::string, TextHash, std::equal_to<>> leftOut;
+    std::size_t replaced = 0;  // addresses with a replacement
     // A list cut short on an address of the file under way: why (time), or the stop.
     std::string listFailure;
     bool listStopped = false;
@@ -229,12 +232,17 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.replaced = 0;
     state.listFailure.clear();
     state.listStopped = false;
+    state.leftOut.clear();
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
-        if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
+        if (state.seen.find(bytes) != AddressIndex::npos) return bytes;
+        if (keeps(bytes, state.utf8)) {
             const FoundUrl& url =
                 state.urls.emplace_back(FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes),
                                                  std::string(bytes), std::nullopt});
             state.seen.add(url.bytes);
+        } else if (state.listFailure.empty() && !state.listStopped &&
+                   state.leftOut.find(bytes) == state.leftOut.end()) {
+            state.leftOut.emplace(bytes);
         }
         return bytes;
     };
@@ -259,6 +267,9 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
         view_.fileFailed(file.name, state.listFailure);
         return false;
     }
+    // Counted once the file's addresses were all judged.
+    summary_.leftOut += static_cast<int>(state.leftOut.size());
+    state.leftOut.clear();
     view_.clearRows();
     if (state.urls.empty()) writeFile(file);
     return true;
@@ -309,6 +320,9 @@ void FileConverterEngine::addressFinished(int row, const ConversionOutcome& outc
         ++summary_.failed;
     }
     view_.showOutcome(row, outcome);
+    if (!outcome.ok())
+        view_.addressFailed(row, run_->files[static_cast<std::size_t>(run_->position)].name,
+                            outcome);
 }
 
 void FileConverterEngine::writeFile(const FolderEntry& file) {
@@ -339,6 +353,7 @@ void FileConverterEngine::writeFile(const FolderEntry& file) {
                                 : permissions);
     if (done) {
         ++summary_.filesWritten;
+        if (state.replaced == 0) ++summary_.filesUnchanged;
     } else {
         ++summary_.filesFailed;
         const bool reading = output.status().ok();

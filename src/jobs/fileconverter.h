@@ -38,9 +38,11 @@ struct FileConverterSettings {
 struct FileRunSummary {
     std::string outputFolder;
     int filesWritten = 0;
+    int filesUnchanged = 0;  // of those written, copies in which no address was replaced
     int filesFailed = 0;
     int converted = 0;  // addresses
     int failed = 0;     // addresses
+    int leftOut = 0;    // addresses the white or black list kept from converting
     bool stopped = false;
 };
 
@@ -71,6 +73,9 @@ public:
     }
     /// A file that could not be read or written; the run goes on with the next.
     virtual void fileFailed(std::string_view, std::string_view) {}
+    /// The address on `row` of the file named `file` could not be converted;
+    /// called after its row shows the outcome, before the rows are cleared.
+    virtual void addressFailed(int, std::string_view, const ConversionOutcome&) {}
     /// The run has ended (also after a stop); the window asks whether to open the folder.
     virtual void finished(const FileRunSummary&) {}
 };

@@ -1,5 +1,6 @@
 #include "ui/clickables.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -33,22 +34,49 @@ void ClickableImage::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 LinkLabel::LinkLabel(const QString& caption, QFont font, QWidget* parent)
-    : QLabel(caption, parent) {
+    : QAbstractButton(parent) {
+    setText(caption);
+    setAccessibleName(caption);
     setCursor(Qt::PointingHandCursor);
-    setAlignment(Qt::AlignCenter);
+    setFocusPolicy(Qt::StrongFocus);
     font.setUnderline(true);
     setFont(font);
+}
+
+QSize LinkLabel::sizeHint() const {
+    return fontMetrics().size(Qt::TextSingleLine, text()) + QSize(8, 6);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void LinkLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(linkColour(palette()));
-    painter.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    painter.drawText(rect(), Qt::AlignCenter, text());
+    if (hasFocus()) drawFocusRing(painter, this, rect());
 }
 
-void LinkLabel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit pressed();
-    QLabel::mousePressEvent(event);
+void FocusRingButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    drawFocusRing(painter, this, rect().adjusted(2, 2, -2, -2));
+}
+
+void drawFocusRing(QPainter& painter, const QWidget* widget, const QRect& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(widget->palette().color(QPalette::Highlight), 2);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect).adjusted(1, 1, -1, -1), 3, 3);
+    painter.restore();
 }
 
 void RightClickButton::mousePressEvent(QMouseEvent* event) {

@@ -2,6 +2,7 @@
 // The banner, its clickable pictures and links, and a button that also
 // answers the right mouse button.
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPushButton>
 #include <functional>
@@ -37,26 +38,40 @@ private:
     std::function<QPixmap(const QPalette&)> draw_;
 };
 
-/// An underlined link caption, in the link colour of its palette, that reports
-/// the left button going down.
-class LinkLabel : public QLabel {
+/// An underlined link caption, in the link colour of its palette, that is a
+/// button underneath: it reports the left button going down (pressed), takes
+/// the focus by Tab, shows it with a ring, and answers Space and Return.
+class LinkLabel : public QAbstractButton {
     Q_OBJECT
 public:
     LinkLabel(const QString& caption, QFont font, QWidget* parent = nullptr);
 
-signals:
-    void pressed();
+    QSize sizeHint() const override;
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 
-/// A push button that also reports the right button going down.
-class RightClickButton : public QPushButton {
+/// A push button whose keyboard focus shows as a ring in the highlight colour,
+/// plain to see on the start button's own frame.
+class FocusRingButton : public QPushButton {
     Q_OBJECT
 public:
     using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+/// Draws the ring of keyboard focus inside `rect`.
+void drawFocusRing(QPainter& painter, const QWidget* widget, const QRect& rect);
+
+/// A push button that also reports the right button going down.
+class RightClickButton : public FocusRingButton {
+    Q_OBJECT
+public:
+    using FocusRingButton::FocusRingButton;
 
 signals:
     void rightPressed();

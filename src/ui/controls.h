@@ -2,11 +2,14 @@
 // Windows are built as tables of named controls at fixed places, as the
 // settings file and the tests address every control by its name.
 
+#include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <utility>
 
+class QLabel;
 class QPushButton;
 
 namespace lianshuo {
@@ -29,5 +32,15 @@ Widget* addControl(QWidget* parent, const QString& name, const QRect& geometry, 
 /// (without the colon) the field's accessible name, so a screen reader and
 /// the label's mnemonic both reach the field.
 void tieLabelsToFields(QWidget* parent);
+
+/// Makes `label` the buddy of `field` and its caption (without the colon) the
+/// field's accessible name; nothing when either is missing.
+void tieLabel(QLabel* label, QWidget* field);
+
+/// Tab goes through `controls` in this order (the missing ones left out).
+void setTabOrderOf(const QList<QWidget*>& controls);
+
+/// The same for the controls under `root` called `names`.
+void setTabOrderOf(const QWidget* root, const QStringList& names);
 
 }  // namespace lianshuo

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTreeWidget>
 
 #include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
@@ -15,6 +17,7 @@
 #include "ui/qtext.h"
 #include "ui/settingssaves.h"
 #include "ui/shell.h"
+#include "ui/windowplace.h"
 
 namespace lianshuo {
 
@@ -23,13 +26,18 @@ using namespace Qt::Literals::StringLiterals;
 FileConverterWindow::FileConverterWindow(MainWindow& owner)
     : QWidget(&owner, Qt::Window), owner_(owner) {
     setWindowTitle(u"文件短网址转换器 - 使用当前短网址设定，转换文本文件中的长网址为短网址"_s);
-    setFixedSize(716, 474);
+    // The default size; the layout keeps every control in its place at it.
+    resize(716, 474);
     setFont(uiFont(FontFace::Song, 15));
     buildFolderRow();
     buildListAndButtons();
     buildUrlLists();
+    buildFailureList();
+    layOut();
+    tieNamesAndKeys();
     connectEvents();
     restoreSettings();
+    keepWindowPlace(this, PlacedWindow::FileConverter, resultsView_->header());
     // Closing the main window closes this one too, so its settings are saved.
     owner.installEventFilter(this);
 }
@@ -46,6 +54,7 @@ void FileConverterWindow::connectEvents() {
     connect(startButton_, &RightClickButton::rightPressed, this, [this] { startOrStop(true); });
     connect(helpButton_, &QPushButton::clicked, this,
             [] { showInformation(fileConverterHelpText(), u"信息："_s, nullptr); });
+    connect(failuresOnlyBox_, &QCheckBox::toggled, this, &FileConverterWindow::showFailuresOnly);
 }
 
 void FileConverterWindow::restoreSettings() {
@@ -77,6 +86,11 @@ bool FileConverterWindow::running() const {
 
 void FileConverterWindow::startOrStop(bool bySearch) {
     if (!engine_) engine_.emplace(*this, owner_.converter(), &jobLoop_);
+    if (!engine_->running()) {
+        // A new run: the last one's failures go, and the run's own rows show.
+        failuresView_->clear();
+        failuresOnlyBox_->setChecked(false);
+    }
     engine_->startOrStopConversion(bySearch);
 }
 
@@ -132,6 +146,16 @@ QString fileConverterHelpText() {
         u"网址黑名单：与白名单相反，只要符合黑名单规则的网址都不转换。"_s,
         u""_s,
         u"白名单和黑名单可以选择通配或正则模式来匹配。通配符就是 * 代表任意个任意字符"_s,
+        u""_s,
+        QString(40, u'-'),
+        u""_s,
+        u"右击“开始转换”按钮：按操作系统的文件搜索列出文件，文件类型中用“|”隔开的每一组依次搜索（同时符合两组的文件会处理两次）；左击则按文件类型筛选目录中的文件。"_s,
+        u""_s,
+        u"处理完成后会说明写入、未改动和失败的文件数，以及转换、失败和被白名单或黑名单排除的网址数。勾选列表下的“只看失败”可以查看本次每个转换失败的网址及原因。"_s,
+        u""_s,
+        u"主窗口中“..”按钮：左击选择保存目录，右击打开保存目录（生成过结果文件时选中该文件）。"_s,
+        u""_s,
+        u"快捷键：Alt+K 开始或停止转换，F1 打开本说明。"_s,
     };
     return lines.join(u"\r\n"_s);
 }

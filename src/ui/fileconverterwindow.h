@@ -43,6 +43,7 @@ public:
     void setRow(int row, std::string_view text, ResultRowState state) override;
     void showOutcome(int row, const ConversionOutcome& outcome) override;
     void fileFailed(std::string_view name, std::string_view reason) override;
+    void addressFailed(int row, std::string_view file, const ConversionOutcome& outcome) override;
     void finished(const FileRunSummary& summary) override;
 
     /// True while a run started from this window is going on.
@@ -56,6 +57,9 @@ private:
     void buildFolderRow();
     void buildListAndButtons();
     void buildUrlLists();
+    void buildFailureList();
+    void layOut();
+    void tieNamesAndKeys();
     void connectEvents();
 
     void showSettings(const FileConverterSettings& settings);
@@ -64,6 +68,9 @@ private:
     void applyBlackListRule();
     void chooseFolder();
     void startOrStop(bool bySearch);
+    /// Adds a row to the run's failures: why, and the address or the file.
+    void addFailure(const QString& reason, const QString& what, const QString& tip);
+    void showFailuresOnly(bool only);
 
     MainWindow& owner_;
     // Made at the first start: the converter behind it starts the HTTP client,
@@ -82,6 +89,9 @@ private:
     QProgressBar* progressBar_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     QTreeWidget* resultsView_ = nullptr;
+    // Every failure of the run, kept after it ends; shown in the results' place on demand.
+    QTreeWidget* failuresView_ = nullptr;
+    QCheckBox* failuresOnlyBox_ = nullptr;
     RightClickButton* startButton_ = nullptr;
     QPushButton* helpButton_ = nullptr;
     QCheckBox* whiteBox_ = nullptr;

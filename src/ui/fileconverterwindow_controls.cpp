@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 
+#include "ui/anchorlayout.h"
 #include "ui/clickables.h"
 #include "ui/controls.h"
 #include "ui/fileconverterwindow.h"
@@ -43,6 +45,12 @@ void FileConverterWindow::buildFolderRow() {
     // The pattern sits over the right end of the folder box.
     patternEdit_ = addControl<QLineEdit>(this, u"编辑框过滤"_s, QRect(552, 10, 80, 28));
     patternEdit_->setAlignment(Qt::AlignCenter);
+    // The pattern's own caption, over the folder box's end like the pattern;
+    // the folder's text stops short of both.
+    auto* patternLabel =
+        addControl<QLabel>(this, u"标签过滤"_s, QRect(474, 10, 76, 28), u"文件类型："_s);
+    patternLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    folderEdit_->setTextMargins(0, 0, 635 - 474, 0);
     chooseButton_ = addControl<QPushButton>(this, u"按钮选择"_s, QRect(640, 8, 56, 32), u"选择"_s);
     // The progress bar and its caption take the folder row's place during a run.
     progressBar_ = addControl<QProgressBar>(this, u"进度条1"_s, QRect(16, 8, 680, 32));
@@ -57,11 +65,14 @@ void FileConverterWindow::buildFolderRow() {
 
 void FileConverterWindow::buildListAndButtons() {
     resultsView_ =
-        addResultsList(this, u"列表框"_s, QRect(16, 48, 680, 232), u"短网址"_s, 300, 350);
+        addResultsList(this, u"列表框"_s, QRect(16, 48, 680, 232), u"短网址"_s, 300, 376);
     resultsView_->header()->setStretchLastSection(false);
 
     startButton_ = addControl<RightClickButton>(this, u"按钮开始转换"_s, QRect(16, 296, 608, 40),
                                                 toQt(FileConverterEngine::idleCaption()));
+    startButton_->setToolTip(
+        u"左击：转换目录中符合文件类型的文件（Alt+K）\n"
+        u"右击：按操作系统的文件搜索列出文件，“|”隔开的每组类型依次搜索"_s);
     startButton_->setFont(uiFont(FontFace::Hei, 21, true));
     helpButton_ =
         addControl<QPushButton>(this, u"按钮使用说明"_s, QRect(628, 296, 68, 40), u"帮助？"_s);
@@ -78,6 +89,62 @@ void FileConverterWindow::buildUrlLists() {
         addControl<QCheckBox>(this, u"选择框黑名单"_s, QRect(16, 394, 104, 32), u"网址黑名单"_s);
     blackEdit_ = addListEdit(this, u"编辑框黑名单"_s, 394);
     blackMode_ = addModeList(this, u"组合框黑名单通配"_s, 396);
+}
+
+}  // namespace lianshuo
+
+namespace lianshuo {
+
+void FileConverterWindow::buildFailureList() {
+    // In the results' place, shown by "只看失败": the rows of the current file
+    // go with the file, these stay until the next run.
+    failuresView_ =
+        addResultsList(this, u"列表框失败"_s, resultsView_->geometry(), u"失败原因"_s, 300, 376);
+    failuresView_->hide();
+    failuresOnlyBox_ =
+        addControl<QCheckBox>(this, u"选择框只看失败"_s, QRect(16, 438, 120, 24), u"只看失败"_s);
+    failuresOnlyBox_->setToolTip(u"列表只显示本次转换失败的网址和文件，以及原因"_s);
+}
+
+void FileConverterWindow::layOut() {
+    auto* layout = new AnchorLayout(this);
+    layout->follow(folderEdit_, kGrow, kStay, {200, 32});
+    for (const QString& name : {u"编辑框过滤"_s, u"标签过滤"_s, u"按钮选择"_s})
+        layout->follow(name, kMove, kStay);
+    layout->follow(progressBar_, kGrow, kStay);
+    layout->follow(progressLabel_, kGrow, kStay);
+    layout->follow(resultsView_, kGrow, kGrow, {240, 80});
+    layout->follow(failuresView_, kGrow, kGrow, {240, 80});
+    layout->follow(startButton_, kGrow, kMove, {200, 40});
+    layout->follow(helpButton_, kMove, kMove);
+    for (QWidget* box : std::initializer_list<QWidget*>{whiteBox_, blackBox_, failuresOnlyBox_})
+        layout->follow(box, kStay, kMove);
+    for (QWidget* edit : std::initializer_list<QWidget*>{whiteEdit_, blackEdit_})
+        layout->follow(edit, kGrow, kMove, {120, 32});
+    for (QWidget* mode : std::initializer_list<QWidget*>{whiteMode_, blackMode_})
+        layout->follow(mode, kMove, kMove);
+}
+
+void FileConverterWindow::tieNamesAndKeys() {
+    tieLabel(folderLabel_, folderEdit_);
+    tieLabelsToFields(this);
+    patternEdit_->setAccessibleName(u"文件类型"_s);
+    resultsView_->setAccessibleName(u"转换结果"_s);
+    failuresView_->setAccessibleName(u"转换失败"_s);
+    whiteEdit_->setAccessibleName(u"网址白名单规则"_s);
+    whiteMode_->setAccessibleName(u"网址白名单模式"_s);
+    blackEdit_->setAccessibleName(u"网址黑名单规则"_s);
+    blackMode_->setAccessibleName(u"网址黑名单模式"_s);
+    helpButton_->setAccessibleName(u"帮助"_s);
+    startButton_->setAccessibleDescription(u"快捷键 Alt+K；右击按文件搜索列出文件"_s);
+    auto* startKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_K), this);
+    connect(startKey, &QShortcut::activated, startButton_,
+            [this] { startButton_->animateClick(); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, helpButton_,
+            &QPushButton::click);
+    setTabOrderOf({folderEdit_, patternEdit_, chooseButton_, whiteBox_, whiteEdit_, whiteMode_,
+                   blackBox_, blackEdit_, blackMode_, resultsView_, failuresView_, failuresOnlyBox_,
+                   startButton_, helpButton_});
 }
 
 }  // namespace lianshuo

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
@@ -66,8 +67,9 @@ void FileConverterWindow::showMessage(std::string_view text) {
 void FileConverterWindow::showProgress(bool visible) {
     // The bar covers the folder row; hiding the row also keeps it from being
     // edited while a run reads from it.
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{folderLabel_, folderEdit_, patternEdit_, chooseButton_})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             folderLabel_, folderEdit_, patternEdit_, chooseButton_,
+             findChild<QLabel*>(u"标签过滤"_s, Qt::FindDirectChildrenOnly)})
         control->setVisible(!visible);
     progressBar_->setVisible(visible);
     progressLabel_->setVisible(visible);
@@ -77,6 +79,8 @@ void FileConverterWindow::setProgress(int position, int count, std::string_view 
     progressBar_->setRange(0, count);
     progressBar_->setValue(position);
     progressLabel_->setText(toQt(caption));
+    // "(4:1)" reads as files in all and the one under way.
+    progressLabel_->setToolTip(u"共 %1 个文件，正在处理第 %2 个"_s.arg(count).arg(position));
 }
 
 void FileConverterWindow::clearRows() {
@@ -103,13 +107,62 @@ void FileConverterWindow::showOutcome(int row, const ConversionOutcome& outcome)
 
 void FileConverterWindow::fileFailed(std::string_view name, std::string_view reason) {
     failedFiles_.append(toQt(name) + u"："_s + toQt(reason));
+    addFailure(toQt(reason), toQt(name), u"文件："_s + toQt(name));
 }
+
+void FileConverterWindow::addressFailed(int row, std::string_view file,
+                                        const ConversionOutcome& outcome) {
+    const QTreeWidgetItem* item = resultsView_->topLevelItem(row);
+    if (!item) return;
+    addFailure(toQt(outcome.reason()), item->text(1), u"文件："_s + toQt(file));
+}
+
+void FileConverterWindow::addFailure(const QString& reason, const QString& what,
+                                     const QString& tip) {
+    auto* item = new QTreeWidgetItem(failuresView_);
+    item->setText(1, what);
+    showResultRow(item, reason, ResultRowState::Error);
+    item->setData(0, kRowReasonRole, reason);
+    item->setToolTip(0, tip + u"\n"_s + reason);
+}
+
+void FileConverterWindow::showFailuresOnly(bool only) {
+    failuresView_->setVisible(only);
+    resultsView_->setVisible(!only);
+}
+
+namespace {
+
+// The run's counts, and a plain word when the lists left nothing to convert.
+QString runCounts(const FileRunSummary& summary) {
+    QString text =
+        u"写入 %1 个文件（其中 %2 个没有网址被替换，与原文件相同）"_s.arg(summary.filesWritten)
+            .arg(summary.filesUnchanged);
+    if (summary.filesFailed > 0) text += u"，%1 个文件处理失败"_s.arg(summary.filesFailed);
+    text += u"。\r\n转换 %1 个网址，失败 %2 个，被网址白名单或黑名单排除 %3 个。"_s
+                .arg(summary.converted)
+                .arg(summary.failed)
+                .arg(summary.leftOut);
+    if (summary.converted + summary.failed == 0 && summary.leftOut > 0 && !summary.stopped)
+        text +=
+            u"\r\n\r\n找到的网址全部被网址白名单或黑名单排除，没有网址被转换。"
+            u"请检查名单的规则（默认的白名单只转换 "_s +
+            toQt(defaultFileConverterSettings().whiteList) + u" 的网址）。"_s;
+    else if (summary.converted + summary.failed + summary.leftOut == 0 && !summary.stopped)
+        text += u"\r\n\r\n这些文件中没有找到网址。"_s;
+    return text;
+}
+
+}  // namespace
 
 void FileConverterWindow::finished(const FileRunSummary& summary) {
     const QString folder = toQt(summary.outputFolder);
     QString question = u"处理完成。处理的结果保存在这个目录："_s + folder;
+    question += u"\r\n\r\n"_s + runCounts(summary);
     if (summary.failed > 0)
-        question += u"\r\n\r\n有 %1 个网址转换失败，这些网址保持原样。"_s.arg(summary.failed);
+        question +=
+            u"\r\n\r\n有 %1 个网址转换失败，这些网址保持原样。"
+            u"勾选“只看失败”可查看每个网址失败的原因。"_s.arg(summary.failed);
     if (summary.filesFailed > 0) {
         // A few names tell the user where to look; the rest would only make the box tall.
         const QStringList shown = failedFiles_.mid(0, 5);
@@ -118,6 +171,8 @@ void FileConverterWindow::finished(const FileRunSummary& summary) {
         if (failedFiles_.size() > shown.size()) question += u"\r\n……"_s;
     }
     failedFiles_.clear();
+    // The failures stay in sight after the run's rows have gone.
+    if (failuresView_->topLevelItemCount() > 0) failuresOnlyBox_->setChecked(true);
     question += u"\r\n\r\n请问是否打开它？"_s;
     if (MessageBox::show(this, QMessageBox::Question, toQt(appTitle()), question,
                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)

@@ -13,12 +13,14 @@
 
 #include "history/conversionhistory.h"
 #include "store/settings.h"
+#include "ui/anchorlayout.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/historymodel.h"
 #include "ui/qrcodedialog.h"
 #include "ui/qtext.h"
 #include "ui/shell.h"
+#include "ui/windowplace.h"
 
 namespace lianshuo {
 
@@ -27,13 +29,30 @@ using namespace Qt::Literals::StringLiterals;
 HistoryWindow::HistoryWindow(std::unique_ptr<ConversionHistory> history, QWidget* owner)
     : QWidget(owner, Qt::Window), history_(std::move(history)) {
     setWindowTitle(u"历史记录 - "_s + toQt(appTitle()));
-    setFixedSize(760, 480);
+    resize(760, 480);
     setFont(uiFont(FontFace::Song, 13));
     model_ = new HistoryTableModel(*history_, this);
     buildControls();
     connectEvents();
+    layOut();
+    keepWindowPlace(this, PlacedWindow::History, table_->horizontalHeader());
     model_->reload();
     showState();
+}
+
+void HistoryWindow::layOut() {
+    auto* layout = new AnchorLayout(this);
+    layout->follow(searchEdit_, kGrow, kStay, {120, 24});
+    layout->follow(stateLabel_, kMove, kStay);
+    layout->follow(table_, kGrow, kGrow, {300, 100});
+    layout->follow(exportButton_, kMove, kMove);
+    for (QPushButton* button : {copyButton_, openButton_, deleteButton_})
+        layout->follow(button, kStay, kMove);
+    // The addresses and the service share the width; times and counts keep theirs.
+    shareColumns(table_, table_->horizontalHeader(), 3);
+    table_->setAccessibleName(u"历史记录"_s);
+    tieLabelsToFields(this);
+    setTabOrderOf({searchEdit_, table_, copyButton_, openButton_, deleteButton_, exportButton_});
 }
 
 HistoryWindow::~HistoryWindow() = default;

@@ -32,6 +32,7 @@ public:
 
 private:
     void buildControls();
+    void layOut();
     void connectEvents();
     QList<int> selectedRows() const;
     void copySelected();

@@ -10,6 +10,7 @@
 #include "base/makerlinks.h"
 #include "ui/controls.h"
 #include "ui/qtext.h"
+#include "ui/windowplace.h"
 
 namespace lianshuo {
 
@@ -24,11 +25,15 @@ constexpr int kButtonHeight = 24;
 
 InputBoxWindow::InputBoxWindow(QWidget* owner) : QDialog(owner) {
     resize(495, 393);
+    setMinimumSize(240, 160);
     setFont(uiFont(FontFace::Song, 15));
     prompt_ = addControl<QPlainTextEdit>(this, u"编辑框提示"_s, QRect(13, 8, 395, 33));
     prompt_->setReadOnly(true);
+    prompt_->setAccessibleName(u"提示"_s);
     text_ = addControl<QPlainTextEdit>(this, u"编辑框正文"_s, QRect(5, 56, 411, 168));
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text_->setAccessibleName(u"正文"_s);
+    text_->setTabChangesFocus(true);
     cancel_ = addControl<QPushButton>(this, u"按钮取消"_s, QRect(414, 328, 64, 24), u"取消"_s);
     ok_ = addControl<QPushButton>(this, u"按钮确定"_s, QRect(351, 328, 64, 24), u"确定"_s);
     ok_->setDefault(true);
@@ -61,6 +66,8 @@ void InputBoxWindow::showText(const QString& text, const QString& title, const Q
     cancel_->setDefault(true);
     layoutControls();
     centreOnScreen();
+    // Where the user left the last box, when anywhere.
+    keepWindowPlace(this, PlacedWindow::Information);
 }
 
 void InputBoxWindow::resizeEvent(QResizeEvent* event) {
@@ -89,7 +96,8 @@ void InputBoxWindow::layoutControls() {
 void InputBoxWindow::centreOnScreen() {
     const QScreen* screen = this->screen();
     if (!screen) return;
-    const QRect area = screen->geometry();
+    fitOnScreen(this);
+    const QRect area = screen->availableGeometry();
     move(area.x() + area.width() / 2 - width() / 2,
          area.y() + (area.height() - 30) / 2 - height() / 2);
 }

@@ -11,9 +11,11 @@
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
 #include "store/settings.h"
+#include "ui/anchorlayout.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/qtext.h"
+#include "ui/windowplace.h"
 
 namespace lianshuo {
 
@@ -57,7 +59,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
-    setFixedSize(480, 440);
+    resize(480, 440);
 
     addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
     name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
@@ -74,6 +76,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     addLabel(this, u"标签请求头"_s, 16, 80, 104, u"请求头："_s);
     headers_ = addControl<QPlainTextEdit>(this, u"编辑框请求头"_s, QRect(120, 80, 344, 72));
     headers_->setPlainText(withWidgetBreaks(toQt(current.headers)));
+    headers_->setTabChangesFocus(true);
     headers_->setPlaceholderText(u"每行一个“名称: 值”，如 Authorization: Bearer #令牌#"_s);
     addLabel(this, u"标签令牌"_s, 16, 160, 104, u"令牌："_s);
     token_ =
@@ -116,6 +119,27 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
     tieLabelsToFields(this);
+
+    // Wider, the fields take the room; taller, the headers.
+    auto* layout = new AnchorLayout(this);
+    for (QWidget* field : std::initializer_list<QWidget*>{name_, token_, expression_, error_,
+                                                          successRule_, throttleRule_})
+        layout->follow(field, kGrow, field == name_ ? kStay : kMove, {120, 24});
+    layout->follow(headers_, kGrow, kGrow, {120, 36});
+    layout->follow(showToken_, kMove, kMove);
+    for (const QString& label :
+         {u"标签令牌"_s, u"标签提取方式"_s, u"标签提取表达式"_s, u"标签错误表达式"_s,
+          u"标签成功表达式"_s, u"标签限流表达式"_s, u"标签成功状态码"_s})
+        layout->follow(label, kStay, kMove);
+    layout->follow(extract_, kStay, kMove);
+    layout->follow(success_, kStay, kMove);
+    layout->follow(u"标签间隔毫秒"_s, kMove, kMove);
+    layout->follow(pause_, kMove, kMove);
+    layout->follow(u"标签请求格式"_s, kMove, kStay);
+    layout->follow(format_, kMove, kStay);
+    layout->follow(ok, kMove, kMove);
+    layout->follow(cancel, kMove, kMove);
+    keepWindowPlace(this, PlacedWindow::Advanced);
 }
 
 ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {

@@ -9,11 +9,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 
 #include "services/interfacepresets.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
 #include "store/settings.h"
+#include "ui/anchorlayout.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/interfaceadvanced.h"
@@ -53,8 +55,69 @@ InterfacePanel::InterfacePanel(const ShortUrlInterface& initial, QWidget* parent
     buildSendGroup();
     buildReplyGroup();
     buildButtons();
+    layOut();
     writeInterface(initial);
     hide();
+}
+
+void InterfacePanel::layOut() {
+    auto* send = findChild<QGroupBox*>(u"分组框1"_s);
+    auto* sendLayout = new AnchorLayout(send);
+    sendLayout->follow(address_, kGrow, kStay);
+    sendLayout->follow(postData_, kGrow, kGrow, {200, 24});
+    auto* reply = findChild<QGroupBox*>(u"分组框2"_s);
+    auto* replyLayout = new AnchorLayout(reply);
+    replyLayout->follow(left_, kGrow, kStay);
+    replyLayout->follow(right_, kGrow, kStay);
+    replyLayout->follow(find_, {0, 0.5F}, kStay);
+    replyLayout->follow(u"标签24"_s, {0.5F, 0}, kStay);
+    replyLayout->follow(replaceWith_, {0.5F, 0.5F}, kStay);
+    replyLayout->follow(prefix_, {0, 0.5F}, kStay);
+    replyLayout->follow(suffix_, {0.5F, 0.5F}, kStay);
+    replyLayout->follow(u"按钮高级"_s, kMove, kStay);
+    // Taller, the POST data takes the room; narrower, the panel scrolls.
+    auto* layout = new AnchorLayout(this);
+    layout->follow(send, kGrow, kGrow, send->size());
+    layout->follow(reply, kGrow, kMove, reply->size());
+    for (const QString& name : {u"按钮导出接口"_s, u"按钮导入接口"_s, u"按钮测试接口"_s})
+        layout->follow(name, kStay, kMove);
+    layout->follow(u"按钮关闭面板"_s, kMove, kMove);
+
+    const auto named = [this](const QString& name, const QString& label) {
+        if (auto* field = findChild<QWidget*>(name)) field->setAccessibleName(label);
+    };
+    tieLabel(findChild<QLabel*>(u"标签16"_s), address_);
+    tieLabel(findChild<QLabel*>(u"标签22"_s), postData_);
+    tieLabel(findChild<QLabel*>(u"标签19"_s), left_);
+    tieLabel(findChild<QLabel*>(u"标签20"_s), right_);
+    tieLabel(findChild<QLabel*>(u"标签24"_s), replaceWith_);
+    named(u"编辑框欲替换"_s, u"欲替换"_s);
+    named(u"编辑框前缀"_s, u"前缀"_s);
+    named(u"编辑框后缀"_s, u"后缀"_s);
+    named(u"组合框预设"_s, u"预设"_s);
+    named(u"按钮高级"_s, u"高级设置"_s);
+}
+
+QScrollArea* InterfacePanel::wrapInScrollArea() {
+    const QRect place = geometry();
+    const bool shown = !isHidden();
+    area_ = new QScrollArea(parentWidget());
+    area_->setObjectName(u"滚动框面板"_s);
+    area_->setFrameShape(QFrame::NoFrame);
+    area_->setGeometry(place);
+    area_->setWidgetResizable(true);
+    area_->setWidget(this);
+    area_->setFocusPolicy(Qt::NoFocus);
+    setVisible(shown);
+    return area_;
+}
+
+void InterfacePanel::setVisible(bool visible) {
+    if (area_) {
+        area_->setVisible(visible);
+        if (visible) area_->raise();
+    }
+    QFrame::setVisible(visible);
 }
 
 void InterfacePanel::buildSendGroup() {
@@ -73,6 +136,8 @@ void InterfacePanel::buildSendGroup() {
     address_ = addControl<QLineEdit>(group, u"编辑框接口地址"_s, QRect(96, 60, 408, 24));
     addLabel(group, u"标签22"_s, QRect(16, 96, 80, 48), u"POST数据:"_s);
     postData_ = addControl<QPlainTextEdit>(group, u"编辑框POST数据"_s, QRect(96, 96, 408, 48));
+    // Tab moves on, as in every other field; a tab character is never part of POST data.
+    postData_->setTabChangesFocus(true);
     // In the gap of the first row: the catalogue, its name shown until one is chosen.
     presets_ = addControl<QComboBox>(group, u"组合框预设"_s, QRect(250, 24, 60, 24));
     presets_->setPlaceholderText(u"预设"_s);

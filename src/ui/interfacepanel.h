@@ -12,6 +12,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 
 namespace lianshuo {
 
@@ -20,6 +21,11 @@ class InterfacePanel : public QFrame {
 public:
     /// The panel (hidden) holding `initial`.
     InterfacePanel(const ShortUrlInterface& initial, QWidget* parent);
+
+    /// Puts the panel into a scroll area at its place, which shows and hides
+    /// with it, so that a window smaller than the panel still reaches all of it.
+    QScrollArea* wrapInScrollArea();
+    void setVisible(bool visible) override;
 
     /// The definition in the controls, with the keys the "高级…" dialog holds.
     ShortUrlInterface readInterface() const;
@@ -47,6 +53,7 @@ private:
     void buildSendGroup();
     void buildReplyGroup();
     void buildButtons();
+    void layOut();
 
     QRadioButton* get_;
     QRadioButton* post_;
@@ -67,6 +74,7 @@ private:
     QComboBox* presets_;
     // The keys that have no control on the panel, edited through openAdvanced.
     ShortUrlInterface advanced_;
+    QScrollArea* area_ = nullptr;
 };
 
 }  // namespace lianshuo

@@ -27,6 +27,7 @@
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
 #include "ui/settingssaves.h"
+#include "ui/windowplace.h"
 #include "version.h"
 
 namespace lianshuo {
@@ -37,7 +38,8 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), hosts_(readBuiltinHosts(settingsStore())) {
     setWindowTitle(u"蓝棠·链梭 v"_s + QLatin1StringView(kWindowVersion) +
                    u" - 内置主流短网址，支持自定义短网址接口"_s);
-    setFixedSize(770, 565);
+    // The default size; the layout keeps every control in its place at it.
+    resize(770, 565);
     setFont(uiFont(FontFace::Song, 15));
     buildBanner();
     buildDesktopControls();
@@ -46,10 +48,13 @@ MainWindow::MainWindow(QWidget* parent)
     buildTokenGroup();
     panel_ = new InterfacePanel(initialPanelInterface(hosts_), this);
     saveFolderButton_->raise();
+    layOut();
     connectEvents();
     startUp();
     buildTray();
     connectDesktop();
+    tieNamesAndKeys();
+    keepWindowPlace(this, PlacedWindow::Main, resultsView_->header());
 }
 
 MainWindow::~MainWindow() {

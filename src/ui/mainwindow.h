@@ -83,12 +83,15 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildBanner();
     void buildServiceColumn();
     void buildResultsColumn();
     void buildTokenGroup();
+    void layOut();
+    void tieNamesAndKeys();
 
     void connectEvents();
     void connectBanner();

@@ -81,8 +81,8 @@ void MainWindow::buildServiceColumn() {
                              u"新浪 - "_s + toQt(hosts_.weibo),
                              u"国外 - "_s + toQt(hosts_.tinyurl)});
     serviceCombo_->setCurrentIndex(kBaiduService);
-    addButton_ =
-        addControl<QPushButton>(this, u"按钮添加"_s, QRect(12, 136, 108, 24), u"打开接口面板"_s);
+    addButton_ = addControl<FocusRingButton>(this, u"按钮添加"_s, QRect(12, 136, 108, 24),
+                                             u"打开接口面板"_s);
     deleteButton_ =
         addControl<QPushButton>(this, u"按钮删除"_s, QRect(122, 136, 44, 24), u"删除"_s);
     clearButton_ = addControl<QPushButton>(this, u"按钮清空"_s, QRect(168, 136, 44, 24), u"清空"_s);
@@ -103,7 +103,7 @@ void MainWindow::buildResultsColumn() {
         addControl<RightClickButton>(this, u"按钮保存目录"_s, QRect(721, 106, 28, 20), u".."_s);
 
     resultsView_ = addResultsList(this, u"列表框转换"_s, QRect(232, 136, 520, 328),
-                                  u"短网址(双击打开,右击复制)"_s, 230, 500);
+                                  u"短网址(双击打开,右击复制)"_s, 230, 286);
     resultsView_->setContextMenuPolicy(Qt::CustomContextMenu);
     resultsView_->header()->setStretchLastSection(false);
 
@@ -111,14 +111,14 @@ void MainWindow::buildResultsColumn() {
     intervalEdit_ =
         addControl<QLineEdit>(this, u"编辑框生成间隔秒"_s, QRect(232, 495, 86, 23), u"0"_s);
     intervalEdit_->setAlignment(Qt::AlignCenter);
-    generateButton_ = addControl<QPushButton>(this, u"按钮生成"_s, QRect(328, 472, 256, 48),
-                                              toQt(BatchJob::idleCaption()));
+    generateButton_ = addControl<FocusRingButton>(this, u"按钮生成"_s, QRect(328, 472, 256, 48),
+                                                  toQt(BatchJob::idleCaption()));
     fitCaption(generateButton_);
     generateButton_->setDefault(true);
     pasteButton_ =
-        addControl<QPushButton>(this, u"按钮粘贴"_s, QRect(592, 472, 160, 24), u"粘贴长网址"_s);
+        addControl<FocusRingButton>(this, u"按钮粘贴"_s, QRect(592, 472, 160, 24), u"粘贴长网址"_s);
     copyButton_ =
-        addControl<QPushButton>(this, u"按钮复制"_s, QRect(592, 496, 160, 24), u"复制短网址"_s);
+        addControl<FocusRingButton>(this, u"按钮复制"_s, QRect(592, 496, 160, 24), u"复制短网址"_s);
     // Under the interval, in the strip below the buttons: how many conversions run at once.
     addControl<QLabel>(this, u"标签并发数"_s, QRect(232, 528, 52, 24), u"并发数："_s);
     parallelBox_ = addControl<QSpinBox>(this, u"编辑框并发数"_s, QRect(284, 528, 44, 23));
@@ -136,15 +136,32 @@ void tieLabelsToFields(QWidget* parent) {
     for (QLabel* label : parent->findChildren<QLabel*>()) {
         if (!label->objectName().startsWith(labelPrefix)) continue;
         const QString what = label->objectName().mid(labelPrefix.size());
-        for (const QString& kind : {u"编辑框"_s, u"组合框"_s}) {
-            auto* field = parent->findChild<QWidget*>(kind + what);
-            if (!field) continue;
-            label->setBuddy(field);
-            QString name = label->text();
-            name.remove(u'：').remove(u':');
-            field->setAccessibleName(name.trimmed());
-        }
+        for (const QString& kind : {u"编辑框"_s, u"组合框"_s})
+            tieLabel(label, parent->findChild<QWidget*>(kind + what));
     }
+}
+
+void tieLabel(QLabel* label, QWidget* field) {
+    if (!label || !field) return;
+    label->setBuddy(field);
+    QString name = label->text();
+    name.remove(u'：').remove(u':');
+    field->setAccessibleName(name.trimmed());
+}
+
+void setTabOrderOf(const QList<QWidget*>& controls) {
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (!control) continue;
+        if (previous) QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void setTabOrderOf(const QWidget* root, const QStringList& names) {
+    QList<QWidget*> controls;
+    for (const QString& name : names) controls.append(root->findChild<QWidget*>(name));
+    setTabOrderOf(controls);
 }
 
 void fitCaption(QPushButton* button) {
@@ -160,7 +177,6 @@ void fitCaption(QPushButton* button) {
 void MainWindow::buildTokenGroup() {
     tokenGroup_ =
         addControl<QGroupBox>(this, u"分组框3"_s, QRect(232, 104, 520, 416), u"设置百度Token"_s);
-    tokenGroup_->setAccessibleName(u"TokenGroup"_s);
     tokenGroup_->setAutoFillBackground(true);
     const QString host = toQt(hosts_.baidu);
     auto* notice = addControl<QLabel>(

@@ -6,6 +6,7 @@
 #include "ui/controls.h"
 #include "ui/icons.h"
 #include "ui/qtext.h"
+#include "ui/windowplace.h"
 
 namespace lianshuo {
 
@@ -21,6 +22,8 @@ QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& g
     list->setIconSize(QSize(24, 24));
     list->setUniformRowHeights(true);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The two columns share the list's width in the proportions given.
+    shareColumns(list, list->header());
     return list;
 }
 

@@ -17,7 +17,8 @@ inline constexpr int kRowStateRole = Qt::UserRole;
 /// The item data role that holds why a row failed (or where it came from).
 inline constexpr int kRowReasonRole = Qt::UserRole + 1;
 
-/// A new results list named `name` at `geometry`, with the two column headers and widths.
+/// A new results list named `name` at `geometry`, with the two column headers;
+/// the columns fill the list's width in the proportions of the two widths.
 QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& geometry,
                             const QString& shortHeader, int shortWidth, int longWidth);
 

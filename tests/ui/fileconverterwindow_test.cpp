@@ -176,8 +176,12 @@ private slots:
         QVERIFY(!fs::exists(fs::path((results + u"c.txt"_s).toStdString())));
         QCOMPARE(test::readFile(pages_ / "a.htm"), pageA);
         QCOMPARE(test::readFile(pages_ / "b.html"), pageB);
-        QCOMPARE(MessageBox::lastText(), u"处理完成。处理的结果保存在这个目录："_s + results +
-                                             u"\r\n\r\n请问是否打开它？"_s);
+        // The counts: the style sheet's address is left out by the black list.
+        QCOMPARE(MessageBox::lastText(),
+                 u"处理完成。处理的结果保存在这个目录："_s + results +
+                     u"\r\n\r\n写入 2 个文件（其中 0 个没有网址被替换，与原文件相同）。\r\n"
+                     u"转换 3 个网址，失败 0 个，被网址白名单或黑名单排除 1 个。"
+                     u"\r\n\r\n请问是否打开它？"_s);
         QCOMPARE(session_->opened().size(), 1);
         QCOMPARE(session_->opened()[0].kind, ShellRequest::Folder);
         QCOMPARE(session_->opened()[0].target, results);
@@ -201,6 +205,7 @@ private slots:
 
     void failedAddressesShowWhyAndTheQuestionCountsThem() {
         test::writeFile(pages_ / "a.htm", "http://a.example.test/bad http://a.example.test/ok");
+        test::writeFile(pages_ / "b.htm", "http://b.example.test/bad2 http://b.example.test/ok");
         FileConverterWindow* window = open();
         edit(window, u"编辑框文章目录"_s)->setText(folder_);
         QTest::mouseClick(box(window, u"选择框白名单"_s), Qt::LeftButton);
@@ -214,9 +219,49 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::No);
         press(window, start(window));
         QVERIFY2(tip.startsWith(u"回复中找不到短网址"_s), qPrintable(tip));
-        QVERIFY2(MessageBox::lastText().contains(u"有 1 个网址转换失败"_s),
+        QVERIFY2(MessageBox::lastText().contains(u"有 2 个网址转换失败"_s),
                  qPrintable(MessageBox::lastText()));
+        QVERIFY(MessageBox::lastText().contains(u"转换 2 个网址，失败 2 个"_s));
         QVERIFY(MessageBox::lastText().endsWith(u"请问是否打开它？"_s));
+
+        // The run's rows are gone with its files; every failure stays, with its file and
+        // why, and shows in the list's place.
+        auto* failures = control<QTreeWidget>(window, u"列表框失败"_s);
+        QVERIFY(control<QCheckBox>(window, u"选择框只看失败"_s)->isChecked());
+        QVERIFY(failures->isVisible());
+        QVERIFY(!control<QTreeWidget>(window, u"列表框"_s)->isVisible());
+        const QList<test::Row> rows = test::rowsOf(failures);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].longUrl, u"http://a.example.test/bad"_s);
+        QCOMPARE(rows[1].longUrl, u"http://b.example.test/bad2"_s);
+        QVERIFY2(rows[0].text.startsWith(u"回复中找不到短网址"_s), qPrintable(rows[0].text));
+        QVERIFY(failures->topLevelItem(1)->toolTip(0).startsWith(u"文件：b.htm\n"_s));
+
+        // The next run starts from its own rows again.
+        test::writeFile(pages_ / "a.htm", "nothing here");
+        test::writeFile(pages_ / "b.htm", "nothing here");
+        MessageBox::setNextAnswer(QMessageBox::No);
+        press(window, start(window));
+        QCOMPARE(failures->topLevelItemCount(), 0);
+        QVERIFY(!control<QCheckBox>(window, u"选择框只看失败"_s)->isChecked());
+        QVERIFY(MessageBox::lastText().contains(u"这些文件中没有找到网址。"_s));
+    }
+
+    // The default white list takes only one host: a run over other addresses
+    // says so instead of a bare "finished".
+    void aRunWhoseListsLeaveEveryAddressOutSaysSo() {
+        test::writeFile(pages_ / "a.htm", "http://a.example.test/1 http://a.example.test/2");
+        test::writeFile(pages_ / "b.htm", "http://a.example.test/1");
+        FileConverterWindow* window = open();
+        edit(window, u"编辑框文章目录"_s)->setText(folder_);
+        MessageBox::setNextAnswer(QMessageBox::No);
+        press(window, start(window));
+        const QString text = MessageBox::lastText();
+        QVERIFY2(text.contains(u"写入 2 个文件（其中 2 个没有网址被替换，与原文件相同）。\r\n"
+                               u"转换 0 个网址，失败 0 个，被网址白名单或黑名单排除 3 个。"_s),
+                 qPrintable(text));
+        QVERIFY(text.contains(u"找到的网址全部被网址白名单或黑名单排除，没有网址被转换。"_s));
+        QCOMPARE(service_->requestCount(), 0);
     }
 
     void aSecondPressStopsAfterTheCurrentAddress() {
@@ -302,7 +347,14 @@ private slots:
         QVERIFY(text.startsWith(u"使用本工具，"_s));
         QVERIFY(text.contains(u"就需要输入“"_s + toQt(defaultFileConverterSettings().whiteList) +
                               u"”这样的规则"_s));
-        QVERIFY(text.endsWith(u"通配符就是 * 代表任意个任意字符"_s));
+        QVERIFY(text.contains(u"通配符就是 * 代表任意个任意字符"_s));
+        // The two gestures of the right button are told, as in the buttons' tooltips.
+        QVERIFY(text.contains(u"右击“开始转换”按钮：按操作系统的文件搜索列出文件"_s));
+        QVERIFY(text.contains(u"右击打开保存目录"_s));
+        QVERIFY(start(window)->toolTip().contains(u"右击：按操作系统的文件搜索列出文件"_s));
+        QVERIFY(control<QPushButton>(main_, u"按钮保存目录"_s)
+                    ->toolTip()
+                    .contains(u"右击打开保存目录"_s));
     }
 
 private:

@@ -10,10 +10,12 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdio>
+#include <string_view>
 
 #include "history/conversionhistory.h"
 #include "ui/appearance.h"
 #include "ui/desktoptray.h"
+#include "ui/dialogs.h"
 #include "ui/fileconverterwindow.h"
 #include "ui/historymodel.h"
 #include "ui/historywindow.h"
@@ -64,6 +66,32 @@ void showRun(FileConverterWindow& converter) {
     converter.setStartCaption(fromQt(u"停止转换"_s));
 }
 
+// The run ended with failures: the list shows every failed address and file with why.
+void endRunWithFailures(FileConverterWindow& converter) {
+    const ConversionOutcome refused =
+        ConversionOutcome::failed(FailureKind::HttpStatus, fromQt(u"请求过于频繁"_s), 429);
+    converter.showOutcome(1, refused);
+    converter.addressFailed(1, "index.htm", refused);
+    converter.addRow(fromQt(u"生成错误"_s), "http://s.click.taobao.com/t?e=m%3D2%26s%3Dgh",
+                     ResultRowState::Error);
+    converter.addressFailed(
+        3, "list.htm",
+        ConversionOutcome::failed(FailureKind::NothingExtracted,
+                                  fromQt(u"回复中找不到短网址（左边字符“\"tinyurl\":\"”）"_s)));
+    converter.fileFailed("old.htm", fromQt(u"无法读取：Permission denied"_s));
+    converter.showProgress(false);
+    converter.clearRows();
+    converter.setStartCaption(FileConverterEngine::idleCaption());
+    MessageBox::setNextAnswer(QMessageBox::No);
+    converter.finished({.outputFolder = "/tmp/pages/",
+                        .filesWritten = 11,
+                        .filesUnchanged = 2,
+                        .filesFailed = 1,
+                        .converted = 37,
+                        .failed = 2,
+                        .leftOut = 5});
+}
+
 // A few kept conversions, for the history window.
 void fillHistory(const std::string& path) {
     ConversionHistory history;
@@ -81,15 +109,30 @@ void fillHistory(const std::string& path) {
 
 }  // namespace
 
+// On a small screen at a large scale (the script's second run): the windows as they open.
+int renderScaled(const QDir& folder) {
+    MainWindow window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    fillResults(window);
+    bool ok = save(window, folder, u"main-window-scale2.png"_s);
+    FileConverterWindow converter(window);
+    converter.show();
+    if (!QTest::qWaitForWindowExposed(&converter)) return 1;
+    ok &= save(converter, folder, u"file-converter-scale2.png"_s);
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: ui_screenshots <folder>\n");
+        std::fprintf(stderr, "usage: ui_screenshots <folder> [scaled]\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(u"."_s)) return 1;
     test::SettingsSandbox sandbox;
+    if (argc > 2 && std::string_view(argv[2]) == "scaled") return renderScaled(folder);
     // Drawn as on a desktop with a tray, so the tray's option and menu show.
     overrideSystemTrayAvailable(true);
     MainWindow window;
@@ -150,6 +193,8 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&converter)) return 1;
     showRun(converter);
     ok &= save(converter, folder, u"file-converter.png"_s);
+    endRunWithFailures(converter);
+    ok &= save(converter, folder, u"file-converter-failures.png"_s);
 
     fillHistory(window.historyPath());
     showHistoryWindow(&window, window.historyPath());
