@@ -388,6 +388,7 @@ void ensureStandardStreams() {
 }
 
 bool isTerminal(StandardStream stream) {
+    if (const int faked = faults::fakedTerminal(stream); faked >= 0) return faked == 1;
     return isatty(static_cast<int>(stream)) == 1;
 }
 

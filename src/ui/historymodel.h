@@ -32,6 +32,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    /// Orders the rows by `column` (dates as dates, counts as numbers); -1 is
+    /// the walk's own order, newest first. Rows loaded later join in their place.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -59,6 +62,8 @@ signals:
 
 private:
     void step();
+    // True when `a` goes above `b` in the order sort() set.
+    bool before(const HistoryEntry& a, const HistoryEntry& b) const;
 
     ConversionHistory& history_;
     std::vector<HistoryEntry> rows_;
@@ -67,6 +72,8 @@ private:
     bool finished_ = false;
     bool walking_ = false;
     std::size_t wanted_ = 0;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     // A step scheduled before a new search belongs to the old one and is dropped.
     unsigned generation_ = 0;
 };
