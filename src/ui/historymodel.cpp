@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "base/gbk.h"
 #include "history/historycsv.h"
 #include "history/historytime.h"
 #include "history/servicename.h"
@@ -67,8 +68,9 @@ bool HistoryTableModel::before(const HistoryEntry& a, const HistoryEntry& b) con
         case LongColumn:
             return ordered(a.longUrl, b.longUrl);
         case ServiceColumn:
-            // GBK's byte order puts the common characters in pinyin order.
-            return ordered(historyServiceName(a.service), historyServiceName(b.service));
+            // GBK's byte order puts the common characters in pinyin order; letters go by case-free.
+            return ordered(toLowerAscii(historyServiceName(a.service)),
+                           toLowerAscii(historyServiceName(b.service)));
         case CreatedColumn:
             return ordered(a.created, b.created);
         case LastUsedColumn:
@@ -99,6 +101,13 @@ void HistoryTableModel::sort(int column, Qt::SortOrder order) {
         moved.append(index(rowOf.value(keptIds[static_cast<std::size_t>(i)]), kept[i].column()));
     changePersistentIndexList(kept, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (sortColumn_ >= 0 && !finished_) {
+        wanted_ = std::max(wanted_, kSortedRows);
+        if (!walking_) {
+            walking_ = true;
+            step();
+        }
+    }
 }
 
 bool HistoryTableModel::canFetchMore(const QModelIndex& parent) const {

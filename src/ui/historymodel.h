@@ -33,7 +33,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     /// Orders the rows by `column` (dates as dates, counts as numbers); -1 is
-    /// the walk's own order, newest first. Rows loaded later join in their place.
+    /// the walk's own order, newest first. The walk goes on to kSortedRows rows;
+    /// rows loaded later join in their place.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
@@ -53,6 +54,8 @@ public:
     /// Rows a page holds, and ids one step examines at most.
     static constexpr int kPageRows = 100;
     static constexpr std::int64_t kStepSpan = 20000;
+    /// Rows a sort loads behind the view at least, so that it orders more than a page.
+    static constexpr std::size_t kSortedRows = 5000;
 
 signals:
     /// The walk stopped: the page asked for is full, or the history has no more rows.
