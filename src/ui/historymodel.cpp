@@ -134,7 +134,8 @@ void HistoryTableModel::reload() {
     next_ = INT64_MAX;
     finished_ = false;
     walking_ = false;
-    wanted_ = 0;
+    // A search in a sorted table orders as many rows as the sort did.
+    wanted_ = sortColumn_ >= 0 ? kSortedRows : 0;
     endResetModel();
     fetchMore({});
 }
