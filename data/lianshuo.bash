@@ -63,7 +63,7 @@ _lianshuo() {
     local -a words=()
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
-        if [[ -z $only_words && $word == --* ]]; then
+        if [[ -z $only_words && ($word == --* || $word == -h) ]]; then
             if [[ $word == -- ]]; then
                 only_words=1
             elif [[ " ${with_value//$'\n'/ } " == *" $word "* ]]; then
@@ -111,6 +111,7 @@ _lianshuo() {
                 history)
                     case ${words[0]:-} in
                         forget) options='--settings --service --before' ;;
+                        export) options='--settings --service --since --plain' ;;
                         *) options='--settings --service --since' ;;
                     esac
                     ;;

@@ -168,15 +168,22 @@ enum class Call { Open, Read, Write, Sync, Rename, Lock };
 void failNext(Call call, int error);
 /// How often `call` was made (failures included) since the last reset().
 int count(Call call);
-/// Forgets the counts and every failure still waiting.
+/// Forgets the counts, every failure still waiting and every faked terminal.
 void reset();
+/// Makes isTerminal(`stream`) answer `terminal` until reset(), whatever the stream is.
+void fakeTerminal(StandardStream stream, bool terminal);
 #if LIANSHUO_FAULT_SEAM
 /// Counts `call` and returns the error to fail it with, 0 for none; for the seam's side.
 int intercept(Call call);
+/// What fakeTerminal() said of `stream`: 1 a terminal, 0 none, -1 nothing; for the seam's side.
+int fakedTerminal(StandardStream stream);
 #else
 // A packaged build has no tests to fail calls for.
 constexpr int intercept(Call) {
     return 0;
+}
+constexpr int fakedTerminal(StandardStream) {
+    return -1;
 }
 #endif
 

@@ -17,6 +17,7 @@ struct State {
     std::mutex mutex;
     std::array<int, kCalls> counts{};
     std::array<int, kCalls> pending{};
+    std::array<int, 3> terminals{-1, -1, -1};  // by StandardStream
 };
 
 State& state() {
@@ -44,6 +45,17 @@ void reset() {
     const std::lock_guard<std::mutex> guard(state().mutex);
     state().counts = {};
     state().pending = {};
+    state().terminals = {-1, -1, -1};
+}
+
+void fakeTerminal(StandardStream stream, bool terminal) {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    state().terminals.at(static_cast<std::size_t>(stream)) = terminal ? 1 : 0;
+}
+
+int fakedTerminal(StandardStream stream) {
+    const std::lock_guard<std::mutex> guard(state().mutex);
+    return state().terminals.at(static_cast<std::size_t>(stream));
 }
 
 int intercept(Call call) {

@@ -310,7 +310,7 @@ Result<FileLock> FileLock::acquire(const std::filesystem::path& path) {
         if (flock(lock.descriptor_, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR) return systemFailure(errno);
             if (std::chrono::steady_clock::now() >= deadline)
-                return Failure{EWOULDBLOCK, "another program keeps the file locked"};
+                return Failure{EWOULDBLOCK, "另一个程序锁住了这个文件"};
             std::this_thread::sleep_for(kLockRetry);
             continue;
         }
@@ -388,6 +388,7 @@ void ensureStandardStreams() {
 }
 
 bool isTerminal(StandardStream stream) {
+    if (const int faked = faults::fakedTerminal(stream); faked >= 0) return faked == 1;
     return isatty(static_cast<int>(stream)) == 1;
 }
 

@@ -125,16 +125,17 @@ public:
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        // On one terminal the row goes where the line was, and the line is drawn again after it.
         if (console_.outTerminal) progress_.erase();
-        progress_.update(row + 1, input_.total(), failed_, row + 1 == input_.total());
         if (json_) {
             console_.out << outcomeJson(longUrl, outcome) << std::endl;
-            return;
+        } else {
+            print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
+            console_.out << '\t';
+            print(console_.out, longUrl);
+            console_.out << std::endl;
         }
-        print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
-        console_.out << '\t';
-        print(console_.out, longUrl);
-        console_.out << std::endl;
+        progress_.update(row + 1, input_.total(), failed_, row + 1 == input_.total());
     }
     // Printed as a failure, so standard output has a row for every address up to the last one.
     void showStopped(int row) override {
@@ -188,12 +189,11 @@ int runConvert(const Options& options, Console& console) {
     session.attachHistory(options, console);
 
     if ((options.clipboard || options.copy) && clipboard() == nullptr)
-        return fail(console,
-                    "--clipboard and --copy need a desktop session, and no display was found");
+        return fail(console, "--clipboard 和 --copy 需要桌面会话，但是没有找到显示器");
     std::unique_ptr<InputLines> lines;
     if (options.clipboard) {
         std::optional<std::string> pasted = clipboard()->text();
-        if (!pasted) return fail(console, "cannot read the clipboard");
+        if (!pasted) return fail(console, "无法读取剪贴板");
         auto text = std::make_shared<std::string>(std::move(*pasted));
         lines = std::make_unique<InputLines>(
             [text, at = std::size_t{0}](char* buffer, std::size_t size) mutable {
@@ -212,15 +212,16 @@ int runConvert(const Options& options, Console& console) {
         else if (*kind == platform::FileKind::Missing)
             why = platform::systemFailure(ENOENT).reason;
         else if (*kind != platform::FileKind::Regular)
-            why = "not a regular file";
+            why = "不是普通文件";
         else if (file.reset(platform::openFileStream(path, "rb"), FileCloser{}); !file)
             why = platform::systemFailure(errno).reason;
-        if (!why.empty())
-            return fail(console, "cannot read the input file " + *options.input + ": " + why);
+        if (!why.empty()) return fail(console, "无法读取输入文件 " + *options.input + "：" + why);
         lines = std::make_unique<InputLines>([file](char* buffer, std::size_t size) {
             return platform::readBlock(file.get(), buffer, size);
         });
     } else if (options.input || options.positional.empty()) {
+        // Someone at a terminal would otherwise see a program that seems to hang.
+        if (console.inTerminal) print(console.err, "从标准输入读取网址，每行一个（Ctrl+D 结束）\n");
         lines = std::make_unique<InputLines>([&console](char* buffer, std::size_t size) {
             const std::streamsize got =
                 console.in.rdbuf()->sgetn(buffer, static_cast<std::streamsize>(size));
@@ -265,9 +266,9 @@ int runConvert(const Options& options, Console& console) {
 
     const BatchSummary& summary = view.summary();
     if (options.copy && !clipboard()->setText(toUtf8(joinText(view.shortUrls(), "\n"))))
-        return fail(console, "cannot write the clipboard", kConversionFailed);
+        return fail(console, "无法写入剪贴板", kConversionFailed);
     if (!summary.resultsFile.empty()) {
-        console.err << "results: ";
+        print(console.err, "结果文件：");
         print(console.err, summary.resultsFile);
         console.err << '\n';
     }
@@ -278,7 +279,7 @@ int runConvert(const Options& options, Console& console) {
         return cutShort != kOk ? cutShort : kConversionFailed;
     }
     if (!input.error().empty()) {
-        fail(console, "cannot read the input to its end: " + input.error());
+        fail(console, "无法读完输入：" + input.error());
         return cutShort != kOk ? cutShort : kConversionFailed;
     }
     if (cutShort != kOk) return cutShort;

@@ -49,11 +49,11 @@ public:
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
         if (console_.outTerminal) progress_.erase();
-        progress_.update(filesDone_, filesTotal_, failed_);
         print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';
         print(console_.out, longUrl);
         console_.out << std::endl;
+        progress_.update(filesDone_, filesTotal_, failed_);
     }
     void fileFailed(std::string_view name, std::string_view reason) override {
         progress_.erase();
@@ -62,13 +62,11 @@ public:
     }
     void finished(const FileRunSummary& summary) override {
         progress_.erase();
-        console_.err << "output: ";
-        print(console_.err, summary.outputFolder);
-        console_.err << '\n';
-        console_.err << "files written: " << summary.filesWritten
-                     << ", addresses converted: " << summary.converted
-                     << ", addresses failed: " << summary.failed
-                     << ", files failed: " << summary.filesFailed << '\n';
+        print(console_.err, "输出文件夹：" + summary.outputFolder + "\n");
+        print(console_.err, "写入文件 " + std::to_string(summary.filesWritten) + " 个，转换网址 " +
+                                std::to_string(summary.converted) + " 个，失败网址 " +
+                                std::to_string(summary.failed) + " 个，失败文件 " +
+                                std::to_string(summary.filesFailed) + " 个\n");
     }
 
 private:
@@ -105,10 +103,10 @@ FileConverterSettings settingsFor(const Options& options, ControlStateStore& sto
 }  // namespace
 
 int runFiles(const Options& options, Console& console) {
-    if (options.positional.size() != 1) return fail(console, "files takes one FOLDER");
+    if (options.positional.size() != 1) return fail(console, "files 需要一个文件夹 FOLDER");
     std::error_code ec;
     if (!std::filesystem::is_directory(nativePath(options.positional.front()), ec))
-        return fail(console, "no such folder: " + options.positional.front());
+        return fail(console, "没有这个文件夹：" + options.positional.front());
     Session session;
     std::string error;
     if (!session.openSettings(options, false, error)) return fail(console, error);

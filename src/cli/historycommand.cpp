@@ -6,15 +6,12 @@
 
 #include "base/charset.h"
 #include "base/paths.h"
+#include "cli/helptext.h"
 #include "cli/session.h"
 #include "history/historytime.h"
 
 namespace lianshuo::cli {
 namespace {
-
-constexpr const char* kUsageLine =
-    "usage: lianshuo history list [--service S] [--since DATE] | export FILE [--service S] "
-    "[--since DATE] | forget [--service S] [--before DATE]";
 
 // What --service names: a service's group of keys, an interface's keys, or one whole key.
 std::string serviceFilter(const std::string& text) {
@@ -30,8 +27,8 @@ bool readDate(const std::optional<std::string>& text, const char* option, std::i
     if (!text) return true;
     const std::optional<std::int64_t> parsed = parseHistoryDate(*text);
     if (!parsed) {
-        error = std::string(option) + " takes a date as YYYY-MM-DD or YYYY-MM-DD HH:MM, not '" +
-                *text + "'";
+        error = std::string(option) + " 需要 YYYY-MM-DD 或 YYYY-MM-DD HH:MM 形式的日期，而不是“" +
+                *text + "”";
         return false;
     }
     moment = *parsed;
@@ -52,13 +49,11 @@ int list(ConversionHistory& history, const HistoryFilter& filter, Console& conso
 }
 
 int exportTo(ConversionHistory& history, const HistoryFilter& filter, const std::string& file,
-             Console& console) {
+             CsvForm form, Console& console) {
     std::int64_t written = 0;
-    const Status status = history.exportCsv(file, filter, &written);
+    const Status status = history.exportCsv(file, filter, &written, form);
     if (!status.ok()) return fail(console, status.reason(), kConversionFailed);
-    console.err << "exported " << written << " conversions to ";
-    print(console.err, file);
-    console.err << '\n';
+    print(console.err, "已导出 " + std::to_string(written) + " 条历史到 " + file + "\n");
     return kOk;
 }
 
@@ -66,7 +61,7 @@ int forget(ConversionHistory& history, const HistoryFilter& filter, Console& con
     std::int64_t removed = 0;
     const Status status = history.forget(filter, &removed);
     if (!status.ok()) return fail(console, status.reason(), kConversionFailed);
-    console.err << "forgot " << removed << " conversions\n";
+    print(console.err, "已删除 " + std::to_string(removed) + " 条历史\n");
     return kOk;
 }
 
@@ -78,11 +73,12 @@ int runHistory(const Options& options, Console& console) {
     const std::size_t wanted = action == "list" || action == "forget" ? 1
                                : action == "export"                   ? 2
                                                                       : 0;
-    if (wanted == 0 || args.size() != wanted) return fail(console, kUsageLine);
+    if (wanted == 0 || args.size() != wanted) return fail(console, usageLine("history"));
     if (action == "forget" && options.since)
-        return fail(console, "history forget takes --before, not --since");
+        return fail(console, "history forget 用 --before，不用 --since");
     if (action != "forget" && options.before)
-        return fail(console, "history " + action + " takes --since, not --before");
+        return fail(console, "history " + action + " 用 --since，不用 --before");
+    if (action != "export" && options.plain) return fail(console, "--plain 只用于 history export");
 
     HistoryFilter filter;
     std::string error;
@@ -100,13 +96,15 @@ int runHistory(const Options& options, Console& console) {
     if (exists) {
         const Status opened = history.open(path);
         if (!history.openWarning().empty())
-            console.err << "lianshuo: warning: " << toUtf8(history.openWarning()) << '\n';
+            print(console.err, "lianshuo: 警告：" + history.openWarning() + "\n");
         if (!opened.ok()) return fail(console, opened.reason());
     }
     if (action == "list") return list(history, filter, console);
-    if (action == "export") return exportTo(history, filter, args[1], console);
+    if (action == "export")
+        return exportTo(history, filter, args[1],
+                        options.plain ? CsvForm::Plain : CsvForm::Spreadsheet, console);
     if (!exists) {
-        console.err << "forgot 0 conversions\n";
+        print(console.err, "已删除 0 条历史\n");
         return kOk;
     }
     return forget(history, filter, console);

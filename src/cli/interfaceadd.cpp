@@ -48,8 +48,8 @@ bool pickWord(const std::string& word, std::initializer_list<const char*> words,
 // Reads the options of the extraction and the result: cut, replace, prefix and suffix.
 Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     if (o.extract && !pickWord(*o.extract, {"cut", "json", "regex", "header"}, d.extractKind))
-        return Status::failed("--extract takes cut, json, regex or header, not '" + *o.extract +
-                              "'");
+        return Status::failed("--extract 只能是 cut、json、regex 或 header，而不是“" + *o.extract +
+                              "”");
     if (o.expression) d.extractExpression = *o.expression;
     if (o.left || o.right || o.reverse) {
         d.cutEnabled = true;
@@ -63,8 +63,8 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
             const std::size_t equals = pair.find('=');
             // "|" separates the pairs where they are stored.
             if (equals == std::string::npos || equals == 0 || pair.find('|') != std::string::npos)
-                return Status::failed("--replace takes FIND=REPLACEMENT without '|', not '" + pair +
-                                      "'");
+                return Status::failed("--replace 需要不含“|”的 FIND=REPLACEMENT，而不是“" + pair +
+                                      "”");
             finds.push_back(pair.substr(0, equals));
             replacements.push_back(pair.substr(equals + 1));
         }
@@ -87,8 +87,8 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
             std::from_chars(o.pause->data(), o.pause->data() + o.pause->size(), ms);
         if (ec != std::errc() || end != o.pause->data() + o.pause->size() || ms < 0 ||
             ms > kLongestPauseMs)
-            return Status::failed("--pause takes milliseconds from 0 to 600000, not '" + *o.pause +
-                                  "'");
+            return Status::failed("--pause 需要 0 到 600000 之间的毫秒数，而不是“" + *o.pause +
+                                  "”");
         d.pauseMs = ms;
     }
     return {};
@@ -99,18 +99,17 @@ Result<ShortUrlInterface> buildInterface(const Options& o) {
     if (o.preset) {
         const InterfacePreset* preset = findPreset(*o.preset);
         if (!preset)
-            return Failure{0,
-                           "unknown preset '" + *o.preset + "' (see lianshuo interfaces presets)"};
+            return Failure{0, "未知预设“" + *o.preset + "”（见 lianshuo interfaces presets）"};
         Result<ShortUrlInterface> made =
             instantiatePreset(*preset, o.host.value_or(""), o.token.value_or(""));
         if (!made) return Failure{0, made.reason() + "（--host）"};
         d = std::move(*made);
     } else if (o.host) {
-        return Failure{0, "--host goes with --preset"};
+        return Failure{0, "--host 要与 --preset 一起使用"};
     }
     if (o.address) d.address = *o.address;
     if (trimSpaces(d.address).empty())
-        return Failure{0, "interfaces add needs --address or --preset"};
+        return Failure{0, "interfaces add 需要 --address 或 --preset"};
     if (o.token) d.token = *o.token;
     if (o.name) d.name = *o.name;
     if (o.utf8) d.utf8Encoding = true;
@@ -119,10 +118,11 @@ Result<ShortUrlInterface> buildInterface(const Options& o) {
         if (!d.postMode) setRequestMethod(d, "POST");  // a body is sent with POST unless told
     }
     if (o.method && !setRequestMethod(d, *o.method))
-        return Failure{0, "--method takes GET, POST, PUT or PATCH, not '" + *o.method + "'"};
+        return Failure{0, "--method 只能是 GET、POST、PUT 或 PATCH，而不是“" + *o.method + "”"};
     for (const std::string& line : o.headers) d.headers = withHeader(d.headers, line);
     if (o.format && !pickWord(*o.format, {"form", "json", "multipart", "raw"}, d.bodyFormat))
-        return Failure{0, "--format takes form, json, multipart or raw, not '" + *o.format + "'"};
+        return Failure{0,
+                       "--format 只能是 form、json、multipart 或 raw，而不是“" + *o.format + "”"};
     if (Status applied = applyReplyOptions(o, d); !applied) return applied;
     return d;
 }
@@ -139,7 +139,7 @@ Status resolveToken(Options& o, std::istream& in) {
     if (o.token && *o.token == "-") {
         std::string line;
         if (!std::getline(in, line) && line.empty())
-            return Status::failed("--token - reads the token from standard input, which is empty");
+            return Status::failed("--token - 从标准输入读取令牌，但标准输入是空的");
         if (!line.empty() && line.back() == '\r') line.pop_back();
         o.token = fromTokenText(line);
     } else if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given) {
@@ -159,14 +159,12 @@ int runInterfaceAdd(Session& session, const Options& given, Console& console) {
     const ShortUrlInterface& d = *built;
     std::string keyringNotice;
     if (const Status saved = saveInterface(d, session.store(), &keyringNotice); !saved)
-        return fail(console, "cannot save the interface: " + saved.reason());
-    if (!keyringNotice.empty()) print(console.err, "lianshuo: warning: " + keyringNotice + "\n");
+        return fail(console, "无法保存接口：" + saved.reason());
+    if (!keyringNotice.empty()) print(console.err, "lianshuo: 警告：" + keyringNotice + "\n");
     print(console.out, interfaceName(d));
     console.out << '\n';
     if (d.token.empty() && interfaceUsesToken(d))
-        print(console.err,
-              "lianshuo: the interface needs a token where #令牌# stands; add it "
-              "again with --token\n");
+        print(console.err, "lianshuo: 这个接口在 #令牌# 处需要令牌；请加上 --token 再添加一次\n");
     return kOk;
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/helptext.h"
 #include "cli/session.h"
 #include "services/interfacekeys.h"
 #include "services/interfacestore.h"
@@ -10,11 +11,11 @@ namespace lianshuo::cli {
 namespace {
 
 std::string settingsNotWritten(Session& session, const Status& status) {
-    return "cannot write the settings file " + session.store().path() + ": " + status.reason();
+    return "无法写入设置文件 " + session.store().path() + "：" + status.reason();
 }
 
 void warnKeyring(Console& console, const std::string& notice) {
-    if (!notice.empty()) print(console.err, "lianshuo: warning: " + notice + "\n");
+    if (!notice.empty()) print(console.err, "lianshuo: 警告：" + notice + "\n");
 }
 
 bool knownInterface(ControlStateStore& store, const std::string& name) {
@@ -31,8 +32,7 @@ int list(Session& session, Console& console) {
 }
 
 int show(Session& session, Console& console, const std::string& name) {
-    if (!knownInterface(session.store(), name))
-        return fail(console, "unknown interface '" + name + "'");
+    if (!knownInterface(session.store(), name)) return fail(console, "未知接口“" + name + "”");
     // The fourteen always, the later keys where the section has them; the token masked.
     for (const InterfaceKey& key : interfaceKeys()) {
         const auto raw = ini::readRaw(session.store().content(), interfaceSection(name), key.name);
@@ -46,21 +46,20 @@ int show(Session& session, Console& console, const std::string& name) {
 
 int exportOne(Session& session, Console& console, const std::string& name, const std::string& file,
               bool withToken) {
-    if (!knownInterface(session.store(), name))
-        return fail(console, "unknown interface '" + name + "'");
+    if (!knownInterface(session.store(), name)) return fail(console, "未知接口“" + name + "”");
     ShortUrlInterface definition = loadInterface(name, session.store());
     if (withToken)
         if (const Status fetched = fetchInterfaceSecrets(name, definition, session.store());
             !fetched)
-            return fail(console, "cannot export " + name + ": " + fetched.reason());
+            return fail(console, "无法导出 " + name + "：" + fetched.reason());
     if (const Status written = exportInterface(definition, file, withToken); !written)
-        return fail(console, "cannot write " + file + ": " + written.reason());
+        return fail(console, "无法写入 " + file + "：" + written.reason());
     return kOk;
 }
 
 int importOne(Session& session, Console& console, const std::string& file) {
     const Result<ShortUrlInterface> definition = importInterface(file);
-    if (!definition) return fail(console, "cannot import " + file + ": " + definition.reason());
+    if (!definition) return fail(console, "无法导入 " + file + "：" + definition.reason());
     std::string keyringNotice;
     if (const Status saved = saveInterface(*definition, session.store(), &keyringNotice); !saved)
         return fail(console, settingsNotWritten(session, saved));
@@ -71,8 +70,7 @@ int importOne(Session& session, Console& console, const std::string& file) {
 }
 
 int removeOne(Session& session, Console& console, const std::string& name) {
-    if (!knownInterface(session.store(), name))
-        return fail(console, "unknown interface '" + name + "'");
+    if (!knownInterface(session.store(), name)) return fail(console, "未知接口“" + name + "”");
     // Exit 0 only once the deletion is on disk.
     std::string keyringNotice;
     if (const Status saved = deleteInterface(name, session.store(), &keyringNotice); !saved)
@@ -109,10 +107,7 @@ int runInterfaces(const Options& options, Console& console) {
                                : action == "test" && args.size() == 3                         ? 3
                                : action == "test"                                             ? 2
                                                                                               : 0;
-    if (wanted == 0 || args.size() != wanted)
-        return fail(console,
-                    "usage: lianshuo interfaces list | show NAME | export NAME FILE | "
-                    "import FILE | delete NAME | presets | add [options] | test NAME [URL]");
+    if (wanted == 0 || args.size() != wanted) return fail(console, usageLine("interfaces"));
     // Each command prints its own failure, with the reason, as one line.
     return runAction(options, console);
 }

@@ -71,7 +71,8 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--refresh", &Options::refresh},
                                                    {"--reverse", &Options::reverse},
                                                    {"--utf8", &Options::utf8},
-                                                   {"--with-token", &Options::withToken}};
+                                                   {"--with-token", &Options::withToken},
+                                                   {"--plain", &Options::plain}};
     return flags;
 }
 
@@ -81,7 +82,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     Options options;
     bool onlyPositional = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        // -h is the one short option: the help everyone tries first.
+        const std::string& arg = !onlyPositional && args[i] == "-h" ? "--help" : args[i];
         if (onlyPositional || arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "-") {
             if (options.command.empty())
                 options.command = arg;
@@ -108,7 +110,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             } else if (i + 1 < args.size()) {
                 text = fromUtf8(args[++i]);
             } else {
-                error = "option " + fromUtf8(name) + " needs a value";
+                error = "选项 " + fromUtf8(name) + " 需要一个值";
                 return std::nullopt;
             }
             if (value != valueOptions().end())
@@ -118,7 +120,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         } else if (const auto flag = flagOptions().find(arg); flag != flagOptions().end()) {
             options.*(flag->second) = true;
         } else {
-            error = "unknown option " + fromUtf8(arg);
+            error = "未知选项 " + fromUtf8(arg);
             return std::nullopt;
         }
     }

@@ -27,6 +27,7 @@ struct Options {
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;
     // history
     std::optional<std::string> since, before;
+    bool plain = false;  // export: the English header without a byte-order mark, for scripts
     // qr
     std::optional<std::string> png, size;
     // interfaces add (--token is the interface's token there) and export

@@ -5,12 +5,12 @@
 #include "base/charset.h"
 #include "base/paths.h"
 #include "base/qrcode.h"
+#include "cli/helptext.h"
 #include "cli/session.h"
 
 namespace lianshuo::cli {
 namespace {
 
-constexpr const char* kUsageLine = "usage: lianshuo qr [--png FILE] [--size N] TEXT";
 constexpr int kDefaultScale = 8;
 // Beyond this a code of the largest version is tens of thousands of pixels across.
 constexpr int kLargestScale = 64;
@@ -28,15 +28,14 @@ int readScale(const std::string& text) {
 
 int runQr(const Options& options, Console& console) {
     if (options.positional.size() != 1 || options.positional.front().empty())
-        return fail(console, kUsageLine);
+        return fail(console, usageLine("qr"));
     int scale = kDefaultScale;
     if (options.size) {
-        if (!options.png) return fail(console, "qr takes --size only with --png");
+        if (!options.png) return fail(console, "qr 的 --size 只能与 --png 一起使用");
         scale = readScale(*options.size);
         if (scale == 0)
-            return fail(console, "--size takes pixels per module from 1 to " +
-                                     std::to_string(kLargestScale) + ", not '" + *options.size +
-                                     "'");
+            return fail(console, "--size 需要 1 到 " + std::to_string(kLargestScale) +
+                                     " 之间的每模块像素数，而不是“" + *options.size + "”");
     }
     // The code holds the text as the terminal gave it, UTF-8.
     const Result<QrMatrix> code = encodeQrCode(toUtf8(options.positional.front()));
@@ -44,7 +43,7 @@ int runQr(const Options& options, Console& console) {
     if (options.png) {
         const Status written = writeQrCodePng(*code, scale, nativePath(*options.png));
         if (!written)
-            return fail(console, "cannot write " + *options.png + ": " + written.reason(),
+            return fail(console, "无法写入 " + *options.png + "：" + written.reason(),
                         kConversionFailed);
         return kOk;
     }

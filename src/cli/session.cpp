@@ -77,13 +77,13 @@ bool Session::openSettings(const Options& options, bool forWriting, std::string&
     std::error_code ec;
     const bool exists = std::filesystem::exists(nativePath(path), ec);
     if (options.settings && !exists && !forWriting) {
-        error = "settings file not found: " + path;
+        error = "找不到设置文件：" + path;
         return false;
     }
     // Reading never creates a settings file that is not there.
     if (exists || forWriting) {
         if (const Status bound = store_.bindFile(path); !bound) {
-            error = "cannot read the settings file " + path + ": " + bound.reason();
+            error = "无法读取设置文件 " + path + "：" + bound.reason();
             return false;
         }
         tokenPrivacy_ = store_.checkTokenPrivacy();
@@ -106,8 +106,8 @@ bool readWholeNumber(std::string_view option, const std::string& text, int least
                         text.find_first_not_of("0123456789") == std::string::npos;
     if (digits) value = std::stoi(text);
     if (digits && value >= least && value <= most) return true;
-    error = std::string(option) + " takes a whole number from " + std::to_string(least) + " to " +
-            std::to_string(most) + ", not '" + text + "'";
+    error = std::string(option) + " 需要 " + std::to_string(least) + " 到 " + std::to_string(most) +
+            " 之间的整数，而不是“" + text + "”";
     return false;
 }
 
@@ -118,8 +118,8 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     if (options.service) {
         service_ = parseService(*options.service);
         if (service_ < 0) {
-            error = "unknown service '" + *options.service +
-                    "' (use custom, baidu, weibo, tinyurl or 0 to 3)";
+            error = "未知服务“" + *options.service +
+                    "”（可用 custom、baidu、weibo、tinyurl 或 0 到 3）";
             return false;
         }
     }
@@ -134,8 +134,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     if (options.interval) {
         if (!isNumberText(*options.interval) ||
             ControlStateStore::parseNumber(*options.interval) > kLongestIntervalSeconds) {
-            error = "--interval takes a number of seconds from 0 to 86400, not '" +
-                    *options.interval + "'";
+            error = "--interval 需要 0 到 86400 之间的秒数，而不是“" + *options.interval + "”";
             return false;
         }
     }
@@ -152,7 +151,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     std::string interfaceName;
     if (options.interfaceName) {
         if (std::find(names.begin(), names.end(), *options.interfaceName) == names.end()) {
-            error = "unknown interface '" + *options.interfaceName + "'";
+            error = "未知接口“" + *options.interfaceName + "”";
             return false;
         }
         interface_ = loadInterface(*options.interfaceName, store_);
@@ -183,7 +182,7 @@ std::string historyPathFor(const Options& options) {
 
 void Session::attachHistory(const Options& options, Console& console) {
     const auto warn = [&console](std::string_view message) {
-        console.err << "lianshuo: warning: " << toUtf8(message) << '\n';
+        console.err << toUtf8("lianshuo: 警告：") << toUtf8(message) << '\n';
     };
     const Status opened = history_.open(historyPathFor(options));
     if (!history_.openWarning().empty()) warn(history_.openWarning());

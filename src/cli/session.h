@@ -41,6 +41,7 @@ struct Console {
     std::ostream& err;
     bool progress;             // standard error is a terminal and no --quiet
     bool outTerminal = false;  // standard output is the same kind of terminal
+    bool inTerminal = false;   // standard input is a terminal: someone types the list
 };
 
 /// Exit statuses.

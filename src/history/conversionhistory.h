@@ -35,6 +35,11 @@ struct HistoryFilter {
     std::int64_t usedBefore = 0;  // rows last used before this moment (0: no bound)
 };
 
+/// The forms of the CSV export: for spreadsheets (a UTF-8 byte-order mark, the
+/// window's columns under their Chinese titles, each link on a line of its own)
+/// or for scripts (no mark, the English header and column order of earlier versions).
+enum class CsvForm { Spreadsheet, Plain };
+
 /// One step of the newest-first walk the history window makes.
 struct HistoryPageQuery {
     std::int64_t below = INT64_MAX;  // rows whose id is under this
@@ -94,11 +99,10 @@ public:
                    const std::function<bool(const HistoryEntry&)>& visit);
     /// The rows the filter takes, oldest first.
     Status list(const HistoryFilter& filter, std::vector<HistoryEntry>& entries);
-    /// Writes the rows the filter takes to a UTF-8 CSV file (header: service,
-    /// long, short, created, last used, uses), replacing `path` (GBK) only once
-    /// the whole file is written. `written` counts the rows.
+    /// Writes the rows the filter takes to a UTF-8 CSV file of `form`, replacing
+    /// `path` (GBK) only once the whole file is written. `written` counts the rows.
     Status exportCsv(std::string_view path, const HistoryFilter& filter = {},
-                     std::int64_t* written = nullptr);
+                     std::int64_t* written = nullptr, CsvForm form = CsvForm::Spreadsheet);
     /// Deletes the rows the filter takes; `removed` counts them.
     Status forget(const HistoryFilter& filter, std::int64_t* removed = nullptr);
     /// Deletes the rows with these ids, in one transaction.

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "history/conversionhistory.h"
 
@@ -12,10 +13,16 @@ namespace lianshuo {
 /// when it holds a comma, a double quote, a CR or an LF.
 std::string csvField(std::string_view utf8);
 
-/// The header line: service, long, short, created, last used, uses.
-std::string_view csvHeader();
+/// The history's columns as the window shows them, GBK: 短网址, 长网址, 服务,
+/// 生成时间, 最后使用, 次数.
+const std::vector<std::string>& historyColumnTitles();
+
+/// The first bytes of a file of `form`: the spreadsheet's byte-order mark and
+/// the titles above, or the plain English header "service,long,short,created,
+/// last used,uses".
+std::string csvHeader(CsvForm form);
 
 /// One entry's line, UTF-8, with the times in local time.
-std::string csvLine(const HistoryEntry& entry);
+std::string csvLine(const HistoryEntry& entry, CsvForm form);
 
 }  // namespace lianshuo

@@ -89,7 +89,7 @@ Status ConversionHistory::list(const HistoryFilter& filter, std::vector<HistoryE
 }
 
 Status ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& filter,
-                                    std::int64_t* written) {
+                                    std::int64_t* written, CsvForm form) {
     if (written) *written = 0;
     const auto failed = [&path](const std::string& reason) {
         return historyFailure(HistoryFailure::Failed,
@@ -97,10 +97,10 @@ Status ConversionHistory::exportCsv(std::string_view path, const HistoryFilter& 
     };
     ReplacementFile file(nativePath(path));
     if (!file.status()) return failed(file.status().reason());
-    bool writing = file.write(csvHeader()).ok();
+    bool writing = file.write(csvHeader(form)).ok();
     std::int64_t rows = 0;
     const Status status = forEach(filter, [&](const HistoryEntry& entry) {
-        writing = file.write(csvLine(entry)).ok();
+        writing = file.write(csvLine(entry, form)).ok();
         ++rows;
         return writing;
     });

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/charset.h"
 #include "base/platform.h"
 #include "cli/commandline.h"
 
@@ -25,8 +26,8 @@ int main(int argc, char** argv) {
     if (args.empty() || newInstance) {
         // Qt would abort with its plugin error; a person needs to know what to do instead.
         if (!lianshuo::displayAvailable()) {
-            std::cerr << "lianshuo: no display found to open the window on; "
-                         "lianshuo --help lists the commands that need none\n";
+            std::cerr << lianshuo::toUtf8(
+                "lianshuo: 没有找到可以打开窗口的显示器；lianshuo --help 列出不需要显示器的命令\n");
             return 2;
         }
         return lianshuo::runWindows(argc, argv, newInstance);

@@ -178,8 +178,8 @@ Status ControlStateStore::applyOne(std::string& content, const Request& request)
         case ini::WriteResult::KeyNotWritable:
             break;
     }
-    return Status::failed("a name holding a line break, \"=\" or \"]\" cannot be stored: [" +
-                          request.section + "] " + request.key);
+    return Status::failed("含有换行、“=”或“]”的名称无法保存：[" + request.section + "] " +
+                          request.key);
 }
 
 Status ControlStateStore::apply(const Changes& changes, OnFailure onFailure) {
@@ -207,7 +207,7 @@ Status ControlStateStore::apply(const Changes& changes, OnFailure onFailure) {
 }
 
 Status ControlStateStore::persist() {
-    if (path_.empty()) return Status::failed("no settings file is bound");
+    if (path_.empty()) return Status::failed("没有绑定设置文件");
     const std::filesystem::path target = resolved(nativePath(path_));
     Result<platform::FileLock> lock = platform::FileLock::acquire(target);
     if (!lock) return lock.status();

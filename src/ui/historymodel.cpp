@@ -1,9 +1,13 @@
 #include "ui/historymodel.h"
 
+#include <QHash>
 #include <QTimer>
 #include <algorithm>
 
+#include "base/gbk.h"
+#include "history/historycsv.h"
 #include "history/historytime.h"
+#include "history/servicename.h"
 #include "ui/qtext.h"
 
 namespace lianshuo {
@@ -33,7 +37,7 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
         case LongColumn:
             return toQt(e.longUrl);
         case ServiceColumn:
-            return toQt(e.service);
+            return toQt(historyServiceName(e.service));
         case CreatedColumn:
             return QString::fromStdString(formatHistoryTime(e.created));
         case LastUsedColumn:
@@ -47,9 +51,63 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const QStringList headers = {u"短网址"_s,   u"长网址"_s,   u"服务"_s,
-                                        u"生成时间"_s, u"最后使用"_s, u"次数"_s};
-    return headers.value(section);
+    // The export's titles, so that its columns read as the window's do.
+    const std::vector<std::string>& titles = historyColumnTitles();
+    if (section < 0 || static_cast<std::size_t>(section) >= titles.size()) return {};
+    return toQt(titles[static_cast<std::size_t>(section)]);
+}
+
+bool HistoryTableModel::before(const HistoryEntry& a, const HistoryEntry& b) const {
+    const auto ordered = [this, &a, &b](const auto& left, const auto& right) {
+        if (left != right) return sortOrder_ == Qt::AscendingOrder ? left < right : right < left;
+        return a.id > b.id;  // equal keys stay newest first
+    };
+    switch (sortColumn_) {
+        case ShortColumn:
+            return ordered(a.shortUrl, b.shortUrl);
+        case LongColumn:
+            return ordered(a.longUrl, b.longUrl);
+        case ServiceColumn:
+            // GBK's byte order puts the common characters in pinyin order; letters go by case-free.
+            return ordered(toLowerAscii(historyServiceName(a.service)),
+                           toLowerAscii(historyServiceName(b.service)));
+        case CreatedColumn:
+            return ordered(a.created, b.created);
+        case LastUsedColumn:
+            return ordered(a.lastUsed, b.lastUsed);
+        case UsesColumn:
+            return ordered(a.uses, b.uses);
+        default:
+            return a.id > b.id;
+    }
+}
+
+void HistoryTableModel::sort(int column, Qt::SortOrder order) {
+    sortColumn_ = column >= 0 && column < columnCount() ? column : -1;
+    sortOrder_ = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Selections and the current row follow their entries to the new places.
+    const QModelIndexList kept = persistentIndexList();
+    std::vector<std::int64_t> keptIds;
+    keptIds.reserve(static_cast<std::size_t>(kept.size()));
+    for (const QModelIndex& index : kept) keptIds.push_back(entry(index.row()).id);
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [this](const HistoryEntry& a, const HistoryEntry& b) { return before(a, b); });
+    QHash<std::int64_t, int> rowOf;
+    for (int row = 0; row < rowCount(); ++row) rowOf.insert(entry(row).id, row);
+    QModelIndexList moved;
+    moved.reserve(kept.size());
+    for (qsizetype i = 0; i < kept.size(); ++i)
+        moved.append(index(rowOf.value(keptIds[static_cast<std::size_t>(i)]), kept[i].column()));
+    changePersistentIndexList(kept, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (sortColumn_ >= 0 && !finished_) {
+        wanted_ = std::max(wanted_, kSortedRows);
+        if (!walking_) {
+            walking_ = true;
+            step();
+        }
+    }
 }
 
 bool HistoryTableModel::canFetchMore(const QModelIndex& parent) const {
@@ -76,7 +134,8 @@ void HistoryTableModel::reload() {
     next_ = INT64_MAX;
     finished_ = false;
     walking_ = false;
-    wanted_ = 0;
+    // A search in a sorted table orders as many rows as the sort did.
+    wanted_ = sortColumn_ >= 0 ? kSortedRows : 0;
     endResetModel();
     fetchMore({});
 }
@@ -98,11 +157,21 @@ void HistoryTableModel::step() {
         emit walkPaused();
         return;
     }
-    if (!page.entries.empty()) {
+    if (!page.entries.empty() && sortColumn_ < 0) {
         const int first = rowCount();
         beginInsertRows({}, first, first + static_cast<int>(page.entries.size()) - 1);
         rows_.insert(rows_.end(), page.entries.begin(), page.entries.end());
         endInsertRows();
+    } else {
+        for (const HistoryEntry& e : page.entries) {
+            const auto at = std::upper_bound(
+                rows_.begin(), rows_.end(), e,
+                [this](const HistoryEntry& a, const HistoryEntry& b) { return before(a, b); });
+            const int row = static_cast<int>(at - rows_.begin());
+            beginInsertRows({}, row, row);
+            rows_.insert(at, e);
+            endInsertRows();
+        }
     }
     next_ = page.next;
     finished_ = page.finished;

@@ -32,6 +32,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    /// Orders the rows by `column` (dates as dates, counts as numbers); -1 is
+    /// the walk's own order, newest first. The walk goes on to kSortedRows rows;
+    /// rows loaded later join in their place.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
@@ -50,6 +54,8 @@ public:
     /// Rows a page holds, and ids one step examines at most.
     static constexpr int kPageRows = 100;
     static constexpr std::int64_t kStepSpan = 20000;
+    /// Rows a sort loads behind the view at least, so that it orders more than a page.
+    static constexpr std::size_t kSortedRows = 5000;
 
 signals:
     /// The walk stopped: the page asked for is full, or the history has no more rows.
@@ -59,6 +65,8 @@ signals:
 
 private:
     void step();
+    // True when `a` goes above `b` in the order sort() set.
+    bool before(const HistoryEntry& a, const HistoryEntry& b) const;
 
     ConversionHistory& history_;
     std::vector<HistoryEntry> rows_;
@@ -67,6 +75,8 @@ private:
     bool finished_ = false;
     bool walking_ = false;
     std::size_t wanted_ = 0;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     // A step scheduled before a new search belongs to the old one and is dropped.
     unsigned generation_ = 0;
 };

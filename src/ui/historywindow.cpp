@@ -78,6 +78,10 @@ void HistoryWindow::buildControls() {
     table_->verticalHeader()->setDefaultSectionSize(22);
     const int widths[] = {190, 250, 150, 140, 140, 48};
     for (int column = 0; column < 6; ++column) table_->setColumnWidth(column, widths[column]);
+    // A header click sorts; a third click on it goes back to newest first.
+    table_->horizontalHeader()->setSortIndicatorClearable(true);
+    table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    table_->setSortingEnabled(true);
 
     copyButton_ =
         addControl<QPushButton>(this, u"按钮复制"_s, QRect(12, 440, 120, 28), u"复制短网址"_s);

@@ -108,7 +108,7 @@ TEST_F(InterfacesCommand, ImportRefusesFilesWithoutAnInterfaceOrWithAnInjectedNa
     for (const char* name : {"none.ini", "evil.ini", "ctrl.ini", "missing.ini"}) {
         const Outcome r = run({"interfaces", "import", (dir / name).string()});
         EXPECT_EQ(r.status, 2) << name;
-        EXPECT_NE(r.err.find("cannot import"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(toUtf8("无法导入")), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
     EXPECT_EQ(test::readFile(dir / "s.ini"), saved);

@@ -58,12 +58,12 @@ TEST_F(CliFaults, AResultsFileThatCannotBeWrittenIsAnErrorNotAPath) {
     auto r = run({"convert", "--save-dir", (dir / "plain" / "sub").string(), "http://a.test/1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n");
-    EXPECT_EQ(r.err.find("results:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(utf8("结果文件：")), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(utf8("无法创建结果文件")), std::string::npos) << r.err;
 
     r = run({"convert", "--save-dir", "", "http://a.test/1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.find("results:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(utf8("结果文件：")), std::string::npos) << r.err;
 }
 
 TEST_F(CliFaults, IntervalsAndInputsThatMakeNoSenseAreRefused) {
@@ -82,7 +82,7 @@ TEST_F(CliFaults, IntervalsAndInputsThatMakeNoSenseAreRefused) {
     fs::create_directory(dir / "folder");
     r = run({"convert", "--input", (dir / "folder").string()});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("cannot read the input file"), std::string::npos);
+    EXPECT_NE(r.err.find(utf8("无法读取输入文件")), std::string::npos);
     EXPECT_EQ(server.requests().size(), 1u);  // only the run with a day's interval asked
 }
 
@@ -125,8 +125,7 @@ TEST_F(CliFaults, FilesSkipsWhatItCannotTouchAndNeverWritesThroughALink) {
     EXPECT_EQ(fs::status(output / "a.htm").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(test::readFile(output / "\xB2\xE2.htm"), "http://s.test/2 http://a.test/bad");
-    EXPECT_NE(r.err.find(
-                  "files written: 2, addresses converted: 2, addresses failed: 1, files failed: 0"),
+    EXPECT_NE(r.err.find(utf8("写入文件 2 个，转换网址 2 个，失败网址 1 个，失败文件 0 个")),
               std::string::npos)
         << r.err;
 
@@ -199,14 +198,14 @@ TEST_F(CliFaults, WithoutADisplayTheWindowAndTheClipboardSaySo) {
         "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", LIANSHUO_PROGRAM};
     auto r = test::runProcess("/usr/bin/env", bare);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(utf8("没有找到")), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("lianshuo --help"), std::string::npos);
     auto args = bare;
     for (const std::string a : {"convert", "--clipboard", "--settings"}) args.push_back(a);
     args.push_back((dir / "s.ini").string());
     r = test::runProcess("/usr/bin/env", args);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(utf8("没有找到")), std::string::npos) << r.err;
     EXPECT_TRUE(server.requests().empty());
 }
 

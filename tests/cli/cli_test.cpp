@@ -3,10 +3,14 @@
 
 #include <atomic>
 #include <filesystem>
+#include <iostream>
+#include <sstream>
 
 #include "base/charset.h"
 #include "base/gbk.h"
 #include "base/paths.h"
+#include "base/platform.h"
+#include "cli/commandline.h"
 #include "cli_fixture.h"
 #include "jobs/fileconvertersettings.h"
 #include "services/interfacestore.h"
@@ -28,12 +32,20 @@ TEST(CommandLineBasics, HelpVersionAndUsageErrors) {
     EXPECT_EQ(r.out, "lianshuo " + std::string(kVersion) + "\n");
     r = test::runProcess(LIANSHUO_PROGRAM, {"--help"});
     EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind(utf8("用法：lianshuo [命令] [选项]\n"), 0), 0u) << r.out;
     EXPECT_NE(r.out.find("interfaces export NAME FILE"), std::string::npos);
+    // -h anywhere before "--" is --help, also after a command.
+    for (const std::vector<std::string>& asked :
+         {std::vector<std::string>{"-h"}, {"convert", "-h"}})
+        EXPECT_EQ(test::runProcess(LIANSHUO_PROGRAM, asked).out, r.out) << asked.back();
     r = test::runProcess(LIANSHUO_PROGRAM, {"frobnicate"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown command 'frobnicate'"), std::string::npos);
+    EXPECT_EQ(r.err, utf8("lianshuo: 未知命令“frobnicate”（见 lianshuo --help）\n"));
     r = test::runProcess(LIANSHUO_PROGRAM, {"convert", "--bogus"});
     EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, utf8("lianshuo: 未知选项 --bogus（见 lianshuo --help）\n"));
+    r = test::runProcess(LIANSHUO_PROGRAM, {"qr"});
+    EXPECT_EQ(r.err, utf8("lianshuo: 用法：lianshuo qr [--png FILE] [--size N] TEXT\n"));
 }
 
 TEST_F(CommandLine, ConvertsArgumentsWithTheSettingsDefaultsAndWritesTheResultsFile) {
@@ -73,13 +85,13 @@ TEST_F(CommandLine, ReadsStandardInputAndInputFilesAndReportsFailures) {
 TEST_F(CommandLine, BadInputSaysWhichAndWritesNothing) {
     auto r = run({"convert", "--service", "nosuch", "http://a.test/1"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown service 'nosuch'"), std::string::npos);
+    EXPECT_NE(r.err.find(utf8("未知服务“nosuch”")), std::string::npos);
     r = run({"convert", "--interface", "missing.test", "http://a.test/1"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown interface 'missing.test'"), std::string::npos);
+    EXPECT_NE(r.err.find(utf8("未知接口“missing.test”")), std::string::npos);
     r = run({"convert", "--input", (dir / "nofile.txt").string()});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("cannot read the input file"), std::string::npos);
+    EXPECT_NE(r.err.find(utf8("无法读取输入文件")), std::string::npos);
     EXPECT_TRUE(resultFiles().empty());
     EXPECT_EQ(server.requests().size(), 0u);
 
@@ -91,7 +103,7 @@ TEST_F(CommandLine, BadInputSaysWhichAndWritesNothing) {
     EXPECT_FALSE(fs::exists(nativePath(gbkPath(dir / "pages") + "/处理结果")));
     r = run({"files", (dir / "no-such-folder").string()});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("no such folder"), std::string::npos);
+    EXPECT_NE(r.err.find(utf8("没有这个文件夹")), std::string::npos);
 }
 
 TEST_F(CommandLine, FilesRewritesAFolderWithTheWindowsSettings) {
@@ -181,7 +193,64 @@ TEST_F(CommandLine, JobsRunConversionsAtOnceAndKeepTheInputOrder) {
     for (const char* bad : {"0", "33", "two", "-1", ""}) {
         const auto refused = run({"convert", "--jobs", bad, "http://a.test/1"});
         EXPECT_EQ(refused.status, 2) << bad;
-        EXPECT_NE(refused.err.find("--jobs takes a whole number from 1 to 32"), std::string::npos)
+        EXPECT_NE(refused.err.find(utf8("--jobs 需要 1 到 32 之间的整数")), std::string::npos)
             << refused.err;
     }
+}
+
+namespace {
+
+// The process's standard streams on string buffers, each faked a terminal or
+// not, for a command run in this process.
+class FakeTerminal {
+public:
+    FakeTerminal(std::streambuf& in, std::streambuf& out, std::streambuf& err, bool terminal)
+        : in_(std::cin.rdbuf(&in)), out_(std::cout.rdbuf(&out)), err_(std::cerr.rdbuf(&err)) {
+        using platform::StandardStream;
+        for (const StandardStream s :
+             {StandardStream::Input, StandardStream::Output, StandardStream::Error})
+            platform::faults::fakeTerminal(s, terminal);
+    }
+    ~FakeTerminal() {
+        std::cin.rdbuf(in_);
+        std::cout.rdbuf(out_);
+        std::cerr.rdbuf(err_);
+        platform::faults::reset();
+    }
+    FakeTerminal(const FakeTerminal&) = delete;
+    FakeTerminal& operator=(const FakeTerminal&) = delete;
+
+private:
+    std::streambuf* in_;
+    std::streambuf* out_;
+    std::streambuf* err_;
+};
+
+}  // namespace
+
+TEST_F(CommandLine, OnATerminalStandardInputIsAskedForAndResultsStartOnAClearedLine) {
+    const std::string prompt = utf8("从标准输入读取网址，每行一个（Ctrl+D 结束）\n");
+    for (const bool terminal : {true, false}) {
+        std::stringbuf typed, out, err;
+        const FakeTerminal faked(typed, out, err, terminal);
+        EXPECT_EQ(runCommandLine({"convert", "--settings", (dir / "s.ini").string()}, std::cin,
+                                 std::cout, std::cerr),
+                  0);
+        EXPECT_EQ(err.str().find(prompt) != std::string::npos, terminal) << err.str();
+    }
+
+    // Output and error on one screen: the progress line is gone before a row is printed there.
+    std::stringbuf none, screen;
+    {
+        const FakeTerminal faked(none, screen, screen, true);
+        EXPECT_EQ(runCommandLine({"convert", "--settings", (dir / "s.ini").string(), "--no-save",
+                                  "http://a.test/1"},
+                                 std::cin, std::cout, std::cerr),
+                  0);
+    }
+    const std::string shown = screen.str();
+    const std::size_t row = shown.find("http://s.test/1\thttp://a.test/1\n");
+    ASSERT_NE(row, std::string::npos) << shown;
+    EXPECT_NE(shown.find(toUtf8("已用")), std::string::npos) << shown;  // the line was drawn
+    EXPECT_TRUE(row >= 4 && shown.compare(row - 4, 4, "\r\x1b[K") == 0) << shown;
 }

@@ -39,8 +39,9 @@ protected:
     }
     static int warnings(const std::string& err) {
         int count = 0;
-        for (std::size_t at = err.find("warning"); at != std::string::npos;
-             at = err.find("warning", at + 1))
+        const std::string warning = utf8("警告");
+        for (std::size_t at = err.find(warning); at != std::string::npos;
+             at = err.find(warning, at + 1))
             ++count;
         return count;
     }
@@ -139,25 +140,39 @@ TEST_F(CliHistory, TheHistoryCommandListsExportsAndForgets) {
     EXPECT_EQ(run({"history", "list", "--service", "baidu"}).out, "");
     EXPECT_EQ(run({"history", "list", "--since", "2999-01-01"}).out, "");
 
+    // For spreadsheets by default; --plain as scripts have always read it.
     r = run({"history", "export", (dir / "h.csv").string()});
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(utf8("已导出 2 条历史到 ")), std::string::npos) << r.err;
     const std::string csv = test::readFile(dir / "h.csv");
-    EXPECT_EQ(csv.rfind("service,long,short,created,last used,uses\r\n", 0), 0u);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF" + utf8("短网址,长网址,服务,生成时间,最后使用,次数\r\n") +
+                            "http://s.test/1,http://a.test/1,127.0.0.1,",
+                        0),
+              0u)
+        << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+    r = run({"history", "export", "--plain", (dir / "p.csv").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::readFile(dir / "p.csv")
+                  .rfind("service,long,short,created,last used,uses\r\n"
+                         "custom:127.0.0.1,http://a.test/1,http://s.test/1,",
+                         0),
+              0u);
 
     for (const auto& bad :
          std::vector<std::vector<std::string>>{{"history", "list", "--since", "yesterday"},
                                                {"history", "forget", "--since", "2020-01-01"},
                                                {"history", "list", "--before", "2020-01-01"},
                                                {"history", "export"},
+                                               {"history", "list", "--plain"},
                                                {"history", "purge"}})
         EXPECT_EQ(run(bad).status, 2) << bad[1];
 
     r = run({"history", "forget", "--before", "2000-01-01"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("forgot 0"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(utf8("已删除 0 条历史")), std::string::npos) << r.err;
     r = run({"history", "forget", "--service", "custom"});
-    EXPECT_NE(r.err.find("forgot 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(utf8("已删除 2 条历史")), std::string::npos) << r.err;
     EXPECT_EQ(run({"history", "list"}).out, "");
     ASSERT_EQ(run({"convert", "--no-save", "http://a.test/1"}).status, 0);
     EXPECT_EQ(server.requests().size(), 3u);

@@ -119,20 +119,20 @@ TEST_F(CommandLine, AddBuildsAnInterfaceFromOneOptionPerKey) {
 
 TEST_F(CommandLine, AddRefusesWhatCouldNeverBeSent) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
-        {{"--preset", "nosuch"}, "unknown preset 'nosuch' (see lianshuo interfaces presets)"},
+        {{"--preset", "nosuch"}, "未知预设“nosuch”（见 lianshuo interfaces presets）"},
         {{"--preset", "shlink"}, "预设“shlink”是自建的服务，须指定其主机（--host）"},
-        {{"--host", "a.test"}, "--host goes with --preset"},
-        {{"--body", "x"}, "interfaces add needs --address or --preset"},
+        {{"--host", "a.test"}, "--host 要与 --preset 一起使用"},
+        {{"--body", "x"}, "interfaces add 需要 --address 或 --preset"},
         {{"--address", "https://a.test/", "--format", "xml"},
-         "--format takes form, json, multipart or raw, not 'xml'"},
+         "--format 只能是 form、json、multipart 或 raw，而不是“xml”"},
         {{"--address", "https://a.test/", "--method", "DELETE"},
-         "--method takes GET, POST, PUT or PATCH, not 'DELETE'"},
+         "--method 只能是 GET、POST、PUT 或 PATCH，而不是“DELETE”"},
         {{"--address", "https://a.test/", "--header", "no colon"},
-         "cannot save the interface: 请求头“no colon”不是“名称: 值”的形式"},
+         "无法保存接口：请求头“no colon”不是“名称: 值”的形式"},
         {{"--address", "https://a.test/", "--replace", "a|b=c"},
-         "--replace takes FIND=REPLACEMENT without '|', not 'a|b=c'"},
+         "--replace 需要不含“|”的 FIND=REPLACEMENT，而不是“a|b=c”"},
         {{"--address", "https://a.test/", "--pause", "-1"},
-         "--pause takes milliseconds from 0 to 600000, not '-1'"},
+         "--pause 需要 0 到 600000 之间的毫秒数，而不是“-1”"},
     };
     for (const auto& [options, message] : refused) {
         std::vector<std::string> args{"interfaces", "add"};

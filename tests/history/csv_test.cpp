@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/charset.h"
 #include "base/paths.h"
 #include "history/conversionhistory.h"
 #include "history/historycsv.h"
 #include "history/historytime.h"
+#include "history/servicename.h"
 #include "support/tempdir.h"
 
 using namespace lianshuo;
@@ -20,7 +22,16 @@ TEST(HistoryCsv, FieldsWithCommasQuotesOrLineBreaksAreQuoted) {
     EXPECT_EQ(csvField(""), "");
 }
 
-TEST(HistoryCsv, TheExportIsUtf8WithAHeaderAndEscapedRows) {
+TEST(HistoryCsv, ServicesAreNamedAsPeopleKnowThem) {
+    EXPECT_EQ(historyServiceName("baidu:dwz.cn"), "百度");
+    EXPECT_EQ(historyServiceName("weibo:relay.test"), "新浪");
+    EXPECT_EQ(historyServiceName("tinyurl:tinyurl.com"), "TinyURL");
+    EXPECT_EQ(historyServiceName("custom:127.0.0.1:8080"), "127.0.0.1:8080");
+    EXPECT_EQ(historyServiceName("custom:短网"), "短网");
+    EXPECT_EQ(historyServiceName("k"), "k");
+}
+
+TEST(HistoryCsv, TheSpreadsheetFormHasAMarkTheWindowsColumnsAndALineALink) {
     test::TempDir dir;
     ConversionHistory history;
     history.setClock([] { return std::int64_t{86400 * 365}; });
@@ -32,6 +43,14 @@ TEST(HistoryCsv, TheExportIsUtf8WithAHeaderAndEscapedRows) {
     EXPECT_EQ(written, 2);
     const std::string when = formatHistoryTime(86400 * 365);
     EXPECT_EQ(test::readFile(dir / "out.csv"),
+              "\xEF\xBB\xBF" + toUtf8("短网址,长网址,服务,生成时间,最后使用,次数\r\n") +
+                  "http://s.test/1,\"http://a.test/?q=a,b\"," + toUtf8("短网") + "," + when + "," +
+                  when + ",1\r\n" + "http://s.test/2,\"http://a.test/\"\"x\"\"%0D%0Anext\",k," +
+                  when + "," + when + ",1\r\n");
+
+    // The plain form is byte for byte what scripts have always read.
+    ASSERT_TRUE(history.exportCsv(gbkPath(dir / "plain.csv"), {}, &written, CsvForm::Plain).ok());
+    EXPECT_EQ(test::readFile(dir / "plain.csv"),
               "service,long,short,created,last used,uses\r\n"
               "custom:\xE7\x9F\xAD\xE7\xBD\x91,\"http://a.test/?q=a,b\",http://s.test/1," +
                   when + "," + when + ",1\r\n" +

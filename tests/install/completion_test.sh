@@ -74,6 +74,8 @@ expect "add's own options" "--error --expression --extract " interfaces add --e
 expect "history actions" "export forget list " history ""
 expect "history list's options" "--service --settings --since " history list --s
 expect "history forget's options" "--before --service --settings " history forget --
+expect "history export's options" "--plain --service --settings --since " history export f --
+expect "-h is no command" "convert files history interfaces qr " -h ""
 expect "qr's options" "--png --size " qr --
 expect "a service to forget" "baidu " history forget --service b
 expect "services" "baidu custom tinyurl weibo " convert --service ""
@@ -90,7 +92,8 @@ help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --hel
 offered=$({ complete_words --; complete_words convert --; complete_words files --
             complete_words interfaces --; complete_words interfaces add --
             complete_words interfaces export n f --; complete_words interfaces test n --
-            complete_words history list --; complete_words history forget --
+            complete_words history list --; complete_words history export f --
+            complete_words history forget --
             complete_words qr --; } |
           tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
 if [ "$offered" != "$help_options" ]; then

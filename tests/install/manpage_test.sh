@@ -19,29 +19,28 @@ version=$("$program" --version)
 grep -qF "${version/ /" "}" <<<"$(tail -n 1 <<<"$text")" || fail "the footer does not show '$version'"
 
 section() {  # the rendered lines of one section, without its heading
-    awk -v name="$1" '$0 == name { on = 1; next } /^[A-Z]/ { on = 0 } on' <<<"$text"
+    awk -v name="$1" '$0 == name { on = 1; next } /^[^ ]/ { on = 0 } on' <<<"$text"
 }
 has_entry() {  # section item: the item starts an entry (a tag, or one of a list of tags)
     # grep reads to the end (no -q): an early exit would fail the pipe under pipefail.
     section "$1" | grep -E "^ {7}(.*, )?$(sed 's/[.*[]/\\&/g' <<<"$2")(,| |$)" >/dev/null
 }
 
-for heading in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS "EXIT STATUS" ENVIRONMENT FILES \
-               EXAMPLES; do
+for heading in 名称 概要 描述 命令 选项 退出状态 环境 文件 示例; do
     grep -qx "$heading" <<<"$text" || fail "no section $heading"
 done
 # Command lines of --help start with two spaces and the command's words.
 while read -r command; do
-    has_entry COMMANDS "$command" || fail "no entry for the command '$command'"
+    has_entry 命令 "$command" || fail "no entry for the command '$command'"
 done < <(grep -oE '^  [a-z]+( [a-z]+)?' <<<"$help" | sed 's/^  //')
 while read -r option; do
-    has_entry OPTIONS "$option" || fail "no entry for the option $option"
+    has_entry 选项 "$option" || fail "no entry for the option $option"
 done < <(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | sort -u)
 while read -r status; do
-    has_entry "EXIT STATUS" "$status" || fail "no entry for the exit status $status"
-done < <(grep '^Exit status' <<<"$help" | grep -oE '[0-9]+ [a-z]' | cut -d' ' -f1)
+    has_entry 退出状态 "$status" || fail "no entry for the exit status $status"
+done < <(sed -n '/^退出状态/,/^$/p' <<<"$help" | grep -oE '^  [0-9]+' | tr -d ' ')
 while read -r variable; do
-    has_entry ENVIRONMENT "$variable" || fail "no entry for the variable $variable"
+    has_entry 环境 "$variable" || fail "no entry for the variable $variable"
 done < <({ grep -oE '[A-Z]+_[A-Z_]+' <<<"$help"
            printf '%s\n' SSL_CERT_FILE CURL_CA_BUNDLE http_proxy https_proxy no_proxy; } | sort -u)
 

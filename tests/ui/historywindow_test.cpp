@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -142,9 +143,61 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮导出"_s), Qt::LeftButton);
         const std::string text = test::readFile(csv);
-        QVERIFY(text.starts_with("service,long,short,created,last used,uses\r\n"));
+        QVERIFY(text.starts_with("\xEF\xBB\xBF" +
+                                 u"短网址,长网址,服务,生成时间,最后使用,次数\r\n"_s.toStdString()));
         QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1000);
         historyWindow->close();
+    }
+
+    void theHistoryTableNamesServicesAndSortsByClickedColumns() {
+        auto history = std::make_unique<ConversionHistory>();
+        QVERIFY(history->open(window_->historyPath()).ok());
+        std::int64_t now = 1700000000;
+        history->setClock([&now] { return now; });
+        // Made in this order, a day apart; used 9, 10 and 1 times: as text "9" > "10".
+        const std::pair<const char*, int> made[] = {{"custom:127.0.0.1:5800:580abd3b838b4285", 9},
+                                                    {"baidu:dwz.cn", 10},
+                                                    {"weibo:t.test", 1}};
+        for (const auto& [key, uses] : made) {
+            const std::string n = std::to_string(uses);
+            QVERIFY(history->record(key, "http://a.test/" + n, "http://s.test/" + n).ok());
+            for (int use = 1; use < uses; ++use) history->lookup(key, "http://a.test/" + n);
+            now += 86400;
+        }
+        // More than a page of later rows, used once each: a sort must reach behind them.
+        for (int i = 0; i < HistoryTableModel::kPageRows; ++i) {
+            const std::string n = "x" + std::to_string(i);
+            QVERIFY(
+                history->record("tinyurl:t.test", "http://a.test/" + n, "http://s.test/" + n).ok());
+        }
+        QVERIFY(history->flushUses().ok());
+        HistoryWindow historyWindow(std::move(history), nullptr);
+        HistoryTableModel& model = historyWindow.model();
+        QTRY_VERIFY(!model.walking());
+        QCOMPARE(model.rowCount(), HistoryTableModel::kPageRows);
+        const auto firstThree = [&model](int column) {
+            QStringList texts;
+            for (int row = 0; row < 3; ++row) texts << model.index(row, column).data().toString();
+            return texts;
+        };
+
+        auto* header = control<QTableView>(&historyWindow, u"列表框历史"_s)->horizontalHeader();
+        const auto click = [header](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 10, 5));
+        };
+        click(HistoryTableModel::UsesColumn);
+        click(HistoryTableModel::UsesColumn);
+        QTRY_COMPARE(model.rowCount(), HistoryTableModel::kPageRows + 3);
+        QCOMPARE(firstThree(HistoryTableModel::UsesColumn), (QStringList{u"10"_s, u"9"_s, u"1"_s}));
+        click(HistoryTableModel::CreatedColumn);
+        QCOMPARE(firstThree(HistoryTableModel::ShortColumn),
+                 (QStringList{u"http://s.test/9"_s, u"http://s.test/10"_s, u"http://s.test/1"_s}));
+        QCOMPARE(firstThree(HistoryTableModel::ServiceColumn),
+                 (QStringList{u"127.0.0.1:5800"_s, u"百度"_s, u"新浪"_s}));
+        QCOMPARE(model.index(3, HistoryTableModel::ServiceColumn).data().toString(), u"TinyURL"_s);
+        // The entry behind a sorted row is the one it shows.
+        QCOMPARE(model.entry(0).shortUrl, std::string("http://s.test/9"));
     }
 
 private:

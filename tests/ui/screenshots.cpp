@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstdio>
@@ -98,9 +99,11 @@ void fillHistory(const std::string& path) {
     if (!history.open(path).ok()) return;
     for (int i = 1; i <= 30; ++i) {
         const std::string n = std::to_string(i);
+        const char* service = i % 3 == 0   ? "baidu:dwz.cn"
+                              : i % 5 == 0 ? "tinyurl:tinyurl.com"
+                                           : "custom:s.example.test:5f1c9a0e27d4b3a8";
         if (!history
-                 .record("custom:s.example.test:5f1c9a0e27d4b3a8",
-                         "http://shop.example.test/item?id=" + n + "&spm=a1z10",
+                 .record(service, "http://shop.example.test/item?id=" + n + "&spm=a1z10",
                          "https://s.example.test/h" + n)
                  .ok())
             return;
@@ -202,6 +205,10 @@ int main(int argc, char** argv) {
     if (!history || !QTest::qWaitForWindowExposed(history)) return 1;
     for (int i = 0; i < 100 && history->model().walking(); ++i) QTest::qWait(10);
     ok &= save(*history, folder, u"history-window.png"_s);
+    auto* historyTable = control<QTableView>(history, u"列表框历史"_s);
+    historyTable->sortByColumn(HistoryTableModel::ServiceColumn, Qt::AscendingOrder);
+    ok &= save(*history, folder, u"history-window-sorted.png"_s);
+    historyTable->sortByColumn(-1, Qt::AscendingOrder);
 
     showQrCode(&window, u"https://s.example.test/a1B2"_s);
     auto* code = window.findChild<QrCodeDialog*>();
