@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <istream>
+#include <tuple>
 
 #include "base/charset.h"
 #include "base/gbk.h"
@@ -16,6 +17,7 @@
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "services/tokenrequest.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -94,6 +96,37 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     return {};
 }
 
+// Reads the credentials and the options of the token request.
+Status applyTokenOptions(const Options& o, ShortUrlInterface& d) {
+    if (o.username) d.username = *o.username;
+    if (o.password) d.password = *o.password;
+    if (o.tokenUrl) d.tokenUrl = *o.tokenUrl;
+    if (o.tokenMethod) {
+        const std::string method = toLowerAscii(*o.tokenMethod);
+        if (method != "get" && method != "post")
+            return Status::failed("--token-method takes GET or POST, not '" + *o.tokenMethod + "'");
+        d.tokenMethod = method == "get" ? "GET" : "";
+    }
+    for (const std::string& line : o.tokenHeaders)
+        d.tokenHeaders = withHeader(d.tokenHeaders, line);
+    if (o.tokenFormat && !pickWord(*o.tokenFormat, {"form", "json"}, d.tokenBodyFormat))
+        return Status::failed("--token-format takes form or json, not '" + *o.tokenFormat + "'");
+    if (o.tokenBody) d.tokenBody = *o.tokenBody;
+    if (o.tokenPath) d.tokenPath = *o.tokenPath;
+    if (o.tokenTtl) {
+        long seconds = -1;
+        const auto [end, ec] =
+            std::from_chars(o.tokenTtl->data(), o.tokenTtl->data() + o.tokenTtl->size(), seconds);
+        if (ec != std::errc() || end != o.tokenTtl->data() + o.tokenTtl->size() || seconds < 0 ||
+            seconds > kLongestTokenLifetime)
+            return Status::failed("--token-ttl takes seconds from 0 to " +
+                                  std::to_string(kLongestTokenLifetime) + ", not '" + *o.tokenTtl +
+                                  "'");
+        d.tokenLifetimeSeconds = seconds;
+    }
+    return {};
+}
+
 Result<ShortUrlInterface> buildInterface(const Options& o) {
     ShortUrlInterface d;
     if (o.preset) {
@@ -124,6 +157,7 @@ Result<ShortUrlInterface> buildInterface(const Options& o) {
     if (o.format && !pickWord(*o.format, {"form", "json", "multipart", "raw"}, d.bodyFormat))
         return Failure{0, "--format takes form, json, multipart or raw, not '" + *o.format + "'"};
     if (Status applied = applyReplyOptions(o, d); !applied) return applied;
+    if (Status applied = applyTokenOptions(o, d); !applied) return applied;
     return d;
 }
 
@@ -132,19 +166,24 @@ std::string fromTokenText(const std::string& bytes) {
     return isValidUtf8(bytes) ? fromUtf8(bytes) : bytes;
 }
 
-// The token from --token, from standard input with "--token -" (one line, its
-// line break dropped) or from $LIANSHUO_TOKEN without --token: the last two
-// keep it out of the process list.
-Status resolveToken(Options& o, std::istream& in) {
-    if (o.token && *o.token == "-") {
+// The secrets given as "-": one line of standard input each (its line break dropped), in
+// the order --token, --username, --password. Without --token the token is taken from
+// $LIANSHUO_TOKEN. Both keep a secret out of the process list.
+Status resolveSecrets(Options& o, std::istream& in) {
+    for (const auto& [option, value] :
+         {std::pair<const char*, std::optional<std::string>*>{"--token", &o.token},
+          {"--username", &o.username},
+          {"--password", &o.password}}) {
+        if (!*value || **value != "-") continue;
         std::string line;
         if (!std::getline(in, line) && line.empty())
-            return Status::failed("--token - reads the token from standard input, which is empty");
+            return Status::failed(std::string(option) + " - reads the " + (option + 2) +
+                                  " from standard input, which is empty");
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        o.token = fromTokenText(line);
-    } else if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given) {
-        o.token = fromTokenText(given);
+        *value = fromTokenText(line);
     }
+    if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given)
+        o.token = fromTokenText(given);
     return {};
 }
 
@@ -152,8 +191,8 @@ Status resolveToken(Options& o, std::istream& in) {
 
 int runInterfaceAdd(Session& session, const Options& given, Console& console) {
     Options options = given;
-    if (const Status token = resolveToken(options, console.in); !token)
-        return fail(console, token.reason());
+    if (const Status secrets = resolveSecrets(options, console.in); !secrets)
+        return fail(console, secrets.reason());
     const Result<ShortUrlInterface> built = buildInterface(options);
     if (!built) return fail(console, built.reason());
     const ShortUrlInterface& d = *built;
@@ -167,6 +206,17 @@ int runInterfaceAdd(Session& session, const Options& given, Console& console) {
         print(console.err,
               "lianshuo: the interface needs a token where #令牌# stands; add it "
               "again with --token\n");
+    for (const auto& [option, placeholder, value] :
+         {std::tuple<const char*, const char*, const std::string&>{"--username", "#用户名#",
+                                                                   d.username},
+          {"--password", "#密码#", d.password}}) {
+        const bool used =
+            interfaceUses(d, placeholder) ||
+            (hasTokenRequest(d) && interfaceUses(tokenRequestInterface(d), placeholder));
+        if (value.empty() && used)
+            print(console.err, std::string("lianshuo: the interface uses ") + placeholder +
+                                   "; add it again with " + option + "\n");
+    }
     return kOk;
 }
 
