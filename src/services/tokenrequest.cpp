@@ -78,7 +78,8 @@ ShortUrlInterface tokenRequestInterface(const ShortUrlInterface& d) {
     t.utf8Encoding = d.utf8Encoding;
     setRequestMethod(t, d.tokenMethod.empty() ? "POST" : d.tokenMethod);
     t.headers = d.tokenHeaders;
-    t.bodyFormat = d.tokenBodyFormat;
+    // Without a body (a log-in by header alone) there is no JSON to check.
+    t.bodyFormat = d.tokenBody.empty() ? BodyFormat::Form : d.tokenBodyFormat;
     t.postTemplate = d.tokenBody;
     t.token = d.token;
     t.username = d.username;
