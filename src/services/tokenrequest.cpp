@@ -52,6 +52,8 @@ ConversionOutcome requestOnce(const ShortUrlInterface& t, const std::atomic<bool
     FilledRequest filled = fillInterfaceRequest(t, {}, {});
     if (!filled.failure.ok()) return filled.failure;
     filled.request.cancel = stop;
+    // The request object sends a POST without a body as a GET; a log-in by header is a POST.
+    if (filled.request.post && filled.request.method.empty()) filled.request.method = "POST";
     // A JSON reply is UTF-8 whatever the charset the interface sends in.
     filled.request.charsetMode = kUtf8;
     const ServiceReply reply = sendServiceRequest(filled.request, filled.viaRequestObject);

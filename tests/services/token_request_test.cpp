@@ -49,8 +49,7 @@ protected:
 
     std::size_t loginRequests() const {
         std::size_t count = 0;
-        for (const auto& request : server->requests())
-            count += request.target == "/access_token";
+        for (const auto& request : server->requests()) count += request.target == "/access_token";
         return count;
     }
 
@@ -112,7 +111,8 @@ TEST_P(TokenEngines, ATokenOlderThanItsLifetimeIsObtainedAgainBeforeTheServiceRe
     EXPECT_EQ(service.refusals(), 0);
 }
 
-TEST_P(TokenEngines, AFailedTokenRequestFailsEachConversionWithItsReasonAndIsAskedOnlyAsRetriesAllow) {
+TEST_P(TokenEngines,
+       AFailedTokenRequestFailsEachConversionWithItsReasonAndIsAskedOnlyAsRetriesAllow) {
     TokenService service(*server, "ann@a.test", "pa55");
     service.setDown(true);
     test::FakeSource source;

@@ -55,9 +55,8 @@ TokenService::TokenService(TestServer& server, std::string user, std::string pas
             known = r.header("Authorization") == basicAuthorization(s->user + ":" + s->password);
         } else {
             const json body = json::parse(r.body, nullptr, false);
-            known = r.header("Content-Type").starts_with("application/json") &&
-                    body.is_object() && body.value("email", "") == s->user &&
-                    body.value("password", "") == s->password;
+            known = r.header("Content-Type").starts_with("application/json") && body.is_object() &&
+                    body.value("email", "") == s->user && body.value("password", "") == s->password;
         }
         if (!known) return answer(e, 401, {{"error", "invalid credentials"}});
         e.pause(delay);
@@ -83,7 +82,8 @@ TokenService::TokenService(TestServer& server, std::string user, std::string pas
         // Refused addresses get the service's "error" status in a 200, as BL.INK's sites do.
         if (url.find("bad") != std::string::npos)
             return answer(e, 200, {{"status", "error"}, {"message", "url is blocked"}});
-        answer(e, 200, {{"status", "ok"}, {"short_link", "https://bl.test/" + url.substr(url.size() - 1)}});
+        answer(e, 200,
+               {{"status", "ok"}, {"short_link", "https://bl.test/" + url.substr(url.size() - 1)}});
     });
 }
 
