@@ -1,11 +1,13 @@
 #pragma once
 // The keys of an interface beyond the panel's own controls: name, method,
 // headers, body format, token, extraction, error expression, success
-// statuses and pause. Opened by the panel's "高级…" button.
+// statuses and pause, and beside them the credentials and the token request.
+// Opened by the panel's "高级…" button.
 
 #include <QDialog>
 
 #include "services/shorturlinterface.h"
+#include "ui/interfacecredentials.h"
 
 class QCheckBox;
 class QComboBox;
@@ -41,6 +43,7 @@ private:
     QLineEdit* successRule_;
     QLineEdit* throttleRule_;
     QLineEdit* pause_;
+    CredentialGroups credentials_;
 };
 
 }  // namespace lianshuo
