@@ -53,7 +53,7 @@ long pauseOf(const QString& text) {
 }  // namespace
 
 InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& current, QWidget* parent)
-    : QDialog(parent), current_(current), credentials_(this, QPoint(480, 16), current) {
+    : QDialog(parent), current_(current) {
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
@@ -110,6 +110,8 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
         addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
 
+    credentials_.emplace(this, QPoint(480, 16), current);
+
     auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(752, 392, 88, 32), u"确定"_s);
     auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(856, 392, 88, 32), u"取消"_s);
     ok->setDefault(true);
@@ -131,7 +133,7 @@ ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
     d.successRule = fromQt(successRule_->text());
     d.throttleRule = fromQt(throttleRule_->text());
     d.pauseMs = pauseOf(pause_->text());
-    credentials_.applyTo(d);
+    credentials_->applyTo(d);
     return d;
 }
 

@@ -5,6 +5,7 @@
 // Opened by the panel's "高级…" button.
 
 #include <QDialog>
+#include <optional>
 
 #include "services/shorturlinterface.h"
 #include "ui/interfacecredentials.h"
@@ -43,7 +44,8 @@ private:
     QLineEdit* successRule_;
     QLineEdit* throttleRule_;
     QLineEdit* pause_;
-    CredentialGroups credentials_;
+    // Made after the keys beside them, so that the tab key reaches them after those.
+    std::optional<CredentialGroups> credentials_;
 };
 
 }  // namespace lianshuo
