@@ -37,12 +37,14 @@ _lianshuo() {
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
-               --success --success-rule --throttle-rule --pause'
+               --success --success-rule --throttle-rule --pause --username --password --token-url
+               --token-method --token-header --token-format --token-body --token-path --token-ttl'
     local with_value='--settings --service --interface --interval --retries --jobs --token --input --save-dir
                       --pattern --white --black --since --before --preset --host --name --address
                       --method --body --header --format --extract --expression --left --right
                       --replace --prefix --suffix --error --success --success-rule --throttle-rule
-                      --pause --png --size'
+                      --pause --png --size --username --password --token-url --token-method
+                      --token-header --token-format --token-body --token-path --token-ttl'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
     local history_actions='list export forget'
@@ -86,6 +88,8 @@ _lianshuo() {
         --preset) _lianshuo_reply "$(_lianshuo_preset_names "${COMP_WORDS[0]}")" "$cur" ;;
         --method) _lianshuo_reply $'GET\nPOST\nPUT\nPATCH' "$cur" ;;
         --format) _lianshuo_reply $'form\njson\nmultipart\nraw' "$cur" ;;
+        --token-method) _lianshuo_reply $'GET\nPOST' "$cur" ;;
+        --token-format) _lianshuo_reply $'form\njson' "$cur" ;;
         --extract) _lianshuo_reply $'cut\njson\nregex\nheader' "$cur" ;;
         --settings | --input | --png)
             compopt -o filenames 2>/dev/null

@@ -14,8 +14,8 @@ export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
 # The scan references read bytes, as the program does: no locale-aware matching.
 export LC_ALL=C
 
-# BENCH_ONLY="batch keepalive json files store window micro" picks sections (all by default).
-only=${BENCH_ONLY:-batch keepalive json files store window micro}
+# BENCH_ONLY="batch keepalive token json files store window micro" picks sections (all by default).
+only=${BENCH_ONLY:-batch keepalive token json files store window micro}
 wanted() { [[ " $only " == *" $1 "* ]]; }
 # row MEASURE PROGRAM REFERENCE GOAL-RATIO REFERENCE-COMMAND ("" as goal: no ratio)
 row() {
@@ -148,6 +148,23 @@ if wanted keepalive; then
     pairs jobs_ours computed
     row "Batch of 1,000 with --jobs 8 against 50 ms replies vs 1,000 x 50 ms / 8" "$ours s" "6.25 s" 1.30 \
         "(computed: 1000 * 0.050 s / 8)"
+    stop_service
+fi
+
+# ---- An interface that logs in first, signs each request and checks each reply ----
+token_settings() {  # the same service as settings.ini's plain GET, through a token request
+    printf '[基本配置]\r\n短网址索引=0\r\n自定义接口短网址索引=0\r\n[短网址选项_127.0.0.1]\r\nURL编码=1\r\n接口地址=%s?u=#长网址#&sig=#md5(#长网址原文##令牌#)#\r\n请求头=Authorization: Bearer #令牌#\r\n成功表达式=^http://s\\.test/\r\n令牌地址=%s\r\n令牌提取=access_token' "$base" "${base%/short}/token" |
+        iconv -f UTF-8 -t GB18030 > "$work/token.ini"
+}
+if wanted token; then
+    start_service http
+    token_settings
+    addresses 1000 "$work/urls1000.txt"
+    token_ours() { converting convert --settings "$work/token.ini" --no-save --interval 0 --input "$work/urls1000.txt"; }
+    token_plain() { converting convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls1000.txt"; }
+    pairs token_ours token_plain
+    row "Batch of 1,000 with a token request, #md5(…)# and 成功表达式 vs a plain GET interface" "$ours s" "$theirs s" 1.20 \
+        "lianshuo convert --input urls1000.txt (the plain GET interface on the same service)"
     stop_service
 fi
 

@@ -1,5 +1,6 @@
 // A local short-link service for the benchmarks: answers every request to
-// /short with a short address, at once or after DELAY milliseconds, keeping connections alive.
+// /short with a short address, at once or after DELAY milliseconds, keeping connections alive,
+// and every request to /token with {"access_token": …}, as a log-in does.
 // With JSON-BYTES, the address comes as "data.url" of a JSON reply of about that
 // size, the rest of it records of the kind a listing API sends.
 // Prints "port certificate-file" and serves until its standard input closes (or ten minutes
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
         e.answer(200, records.empty() ? link : records + link + "\"}}",
                  records.empty() ? std::vector<std::string>{}
                                  : std::vector<std::string>{"Content-Type: application/json"});
+    });
+    server.route("/token", [](lianshuo::test::Exchange& e) {
+        e.answer(200, R"({"access_token":"bench-token","expires_in":3600})",
+                 {"Content-Type: application/json"});
     });
     std::printf("%d %s\n", server.port(),
                 server.certificateFile().empty() ? "-" : server.certificateFile().c_str());

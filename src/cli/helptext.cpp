@@ -114,6 +114,18 @@ const Section kSections[] = {
           "PATH=VALUE、PATH!=VALUE 或 PATH；\n否则为正则表达式）"},
          {"--throttle-rule R", "写法相同；满足时回复按请求过多处理"},
          {"--pause MS", "这个接口两次请求之间的最短间隔（毫秒）"},
+         {"--username TEXT, --password TEXT",
+          "填在 #用户名# 和 #密码# 处的密钥；- 从标准输入读取\n（各一行，顺序为 "
+          "--token、--username、\n"
+          "--password），保管方式与令牌相同"},
+         {"--token-url URL",
+          "先向 URL 请求令牌，每次运行一次，401 后再取；\n该请求中的 #令牌# 是 --token"},
+         {"--token-method M", "GET 或 POST（默认 POST）"},
+         {"--token-header 'N: V'", "令牌请求的一个请求头（可重复）"},
+         {"--token-format F", "令牌请求正文的格式：form 或 json（默认 json）"},
+         {"--token-body TEXT", "令牌请求的正文，例如 {\"username\":\"#用户名#\"}"},
+         {"--token-path PATH", "令牌在 JSON 回复中的位置，例如 access_token"},
+         {"--token-ttl S", "令牌的有效秒数，过后重新获取（0：整个运行）"},
      }},
     {"interfaces export：",
      22,

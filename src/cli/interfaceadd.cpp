@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <istream>
+#include <tuple>
 
 #include "base/charset.h"
 #include "base/gbk.h"
@@ -16,6 +17,7 @@
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "services/tokenrequest.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -94,6 +96,38 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     return {};
 }
 
+// Reads the credentials and the options of the token request.
+Status applyTokenOptions(const Options& o, ShortUrlInterface& d) {
+    if (o.username) d.username = *o.username;
+    if (o.password) d.password = *o.password;
+    if (o.tokenUrl) d.tokenUrl = *o.tokenUrl;
+    if (o.tokenMethod) {
+        const std::string method = toLowerAscii(*o.tokenMethod);
+        if (method != "get" && method != "post")
+            return Status::failed("--token-method 只能是 GET 或 POST，而不是“" + *o.tokenMethod +
+                                  "”");
+        d.tokenMethod = method == "get" ? "GET" : "";
+    }
+    for (const std::string& line : o.tokenHeaders)
+        d.tokenHeaders = withHeader(d.tokenHeaders, line);
+    if (o.tokenFormat && !pickWord(*o.tokenFormat, {"form", "json"}, d.tokenBodyFormat))
+        return Status::failed("--token-format 只能是 form 或 json，而不是“" + *o.tokenFormat + "”");
+    if (o.tokenBody) d.tokenBody = *o.tokenBody;
+    if (o.tokenPath) d.tokenPath = *o.tokenPath;
+    if (o.tokenTtl) {
+        long seconds = -1;
+        const auto [end, ec] =
+            std::from_chars(o.tokenTtl->data(), o.tokenTtl->data() + o.tokenTtl->size(), seconds);
+        if (ec != std::errc() || end != o.tokenTtl->data() + o.tokenTtl->size() || seconds < 0 ||
+            seconds > kLongestTokenLifetime)
+            return Status::failed("--token-ttl 只能是 0 到 " +
+                                  std::to_string(kLongestTokenLifetime) + " 秒，而不是“" +
+                                  *o.tokenTtl + "”");
+        d.tokenLifetimeSeconds = seconds;
+    }
+    return {};
+}
+
 Result<ShortUrlInterface> buildInterface(const Options& o) {
     ShortUrlInterface d;
     if (o.preset) {
@@ -124,6 +158,7 @@ Result<ShortUrlInterface> buildInterface(const Options& o) {
         return Failure{0,
                        "--format 只能是 form、json、multipart 或 raw，而不是“" + *o.format + "”"};
     if (Status applied = applyReplyOptions(o, d); !applied) return applied;
+    if (Status applied = applyTokenOptions(o, d); !applied) return applied;
     return d;
 }
 
@@ -132,19 +167,28 @@ std::string fromTokenText(const std::string& bytes) {
     return isValidUtf8(bytes) ? fromUtf8(bytes) : bytes;
 }
 
-// The token from --token, from standard input with "--token -" (one line, its
-// line break dropped) or from $LIANSHUO_TOKEN without --token: the last two
-// keep it out of the process list.
-Status resolveToken(Options& o, std::istream& in) {
-    if (o.token && *o.token == "-") {
+// The secrets given as "-": one line of standard input each (its line break dropped), in
+// the order --token, --username, --password. Without --token the token is taken from
+// $LIANSHUO_TOKEN. Both keep a secret out of the process list.
+const char* secretName(std::string_view option) {
+    return option == "--username" ? "用户名" : option == "--password" ? "密码" : "令牌";
+}
+
+Status resolveSecrets(Options& o, std::istream& in) {
+    for (const auto& [option, value] :
+         {std::pair<const char*, std::optional<std::string>*>{"--token", &o.token},
+          {"--username", &o.username},
+          {"--password", &o.password}}) {
+        if (!*value || **value != "-") continue;
         std::string line;
         if (!std::getline(in, line) && line.empty())
-            return Status::failed("--token - 从标准输入读取令牌，但标准输入是空的");
+            return Status::failed(std::string(option) + " - 从标准输入读取" + secretName(option) +
+                                  "，但标准输入是空的");
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        o.token = fromTokenText(line);
-    } else if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given) {
-        o.token = fromTokenText(given);
+        *value = fromTokenText(line);
     }
+    if (const char* given = std::getenv("LIANSHUO_TOKEN"); !o.token && given && *given)
+        o.token = fromTokenText(given);
     return {};
 }
 
@@ -152,8 +196,8 @@ Status resolveToken(Options& o, std::istream& in) {
 
 int runInterfaceAdd(Session& session, const Options& given, Console& console) {
     Options options = given;
-    if (const Status token = resolveToken(options, console.in); !token)
-        return fail(console, token.reason());
+    if (const Status secrets = resolveSecrets(options, console.in); !secrets)
+        return fail(console, secrets.reason());
     const Result<ShortUrlInterface> built = buildInterface(options);
     if (!built) return fail(console, built.reason());
     const ShortUrlInterface& d = *built;
@@ -165,6 +209,17 @@ int runInterfaceAdd(Session& session, const Options& given, Console& console) {
     console.out << '\n';
     if (d.token.empty() && interfaceUsesToken(d))
         print(console.err, "lianshuo: 这个接口在 #令牌# 处需要令牌；请加上 --token 再添加一次\n");
+    for (const auto& [option, placeholder, value] :
+         {std::tuple<const char*, const char*, const std::string&>{"--username", "#用户名#",
+                                                                   d.username},
+          {"--password", "#密码#", d.password}}) {
+        const bool used =
+            interfaceUses(d, placeholder) ||
+            (hasTokenRequest(d) && interfaceUses(tokenRequestInterface(d), placeholder));
+        if (value.empty() && used)
+            print(console.err, std::string("lianshuo: 这个接口用到了 ") + placeholder +
+                                   "；请加上 " + option + " 再添加一次\n");
+    }
     return kOk;
 }
 

@@ -33,11 +33,11 @@ int list(Session& session, Console& console) {
 
 int show(Session& session, Console& console, const std::string& name) {
     if (!knownInterface(session.store(), name)) return fail(console, "未知接口“" + name + "”");
-    // The fourteen always, the later keys where the section has them; the token masked.
+    // The fourteen always, the later keys where the section has them; the secrets masked.
     for (const InterfaceKey& key : interfaceKeys()) {
         const auto raw = ini::readRaw(session.store().content(), interfaceSection(name), key.name);
         if (key.optional && !raw) continue;
-        const bool secret = key.name == kTokenKey && raw && !raw->empty();
+        const bool secret = isSecretKey(key.name) && raw && !raw->empty();
         print(console.out, std::string(key.name) + "=" + (secret ? "********" : raw.value_or("")));
         console.out << '\n';
     }

@@ -44,6 +44,14 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--success-rule", &Options::successRule},
                                                       {"--throttle-rule", &Options::throttleRule},
                                                       {"--pause", &Options::pause},
+                                                      {"--username", &Options::username},
+                                                      {"--password", &Options::password},
+                                                      {"--token-url", &Options::tokenUrl},
+                                                      {"--token-method", &Options::tokenMethod},
+                                                      {"--token-format", &Options::tokenFormat},
+                                                      {"--token-body", &Options::tokenBody},
+                                                      {"--token-path", &Options::tokenPath},
+                                                      {"--token-ttl", &Options::tokenTtl},
                                                       {"--png", &Options::png},
                                                       {"--size", &Options::size}};
     return options;
@@ -51,7 +59,8 @@ const std::map<std::string, Field>& valueOptions() {
 
 const std::map<std::string, List>& listOptions() {
     static const std::map<std::string, List> lists{{"--header", &Options::headers},
-                                                   {"--replace", &Options::replacements}};
+                                                   {"--replace", &Options::replacements},
+                                                   {"--token-header", &Options::tokenHeaders}};
     return lists;
 }
 

@@ -34,6 +34,10 @@ struct Options {
     std::optional<std::string> preset, host, name, address, method, body, format, extract,
         expression, left, right, prefix, suffix, error, success, pause, successRule, throttleRule;
     std::vector<std::string> headers, replacements;  // --header, --replace: each may repeat
+    // interfaces add: the credentials and the token request (--token-header may repeat)
+    std::optional<std::string> username, password, tokenUrl, tokenMethod, tokenFormat, tokenBody,
+        tokenPath, tokenTtl;
+    std::vector<std::string> tokenHeaders;
     bool reverse = false, utf8 = false, withToken = false;
 };
 

@@ -55,6 +55,8 @@ Fingerprint requestFingerprint(const ShortUrlInterface& d) {
     if (d.headers != unset.headers) fingerprint.add("headers=" + d.headers);
     if (d.bodyFormat != unset.bodyFormat)
         fingerprint.add("format=" + std::to_string(static_cast<int>(d.bodyFormat)));
+    // Where the token comes from names the account, as the token itself does.
+    if (d.tokenUrl != unset.tokenUrl) fingerprint.add("token-url=" + d.tokenUrl);
     return fingerprint;
 }
 
@@ -65,8 +67,11 @@ std::string customName(const ShortUrlInterface& d) {
 }  // namespace
 
 std::string interfaceFingerprint(const ShortUrlInterface& d, const SecretTagger& tag) {
-    const std::string fields = requestFingerprint(d).hex();
-    return d.token.empty() ? fields : fields + "-" + tag(d.token);
+    std::string key = requestFingerprint(d).hex();
+    if (!d.token.empty()) key += "-" + tag(d.token);
+    // The user names the account; a new password leaves it the same.
+    if (!d.username.empty()) key += "-u" + tag(d.username);
+    return key;
 }
 
 std::string formerHistoryServiceKey(int service, const ShortUrlInterface& custom) {

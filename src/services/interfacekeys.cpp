@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "services/interfacerules.h"
+#include "services/tokenrequest.h"
 #include "store/sectionsecrets.h"
 
 namespace lianshuo {
@@ -80,6 +81,25 @@ const std::vector<InterfaceKey>& interfaceKeys() {
         {kSecretStorageKey, KeyKind::Text, true, nullptr, nullptr,
          [](const D& d) { return d.secretsInKeyring ? std::string(kInKeyring) : std::string(); },
          [](D& d, std::string v) { d.secretsInKeyring = v == kInKeyring; }},
+        textKey<&D::username>(kUsernameKey, true),
+        textKey<&D::password>(kPasswordKey, true),
+        textKey<&D::tokenUrl>("令牌地址", true),
+        textKey<&D::tokenMethod>("令牌请求方法", true),
+        textKey<&D::tokenHeaders>("令牌请求头", true),
+        {"令牌请求格式", KeyKind::Number, true,
+         [](const D& d) { return static_cast<double>(static_cast<int>(d.tokenBodyFormat)); },
+         [](D& d, double v) {
+             d.tokenBodyFormat = static_cast<BodyFormat>(clampedWhole(v, -1, 99));
+         },
+         nullptr, nullptr},
+        textKey<&D::tokenBody>("令牌请求正文", true),
+        textKey<&D::tokenPath>("令牌提取", true),
+        {"令牌有效秒", KeyKind::Number, true,
+         [](const D& d) { return static_cast<double>(d.tokenLifetimeSeconds); },
+         [](D& d, double v) {
+             d.tokenLifetimeSeconds = clampedWhole(v, -1, kLongestTokenLifetime + 1);
+         },
+         nullptr, nullptr},
         {"提取方式", KeyKind::Number, true,
          [](const D& d) { return static_cast<double>(static_cast<int>(d.extractKind)); },
          [](D& d, double v) { d.extractKind = static_cast<ExtractKind>(clampedWhole(v, -1, 99)); },
@@ -102,6 +122,10 @@ const InterfaceKey* findInterfaceKey(std::string_view name) {
     const auto found = std::find_if(keys.begin(), keys.end(),
                                     [&](const InterfaceKey& key) { return key.name == name; });
     return found == keys.end() ? nullptr : &*found;
+}
+
+bool isSecretKey(std::string_view name) {
+    return name == kTokenKey || name == kUsernameKey || name == kPasswordKey;
 }
 
 bool isDefaultValue(const InterfaceKey& key, const ShortUrlInterface& d) {

@@ -34,5 +34,11 @@ bool isDefaultValue(const InterfaceKey& key, const ShortUrlInterface& definition
 
 /// The key "令牌", which exports leave out unless asked and listings mask.
 inline constexpr std::string_view kTokenKey = "令牌";
+/// The credentials, secrets as the token is.
+inline constexpr std::string_view kUsernameKey = "用户名";
+inline constexpr std::string_view kPasswordKey = "密码";
+
+/// True for the keys whose values are secrets: "令牌", "用户名" and "密码".
+bool isSecretKey(std::string_view name);
 
 }  // namespace lianshuo

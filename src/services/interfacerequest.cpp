@@ -14,6 +14,7 @@
 #include "services/interfacerules.h"
 #include "services/secretmask.h"
 #include "services/shorturlconverter.h"
+#include "services/tokenrequest.h"
 
 namespace lianshuo {
 namespace {
@@ -133,11 +134,12 @@ void dropOmittedAliases(nlohmann::ordered_json& json) {
 // The values of each context, and the charset of its template.
 struct Filler {
     const ShortUrlInterface& d;
-    std::string_view longUrl, alias;
+    std::string_view longUrl, alias, token;
     std::string seconds, milliseconds;  // one moment for the whole request
 
-    Filler(const ShortUrlInterface& definition, std::string_view url, std::string_view aliasText)
-        : d(definition), longUrl(url), alias(aliasText) {
+    Filler(const ShortUrlInterface& definition, std::string_view url, std::string_view aliasText,
+           std::string_view tokenText)
+        : d(definition), longUrl(url), alias(aliasText), token(tokenText) {
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
         seconds = std::to_string(ms / 1000);
@@ -150,7 +152,11 @@ struct Filler {
             case Placeholder::PlainLongUrl:
                 return longUrl;
             case Placeholder::Token:
-                return d.token;
+                return token;
+            case Placeholder::Username:
+                return d.username;
+            case Placeholder::Password:
+                return d.password;
             case Placeholder::Timestamp:
                 return seconds;
             case Placeholder::TimestampMs:
@@ -301,10 +307,15 @@ bool namesContentType(const std::vector<std::string>& lines) {
 
 }  // namespace
 
+bool interfaceUses(const ShortUrlInterface& d, std::string_view placeholder) {
+    return containsText(d.address, placeholder) || containsText(d.headers, placeholder) ||
+           (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, placeholder));
+}
+
 bool interfaceUsesToken(const ShortUrlInterface& d) {
-    const std::string_view token = "#令牌#";
-    return containsText(d.address, token) || containsText(d.headers, token) ||
-           (methodSendsBody(requestMethod(d)) && containsText(d.postTemplate, token));
+    // With a token request the key goes into that request; the conversions get what it obtains.
+    if (hasTokenRequest(d)) return interfaceUses(tokenRequestInterface(d), "#令牌#");
+    return interfaceUses(d, "#令牌#");
 }
 
 AddressLine splitAddressLine(std::string_view line) {
@@ -314,19 +325,25 @@ AddressLine splitAddressLine(std::string_view line) {
 }
 
 FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view longUrl,
-                                   std::string_view alias) {
+                                   std::string_view alias, const std::string* token) {
     FilledRequest out;
     ServiceRequest& request = out.request;
-    const Filler filler{d, longUrl, alias};
+    const Filler filler{d, longUrl, alias, token != nullptr ? *token : d.token};
     if (const Status usable = checkInterfaceKeys(d, "；"); !usable) {
         out.failure = refused(usable.reason());
         return out;
     }
-    // A missing token would only bring the service's refusal, or a header with half a value.
-    if (d.token.empty() && interfaceUsesToken(d))
-        return failedWith(refused(
-            d.secretsInKeyring ? "令牌在钥匙串中，没能取出：钥匙串不可用，或其中没有该接口的令牌"
-                               : "令牌为空：接口用到了 #令牌#"));
+    // A missing secret would only bring the service's refusal, or a header with half a value.
+    for (const auto& [name, value] :
+         {std::pair<std::string, std::string_view>{"令牌", filler.token},
+          {"用户名", d.username},
+          {"密码", d.password}}) {
+        if (!value.empty() || !interfaceUses(d, "#" + name + "#")) continue;
+        return failedWith(
+            refused(d.secretsInKeyring
+                        ? name + "在钥匙串中，没能取出：钥匙串不可用，或其中没有该接口的" + name
+                        : name + "为空：接口用到了 #" + name + "#"));
+    }
     const std::optional<std::string> url = filler.address();
     if (!url) return failedWith(tooLarge());
     // A line break in the address would end the request line and start a header.
@@ -387,6 +404,7 @@ FilledRequest fillInterfaceRequest(const ShortUrlInterface& d, std::string_view 
     }
     request.headers = joinText(headerLines, "\r\n");
     request.secrets = interfaceSecrets(d);
+    if (token != nullptr) request.secrets.push_back(*token);
     request.charsetMode = d.utf8Encoding ? kUtf8 : kNoConversion;
     // A reply header is read from the reply itself, not from where a redirect leads.
     request.followRedirects = d.extractKind != ExtractKind::Header;

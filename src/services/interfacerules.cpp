@@ -8,6 +8,7 @@
 #include "services/jsonpath.h"
 #include "services/replyreader.h"
 #include "services/templatesyntax.h"
+#include "services/tokenrequest.h"
 
 namespace lianshuo {
 namespace {
@@ -178,6 +179,7 @@ Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator
         problems.push_back(statuses.reason());
     if (d.pauseMs < 0 || d.pauseMs > kLongestPauseMs)
         problems.push_back("间隔毫秒应在 0 到 600000 之间");
+    addTokenRequestProblems(d, problems);
     if (problems.empty()) return {};
     return Status::failed(joinText(problems, separator));
 }

@@ -48,7 +48,9 @@ SectionSecrets interfaceSecrets(std::string_view name, ShortUrlInterface& d) {
     return {interfaceSection(name),
             appTitle() + " 令牌：" + std::string(name),
             "钥匙串中没有该接口的",
-            {{kTokenKey, &d.token}},
+            {{kTokenKey, &d.token},
+             {kUsernameKey, &d.username, true},
+             {kPasswordKey, &d.password, true}},
             &d.secretsInKeyring};
 }
 
@@ -142,7 +144,7 @@ ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store)
         else if (key.kind == KeyKind::Flag)
             key.setNumber(d, store.readBool(key.name) ? 1 : 0);
         else
-            key.setNumber(d, store.readNumber(key.name, 0));
+            key.setNumber(d, store.readNumber(key.name, key.number(ShortUrlInterface())));
     }
     return d;
 }
@@ -189,7 +191,11 @@ Status exportInterface(const ShortUrlInterface& definition, std::string_view pat
         bytes = std::move(*written);
     } else {
         ShortUrlInterface exported = definition;
-        if (!withToken) exported.token.clear();
+        if (!withToken) {
+            exported.token.clear();
+            exported.username.clear();
+            exported.password.clear();
+        }
         // The keyring is this machine's: the file carries the token itself or none.
         exported.secretsInKeyring = false;
         ControlStateStore fresh;

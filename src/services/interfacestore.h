@@ -67,8 +67,8 @@ Status deleteAllInterfaces(ControlStateStore& store, std::string* keyringNotice 
 
 /// Writes a new file at `path` that holds `definition` alone, replacing
 /// whatever file was there in one step: an INI section, or a custom-uploader
-/// file when the name ends in ".sxcu". The token stays out unless `withToken`;
-/// refuses `withToken` while the token is in the keyring, not fetched.
+/// file when the name ends in ".sxcu". The token and the credentials stay out
+/// unless `withToken`; refuses `withToken` while they are in the keyring, not fetched.
 Status exportInterface(const ShortUrlInterface& definition, std::string_view path,
                        bool withToken = false);
 

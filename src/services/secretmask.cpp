@@ -93,7 +93,7 @@ std::string SecretMask::apply(std::string_view text) const {
 }
 
 std::vector<std::string> interfaceSecrets(const ShortUrlInterface& definition) {
-    return {definition.token};
+    return {definition.token, definition.username, definition.password};
 }
 
 }  // namespace lianshuo

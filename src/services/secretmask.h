@@ -33,8 +33,7 @@ private:
     std::bitset<256> starts_;         // the first bytes of the forms
 };
 
-/// The values of `definition` that are secret: its token. Credentials added to interfaces
-/// later belong here too.
+/// The values of `definition` that are secret: its token and its credentials.
 std::vector<std::string> interfaceSecrets(const ShortUrlInterface& definition);
 
 }  // namespace lianshuo

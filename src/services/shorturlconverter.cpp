@@ -13,11 +13,13 @@
 #include "services/encoding.h"
 #include "services/historykey.h"
 #include "services/interfacerequest.h"
+#include "services/interfacerules.h"
 #include "services/interfacestore.h"
 #include "services/replyreader.h"
 #include "services/requestpacer.h"
 #include "services/secretmask.h"
 #include "services/servicerequest.h"
+#include "services/tokenkeeper.h"
 
 namespace lianshuo {
 namespace {
@@ -69,18 +71,35 @@ std::optional<ConversionOutcome> cutShort(const ReplyReader& reader) {
     return std::nullopt;
 }
 
+// `secrets` gets the tokens the conversion was sent with, to be masked as the keys are.
 ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterface& d,
                                   const std::atomic<bool>* cancel,
-                                  std::function<void()>* whileWaiting) {
+                                  std::function<void()>* whileWaiting, TokenKeeper& tokens,
+                                  std::vector<std::string>& secrets) {
     const AddressLine line = splitAddressLine(longUrl);
-    FilledRequest filled = fillInterfaceRequest(d, line.longUrl, line.alias);
-    if (!filled.failure.ok()) return filled.failure;
-    filled.request.cancel = cancel;
-    filled.request.whileWaiting = whileWaiting;
     const std::string paceKey = interfaceName(d) + "\n" + d.address;
-    RequestPacer::shared().waitTurn(paceKey, d.pauseMs, cancel);
-    const ServiceReply reply = sendServiceRequest(filled.request, filled.viaRequestObject);
-    RequestPacer::shared().finished(paceKey);
+    ServiceReply reply;
+    // A 401 to an obtained token may only mean that it went stale: one new token, one more try.
+    for (bool renewed = false;; renewed = true) {
+        std::optional<TokenKeeper::Held> held;
+        if (hasTokenRequest(d)) {
+            held = tokens.token(d, cancel);
+            if (!held->failure.ok()) return held->failure;
+            secrets.push_back(held->token);
+        }
+        FilledRequest filled =
+            fillInterfaceRequest(d, line.longUrl, line.alias, held ? &held->token : nullptr);
+        if (!filled.failure.ok()) return filled.failure;
+        filled.request.cancel = cancel;
+        filled.request.whileWaiting = whileWaiting;
+        RequestPacer::shared().waitTurn(paceKey, d.pauseMs, cancel);
+        reply = sendServiceRequest(filled.request, filled.viaRequestObject);
+        RequestPacer::shared().finished(paceKey);
+        if (!held || renewed || reply.error != TransferError::None || reply.status != 401 ||
+            statusAccepted(401, d.successStatuses))
+            break;
+        tokens.expire(d, held->serial);
+    }
     ReplyReader reader(d, reply, cancel);
     if (ConversionOutcome failure = replyFailure(reply, d.successStatuses); !failure.ok()) {
         if (failure.failure == FailureKind::HttpStatus) {
@@ -128,8 +147,12 @@ ConversionOutcome convertUnmasked(std::string_view longUrl, const ShortUrlInterf
 
 ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlInterface& d,
                                        const std::atomic<bool>* cancel,
-                                       std::function<void()>* whileWaiting) {
-    return masked(convertUnmasked(longUrl, d, cancel, whileWaiting), interfaceSecrets(d));
+                                       std::function<void()>* whileWaiting, TokenKeeper* tokens) {
+    TokenKeeper ownTokens;
+    std::vector<std::string> secrets = interfaceSecrets(d);
+    ConversionOutcome outcome = convertUnmasked(longUrl, d, cancel, whileWaiting,
+                                                tokens != nullptr ? *tokens : ownTokens, secrets);
+    return masked(std::move(outcome), secrets);
 }
 
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
@@ -148,6 +171,7 @@ ShortUrlConverter::ShortUrlConverter(const ConversionSource& source, BuiltinHost
     : source_(source),
       hosts_(std::move(hosts)),
       snapshot_(std::make_shared<const ShortUrlInterface>()),
+      tokens_(std::make_shared<TokenKeeper>()),
       weiboRequest_(std::make_unique<HttpRequestObject>()) {}
 
 ShortUrlConverter::~ShortUrlConverter() = default;
@@ -155,6 +179,7 @@ ShortUrlConverter::~ShortUrlConverter() = default;
 std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     if (mode == kSnapshotAndLabel) {
         snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
+        renewTokens();
         // Each run tries the history again, whatever failed in the last one.
         historySuspended_ = false;
         return serviceLabel(source_.selectedService());
@@ -168,6 +193,7 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
     if (mode != kConvert) {
         if (source_.selectedService() == kCustomService)
             snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
+        renewTokens();
         return perform(prepare(longUrl), stopFlag_);
     }
     if (std::optional<ConversionOutcome> kept = recall(longUrl)) return *kept;
@@ -182,7 +208,13 @@ ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) con
               service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
               retryPolicy_};
     if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
+    task.tokens = tokens_;
     return task;
+}
+
+void ShortUrlConverter::renewTokens() {
+    tokens_ =
+        std::make_shared<TokenKeeper>(TokenRetry{retryPolicy_.retries, retryPolicy_.firstDelayMs});
 }
 
 void ShortUrlConverter::setHistory(ConversionMemory* history, bool reuse, bool refresh) {
@@ -289,7 +321,8 @@ ConversionOutcome ShortUrlConverter::performOnce(const Task& task,
             return convertWithInterface(address, tinyUrlInterface(hosts_.tinyurl), stop,
                                         task.whileWaiting);
         default:
-            return convertWithInterface(task.longUrl, *task.definition, stop, task.whileWaiting);
+            return convertWithInterface(task.longUrl, *task.definition, stop, task.whileWaiting,
+                                        task.tokens.get());
     }
 }
 

@@ -20,6 +20,7 @@ namespace lianshuo {
 
 class ConversionMemory;
 class HttpRequestObject;
+class TokenKeeper;
 
 class ShortUrlConverter {
 public:
@@ -67,6 +68,8 @@ public:
         std::function<void()>* whileWaiting = nullptr;
         // Why the token could not be had: the conversion fails with it, sending nothing.
         std::string tokenFailure = std::string();
+        // The tokens the interface's token request obtains, shared by the run's tasks.
+        std::shared_ptr<TokenKeeper> tokens = nullptr;
     };
     /// The kConvert conversion of `longUrl` with the last snapshot.
     Task prepare(std::string_view longUrl) const;
@@ -103,6 +106,8 @@ public:
 
 private:
     std::string serviceLabel(int service) const;
+    // A run's tokens are its own: each snapshot starts without any.
+    void renewTokens();
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop,
@@ -118,6 +123,7 @@ private:
     BuiltinHosts hosts_;
     // Shared with the tasks in flight, so a new snapshot never changes one under way.
     std::shared_ptr<const ShortUrlInterface> snapshot_;
+    std::shared_ptr<TokenKeeper> tokens_;  // of the runs that start from snapshot_
     // The Weibo relay keeps one request object for the life of the converter;
     // parallel slots take turns on it.
     std::unique_ptr<HttpRequestObject> weiboRequest_;
@@ -141,10 +147,13 @@ private:
 /// replace, add prefix and suffix and make sure of a scheme; the result must
 /// be a web address. `cancel`, when set during the request or the reading of
 /// the reply, aborts it; the reply's regular expressions get kReplyRegexTime.
+/// An interface with a token request takes its token from `tokens` (null:
+/// one obtained for this conversion alone), and a new one after a 401.
 ConversionOutcome convertWithInterface(std::string_view longUrl,
                                        const ShortUrlInterface& definition,
                                        const std::atomic<bool>* cancel = nullptr,
-                                       std::function<void()>* whileWaiting = nullptr);
+                                       std::function<void()>* whileWaiting = nullptr,
+                                       TokenKeeper* tokens = nullptr);
 
 /// The most bytes a filled-in address or body may have.
 inline constexpr std::size_t kLongestFilledTemplate = 1024 * 1024;

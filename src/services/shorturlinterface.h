@@ -42,12 +42,24 @@ struct ShortUrlInterface {
 
     // "请求方法": PUT or PATCH (GET and POST are what postMode says); empty: postMode decides.
     std::string method;
-    std::string headers;                         // "请求头": "Name: Value" lines joined by CR LF
-    BodyFormat bodyFormat = BodyFormat::Form;    // "请求格式"
-    std::string token;                           // "令牌": put where "#令牌#" stands
-    bool secretsInKeyring = false;               // "令牌存储=钥匙串": token not fetched
-    ExtractKind extractKind = ExtractKind::Cut;  // "提取方式"
-    std::string extractExpression;               // "提取表达式"
+    std::string headers;                       // "请求头": "Name: Value" lines joined by CR LF
+    BodyFormat bodyFormat = BodyFormat::Form;  // "请求格式"
+    std::string token;                         // "令牌": put where "#令牌#" stands
+    bool secretsInKeyring = false;             // "令牌存储=钥匙串": secrets not fetched
+    // Credentials, secrets like the token: put where "#用户名#" and "#密码#" stand.
+    std::string username;  // "用户名"
+    std::string password;  // "密码"
+    // The token request: with "令牌地址" set, "#令牌#" in the conversion requests is the
+    // token it obtains, while "#令牌#" in its own templates is the "令牌" key.
+    std::string tokenUrl;                           // "令牌地址"
+    std::string tokenMethod;                        // "令牌请求方法": GET, else POST
+    std::string tokenHeaders;                       // "令牌请求头": as "请求头"
+    BodyFormat tokenBodyFormat = BodyFormat::Json;  // "令牌请求格式": Form or Json
+    std::string tokenBody;                          // "令牌请求正文"
+    std::string tokenPath;                          // "令牌提取": where the reply holds it
+    long tokenLifetimeSeconds = 0;                  // "令牌有效秒": 0 for the whole run
+    ExtractKind extractKind = ExtractKind::Cut;     // "提取方式"
+    std::string extractExpression;                  // "提取表达式"
     std::string errorExpression;  // "错误表达式": a JSON path or regular expression, as extraction
     std::string successStatuses;  // "成功状态码": "200-299" when empty
     // "成功表达式": what the reply must hold to count, checked before extraction: with JSON

@@ -87,6 +87,12 @@ std::string Exporter::value(std::string_view gbkTemplate, bool formEncoded) {
             case Placeholder::PlainLongUrl:
                 missing("#长网址原文#");
                 break;
+            case Placeholder::Username:
+                missing("#用户名#");
+                break;
+            case Placeholder::Password:
+                missing("#密码#");
+                break;
         }
     }
     return out;
@@ -176,6 +182,7 @@ Result<std::string> Exporter::run() {
     if (!trimSpaces(d_.successStatuses).empty() && trimSpaces(d_.successStatuses) != "200-299")
         missing("成功状态码");
     if (d_.pauseMs > 0) missing("间隔毫秒");
+    if (!d_.tokenUrl.empty()) missing("令牌地址");
     std::string url = readSyntax(d_.extractKind, d_.extractExpression);
     if (d_.insertEnabled)
         url = sxcu::escapePlain(toUtf8(d_.prefix)) + url + sxcu::escapePlain(toUtf8(d_.suffix));

@@ -14,7 +14,8 @@ namespace {
 // In the order of Placeholder.
 const std::array<std::string, kValuePlaceholders>& valueNames() {
     static const std::array<std::string, kValuePlaceholders> names{
-        "#长网址#", "#长网址原文#", "#令牌#", "#别名#", "#别名?#", "#时间戳#", "#时间戳毫秒#"};
+        "#长网址#", "#长网址原文#", "#令牌#",   "#别名#", "#别名?#",
+        "#时间戳#", "#时间戳毫秒#", "#用户名#", "#密码#"};
     return names;
 }
 

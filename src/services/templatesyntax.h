@@ -1,6 +1,7 @@
 #pragma once
 // The placeholders of an interface's templates. "#长网址#", "#长网址原文#",
-// "#令牌#", "#别名#", "#别名?#", "#时间戳#" and "#时间戳毫秒#" stand for values;
+// "#令牌#", "#别名#", "#别名?#", "#时间戳#", "#时间戳毫秒#", "#用户名#" and "#密码#"
+// stand for values;
 // "#NAME(ARGUMENT)#" calls a function on its argument, itself a template, with
 // calls nested up to four deep. Functions: base64, base64url, md5, sha1,
 // sha256, urlencode.
@@ -22,6 +23,8 @@ enum class Placeholder {
     AliasOrNothing,
     Timestamp,
     TimestampMs,
+    Username,
+    Password,
     Call,
     None
 };

@@ -23,8 +23,8 @@ constexpr std::string_view kTrue = "真";
 constexpr std::string_view kFalse = "假";
 // The failure code of a section that cannot be found right after adding its header.
 constexpr int kSectionLost = -1;
-// The keys whose values are secrets: an interface's token and the Baidu token.
-constexpr std::string_view kSecretKeys[] = {"令牌", "百度Token"};
+// The keys whose values are secrets: an interface's token and credentials, the Baidu token.
+constexpr std::string_view kSecretKeys[] = {"令牌", "用户名", "密码", "百度Token"};
 
 // Saving replaces the file a symbolic link points to, not the link.
 std::filesystem::path resolved(const std::filesystem::path& path) {

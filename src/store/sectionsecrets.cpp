@@ -44,8 +44,10 @@ Status keepSecrets(const ControlStateStore& store, const SectionSecrets& secrets
     *secrets.inKeyring = false;
     if (!keyring.available()) return {};
     for (const SecretField& field : secrets.fields) {
-        const Status stored = keyring.store(secretNameIn(store, secrets.section, field.key),
-                                            secrets.label, *field.value);
+        const SecretName name = secretNameIn(store, secrets.section, field.key);
+        const Status stored = field.optional && field.value->empty()
+                                  ? keyring.remove(name)
+                                  : keyring.store(name, secrets.label, *field.value);
         if (!stored)
             return Status::failed("令牌未能存入钥匙串，仍保存在配置文件中：" + stored.reason());
     }
@@ -61,6 +63,7 @@ Status fetchSecrets(const ControlStateStore& store, const SectionSecrets& secret
         const Result<std::optional<std::string>> found =
             secretStore().lookup(secretNameIn(store, secrets.section, field.key));
         if (!found) return found.status();
+        if (!*found && field.optional) continue;
         if (!*found) return Status::failed(secrets.missing + std::string(field.key));
         *field.value = **found;
     }

@@ -25,6 +25,9 @@ inline constexpr std::string_view kInKeyring = "钥匙串";
 struct SecretField {
     std::string_view key;
     std::string* value;
+    // A secret that sections saved before it existed lack: the keyring holds it only when it
+    // is set, and reads as empty when it holds none.
+    bool optional = false;
 };
 
 /// The secrets of `section` in the file of `store`, and how they are kept.

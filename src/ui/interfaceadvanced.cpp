@@ -59,7 +59,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
-    resize(480, 440);
+    resize(480 + CredentialGroups::kWidth + 16, 440);
 
     addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
     name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
@@ -113,8 +113,10 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
         addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
 
-    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 392, 88, 32), u"确定"_s);
-    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 392, 88, 32), u"取消"_s);
+    credentials_.emplace(this, QPoint(480, 16), current);
+
+    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(752, 392, 88, 32), u"确定"_s);
+    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(856, 392, 88, 32), u"取消"_s);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
@@ -155,6 +157,7 @@ ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
     d.successRule = fromQt(successRule_->text());
     d.throttleRule = fromQt(throttleRule_->text());
     d.pauseMs = pauseOf(pause_->text());
+    credentials_->applyTo(d);
     return d;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // The keys of an interface beyond the panel's own controls: name, method,
 // headers, body format, token, extraction, error expression, success
-// statuses and pause. Opened by the panel's "高级…" button.
+// statuses and pause, and beside them the credentials and the token request.
+// Opened by the panel's "高级…" button.
 
 #include <QDialog>
+#include <optional>
 
 #include "services/shorturlinterface.h"
+#include "ui/interfacecredentials.h"
 
 class QCheckBox;
 class QComboBox;
@@ -41,6 +44,8 @@ private:
     QLineEdit* successRule_;
     QLineEdit* throttleRule_;
     QLineEdit* pause_;
+    // Made after the keys beside them, so that the tab key reaches them after those.
+    std::optional<CredentialGroups> credentials_;
 };
 
 }  // namespace lianshuo

@@ -251,11 +251,15 @@ void InterfacePanel::exportToFile() {
         FileDialog::getSaveFileName(window(), u"导出接口"_s, kFileFilter, u"ini"_s);
     if (path.isEmpty()) return;
     const ShortUrlInterface definition = readInterface();
-    // A token is a secret: it goes into a file only when the user says so.
-    const bool withToken = !definition.token.empty() &&
-                           MessageBox::show(window(), QMessageBox::Question, toQt(appTitle()),
-                                            u"接口含有令牌。导出时是否连同令牌一起写入文件？"_s,
-                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    // Secrets go into a file only when the user says so.
+    const bool credentials = !definition.username.empty() || !definition.password.empty();
+    const bool withToken =
+        (!definition.token.empty() || credentials) &&
+        MessageBox::show(window(), QMessageBox::Question, toQt(appTitle()),
+                         credentials
+                             ? u"接口含有令牌、用户名或密码。导出时是否连同它们一起写入文件？"_s
+                             : u"接口含有令牌。导出时是否连同令牌一起写入文件？"_s,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (const Status written = exportInterface(definition, fromQt(path), withToken); !written) {
         MessageBox::warning(window(), toQt(appTitle()),
                             u"接口未能导出到 "_s + path + u"\n"_s + toQt(written.reason()));

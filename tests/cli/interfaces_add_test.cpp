@@ -12,6 +12,7 @@
 #include "subprocess.h"
 #include "support/fake_apis.h"
 #include "support/scoped_env.h"
+#include "support/token_service.h"
 
 using namespace lianshuo;
 using test::CommandLine;
@@ -133,6 +134,14 @@ TEST_F(CommandLine, AddRefusesWhatCouldNeverBeSent) {
          "--replace 需要不含“|”的 FIND=REPLACEMENT，而不是“a|b=c”"},
         {{"--address", "https://a.test/", "--pause", "-1"},
          "--pause 需要 0 到 600000 之间的毫秒数，而不是“-1”"},
+        {{"--address", "https://a.test/", "--token-method", "PUT"},
+         "--token-method 只能是 GET 或 POST，而不是“PUT”"},
+        {{"--address", "https://a.test/", "--token-format", "xml"},
+         "--token-format 只能是 form 或 json，而不是“xml”"},
+        {{"--address", "https://a.test/", "--token-ttl", "1e3"},
+         "--token-ttl 只能是 0 到 31536000 秒，而不是“1e3”"},
+        {{"--address", "https://a.test/", "--token-url", "https://a.test/t"},
+         "无法保存接口：令牌提取为空：应为回复中令牌所在的 JSON 路径"},
     };
     for (const auto& [options, message] : refused) {
         std::vector<std::string> args{"interfaces", "add"};
@@ -144,16 +153,26 @@ TEST_F(CommandLine, AddRefusesWhatCouldNeverBeSent) {
     EXPECT_EQ(run({"interfaces", "list"}).out, "127.0.0.1\n");
 }
 
-TEST_F(CommandLine, ShowMasksTheTokenAndExportWritesItOnlyWhenAsked) {
-    ASSERT_EQ(run({"interfaces", "add", "--preset", "dub", "--token", "s3cret"}).status, 0);
+TEST_F(CommandLine, ShowMasksTheSecretsAndExportWritesThemOnlyWhenAsked) {
+    // Two secrets from standard input, one line each, in the order of --help.
+    ASSERT_EQ(run({"interfaces", "add", "--preset", "dub", "--token", "-", "--username",
+                   "ann-user-7", "--password", "-"},
+                  "s3cret\npa55word\n")
+                  .status,
+              0);
     auto r = run({"interfaces", "show", "api.dub.co"});
     EXPECT_NE(r.out.find(utf8("令牌=********\n")), std::string::npos);
+    EXPECT_NE(r.out.find(utf8("用户名=********\n")), std::string::npos);
+    EXPECT_NE(r.out.find(utf8("密码=********\n")), std::string::npos);
     EXPECT_EQ(r.out.find("s3cret"), std::string::npos);
     const std::string ini = (dir / "dub.ini").string(), sxcu = (dir / "dub.sxcu").string();
     EXPECT_EQ(run({"interfaces", "export", "api.dub.co", ini}).status, 0);
     EXPECT_EQ(test::readFile(ini).find("s3cret"), std::string::npos);
+    EXPECT_EQ(test::readFile(ini).find("pa55word"), std::string::npos);
+    EXPECT_EQ(test::readFile(ini).find("ann-user-7"), std::string::npos);
     EXPECT_EQ(run({"interfaces", "export", "api.dub.co", ini, "--with-token"}).status, 0);
     EXPECT_NE(test::readFile(ini).find("s3cret"), std::string::npos);
+    EXPECT_NE(test::readFile(ini).find("pa55word"), std::string::npos);
     EXPECT_EQ(run({"interfaces", "export", "api.dub.co", sxcu}).status, 0);
     EXPECT_NE(test::readFile(sxcu).find("\"URL\": \"{json:shortLink}\""), std::string::npos);
 }
@@ -253,4 +272,56 @@ TEST_F(CommandLine, TokenFromTheEnvironmentStaysInThePrivateFileWithoutAKeyring)
     r = run({"convert", "--no-save", "--service", "custom", "--interface", "e", "http://a.test/1"});
     EXPECT_EQ(r.out, "http://s.test/1\thttp://a.test/1\n") << r.err;
     EXPECT_EQ((r.out + r.err).find("env-secret"), std::string::npos);
+}
+
+TEST_F(CommandLine, ALoggingInServiceConvertsThroughItsTokenRequestBasicAuthAndAReplyRule) {
+    test::TestServer fake;
+    test::TokenService service(fake, "ann", "pa55", test::TokenService::Login::Basic);
+    service.setLoginDelay(std::chrono::milliseconds(100));
+    auto r = run({"interfaces",
+                  "add",
+                  "--name",
+                  "bl",
+                  "--address",
+                  fake.url("/links"),
+                  "--body",
+                  utf8(R"({"url":"#长网址#"})"),
+                  "--format",
+                  "json",
+                  "--utf8",
+                  "--header",
+                  utf8("Authorization: Bearer #令牌#"),
+                  "--extract",
+                  "json",
+                  "--expression",
+                  "short_link",
+                  "--success-rule",
+                  "status=ok",
+                  "--username",
+                  "ann",
+                  "--password",
+                  "-",
+                  "--token-url",
+                  fake.url("/access_token"),
+                  "--token-header",
+                  utf8("Authorization: Basic #base64(#用户名#:#密码#)#"),
+                  "--token-path",
+                  "access_token"},
+                 "pa55\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"convert", "--no-save", "--service", "custom", "--interface", "bl", "--jobs", "4",
+             "--verbose", "--quiet"},
+            "http://a.test/1\nhttp://a.test/bad\nhttp://a.test/3\nhttp://a.test/4\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "https://bl.test/1\thttp://a.test/1\n" + utf8("生成错误") +
+                         "\thttp://a.test/bad\nhttps://bl.test/3\thttp://a.test/3\n"
+                         "https://bl.test/4\thttp://a.test/4\n");
+    EXPECT_NE(r.err.find(utf8("失败: http://a.test/bad: 回复中找不到短网址：url is blocked")),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("POST " + fake.url("/access_token") + " -> 200"), std::string::npos);
+    // One log-in for the four slots; the credentials never reach the output.
+    EXPECT_EQ(service.tokensIssued(), 1) << r.err;
+    EXPECT_EQ(r.err.find("pa55"), std::string::npos);
+    EXPECT_EQ(r.err.find("YW5uOnBhNTU="), std::string::npos);
 }

@@ -148,12 +148,15 @@ TEST(HistoryKeys, FollowWhatShapesTheRequestAndNothingElse) {
     reading.errorExpression = "message";
     reading.successStatuses = "200,201";
     reading.pauseMs = 100;
+    reading.password = "a new password, the same account";
     EXPECT_EQ(interfaceFingerprint(reading, kTag), before);
     for (const auto& change : std::vector<void (*)(ShortUrlInterface&)>{
              [](ShortUrlInterface& x) { setRequestMethod(x, "PUT"); },
              [](ShortUrlInterface& x) { x.headers = "X-Key: 1"; },
              [](ShortUrlInterface& x) { x.bodyFormat = BodyFormat::Json; },
-             [](ShortUrlInterface& x) { x.token = "another account"; }}) {
+             [](ShortUrlInterface& x) { x.token = "another account"; },
+             [](ShortUrlInterface& x) { x.username = "another user"; },
+             [](ShortUrlInterface& x) { x.tokenUrl = "https://api.test/token"; }}) {
         ShortUrlInterface changed = d;
         change(changed);
         EXPECT_NE(interfaceFingerprint(changed, kTag), before);

@@ -85,3 +85,32 @@ TEST_F(KeyringSecrets, BaiduTokenLeavesItsKeyEmptyAndAMissingOneFailsClearly) {
     ASSERT_TRUE(saveSettings(store, lost));
     EXPECT_EQ(raw("基本配置", "令牌存储"), "钥匙串");
 }
+
+TEST_F(KeyringSecrets, CredentialsGoWhereTheTokenGoesAndAnOlderEntryWithoutThemStillReads) {
+    ShortUrlInterface d;
+    d.address = "http://a.test/?u=#长网址#&t=#令牌#";
+    d.token = "abc";
+    ASSERT_TRUE(saveInterface(d, store));
+    // Saved before credentials existed: the keyring holds the token alone.
+    ShortUrlInterface older = loadInterface("a.test", store);
+    ASSERT_TRUE(fetchInterfaceSecrets("a.test", older, store));
+    EXPECT_EQ(older.token, "abc");
+    EXPECT_EQ(older.password, "");
+
+    d.username = "ann";
+    d.password = "pa55";
+    ASSERT_TRUE(saveInterface(d, store));
+    EXPECT_EQ(raw("短网址选项_a.test", "用户名"), std::nullopt);
+    EXPECT_EQ(disk().find("pa55"), std::string::npos);
+    ShortUrlInterface loaded = loadInterface("a.test", store);
+    ASSERT_TRUE(fetchInterfaceSecrets("a.test", loaded, store));
+    EXPECT_EQ(loaded, d);
+
+    // A password taken away leaves the keyring too, and does not come back.
+    d.password.clear();
+    ASSERT_TRUE(saveInterface(d, store));
+    loaded = loadInterface("a.test", store);
+    ASSERT_TRUE(fetchInterfaceSecrets("a.test", loaded, store));
+    EXPECT_EQ(loaded.password, "");
+    EXPECT_EQ(keyring.secrets.size(), 2u);
+}

@@ -175,6 +175,42 @@ private slots:
         QVERIFY(window_->readInterfaceFromPanel() == before);
     }
 
+    void theCredentialsAndTokenRequestAreMaskedSavedAndRefusedByName() {
+        address_->setText(u"https://bl.example.test/v4/links"_s);
+        withDialog([](QDialog* dialog) {
+            auto* password = control<QLineEdit>(dialog, u"编辑框密码"_s);
+            QCOMPARE(password->echoMode(), QLineEdit::Password);
+            QCOMPARE(control<QLineEdit>(dialog, u"编辑框用户名"_s)->echoMode(),
+                     QLineEdit::Password);
+            control<QCheckBox>(dialog, u"选择框显示密码"_s)->click();
+            QCOMPARE(password->echoMode(), QLineEdit::Normal);
+            control<QLineEdit>(dialog, u"编辑框用户名"_s)->setText(u"ann"_s);
+            password->setText(u"pa55"_s);
+            control<QLineEdit>(dialog, u"编辑框令牌地址"_s)
+                ->setText(u"https://bl.example.test/v4/access_token"_s);
+            control<QComboBox>(dialog, u"组合框令牌请求格式"_s)->setCurrentIndex(0);
+            control<QLineEdit>(dialog, u"编辑框令牌请求正文"_s)
+                ->setText(u"email=#用户名#&password=#密码#"_s);
+            control<QLineEdit>(dialog, u"编辑框令牌有效秒"_s)->setText(u"soon"_s);
+            // No path yet and no number: both keys named, the dialog stays.
+            MessageBox::setNextAnswer(QMessageBox::Ok);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
+            QVERIFY(dialog->isVisible());
+            QVERIFY(MessageBox::lastText().contains(u"令牌提取为空"_s));
+            QVERIFY(MessageBox::lastText().contains(u"令牌有效秒应在"_s));
+            control<QLineEdit>(dialog, u"编辑框令牌提取"_s)->setText(u"access_token"_s);
+            control<QLineEdit>(dialog, u"编辑框令牌有效秒"_s)->setText(u"86400"_s);
+            QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
+        });
+        const ShortUrlInterface edited = window_->readInterfaceFromPanel();
+        QCOMPARE(toQt(edited.password), u"pa55"_s);
+        QCOMPARE(edited.tokenBodyFormat, BodyFormat::Form);
+        QCOMPARE(toQt(edited.tokenBody), u"email=#用户名#&password=#密码#"_s);
+        QCOMPARE(edited.tokenLifetimeSeconds, 86400L);
+        click(u"按钮添加"_s);
+        QVERIFY(loadInterface("bl.example.test", settingsStore()) == edited);
+    }
+
     void exportAsksBeforeWritingTheTokenAndASxcuFileImports() {
         choosePreset(u"dub"_s);
         setToken(u"s3cret"_s);

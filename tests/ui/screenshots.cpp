@@ -184,6 +184,22 @@ int main(int argc, char** argv) {
     ok &= save(advanced, folder, u"interface-advanced.png"_s);
     advanced.close();
 
+    // A service that logs in first: the credentials masked, the token request beside them.
+    ShortUrlInterface blink = bitly;
+    blink.address = "https://api.bl.ink/v4/1/links";
+    blink.token.clear();
+    blink.username = "ann@example.test";
+    blink.password = "pa55word";
+    blink.tokenUrl = "https://api.bl.ink/v4/access_token";
+    blink.tokenBody = fromQt(uR"({"email":"#用户名#","password":"#密码#"})"_s);
+    blink.tokenPath = "access_token";
+    blink.tokenLifetimeSeconds = 86400;
+    InterfaceAdvancedDialog loggingIn(blink, &window);
+    loggingIn.show();
+    if (!QTest::qWaitForWindowExposed(&loggingIn)) return 1;
+    ok &= save(loggingIn, folder, u"interface-advanced-token.png"_s);
+    loggingIn.close();
+
     InputBoxWindow box(&window);
     box.showText(introductionText(), u"疑点说明"_s);
     box.show();
