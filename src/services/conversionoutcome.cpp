@@ -185,6 +185,8 @@ std::string ConversionOutcome::reason() const {
             return "请求过大：" + message;
         case FailureKind::Stopped:
             return "已停止";
+        case FailureKind::Refused:
+            return message;
     }
     return message;
 }
@@ -212,6 +214,8 @@ std::string_view failureKindName(FailureKind kind) {
             return "too-large";
         case FailureKind::Stopped:
             return "stopped";
+        case FailureKind::Refused:
+            return "refused";
     }
     return "unknown";
 }

@@ -16,6 +16,7 @@ enum class FailureKind {
     NotWebAddress,     // what was extracted is no http(s) address
     TooLarge,          // the filled-in request exceeded its cap
     Stopped,           // the run was stopped while the request was in flight
+    Refused,           // the listed entry is no address: nothing was sent; the message says why
 };
 
 struct ConversionOutcome {

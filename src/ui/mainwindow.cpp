@@ -47,6 +47,7 @@ MainWindow::MainWindow(QWidget* parent)
     panel_ = new InterfacePanel(initialPanelInterface(hosts_), this);
     saveFolderButton_->raise();
     connectEvents();
+    buildInput();
     startUp();
     buildTray();
     connectDesktop();
@@ -183,6 +184,7 @@ void MainWindow::showOutcome(int row, const ConversionOutcome& outcome) {
 
 void MainWindow::batchFinished(const BatchSummary& summary) {
     summaryLabel_->setText(toQt(summaryLine(summary)));
+    generateButton_->setToolTip(generateTip_);
     if (!summary.resultsFileError.empty())
         MessageBox::warning(this, toQt(appTitle()), toQt(summary.resultsFileError));
 }
