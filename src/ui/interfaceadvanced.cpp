@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 #include "base/gbk.h"
 #include "services/interfacerules.h"
@@ -13,6 +14,7 @@
 #include "store/settings.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
+#include "ui/numberfield.h"
 #include "ui/qtext.h"
 
 namespace lianshuo {
@@ -105,10 +107,14 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 352, 120, 24),
                                      toQt(current.successStatuses));
     success_->setPlaceholderText(u"200-299"_s);
+    // Codes and ranges of them, as "200,201" or "200-299".
+    success_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(u"^[0-9, -]*$"_s), success_));
     addLabel(this, u"标签间隔毫秒"_s, 256, 352, 88, u"间隔毫秒："_s);
     pause_ =
         addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
+    acceptNumbersOnly(pause_, {0, kLongestPauseMs, 0, true});
 
     auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 392, 88, 32), u"确定"_s);
     auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 392, 88, 32), u"取消"_s);
