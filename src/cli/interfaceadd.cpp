@@ -201,11 +201,13 @@ int runInterfaceAdd(Session& session, const Options& given, Console& console) {
     const Result<ShortUrlInterface> built = buildInterface(options);
     if (!built) return fail(console, built.reason());
     const ShortUrlInterface& d = *built;
+    // A port beside the host names a second service on it.
+    const std::string name = nameForSaving(d, session.store());
     std::string keyringNotice;
-    if (const Status saved = saveInterface(d, session.store(), &keyringNotice); !saved)
+    if (const Status saved = saveInterface(d, session.store(), &keyringNotice, name); !saved)
         return fail(console, "无法保存接口：" + saved.reason());
     if (!keyringNotice.empty()) print(console.err, "lianshuo: 警告：" + keyringNotice + "\n");
-    print(console.out, interfaceName(d));
+    print(console.out, name);
     console.out << '\n';
     if (d.token.empty() && interfaceUsesToken(d))
         print(console.err, "lianshuo: 这个接口在 #令牌# 处需要令牌；请加上 --token 再添加一次\n");

@@ -11,8 +11,9 @@ namespace lianshuo {
 /// One entry of a list read as the run goes.
 struct ListedAddress {
     std::string address;
-    std::string
-        refusal;  // GBK; when set, the entry is too large to be an address: its row fails with it
+    // GBK; when set, the entry is no address (too large, or no web address at all): its row
+    // fails with it and nothing is sent.
+    std::string refusal;
 };
 
 /// The next entry of a list read as the run goes; nullopt at its end.

@@ -134,6 +134,7 @@ void BatchJob::start() {
     }
 
     caught_.clear();
+    view_.batchProgress(0, rows_);
     ConversionQueue::Events events;
     events.converting = [this](int row) {
         view_.setGenerateCaption("停止生成(" + std::to_string(rows_) + ":" +
@@ -173,6 +174,7 @@ void BatchJob::rowFinished(int row, const ConversionOutcome& outcome) {
         ++summary_.failed;
     }
     view_.showOutcome(row, outcome);
+    view_.batchProgress(summary_.succeeded + summary_.failed, rows_);
 }
 
 void BatchJob::finish() {

@@ -50,6 +50,9 @@ public:
     /// A row a stop caught under way while a later row did finish; the window
     /// shows it waiting again, as it does the rows after the last finished one.
     virtual void showStopped(int row) { setRow(row, "等待转换", ResultRowState::Waiting); }
+    /// How many rows have finished (done or failed) of `total`: once as the batch
+    /// starts, then after each row; `total` is 0 while the list's length is unknown.
+    virtual void batchProgress(int /*finished*/, int /*total*/) {}
     /// The batch has ended (also after a stop).
     virtual void batchFinished(const BatchSummary&) {}
     /// Shows where the batch is on the start button; never read back.

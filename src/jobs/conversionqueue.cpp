@@ -121,7 +121,7 @@ void ConversionQueue::pump() {
         events_.converting(row);
         const std::string& address = taken.address;
         if (!refusal.empty()) {
-            taken.result = ConversionOutcome::failed(FailureKind::TooLarge, refusal);
+            taken.result = ConversionOutcome::failed(FailureKind::Refused, refusal);
         } else if (std::optional<ConversionOutcome> known = outcomes_.find(address)) {
             taken.result = std::move(known);
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {

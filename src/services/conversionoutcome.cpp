@@ -187,6 +187,8 @@ std::string ConversionOutcome::reason() const {
             return "已停止";
         case FailureKind::TokenRequest:
             return "获取令牌失败：" + message;
+        case FailureKind::Refused:
+            return message;
     }
     return message;
 }
@@ -216,6 +218,8 @@ std::string_view failureKindName(FailureKind kind) {
             return "stopped";
         case FailureKind::TokenRequest:
             return "token";
+        case FailureKind::Refused:
+            return "refused";
     }
     return "unknown";
 }

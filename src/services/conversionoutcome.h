@@ -17,6 +17,7 @@ enum class FailureKind {
     TooLarge,          // the filled-in request exceeded its cap
     Stopped,           // the run was stopped while the request was in flight
     TokenRequest,      // the interface's token request failed: its own reason is the message
+    Refused,           // the listed entry is no address: nothing was sent; the message says why
 };
 
 struct ConversionOutcome {

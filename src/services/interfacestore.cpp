@@ -1,5 +1,6 @@
 #include "services/interfacestore.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/gbk.h"
@@ -27,8 +28,9 @@ bool isControlOrBracket(char c) {
 // Every key in the order of the table: the fourteen always, the later ones
 // only when they differ from their default (and removed when they went back
 // to it, so no earlier value outlives the save).
-void addInterface(const ShortUrlInterface& d, ControlStateStore::Batch& batch) {
-    const std::string section = interfaceSection(interfaceName(d));
+void addInterface(const ShortUrlInterface& d, ControlStateStore::Batch& batch,
+                  std::string_view name = {}) {
+    const std::string section = interfaceSection(name.empty() ? interfaceName(d) : name);
     batch.selectSection(section);
     for (const InterfaceKey& key : interfaceKeys()) {
         if (key.optional && isDefaultValue(key, d)) {
@@ -82,6 +84,29 @@ std::string interfaceName(const ShortUrlInterface& definition) {
     return definition.name.empty() ? hostOfUrl(definition.address) : definition.name;
 }
 
+namespace {
+
+std::string hostAndPort(std::string_view address) {
+    std::string host = hostOfUrl(address, true);
+    const std::string_view defaultPort =
+        startsWithNoCase(trimSpaces(address), "https://") ? ":443" : ":80";
+    if (host.ends_with(defaultPort)) host.resize(host.size() - defaultPort.size());
+    return host;
+}
+
+}  // namespace
+
+std::string nameForSaving(const ShortUrlInterface& d, ControlStateStore& store) {
+    if (!d.name.empty()) return d.name;
+    const std::string bare = hostOfUrl(d.address);
+    const std::string named = hostAndPort(d.address);
+    if (named == bare) return bare;
+    const std::vector<std::string> names = listInterfaceNames(store);
+    const bool savedBare = std::find(names.begin(), names.end(), bare) != names.end() &&
+                           hostAndPort(loadInterface(bare, store).address) == named;
+    return savedBare ? bare : named;
+}
+
 std::string interfaceSection(std::string_view name) {
     return std::string(kSectionPrefix) + std::string(name);
 }
@@ -120,13 +145,15 @@ Status checkSavable(const ShortUrlInterface& d) {
 }
 
 Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
-                     std::string* keyringNotice) {
+                     std::string* keyringNotice, std::string_view name) {
     if (Status savable = checkSavable(d); !savable) return savable;
+    if (Status named = checkInterfaceName(name); !named) return named;
+    const std::string section = name.empty() ? interfaceName(d) : std::string(name);
     ShortUrlInterface kept = d;
-    const Status inKeyring = keepSecrets(store, interfaceSecrets(interfaceName(kept), kept));
+    const Status inKeyring = keepSecrets(store, interfaceSecrets(section, kept));
     if (!inKeyring && keyringNotice) *keyringNotice = inKeyring.reason();
     ControlStateStore::Batch batch(store);
-    addInterface(kept, batch);
+    addInterface(kept, batch, section);
     return batch.commit();
 }
 

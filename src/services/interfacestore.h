@@ -17,6 +17,13 @@ class ControlStateStore;
 /// The name an interface is saved under: its "接口名称", else the host of its address.
 std::string interfaceName(const ShortUrlInterface& definition);
 
+/// The name a save gives an interface: its "接口名称", else the host of its
+/// address with the port when that is not its scheme's default
+/// ("127.0.0.1:8080"; the section carries it, the interface keeps no name). An
+/// interface an earlier save named by its bare host (the same host and port
+/// are in that section) keeps that name.
+std::string nameForSaving(const ShortUrlInterface& definition, ControlStateStore& store);
+
 /// The INI section of the interface called `name`.
 std::string interfaceSection(std::string_view name);
 
@@ -40,9 +47,10 @@ Status checkSavable(const ShortUrlInterface& definition);
 /// default, into the interface's section as one save; nothing when they hold
 /// what is stored already. Refuses what checkSavable refuses. The secrets go
 /// into the system keyring when there is one; when the keyring refuses them
-/// they are saved in the file and `keyringNotice` says why.
+/// they are saved in the file and `keyringNotice` says why. The section is
+/// `name`'s (nameForSaving() for a save the user asks for), else interfaceName()'s.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store,
-                     std::string* keyringNotice = nullptr);
+                     std::string* keyringNotice = nullptr, std::string_view name = {});
 
 /// Fills the secrets of the interface loaded as `name` from the keyring when
 /// its section says they are there; fails when the keyring cannot be asked or

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
 #include "base/gbk.h"
 #include "services/interfacerules.h"
@@ -14,6 +15,7 @@
 #include "ui/anchorlayout.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
+#include "ui/numberfield.h"
 #include "ui/qtext.h"
 #include "ui/windowplace.h"
 
@@ -108,10 +110,14 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     success_ = addControl<QLineEdit>(this, u"编辑框成功状态码"_s, QRect(120, 352, 120, 24),
                                      toQt(current.successStatuses));
     success_->setPlaceholderText(u"200-299"_s);
+    // Codes and ranges of them, as "200,201" or "200-299".
+    success_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(u"^[0-9, -]*$"_s), success_));
     addLabel(this, u"标签间隔毫秒"_s, 256, 352, 88, u"间隔毫秒："_s);
     pause_ =
         addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
+    acceptNumbersOnly(pause_, {0, kLongestPauseMs, 0, true});
 
     credentials_.emplace(this, QPoint(480, 16), current);
 

@@ -55,6 +55,7 @@ InterfacePanel::InterfacePanel(const ShortUrlInterface& initial, QWidget* parent
     buildSendGroup();
     buildReplyGroup();
     buildButtons();
+    buildPresetRows();
     layOut();
     writeInterface(initial);
     hide();
@@ -213,6 +214,7 @@ ShortUrlInterface InterfacePanel::readInterface() const {
     d.insertEnabled = insert_->isChecked();
     d.prefix = fromQt(prefix_->text());
     d.suffix = fromQt(suffix_->text());
+    d.token = fromQt(token_->text());
     return d;
 }
 
@@ -232,7 +234,14 @@ void InterfacePanel::writeInterface(const ShortUrlInterface& d) {
     insert_->setChecked(d.insertEnabled);
     prefix_->setText(toQt(d.prefix));
     suffix_->setText(toQt(d.suffix));
+    token_->setText(toQt(d.token));
+    token_->setPlaceholderText(d.secretsInKeyring && d.token.empty()
+                                   ? u"钥匙串不可用，或其中没有该接口的令牌"_s
+                                   : QString());
     applyEnableRule();
+    // Another definition: the preset it came from, if any, is no longer what the panel holds.
+    markPreset(-1);
+    applyTokenRow();
 }
 
 void InterfacePanel::applyEnableRule() {
@@ -284,11 +293,14 @@ void InterfacePanel::importFromFile() {
 void InterfacePanel::openAdvanced() {
     InterfaceAdvancedDialog dialog(readInterface(), window());
     if (dialog.exec() != QDialog::Accepted) return;
+    const int preset = presetIndex_;
     writeInterface(dialog.applyTo(readInterface()));
+    markPreset(preset);
 }
 
 void InterfacePanel::choosePreset(int index) {
-    presets_->setCurrentIndex(-1);
+    // The drop-down shows the preset loaded, not one whose loading was cancelled.
+    presets_->setCurrentIndex(presetIndex_);
     if (index < 0 || static_cast<std::size_t>(index) >= interfacePresets().size()) return;
     const InterfacePreset& preset = interfacePresets()[static_cast<std::size_t>(index)];
     QString host;
@@ -307,6 +319,7 @@ void InterfacePanel::choosePreset(int index) {
         return;
     }
     writeInterface(*made);
+    markPreset(index);
 }
 
 }  // namespace lianshuo

@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -44,6 +45,8 @@ public:
     /// Fills the panel with the preset at `index` of the catalogue (asking for
     /// the host of a self-hosted service); the token is left to the user.
     void choosePreset(int index);
+    /// Says `text` on the line under the presets, as a save does ("已保存接口 NAME").
+    void showStatus(const QString& text);
 
 signals:
     void testRequested();
@@ -54,6 +57,11 @@ private:
     void buildReplyGroup();
     void buildButtons();
     void layOut();
+    // The line under the presets and the token row (interfacepanel_preset.cpp).
+    void buildPresetRows();
+    void markPreset(int index);
+    void showPresetHint();
+    void applyTokenRow();
 
     QRadioButton* get_;
     QRadioButton* post_;
@@ -72,6 +80,11 @@ private:
     QLineEdit* prefix_;
     QLineEdit* suffix_;
     QComboBox* presets_;
+    QLabel* presetHint_ = nullptr;
+    QLabel* tokenLabel_ = nullptr;
+    QLineEdit* token_ = nullptr;
+    QCheckBox* showToken_ = nullptr;
+    int presetIndex_ = -1;  // the preset the panel was filled from, until another definition
     // The keys that have no control on the panel, edited through openAdvanced.
     ShortUrlInterface advanced_;
     QScrollArea* area_ = nullptr;

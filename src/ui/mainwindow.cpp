@@ -13,6 +13,7 @@
 
 #include "history/conversionhistory.h"
 #include "jobs/clipboardshortener.h"
+#include "jobs/interval.h"
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
@@ -24,6 +25,7 @@
 #include "ui/fileconverterwindow.h"
 #include "ui/icons.h"
 #include "ui/interfacepanel.h"
+#include "ui/numberfield.h"
 #include "ui/qtext.h"
 #include "ui/resultslist.h"
 #include "ui/settingssaves.h"
@@ -33,6 +35,13 @@
 namespace lianshuo {
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// "生成间隔秒": seconds, to the millisecond, up to a day.
+constexpr NumberRangeOfField kIntervalField{0, kLongestIntervalSeconds, 3, false};
+
+}  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), hosts_(readBuiltinHosts(settingsStore())) {
@@ -50,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent)
     saveFolderButton_->raise();
     layOut();
     connectEvents();
+    buildInput();
     startUp();
     buildTray();
     connectDesktop();
@@ -84,7 +94,9 @@ void MainWindow::startUp() {
         serviceCombo_->setCurrentIndex(settings.service);
         interfaceList_->setCurrentRow(settings.interfaceIndex);
     }
-    intervalEdit_->setText(toQt(settings.interval));
+    // A stored interval that is no number in range reads as the nearest one, or 0.
+    acceptNumbersOnly(intervalEdit_, kIntervalField);
+    intervalEdit_->setText(numberInRange(toQt(settings.interval), kIntervalField));
     tokenEdit_->setText(toQt(settings.baiduToken));
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
@@ -101,7 +113,7 @@ AppSettings MainWindow::settingsInControls() const {
     AppSettings settings;
     settings.service = serviceCombo_->currentIndex();
     settings.interfaceIndex = interfaceList_->currentRow();
-    settings.interval = fromQt(intervalEdit_->text());
+    settings.interval = fromQt(numberInRange(intervalEdit_->text(), kIntervalField));
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
     settings.parallel = parallelBox_->value();
@@ -188,6 +200,7 @@ void MainWindow::showOutcome(int row, const ConversionOutcome& outcome) {
 
 void MainWindow::batchFinished(const BatchSummary& summary) {
     summaryLabel_->setText(toQt(summaryLine(summary)));
+    generateButton_->setToolTip(generateTip_);
     if (!summary.resultsFileError.empty())
         MessageBox::warning(this, toQt(appTitle()), toQt(summary.resultsFileError));
 }

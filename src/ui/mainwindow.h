@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "jobs/batchjob.h"
 #include "services/builtinhosts.h"
@@ -21,9 +22,11 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMimeData;
 class QPushButton;
 class QSpinBox;
 class QSystemTrayIcon;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -33,6 +36,7 @@ class ClipboardShortener;
 class ConversionHistory;
 class InterfacePanel;
 class RightClickButton;
+struct PastedLine;
 class ShortUrlConverter;
 
 class MainWindow : public QWidget, public ConversionSource, public BatchView {
@@ -61,9 +65,16 @@ public:
     bool autoSave() const override;
     std::string saveFolder() const override;
     void setResultFilePath(std::string_view path) override;
+    AddressSource addressSource() override;
+    void batchProgress(int finished, int total) override;
 
     /// Adds a results row for `url` waiting to be converted.
     void addWaitingRow(const QString& url);
+    /// Adds the rows of what was dropped on the results list: text, links, files.
+    void addDroppedData(const QMimeData* dropped);
+    /// Adds the rows of the file at `path`: its lines when it is a list of
+    /// addresses (always with `asList`), else the addresses found in its text.
+    void addFileRows(const QString& path, bool asList);
     /// The results file the last batch wrote to, or empty.
     const std::string& resultFilePath() const { return resultFilePath_; }
     /// The converter every run of this window goes through, made at its first use.
@@ -105,9 +116,19 @@ private:
     void copyShortUrls();
     void openRow(QTreeWidgetItem* item);
     void copyRowAt(const QPoint& position);
-    /// The context menu of the results row `item`, one entry per thing to do with it; it
-    /// deletes itself once closed.
+    /// The context menu of the results row `item` (null off the rows), one entry per thing
+    /// to do with it; it deletes itself once closed.
     QMenu* resultsMenu(QTreeWidgetItem* item);
+
+    // The ways into the results list beside the paste button, and copying a selection.
+    void buildInput();
+    void addRowsOf(const std::vector<PastedLine>& lines);
+    void addInputActions(QMenu* menu);
+    void openListFile();
+    void copySelectedRows(bool withLongUrls);
+    bool pasteFromKeyboard();
+    // Says `text` in the summary line for a few seconds, then shows what was there again.
+    void flashSummary(const QString& text);
     void showQuestions();
     void openFileConverter();
     void openHistoryWindow();
@@ -157,6 +178,11 @@ private:
     QPushButton* pasteButton_ = nullptr;
     QPushButton* copyButton_ = nullptr;
     QLabel* summaryLabel_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
+    QTimer* summaryFlash_ = nullptr;
+    QString summaryKept_;  // what the summary line said before a flash
+    QString generateTip_;  // the start button's own tooltip, back once a batch ends
+    int batchRows_ = 0;    // the rows of the running batch
     QGroupBox* tokenGroup_ = nullptr;
     QLineEdit* tokenEdit_ = nullptr;
     QCheckBox* showTokenBox_ = nullptr;

@@ -121,15 +121,19 @@ void MainWindow::showSaveFolder() {
 
 void MainWindow::pasteLongUrls() {
     resultsView_->clear();
-    for (const std::string& url : pastedAddresses(fromQt(QGuiApplication::clipboard()->text())))
-        addWaitingRow(toQt(url));
+    addRowsOf(pastedLines(fromQt(QGuiApplication::clipboard()->text())));
 }
 
 void MainWindow::copyShortUrls() {
     QString text;
-    for (int row = 0; row < resultsView_->topLevelItemCount(); ++row)
-        text += resultsView_->topLevelItem(row)->text(0) + u"\r\n"_s;
+    int converted = 0;
+    for (int row = 0; row < resultsView_->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = resultsView_->topLevelItem(row);
+        text += item->text(0) + u"\r\n"_s;
+        converted += item->data(0, kRowStateRole).toInt() == static_cast<int>(ResultRowState::Done);
+    }
     copyToClipboard(text);
+    flashSummary(u"已复制 %1 个短网址"_s.arg(converted));
 }
 
 void MainWindow::openRow(QTreeWidgetItem* item) {
@@ -146,6 +150,8 @@ void MainWindow::openRow(QTreeWidgetItem* item) {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     // The start button is the window's default button; widgets that use Return
     // themselves (lists, multi-line text) keep it, and only then does it arrive here.
+    // Ctrl+V reaches the window only when no text field took it.
+    if (event->matches(QKeySequence::Paste) && pasteFromKeyboard()) return;
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     QWidget* focus = QApplication::focusWidget();
     const bool ownUse = qobject_cast<QAbstractItemView*>(focus) != nullptr ||
@@ -159,10 +165,13 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::copyRowAt(const QPoint& position) {
+    // Off the rows the menu still offers what the list can take in.
     QTreeWidgetItem* item = resultsView_->itemAt(position);
-    if (!item) return;
-    resultsView_->setCurrentItem(item);
-    copyToClipboard(item->text(0));
+    if (item) {
+        // A right click inside a selection keeps it, for the menu's copies.
+        if (!item->isSelected()) resultsView_->setCurrentItem(item);
+        copyToClipboard(item->text(0));
+    }
     resultsMenu(item)->popup(resultsView_->viewport()->mapToGlobal(position));
 }
 

@@ -50,9 +50,10 @@ void MainWindow::addOrModifyInterface() {
         MessageBox::warning(this, toQt(appTitle()), toQt(savable.reason()));
         return;
     }
-    // The name is the host unless one is given, so a second address on the same host
-    // replaces the first.
-    const QString name = toQt(interfaceName(definition));
+    // The name is the host (with a port other than the scheme's) unless one is given, so a
+    // second address on the same host and port replaces the first.
+    const std::string named = nameForSaving(definition, settingsStore());
+    const QString name = toQt(named);
     int row = 0;
     while (row < interfaceList_->count() && interfaceList_->item(row)->text() != name) ++row;
     if (row == interfaceList_->count()) {
@@ -60,9 +61,11 @@ void MainWindow::addOrModifyInterface() {
         interfaceList_->addItem(name);
     }
     std::string keyringNotice;
-    if (reportSettingsSave(this, saveInterface(definition, settingsStore(), &keyringNotice)))
-        reportKeyringNotice(this, keyringNotice);
+    const bool saved =
+        reportSettingsSave(this, saveInterface(definition, settingsStore(), &keyringNotice, named));
+    if (saved) reportKeyringNotice(this, keyringNotice);
     selectInterface(row);
+    if (saved) panel_->showStatus(u"已保存接口 "_s + name);
 }
 
 void MainWindow::selectInterface(int row) {

@@ -18,8 +18,9 @@ QMenu* MainWindow::resultsMenu(QTreeWidgetItem* item) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     // A waiting, running or failed row shows a caption in the short column, not an address.
     const bool converted =
-        item->data(0, kRowStateRole).toInt() == static_cast<int>(ResultRowState::Done);
+        item && item->data(0, kRowStateRole).toInt() == static_cast<int>(ResultRowState::Done);
     addQrCodeAction(menu, converted ? item->text(0) : QString(), this);
+    addInputActions(menu);
     return menu;
 }
 

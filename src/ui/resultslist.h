@@ -17,6 +17,9 @@ inline constexpr int kRowStateRole = Qt::UserRole;
 /// The item data role that holds why a row failed (or where it came from).
 inline constexpr int kRowReasonRole = Qt::UserRole + 1;
 
+/// The item data role that holds why a row is never sent ("不是网址"); empty for an address.
+inline constexpr int kRowRefusalRole = Qt::UserRole + 2;
+
 /// A new results list named `name` at `geometry`, with the two column headers;
 /// the columns fill the list's width in the proportions of the two widths.
 QTreeWidget* addResultsList(QWidget* parent, const QString& name, const QRect& geometry,

@@ -102,12 +102,15 @@ TEST_F(CommandLine, AddBuildsAnInterfaceFromOneOptionPerKey) {
                   "--header",
                   "x-a: 2"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "127.0.0.1\n");
-    r = run({"interfaces", "show", "127.0.0.1"});
+    // Named with its port: the interface already saved as "127.0.0.1" is another service.
+    const std::string name = fake.address();
+    EXPECT_EQ(r.out, name + "\n");
+    EXPECT_EQ(run({"interfaces", "list"}).out, "127.0.0.1\n" + name + "\n");
+    r = run({"interfaces", "show", name});
     EXPECT_NE(r.out.find(utf8("请求头=x-a: 2\n")), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(utf8("调用模式=1\n")), std::string::npos);
     // A pasted line may bring an alias after a tab.
-    r = run({"convert", "--no-save", "--service", "custom", "--interface", "127.0.0.1"},
+    r = run({"convert", "--no-save", "--service", "custom", "--interface", name},
             "http://a.test/1\tmine\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "https://zero.test/fk1#top\thttp://a.test/1\tmine\n");

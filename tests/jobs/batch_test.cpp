@@ -164,6 +164,34 @@ TEST(PastedAddresses, TrimSkipEmptyLinesAndAddAScheme) {
     EXPECT_TRUE(pastedAddresses("").empty());
 }
 
+TEST(PastedAddresses, ALineThatCanBeNoWebAddressIsToldApart) {
+    for (const char* web :
+         {"http://a.test/x", "https://127.0.0.1:8080/", "http://localhost:80/p", "http://[::1]/",
+          "http://u:p@a.test/", "ftp://c.test", "http://a.test/1\tmine words"})
+        EXPECT_TRUE(looksLikeWebAddress(web)) << web;
+    for (const char* none :
+         {"http://abc", "http://a.test/x y", "http://a.\xA1\xA1test", "http://javascript:alert(1)",
+          "http://.test", "http://a.", "http://[]/"})
+        EXPECT_FALSE(looksLikeWebAddress(none)) << none;
+    const std::vector<PastedLine> lines = pastedLines("abc\r\na.test/x\r\nhello world\n");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_FALSE(lines[0].webAddress);
+    EXPECT_EQ(lines[1].address, "http://a.test/x");
+    EXPECT_TRUE(lines[1].webAddress);
+    EXPECT_FALSE(lines[2].webAddress);
+}
+
+TEST(PastedAddresses, AListFileIsOneAddressALineInEitherEncoding) {
+    const std::string list = "a.test/1\tmine\r\nhttp://b.test/\xE4\xB8\xAD\r\n\r\nabc\r\n";
+    EXPECT_TRUE(readsAsAddressList(list));
+    const std::vector<PastedLine> lines = listedLines(list);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].address, "http://a.test/1\tmine");
+    EXPECT_EQ(lines[1].address, "http://b.test/\xD6\xD0");  // UTF-8 read, GBK kept
+    EXPECT_FALSE(lines[2].webAddress);
+    EXPECT_FALSE(readsAsAddressList("<p>see http://a.test/ here</p>\n"));
+}
+
 TEST_F(SavingBatch, EachDistinctAddressIsAskedOncePerRun) {
     view.folder = gbkPath(dir.path());
     for (const char* url : {"http://a.test/ok1", "http://a.test/ok1", "http://a.test/bad",

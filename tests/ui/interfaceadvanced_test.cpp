@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -60,7 +61,8 @@ private slots:
             const InterfacePreset& entry = *findPreset(preset.preset);
             if (entry.host.empty()) InputDialog::setNextText(base);
             choosePreset(QString::fromStdString(preset.preset));
-            QCOMPARE(presets_->currentIndex(), -1);  // the drop-down shows "预设" again
+            // The drop-down shows the preset loaded, not a grey "预设".
+            QCOMPARE(presets_->currentText(), QString::fromStdString(preset.preset));
             if (!entry.host.empty())
                 address_->setText(address_->text().replace(toQt(entry.host), base));
             QVERIFY2(address_->text().startsWith(base), qPrintable(address_->text()));
@@ -93,6 +95,58 @@ private slots:
         InputDialog::setNextText(u"s.example.test/yourls/"_s);
         choosePreset(u"yourls"_s);
         QVERIFY(address_->text().startsWith(u"https://s.example.test/yourls/yourls-api.php?"_s));
+    }
+
+    void aPresetSaysWhatItStillNeedsAndItsTokenIsOnThePanel() {
+        auto* hint = control<QLabel>(window_, u"标签预设说明"_s);
+        auto* token = control<QLineEdit>(window_, u"编辑框面板令牌"_s);
+        QVERIFY(!hint->isVisible() && !token->isVisible());
+
+        choosePreset(u"bitly"_s);
+        QCOMPARE(hint->text(), u"已载入预设 bitly：需要令牌：访问令牌"_s);
+        QVERIFY(token->isVisible());
+        QCOMPARE(token->echoMode(), QLineEdit::Password);
+        control<QCheckBox>(window_, u"选择框显示面板令牌"_s)->click();
+        QCOMPARE(token->echoMode(), QLineEdit::Normal);
+        token->setText(u"tok-1"_s);
+        QCOMPARE(hint->text(), u"已载入预设 bitly：可以测试或保存"_s);
+        QCOMPARE(window_->readInterfaceFromPanel().token, std::string("tok-1"));
+        // The dialog edits the same token, and keeps the preset named.
+        setToken(u"tok-2"_s);
+        QCOMPARE(token->text(), u"tok-2"_s);
+        QCOMPARE(presets_->currentText(), u"bitly"_s);
+
+        address_->clear();
+        QCOMPARE(hint->text(), u"已载入预设 bitly：需要主机"_s);
+        choosePreset(u"is.gd"_s);
+        QCOMPARE(hint->text(), u"已载入预设 is.gd：可以测试或保存"_s);
+        QVERIFY(!token->isVisible());
+        // An interface of the user's own shows the token row as soon as it sends "#令牌#".
+        address_->setText(u"https://s.example.test/api?key=#令牌#&u=#长网址#"_s);
+        QVERIFY(token->isVisible());
+    }
+
+    void savingNamesTheInterfaceByItsHostAndPortAndSaysSo() {
+        auto* hint = control<QLabel>(window_, u"标签预设说明"_s);
+        auto* list = control<QListWidget>(window_, u"列表框"_s);
+        // Saved by an earlier version under the bare host: it keeps that name.
+        ShortUrlInterface old;
+        old.address = fromQt(u"http://127.0.0.1:9090/old?u=#长网址#"_s);
+        QVERIFY(saveInterface(old, settingsStore()).ok());
+        for (const QString& address :
+             {u"http://127.0.0.1:8080/x?u=#长网址#"_s, u"http://127.0.0.1:9090/new?u=#长网址#"_s,
+              u"https://s.example.test:443/y"_s}) {
+            address_->setText(address);
+            click(u"按钮添加"_s);
+        }
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        QCOMPARE(names, QStringList({u"127.0.0.1:8080"_s, u"127.0.0.1"_s, u"s.example.test"_s}));
+        QCOMPARE(hint->text(), u"已保存接口 s.example.test"_s);
+        QCOMPARE(loadInterface("127.0.0.1", settingsStore()).address,
+                 fromQt(u"http://127.0.0.1:9090/new?u=#长网址#"_s));
+        QCOMPARE(loadInterface("127.0.0.1:8080", settingsStore()).address,
+                 fromQt(u"http://127.0.0.1:8080/x?u=#长网址#"_s));
     }
 
     void everyFieldHasAChineseNameAndTakesTheTabKey() {

@@ -52,15 +52,15 @@ private slots:
         addInterface(u"http://s.example.test/a?u=#长网址#"_s);
         QCOMPARE(itemTexts(), QStringList{u"s.example.test"_s});
         control<QPlainTextEdit>(window_, u"编辑框POST数据"_s)->setPlainText(u"a=1\nb=#长网址#"_s);
-        addInterface(u"HTTPS://S.Example.test:8080/b"_s);
+        addInterface(u"HTTPS://S.Example.test:443/b"_s);
 
         QCOMPARE(itemTexts(), QStringList{u"s.example.test"_s});
         QCOMPARE(list_->currentRow(), 0);
         QCOMPARE(settingsStore().listSections(interfaceSection("")).size(), std::size_t(1));
         const ShortUrlInterface saved = loadInterface("s.example.test", settingsStore());
-        QCOMPARE(saved.address, std::string("HTTPS://S.Example.test:8080/b"));
+        QCOMPARE(saved.address, std::string("HTTPS://S.Example.test:443/b"));
         QCOMPARE(toQt(saved.postTemplate), u"a=1\r\nb=#长网址#"_s);
-        QCOMPARE(address_->text(), u"HTTPS://S.Example.test:8080/b"_s);
+        QCOMPARE(address_->text(), u"HTTPS://S.Example.test:443/b"_s);
     }
 
     void deleteSelectsTheNeighbourAndLoadsIt() {

@@ -143,6 +143,8 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
     bool ok = true;
 
+    // A first start: the empty list says how addresses get in.
+    ok &= save(window, folder, u"main-window-empty.png"_s);
     fillResults(window);
     control<QLineEdit>(&window, u"编辑框保存目录"_s)->setText(u"/home/user/生成目录"_s);
     ok &= save(window, folder, u"main-window.png"_s);
@@ -171,6 +173,10 @@ int main(int argc, char** argv) {
     control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(0);
     QTest::mouseClick(control<QPushButton>(&window, u"按钮添加"_s), Qt::LeftButton);
     ok &= save(window, folder, u"interface-panel.png"_s);
+    // A preset picked: the line under it says what it still needs, and the token row shows.
+    auto* presets = control<QComboBox>(&window, u"组合框预设"_s);
+    emit presets->activated(presets->findText(u"bitly"_s));
+    ok &= save(window, folder, u"interface-panel-preset.png"_s);
 
     ShortUrlInterface bitly;
     bitly.address = "https://api-ssl.bitly.com/v4/shorten";

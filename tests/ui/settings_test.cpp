@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "services/panelinterface.h"
 #include "store/settings.h"
+#include "ui/interfaceadvanced.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
 #include "uitestkit.h"
@@ -70,7 +71,7 @@ private slots:
                 QTest::mouseClick(control<QPushButton>(&window, u"按钮添加"_s), Qt::LeftButton);
             }
             control<QListWidget>(&window, u"列表框"_s)->setCurrentRow(0);
-            control<QLineEdit>(&window, u"编辑框生成间隔秒"_s)->setText(u"abc"_s);
+            control<QLineEdit>(&window, u"编辑框生成间隔秒"_s)->setText(u"2.5"_s);
             control<QLineEdit>(&window, u"编辑框百度Token"_s)->setText(u"令牌 tok"_s);
             QTest::mouseClick(control<QCheckBox>(&window, u"选择框自动保存到目录"_s),
                               Qt::LeftButton);
@@ -80,7 +81,7 @@ private slots:
         QCOMPARE(
             basicSection(sandbox.file()),
             u"[基本配置]\r\n百度Token=令牌 tok\r\n编辑框保存目录=/tmp/结果\r\n"
-            u"选择框自动保存到目录=假\r\n生成间隔秒=abc\r\n自定义接口短网址索引=0\r\n短网址索引=0"_s);
+            u"选择框自动保存到目录=假\r\n生成间隔秒=2.5\r\n自定义接口短网址索引=0\r\n短网址索引=0"_s);
 
         sandbox.rebind();
         MainWindow again;
@@ -90,13 +91,44 @@ private slots:
         QCOMPARE(list->currentRow(), 0);
         QCOMPARE(control<QLineEdit>(&again, u"编辑框接口地址"_s)->text(),
                  u"http://a.example.test/x"_s);
-        QCOMPARE(control<QLineEdit>(&again, u"编辑框生成间隔秒"_s)->text(), u"abc"_s);
+        QCOMPARE(control<QLineEdit>(&again, u"编辑框生成间隔秒"_s)->text(), u"2.5"_s);
         QCOMPARE(again.baiduToken(), fromQt(u"令牌 tok"_s));
         QVERIFY(!control<QCheckBox>(&again, u"选择框自动保存到目录"_s)->isChecked());
         auto* folder = control<QLineEdit>(&again, u"编辑框保存目录"_s);
         QCOMPARE(folder->text(), u"/tmp/结果"_s);
         QVERIFY(!folder->isEnabled());
         QVERIFY(list->isEnabled());
+    }
+
+    void numberFieldsTakeOnlyNumbersInTheirRangeAndAStoredOneIsBroughtIntoIt() {
+        for (const auto& [stored, shown] :
+             {std::pair{u"abc"_s, u"0"_s}, {u"100000"_s, u"86400"_s}, {u"3 秒"_s, u"3"_s}}) {
+            test::SettingsSandbox sandbox;
+            test::writeFile(sandbox.file(), fromQt(u"[基本配置]\r\n生成间隔秒="_s + stored));
+            sandbox.rebind();
+            MainWindow window;
+            QCOMPARE(control<QLineEdit>(&window, u"编辑框生成间隔秒"_s)->text(), shown);
+        }
+        test::SettingsSandbox sandbox;
+        MainWindow window;
+        auto* interval = control<QLineEdit>(&window, u"编辑框生成间隔秒"_s);
+        interval->clear();
+        QTest::keyClicks(interval, u"abc9x9.5y999"_s);
+        QCOMPARE(interval->text(), u"99.599"_s);  // letters and a fourth decimal refused
+        interval->clear();
+        QTest::keyClicks(interval, u"999999"_s);
+        QCOMPARE(interval->text(), u"9999"_s);  // 99999 would be more than a day
+        interval->clear();
+        window.close();  // left empty: saved as 0
+        QVERIFY(basicSection(sandbox.file()).contains(u"生成间隔秒=0\r\n"_s));
+
+        InterfaceAdvancedDialog dialog(ShortUrlInterface{}, &window);
+        auto* pause = control<QLineEdit>(&dialog, u"编辑框间隔毫秒"_s);
+        QTest::keyClicks(pause, u"5a0-0000"_s);
+        QCOMPARE(pause->text(), u"500000"_s);
+        auto* statuses = control<QLineEdit>(&dialog, u"编辑框成功状态码"_s);
+        QTest::keyClicks(statuses, u"200-299,x304"_s);
+        QCOMPARE(statuses->text(), u"200-299,304"_s);
     }
 };
 
