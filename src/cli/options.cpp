@@ -44,6 +44,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--success-rule", &Options::successRule},
                                                       {"--throttle-rule", &Options::throttleRule},
                                                       {"--pause", &Options::pause},
+                                                      {"--result-template", &Options::resultTemplate},
+                                                      {"--fallback", &Options::fallbacks},
+                                                      {"--add-query", &Options::addQuery},
                                                       {"--png", &Options::png},
                                                       {"--size", &Options::size}};
     return options;

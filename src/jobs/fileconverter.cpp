@@ -15,6 +15,7 @@
 #include "base/paths.h"
 #include "base/replacementfile.h"
 #include "jobs/addressindex.h"
+#include "services/addedquery.h"
 #include "jobs/addressscanner.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/filelisting.h"
@@ -268,10 +269,12 @@ void FileConverterEngine::convertFile() {
     Run& state = *run_;
     std::vector<std::string> addresses;
     addresses.reserve(state.urls.size());
+    const std::string added = view_.addedQuery();
     // The rows keep their own copy of the text; the queue takes it from here.
     for (FoundUrl& url : state.urls) {
-        view_.addRow("队列中..", url.text, ResultRowState::Waiting);
-        addresses.push_back(std::move(url.text));
+        std::string sent = withAddedQuery(url.text, added);
+        view_.addRow("队列中..", sent, ResultRowState::Waiting);
+        addresses.push_back(std::move(sent));
     }
     ConversionQueue::Events events;
     events.converting = [this](int row) {

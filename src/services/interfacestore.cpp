@@ -1,11 +1,13 @@
 #include "services/interfacestore.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/gbk.h"
 #include "base/helpers.h"
 #include "base/paths.h"
 #include "base/platform.h"
+#include "services/fallbackchain.h"
 #include "services/interfacekeys.h"
 #include "services/interfacerules.h"
 #include "services/sxcufile.h"
@@ -120,6 +122,13 @@ Status checkSavable(const ShortUrlInterface& d) {
 Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
                      std::string* keyringNotice) {
     if (Status savable = checkSavable(d); !savable) return savable;
+    const std::vector<std::string> names = listInterfaceNames(store);
+    const Status chain = checkFallbacks(d, [&](std::string_view name) -> Result<ShortUrlInterface> {
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            return Failure{0, std::string(name)};
+        return loadInterface(name, store);
+    });
+    if (!chain) return chain;
     ShortUrlInterface kept = d;
     const Status inKeyring = keepSecrets(store, interfaceSecrets(interfaceName(kept), kept));
     if (!inKeyring && keyringNotice) *keyringNotice = inKeyring.reason();
@@ -131,6 +140,15 @@ Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
 Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& d,
                              const ControlStateStore& store) {
     return fetchSecrets(store, interfaceSecrets(name, d));
+}
+
+Result<ShortUrlInterface> loadSavedInterface(std::string_view name, ControlStateStore& store) {
+    const std::vector<std::string> names = listInterfaceNames(store);
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        return Failure{0, "没有名为“" + std::string(name) + "”的接口"};
+    ShortUrlInterface d = loadInterface(name, store);
+    if (Status fetched = fetchInterfaceSecrets(name, d, store); !fetched) return fetched;
+    return d;
 }
 
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store) {

@@ -38,7 +38,8 @@ Status checkSavable(const ShortUrlInterface& definition);
 
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses what checkSavable refuses. The secrets go
+/// what is stored already. Refuses what checkSavable refuses, and fallbacks
+/// that are not saved or lead back to the interface (checkFallbacks). The secrets go
 /// into the system keyring when there is one; when the keyring refuses them
 /// they are saved in the file and `keyringNotice` says why.
 Status saveInterface(const ShortUrlInterface& definition, ControlStateStore& store,
@@ -52,6 +53,10 @@ Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& definitio
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store);
+
+/// The interface saved as `name` with its secrets; fails when there is none or
+/// the keyring cannot give them.
+Result<ShortUrlInterface> loadSavedInterface(std::string_view name, ControlStateStore& store);
 
 /// The names of every interface in the store's file, in file order.
 std::vector<std::string> listInterfaceNames(ControlStateStore& store);

@@ -10,6 +10,7 @@
 #include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
+#include "ui/dialogs.h"
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -76,6 +77,11 @@ bool FileConverterWindow::running() const {
 }
 
 void FileConverterWindow::startOrStop(bool bySearch) {
+    if (!running())
+        if (const std::string problem = owner_.addedQueryProblem(); !problem.empty()) {
+            MessageBox::warning(this, toQt(appTitle()), toQt(problem));
+            return;
+        }
     if (!engine_) engine_.emplace(*this, owner_.converter(), &jobLoop_);
     engine_->startOrStopConversion(bySearch);
 }
