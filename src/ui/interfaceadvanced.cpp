@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,11 +27,13 @@ void addLabel(QWidget* parent, const QString& name, int x, int y, int width, con
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-// A label and its one-line field across the dialog's width, at `y`.
+// A label and its one-line field across the dialog's width, at `y`; `left` less in a group
+// box that starts that far into the dialog, so that every field lines up.
 QLineEdit* addTextRow(QWidget* parent, const QString& what, int y, const QString& caption,
-                      const QString& value, const QString& placeholder = {}) {
-    addLabel(parent, u"标签"_s + what, 16, y, 104, caption);
-    auto* edit = addControl<QLineEdit>(parent, u"编辑框"_s + what, QRect(120, y, 344, 24), value);
+                      const QString& value, const QString& placeholder = {}, int left = 0) {
+    addLabel(parent, u"标签"_s + what, 16 - left, y, 104, caption);
+    auto* edit =
+        addControl<QLineEdit>(parent, u"编辑框"_s + what, QRect(120 - left, y, 344, 24), value);
     edit->setPlaceholderText(placeholder);
     return edit;
 }
@@ -57,7 +60,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
-    setFixedSize(480, 440);
+    setFixedSize(480, 576);
 
     addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
     name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
@@ -110,8 +113,17 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
         addControl<QLineEdit>(this, u"编辑框间隔毫秒"_s, QRect(344, 352, 120, 24),
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
 
-    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 392, 88, 32), u"确定"_s);
-    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 392, 88, 32), u"取消"_s);
+    auto* result = addControl<QGroupBox>(this, u"分组结果"_s, QRect(8, 384, 464, 60), u"结果"_s);
+    resultTemplate_ =
+        addTextRow(result, u"结果模板"_s, 24, u"结果模板："_s, toQt(current.resultTemplate),
+                   u"由回复拼成短网址，如 https://#值(domain)#/#值(id)#"_s, 8);
+    auto* fallback =
+        addControl<QGroupBox>(this, u"分组备用接口"_s, QRect(8, 452, 464, 60), u"备用接口"_s);
+    fallbacks_ = addTextRow(fallback, u"备用接口"_s, 24, u"备用接口："_s, toQt(current.fallbacks),
+                            u"本接口不可用、5xx 或限流时依次使用，如 备用一|备用二"_s, 8);
+
+    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(272, 528, 88, 32), u"确定"_s);
+    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(376, 528, 88, 32), u"取消"_s);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
@@ -131,6 +143,8 @@ ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
     d.successRule = fromQt(successRule_->text());
     d.throttleRule = fromQt(throttleRule_->text());
     d.pauseMs = pauseOf(pause_->text());
+    d.resultTemplate = fromQt(resultTemplate_->text());
+    d.fallbacks = trimSpaces(fromQt(fallbacks_->text()));
     return d;
 }
 

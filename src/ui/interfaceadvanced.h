@@ -41,6 +41,8 @@ private:
     QLineEdit* successRule_;
     QLineEdit* throttleRule_;
     QLineEdit* pause_;
+    QLineEdit* resultTemplate_;
+    QLineEdit* fallbacks_;
 };
 
 }  // namespace lianshuo
