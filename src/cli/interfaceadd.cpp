@@ -81,7 +81,7 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     if (o.success) d.successStatuses = *o.success;
     if (o.successRule) d.successRule = *o.successRule;
     if (o.throttleRule) d.throttleRule = *o.throttleRule;
-    if (o.resultTemplate) d.resultTemplate = *o.resultTemplate;
+    if (o.shortFrom) d.resultTemplate = *o.shortFrom;
     if (o.fallbacks) d.fallbacks = *o.fallbacks;
     if (o.pause) {
         long ms = -1;

@@ -44,7 +44,7 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--success-rule", &Options::successRule},
                                                       {"--throttle-rule", &Options::throttleRule},
                                                       {"--pause", &Options::pause},
-                                                      {"--result-template", &Options::resultTemplate},
+                                                      {"--result-template", &Options::shortFrom},
                                                       {"--fallback", &Options::fallbacks},
                                                       {"--add-query", &Options::addQuery},
                                                       {"--png", &Options::png},

@@ -10,8 +10,8 @@
 #include "cli/progressline.h"
 #include "jobs/clipboard.h"
 #include "jobs/interval.h"
-#include "services/builtinhosts.h"
 #include "services/addedquery.h"
+#include "services/builtinhosts.h"
 #include "services/interfacestore.h"
 #include "services/panelinterface.h"
 

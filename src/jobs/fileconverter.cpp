@@ -15,7 +15,6 @@
 #include "base/paths.h"
 #include "base/replacementfile.h"
 #include "jobs/addressindex.h"
-#include "services/addedquery.h"
 #include "jobs/addressscanner.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/filelisting.h"
@@ -23,6 +22,7 @@
 #include "jobs/jobloop.h"
 #include "jobs/scanahead.h"
 #include "script/regexobject.h"
+#include "services/addedquery.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {

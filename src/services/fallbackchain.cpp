@@ -68,7 +68,8 @@ Status checkFallbacks(const ShortUrlInterface& d, const SavedInterfaceLookup& sa
     return walk(d, withOwn, path);
 }
 
-FallbackChain resolveFallbacks(const ShortUrlInterface& primary, const SavedInterfaceLookup& saved) {
+FallbackChain resolveFallbacks(const ShortUrlInterface& primary,
+                               const SavedInterfaceLookup& saved) {
     FallbackChain chain;
     std::vector<std::string> seen{interfaceName(primary)};
     flatten(primary, saved, seen, chain);

@@ -33,7 +33,8 @@ void ReplyReader::readJson() {
     read_ = true;
     // The template's paths are read in the same pass as the extraction's and the error's.
     std::vector<std::string> paths{d_.extractExpression, d_.errorExpression};
-    for (std::string& path : resultTemplatePaths(d_.resultTemplate)) paths.push_back(std::move(path));
+    for (std::string& path : resultTemplatePaths(d_.resultTemplate))
+        paths.push_back(std::move(path));
     auto found = findJsonValues(reply_.text, paths);
     if (!found) {
         // A reply that is no JSON at all is best shown as it stands.
@@ -75,7 +76,8 @@ std::string ReplyReader::regexValue(const std::string& pattern) {
 }
 
 std::string ReplyReader::shortUrlText() {
-    const bool templated = d_.extractKind == ExtractKind::Json || d_.extractKind == ExtractKind::Regex;
+    const bool templated =
+        d_.extractKind == ExtractKind::Json || d_.extractKind == ExtractKind::Regex;
     if (!d_.resultTemplate.empty() && templated) return filledTemplate();
     switch (d_.extractKind) {
         case ExtractKind::Cut:

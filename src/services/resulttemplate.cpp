@@ -23,12 +23,14 @@ Result<std::vector<ResultPiece>> parseResultTemplate(std::string_view text) {
             pieces.push_back({ResultPiece::Literal, std::string(text.substr(at))});
             break;
         }
-        if (open > at) pieces.push_back({ResultPiece::Literal, std::string(text.substr(at, open - at))});
+        if (open > at)
+            pieces.push_back({ResultPiece::Literal, std::string(text.substr(at, open - at))});
         const bool isValue = open == value;
         const std::size_t argument = open + (isValue ? kValueOpen : kGroupOpen).size();
         // A path may hold ")" inside quotes ("a[')']"): the call ends at the last ")#" before
         // the next call opens.
-        const std::size_t next = std::min(text.find(kValueOpen, argument), text.find(kGroupOpen, argument));
+        const std::size_t next =
+            std::min(text.find(kValueOpen, argument), text.find(kGroupOpen, argument));
         std::size_t close = text.substr(0, next).rfind(kClose);
         const std::string opened(text.substr(open, argument - open));
         if (close == std::string_view::npos || close < argument)

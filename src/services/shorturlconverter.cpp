@@ -189,9 +189,12 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
 
 ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) const {
     const int service = source_.selectedService();
-    Task task{std::string(longUrl), service,
-              service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
-              service == kCustomService ? fallbacks_ : nullptr, retryPolicy_};
+    Task task{std::string(longUrl),
+              service,
+              service == kBaiduService ? source_.baiduToken() : std::string(),
+              snapshot_,
+              service == kCustomService ? fallbacks_ : nullptr,
+              retryPolicy_};
     if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
     return task;
 }
@@ -248,8 +251,8 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
     for (std::size_t at = 0; !chained ? at == 0 : at <= fallbacks_->size(); ++at) {
         const auto& [tried, former] =
             at == 0 ? std::pair<const std::string&, const std::string&>{key, formerKey_}
-                    : std::pair<const std::string&, const std::string&>{fallbackKeys_[at - 1].first,
-                                                                        fallbackKeys_[at - 1].second};
+                    : std::pair<const std::string&, const std::string&>{
+                          fallbackKeys_[at - 1].first, fallbackKeys_[at - 1].second};
         if (tried.empty()) continue;
         HistoryLookup hit = history_->lookupWithFormer(tried, former, longUrl);
         if (!hit.status.ok()) {

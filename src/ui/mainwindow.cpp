@@ -11,9 +11,9 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
+#include "base/gbk.h"
 #include "history/conversionhistory.h"
 #include "jobs/clipboardshortener.h"
-#include "base/gbk.h"
 #include "services/addedquery.h"
 #include "services/interfacestore.h"
 #include "services/panelinterface.h"
