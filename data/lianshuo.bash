@@ -32,19 +32,21 @@ _lianshuo_reply() {
 _lianshuo() {
     local global='--help --version --settings --new-instance'
     local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
-                  --no-history --refresh'
+                  --no-history --refresh --add-query'
     local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
                --success --success-rule --throttle-rule --pause --username --password --token-url
-               --token-method --token-header --token-format --token-body --token-path --token-ttl'
+               --token-method --token-header --token-format --token-body --token-path --token-ttl
+               --result-template --fallback'
     local with_value='--settings --service --interface --interval --retries --jobs --token --input --save-dir
                       --pattern --white --black --since --before --preset --host --name --address
                       --method --body --header --format --extract --expression --left --right
                       --replace --prefix --suffix --error --success --success-rule --throttle-rule
                       --pause --png --size --username --password --token-url --token-method
-                      --token-header --token-format --token-body --token-path --token-ttl'
+                      --token-header --token-format --token-body --token-path --token-ttl
+                      --add-query --result-template --fallback'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
     local history_actions='list export forget'
@@ -83,7 +85,7 @@ _lianshuo() {
     COMPREPLY=()
     case $option in
         --service) _lianshuo_reply "${services// /$'\n'}" "$cur" ;;
-        --interface)
+        --interface | --fallback)
             _lianshuo_reply "$(_lianshuo_interface_names "${COMP_WORDS[0]}" "$settings")" "$cur" ;;
         --preset) _lianshuo_reply "$(_lianshuo_preset_names "${COMP_WORDS[0]}")" "$cur" ;;
         --method) _lianshuo_reply $'GET\nPOST\nPUT\nPATCH' "$cur" ;;

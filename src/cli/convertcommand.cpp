@@ -20,6 +20,7 @@
 #include "jobs/clipboard.h"
 #include "jobs/jobloop.h"
 #include "jobs/pastedaddresses.h"
+#include "services/addedquery.h"
 #include "services/encoding.h"
 #include "services/servicerequest.h"
 
@@ -108,6 +109,9 @@ public:
             std::optional<ListedAddress> listed = input_.next();
             if (!listed) return listed;
             input_.given();
+            // Printed, converted and kept as it is sent.
+            if (listed->refusal.empty())
+                listed->address = withAddedQuery(listed->address, addedQuery_);
             rows_.push_back(listed->address);
             return listed;
         };
@@ -151,6 +155,7 @@ public:
     const BatchSummary& summary() const { return summary_; }
     const std::vector<std::string>& shortUrls() const { return shortUrls_; }
     void keepShortUrls() { keepShortUrls_ = true; }
+    void setAddedQuery(std::string added) { addedQuery_ = std::move(added); }
 
 private:
     Console& console_;
@@ -170,6 +175,7 @@ private:
     bool keepShortUrls_ = false;
     ConvertInput& input_;
     std::deque<std::string> rows_;  // the rows read and not shown yet, from firstRow_ on
+    std::string addedQuery_;
     int firstRow_ = 0;
     std::string interval_;
     bool autoSave_;
@@ -236,6 +242,7 @@ int runConvert(const Options& options, Console& console) {
     ConsoleBatchView view(console, progress, input, session.interval(), autoSave,
                           options.saveDir.value_or(app.saveDir), options.json);
     view.setParallelRequests(session.parallel());
+    view.setAddedQuery(session.addedQuery());
     if (options.copy) view.keepShortUrls();
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     PlainJobLoop loop;

@@ -18,16 +18,18 @@ namespace {
 class ConsoleFileView : public FileConverterView {
 public:
     ConsoleFileView(Console& console, ProgressLine& progress, FileConverterSettings settings,
-                    std::string interval, int parallel)
+                    std::string interval, int parallel, std::string addedQuery)
         : console_(console),
           progress_(progress),
           settings_(std::move(settings)),
           interval_(std::move(interval)),
-          parallel_(parallel) {}
+          parallel_(parallel),
+          addedQuery_(std::move(addedQuery)) {}
 
     FileConverterSettings settings() const override { return settings_; }
     std::string intervalText() const override { return interval_; }
     int parallelRequests() const override { return parallel_; }
+    std::string addedQuery() const override { return addedQuery_; }
     void showMessage(std::string_view text) override {
         print(console_.err, text);
         console_.err << '\n';
@@ -76,6 +78,7 @@ private:
     FileConverterSettings settings_;
     std::string interval_;
     int parallel_;
+    std::string addedQuery_;
     std::vector<std::string> rows_;
 };
 
@@ -116,7 +119,7 @@ int runFiles(const Options& options, Console& console) {
 
     ProgressLine progress(console.err, console.progress);
     ConsoleFileView view(console, progress, settingsFor(options, session.store()),
-                         session.interval(), session.parallel());
+                         session.interval(), session.parallel(), session.addedQuery());
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     PlainJobLoop loop;
     const StopOnInterrupt stopOnInterrupt(*loop.stopSignal());

@@ -83,6 +83,8 @@ Status applyReplyOptions(const Options& o, ShortUrlInterface& d) {
     if (o.success) d.successStatuses = *o.success;
     if (o.successRule) d.successRule = *o.successRule;
     if (o.throttleRule) d.throttleRule = *o.throttleRule;
+    if (o.shortFrom) d.resultTemplate = *o.shortFrom;
+    if (o.fallbacks) d.fallbacks = *o.fallbacks;
     if (o.pause) {
         long ms = -1;
         const auto [end, ec] =

@@ -52,6 +52,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--token-body", &Options::tokenBody},
                                                       {"--token-path", &Options::tokenPath},
                                                       {"--token-ttl", &Options::tokenTtl},
+                                                      {"--result-template", &Options::shortFrom},
+                                                      {"--fallback", &Options::fallbacks},
+                                                      {"--add-query", &Options::addQuery},
                                                       {"--png", &Options::png},
                                                       {"--size", &Options::size}};
     return options;

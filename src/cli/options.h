@@ -20,6 +20,8 @@ struct Options {
     bool quiet = false, verbose = false;
     bool noHistory = false;  // convert every address, even one the history holds
     bool refresh = false;    // convert again and replace what the history holds
+    // --add-query: parameters added to every long address
+    std::optional<std::string> addQuery;
     bool clipboard = false,
          copy = false;  // read the addresses from / put the results on the clipboard
     // files
@@ -33,6 +35,8 @@ struct Options {
     // interfaces add (--token is the interface's token there) and export
     std::optional<std::string> preset, host, name, address, method, body, format, extract,
         expression, left, right, prefix, suffix, error, success, pause, successRule, throttleRule;
+    // --result-template, --fallback
+    std::optional<std::string> shortFrom, fallbacks;
     std::vector<std::string> headers, replacements;  // --header, --replace: each may repeat
     // interfaces add: the credentials and the token request (--token-header may repeat)
     std::optional<std::string> username, password, tokenUrl, tokenMethod, tokenFormat, tokenBody,

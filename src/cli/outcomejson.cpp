@@ -11,6 +11,7 @@ std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& ou
     line["long"] = toUtf8(longUrlGbk);
     if (outcome.ok()) {
         line["short"] = toUtf8(outcome.shortUrl);
+        if (!outcome.service.empty()) line["service"] = toUtf8(outcome.service);
         if (outcome.fromHistory) line["history"] = true;
     } else {
         nlohmann::ordered_json error;

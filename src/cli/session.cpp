@@ -10,6 +10,7 @@
 #include "cli/progressline.h"
 #include "jobs/clipboard.h"
 #include "jobs/interval.h"
+#include "services/addedquery.h"
 #include "services/builtinhosts.h"
 #include "services/interfacestore.h"
 #include "services/panelinterface.h"
@@ -113,6 +114,10 @@ bool readWholeNumber(std::string_view option, const std::string& text, int least
 
 }  // namespace
 
+Result<ShortUrlInterface> Session::savedInterface(std::string_view name) const {
+    return loadSavedInterface(name, store_);
+}
+
 bool Session::resolveConversion(const Options& options, std::string& error) {
     service_ = app_.service;
     if (options.service) {
@@ -145,6 +150,12 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     if (options.jobs &&
         !readWholeNumber("--jobs", *options.jobs, 1, kMostParallelRequests, parallel_, error))
         return false;
+
+    addedQuery_ = options.addQuery.value_or(app_.addedQuery);
+    if (const Status valid = checkAddedQuery(addedQuery_); !valid) {
+        error = (options.addQuery ? "--add-query: " : "") + valid.reason();
+        return false;
+    }
 
     const BuiltinHosts hosts = readBuiltinHosts(store_);
     const std::vector<std::string> names = listInterfaceNames(store_);

@@ -72,16 +72,20 @@ public:
     int selectedService() const override { return service_; }
     std::string baiduToken() const override { return token_; }
     ShortUrlInterface readInterfaceFromPanel() const override { return interface_; }
+    Result<ShortUrlInterface> savedInterface(std::string_view name) const override;
 
     ControlStateStore& store() { return store_; }
     const AppSettings& appSettings() const { return app_; }
     const std::string& interval() const { return interval_; }
     /// Conversions under way at once: --jobs, else the setting "并发数".
     int parallel() const { return parallel_; }
+    /// --add-query, else the setting "追加参数".
+    const std::string& addedQuery() const { return addedQuery_; }
     ShortUrlConverter& converter() { return *converter_; }
 
 private:
-    ControlStateStore store_;
+    // Reading an interface selects its section; fallbacks are read while converting.
+    mutable ControlStateStore store_;
     Status tokenPrivacy_;
     AppSettings app_;
     int service_ = 1;
@@ -89,6 +93,7 @@ private:
     ShortUrlInterface interface_;
     std::string interval_ = "0";
     int parallel_ = 1;
+    std::string addedQuery_;
     // Declared before the converter, which points at it, so it outlives the converter.
     ConversionHistory history_;
     std::unique_ptr<ShortUrlConverter> converter_;

@@ -12,6 +12,7 @@
 #include "base/platform.h"
 #include "jobs/conversionqueue.h"
 #include "jobs/interval.h"
+#include "services/addedquery.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -152,7 +153,16 @@ void BatchJob::start() {
     }
     std::vector<std::string> addresses;
     addresses.reserve(static_cast<std::size_t>(rows_));
-    for (int row = 0; row < rows_; ++row) addresses.push_back(view_.longUrl(row));
+    const std::string added = view_.addedQuery();
+    for (int row = 0; row < rows_; ++row) {
+        std::string address = view_.longUrl(row);
+        // The row shows what is sent, looked up and kept in the history.
+        if (std::string sent = withAddedQuery(address, added); sent != address) {
+            view_.setSentAddress(row, sent);
+            address = std::move(sent);
+        }
+        addresses.push_back(std::move(address));
+    }
     run_.queue().convert(std::move(addresses), std::move(events), waitAfterLastRow_);
 }
 

@@ -61,6 +61,10 @@ public:
     virtual std::string intervalText() const { return "0"; }
     /// How many conversions may run at once ("并发数"), read when a batch starts.
     virtual int parallelRequests() const { return 1; }
+    /// "追加参数": what is added to the query of every row's address, read when a batch starts.
+    virtual std::string addedQuery() const { return {}; }
+    /// Shows the address a row is converted as, once parameters were added to it.
+    virtual void setSentAddress(int, std::string_view) {}
     virtual bool autoSave() const { return false; }
     virtual std::string saveFolder() const { return {}; }
     /// Remembers the results file of this batch (the folder button opens it);

@@ -23,6 +23,7 @@
 #include "jobs/jobloop.h"
 #include "jobs/scanahead.h"
 #include "script/regexobject.h"
+#include "services/addedquery.h"
 #include "services/shorturlconverter.h"
 
 namespace lianshuo {
@@ -279,10 +280,12 @@ void FileConverterEngine::convertFile() {
     Run& state = *run_;
     std::vector<std::string> addresses;
     addresses.reserve(state.urls.size());
+    const std::string added = view_.addedQuery();
     // The rows keep their own copy of the text; the queue takes it from here.
     for (FoundUrl& url : state.urls) {
-        view_.addRow("队列中..", url.text, ResultRowState::Waiting);
-        addresses.push_back(std::move(url.text));
+        std::string sent = withAddedQuery(url.text, added);
+        view_.addRow("队列中..", sent, ResultRowState::Waiting);
+        addresses.push_back(std::move(sent));
     }
     ConversionQueue::Events events;
     events.converting = [this](int row) {

@@ -58,6 +58,9 @@ public:
     virtual std::string intervalText() const { return "0"; }
     /// How many conversions may run at once, read when a run starts.
     virtual int parallelRequests() const { return 1; }
+    /// "追加参数": added to the query of every address before it is converted; the
+    /// file's text gets the short address in place of the address as it stood.
+    virtual std::string addedQuery() const { return {}; }
     /// A message with an OK button (no files found, an invalid list).
     virtual void showMessage(std::string_view) {}
     virtual void showProgress(bool) {}

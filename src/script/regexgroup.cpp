@@ -1,6 +1,7 @@
 #include "script/regexgroup.h"
 
 #include <memory>
+#include <optional>
 
 #include "base/charset.h"
 #include "script/gbkunits.h"
@@ -54,13 +55,13 @@ std::uint32_t chosenGroup(pcre2_code* code) {
     return captures > 0 ? 1 : 0;
 }
 
-}  // namespace
-
-RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject,
-                                const RegexBudget& budget) {
-    RegexGroupMatch result;
-    const Code code = compile(pattern, result.error, PCRE2_AUTO_CALLOUT);
-    if (!code) return result;
+// The first match of `pattern` in `subject`, handed to `take` with the match data and the
+// UTF-8 text the offsets point into; `take` is not called without a match.
+template <typename Take>
+void matchFirst(std::string_view pattern, std::string_view subject, const RegexBudget& budget,
+                std::string& error, RegexInterruption& interruption, Take take) {
+    const Code code = compile(pattern, error, PCRE2_AUTO_CALLOUT);
+    if (!code) return;
     pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
     const std::unique_ptr<pcre2_match_data, DataDeleter> data(
         pcre2_match_data_create_from_pattern(code.get(), nullptr));
@@ -68,13 +69,13 @@ RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subje
         pcre2_match_context_create(nullptr));
     const std::unique_ptr<pcre2_jit_stack, StackDeleter> stack(
         pcre2_jit_stack_create(32 * 1024, kJitStackBytes, nullptr));
-    if (!data || !context || !stack) return result;
+    if (!data || !context || !stack) return;
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
     pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
     regexdetail::Watch watch(budget, context.get());
     if (!watch.check()) {
-        result.interruption = watch.interruption();
-        return result;
+        interruption = watch.interruption();
+        return;
     }
     const std::string text = gbkunits::toUtf8Units(subject);
     auto run = [&](std::uint32_t options) {
@@ -85,16 +86,44 @@ RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subje
     // The interpreter keeps its frames on the heap, where a pattern the compiled
     // code's stack is too small for still fits.
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);
-    result.interruption = watch.interruption();
-    if (rc < 0) return result;
-    const std::uint32_t group = chosenGroup(code.get());
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
+    interruption = watch.interruption();
+    if (rc >= 0) take(code.get(), data.get(), text);
+}
+
+// Group `group` of a match; nullopt when it took no part (unset, not empty).
+std::optional<std::string> groupText(pcre2_match_data* data, std::uint32_t group,
+                                     const std::string& text) {
+    if (group >= pcre2_get_ovector_count(data)) return std::nullopt;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
     const PCRE2_SIZE begin = ovector[2 * group];
     const PCRE2_SIZE end = ovector[2 * group + 1];
-    // A group that took no part in the match is unset, not empty.
-    if (begin == PCRE2_UNSET || end < begin) return result;
-    result.matched = true;
-    result.value = fromUtf8(std::string_view(text).substr(begin, end - begin));
+    if (begin == PCRE2_UNSET || end < begin) return std::nullopt;
+    return fromUtf8(std::string_view(text).substr(begin, end - begin));
+}
+
+}  // namespace
+
+RegexGroupMatch firstMatchGroup(std::string_view pattern, std::string_view subject,
+                                const RegexBudget& budget) {
+    RegexGroupMatch result;
+    matchFirst(pattern, subject, budget, result.error, result.interruption,
+               [&](pcre2_code* code, pcre2_match_data* data, const std::string& text) {
+                   std::optional<std::string> value = groupText(data, chosenGroup(code), text);
+                   result.matched = value.has_value();
+                   if (value) result.value = std::move(*value);
+               });
+    return result;
+}
+
+RegexGroupsMatch firstMatchGroups(std::string_view pattern, std::string_view subject,
+                                  const RegexBudget& budget) {
+    RegexGroupsMatch result;
+    matchFirst(pattern, subject, budget, result.error, result.interruption,
+               [&](pcre2_code*, pcre2_match_data* data, const std::string& text) {
+                   result.matched = true;
+                   for (std::uint32_t group = 0; group < pcre2_get_ovector_count(data); ++group)
+                       result.groups.push_back(groupText(data, group, text));
+               });
     return result;
 }
 

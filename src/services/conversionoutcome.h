@@ -28,6 +28,8 @@ struct ConversionOutcome {
     bool retryable = false;       // a time-out, a reset, or status 429/502/503/504
     long retryAfterSeconds = -1;  // from the reply's Retry-After, -1 when absent
     bool fromHistory = false;     // made by an earlier run and reused: no request was sent
+    // The interface that made the short address, for an interface with fallbacks; else empty.
+    std::string service;
 
     bool ok() const { return failure == FailureKind::None; }
 

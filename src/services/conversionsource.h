@@ -4,6 +4,9 @@
 // command line each implement it.
 
 #include <string>
+#include <string_view>
+
+#include "base/result.h"
 
 #include "services/shorturlinterface.h"
 
@@ -28,6 +31,10 @@ public:
     virtual std::string baiduTokenFailure() const { return {}; }
     /// The interface panel's current definition.
     virtual ShortUrlInterface readInterfaceFromPanel() const = 0;
+    /// The saved interface called `name`, with its secrets: what a fallback runs with.
+    virtual Result<ShortUrlInterface> savedInterface(std::string_view name) const {
+        return Failure{0, "没有名为“" + std::string(name) + "”的接口"};
+    }
 };
 
 }  // namespace lianshuo

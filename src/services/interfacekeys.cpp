@@ -113,6 +113,8 @@ const std::vector<InterfaceKey>& interfaceKeys() {
          [](const D& d) { return static_cast<double>(d.pauseMs); },
          [](D& d, double v) { d.pauseMs = clampedWhole(v, -1, kLongestPauseMs + 1); }, nullptr,
          nullptr},
+        textKey<&D::resultTemplate>("结果模板", true),
+        textKey<&D::fallbacks>("备用接口", true),
     };
     return keys;
 }

@@ -7,6 +7,7 @@
 #include "script/regexgroup.h"
 #include "services/jsonpath.h"
 #include "services/replyreader.h"
+#include "services/resulttemplate.h"
 #include "services/templatesyntax.h"
 #include "services/tokenrequest.h"
 
@@ -159,9 +160,13 @@ Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator
     const int format = static_cast<int>(d.bodyFormat);
     if (format < 0 || format > 3)
         problems.push_back("请求格式 " + std::to_string(format) + " 不受支持（0 到 3）");
+    // With JSON extraction a result template may name every value itself.
+    const bool templateAlone = d.extractKind == ExtractKind::Json && !d.resultTemplate.empty() &&
+                               d.extractExpression.empty();
     if (std::string problem = expressionProblem(d.extractKind, d.extractExpression, false);
-        !problem.empty())
+        !problem.empty() && !templateAlone)
         problems.push_back(std::move(problem));
+    if (const Status filled = checkResultTemplate(d); !filled) problems.push_back(filled.reason());
     if (!d.errorExpression.empty())
         if (std::string problem = expressionProblem(d.extractKind, d.errorExpression, true);
             !problem.empty())

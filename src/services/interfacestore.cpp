@@ -7,6 +7,7 @@
 #include "base/helpers.h"
 #include "base/paths.h"
 #include "base/platform.h"
+#include "services/fallbackchain.h"
 #include "services/interfacekeys.h"
 #include "services/interfacerules.h"
 #include "services/sxcufile.h"
@@ -149,6 +150,14 @@ Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
     if (Status savable = checkSavable(d); !savable) return savable;
     if (Status named = checkInterfaceName(name); !named) return named;
     const std::string section = name.empty() ? interfaceName(d) : std::string(name);
+    const std::vector<std::string> names = listInterfaceNames(store);
+    const Status chain =
+        checkFallbacks(d, [&](std::string_view wanted) -> Result<ShortUrlInterface> {
+            if (std::find(names.begin(), names.end(), wanted) == names.end())
+                return Failure{0, std::string(wanted)};
+            return loadInterface(wanted, store);
+        });
+    if (!chain) return chain;
     ShortUrlInterface kept = d;
     const Status inKeyring = keepSecrets(store, interfaceSecrets(section, kept));
     if (!inKeyring && keyringNotice) *keyringNotice = inKeyring.reason();
@@ -160,6 +169,15 @@ Status saveInterface(const ShortUrlInterface& d, ControlStateStore& store,
 Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& d,
                              const ControlStateStore& store) {
     return fetchSecrets(store, interfaceSecrets(name, d));
+}
+
+Result<ShortUrlInterface> loadSavedInterface(std::string_view name, ControlStateStore& store) {
+    const std::vector<std::string> names = listInterfaceNames(store);
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        return Failure{0, "没有名为“" + std::string(name) + "”的接口"};
+    ShortUrlInterface d = loadInterface(name, store);
+    if (Status fetched = fetchInterfaceSecrets(name, d, store); !fetched) return fetched;
+    return d;
 }
 
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store) {

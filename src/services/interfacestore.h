@@ -45,7 +45,8 @@ Status checkSavable(const ShortUrlInterface& definition);
 
 /// Writes the fourteen keys, and the later keys that differ from their
 /// default, into the interface's section as one save; nothing when they hold
-/// what is stored already. Refuses what checkSavable refuses. The secrets go
+/// what is stored already. Refuses what checkSavable refuses, and fallbacks
+/// that are not saved or lead back to the interface (checkFallbacks). The secrets go
 /// into the system keyring when there is one; when the keyring refuses them
 /// they are saved in the file and `keyringNotice` says why. The section is
 /// `name`'s (nameForSaving() for a save the user asks for), else interfaceName()'s.
@@ -60,6 +61,10 @@ Status fetchInterfaceSecrets(std::string_view name, ShortUrlInterface& definitio
 
 /// Reads the interface called `name`; missing keys read as 0, empty or false.
 ShortUrlInterface loadInterface(std::string_view name, ControlStateStore& store);
+
+/// The interface saved as `name` with its secrets; fails when there is none or
+/// the keyring cannot give them.
+Result<ShortUrlInterface> loadSavedInterface(std::string_view name, ControlStateStore& store);
 
 /// The names of every interface in the store's file, in file order.
 std::vector<std::string> listInterfaceNames(ControlStateStore& store);

@@ -4,6 +4,7 @@
 #include "base/gbk.h"
 #include "base/helpers.h"
 #include "script/regexgroup.h"
+#include "services/resulttemplate.h"
 
 namespace lianshuo {
 
@@ -30,7 +31,11 @@ JsonRule parseJsonRule(std::string_view rule) {
 void ReplyReader::readJson() {
     if (read_) return;
     read_ = true;
-    auto found = findJsonValues(reply_.text, {d_.extractExpression, d_.errorExpression});
+    // The template's paths are read in the same pass as the extraction's and the error's.
+    std::vector<std::string> paths{d_.extractExpression, d_.errorExpression};
+    for (std::string& path : resultTemplatePaths(d_.resultTemplate))
+        paths.push_back(std::move(path));
+    auto found = findJsonValues(reply_.text, paths);
     if (!found) {
         // A reply that is no JSON at all is best shown as it stands.
         if (found.reason() == jsonDepthReason()) jsonProblem_ = "回复的 " + found.reason();
@@ -38,6 +43,30 @@ void ReplyReader::readJson() {
     }
     shortUrl_ = std::move((*found)[0]);
     if (!d_.errorExpression.empty()) error_ = std::move((*found)[1]);
+    templateValues_.assign(std::make_move_iterator(found->begin() + 2),
+                           std::make_move_iterator(found->end()));
+}
+
+std::string ReplyReader::filledTemplate() {
+    const auto pieces = parseResultTemplate(d_.resultTemplate);
+    if (!pieces) return {};
+    std::optional<std::string> filled;
+    if (d_.extractKind == ExtractKind::Json) {
+        readJson();
+        std::size_t next = 0;
+        filled = fillResultTemplate(*pieces, [&](const ResultPiece&) -> std::optional<std::string> {
+            if (next >= templateValues_.size() || !templateValues_[next]) return std::nullopt;
+            return templateValues_[next++]->text;
+        });
+    } else {
+        RegexGroupsMatch match = firstMatchGroups(d_.extractExpression, reply_.text, budget_);
+        if (match.interruption != RegexInterruption::None) interruption_ = match.interruption;
+        filled = fillResultTemplate(*pieces, [&](const ResultPiece& piece) {
+            const std::size_t group = std::stoul(piece.text);
+            return group < match.groups.size() ? match.groups[group] : std::nullopt;
+        });
+    }
+    return filled.value_or(std::string());
 }
 
 std::string ReplyReader::regexValue(const std::string& pattern) {
@@ -47,6 +76,9 @@ std::string ReplyReader::regexValue(const std::string& pattern) {
 }
 
 std::string ReplyReader::shortUrlText() {
+    const bool templated =
+        d_.extractKind == ExtractKind::Json || d_.extractKind == ExtractKind::Regex;
+    if (!d_.resultTemplate.empty() && templated) return filledTemplate();
     switch (d_.extractKind) {
         case ExtractKind::Cut:
             if (!d_.cutEnabled) return cutBetweenMarkers(reply_.text, "", "", d_.reverseCut);

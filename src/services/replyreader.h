@@ -5,6 +5,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "script/regexbudget.h"
 #include "services/jsonpath.h"
@@ -54,6 +55,8 @@ private:
     // Both JSON paths, read in one pass on first use.
     void readJson();
     std::string regexValue(const std::string& pattern);
+    // The "结果模板" with the reply's values; empty when one of them is missing.
+    std::string filledTemplate();
 
     const ShortUrlInterface& d_;
     const ServiceReply& reply_;
@@ -63,6 +66,7 @@ private:
     bool notText_ = false;
     std::string jsonProblem_;
     std::optional<JsonFound> shortUrl_, error_;
+    std::vector<std::optional<JsonFound>> templateValues_;  // the template's paths, in order
 };
 
 }  // namespace lianshuo

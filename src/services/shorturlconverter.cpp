@@ -178,8 +178,7 @@ ShortUrlConverter::~ShortUrlConverter() = default;
 
 std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     if (mode == kSnapshotAndLabel) {
-        snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
-        renewTokens();
+        snapshotPanel();
         // Each run tries the history again, whatever failed in the last one.
         historySuspended_ = false;
         return serviceLabel(source_.selectedService());
@@ -188,11 +187,23 @@ std::string ShortUrlConverter::convertUrl(std::string_view longUrl, Mode mode) {
     return outcome.ok() ? outcome.shortUrl : conversionErrorText();
 }
 
+void ShortUrlConverter::snapshotPanel() {
+    snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
+    renewTokens();
+    fallbacks_.reset();
+    if (source_.selectedService() == kCustomService && !snapshot_->fallbacks.empty())
+        fallbacks_ = std::make_shared<const FallbackChain>(resolveFallbacks(
+            *snapshot_, [this](std::string_view name) { return source_.savedInterface(name); }));
+}
+
 ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode) {
-    // The interface test always asks the service: it tests the service, not the history.
+    // The interface test always asks the service: it tests the service, not the history,
+    // and this interface, not its fallbacks.
     if (mode != kConvert) {
-        if (source_.selectedService() == kCustomService)
+        if (source_.selectedService() == kCustomService) {
             snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
+            fallbacks_.reset();
+        }
         renewTokens();
         return perform(prepare(longUrl), stopFlag_);
     }
@@ -204,8 +215,11 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
 
 ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) const {
     const int service = source_.selectedService();
-    Task task{std::string(longUrl), service,
-              service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
+    Task task{std::string(longUrl),
+              service,
+              service == kBaiduService ? source_.baiduToken() : std::string(),
+              snapshot_,
+              service == kCustomService ? fallbacks_ : nullptr,
               retryPolicy_};
     if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
     task.tokens = tokens_;
@@ -241,6 +255,14 @@ const std::string& ShortUrlConverter::historyKey() const {
         };
         key_ = historyServiceKey(service, hosts_, *snapshot_, tag);
         formerKey_ = formerHistoryServiceKey(service, *snapshot_);
+        fallbackKeys_.clear();
+        if (service == kCustomService && fallbacks_)
+            for (const FallbackEntry& entry : *fallbacks_)
+                fallbackKeys_.emplace_back(
+                    entry.definition ? historyServiceKey(service, hosts_, *entry.definition, tag)
+                                     : std::string(),
+                    entry.definition ? formerHistoryServiceKey(service, *entry.definition)
+                                     : std::string());
         // A key without its tag is made again next time.
         keyService_ = keyFailure_.ok() ? service : -1;
         keySnapshot_ = snapshot_;
@@ -256,23 +278,41 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
         suspendHistory(keyFailure_.reason());
         return std::nullopt;
     }
-    HistoryLookup hit = history_->lookupWithFormer(key, formerKey_, longUrl);
-    if (!hit.status.ok()) suspendHistory(hit.status.reason());
-    // A row edited by hand into something that is no address is converted again, and replaced.
-    if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) return std::nullopt;
-    ConversionOutcome outcome = ConversionOutcome::success(std::move(*hit.shortUrl));
-    outcome.fromHistory = true;
-    return outcome;
+    // Whichever interface of the chain made it before, nobody needs asking again.
+    const bool chained = source_.selectedService() == kCustomService && fallbacks_;
+    for (std::size_t at = 0; !chained ? at == 0 : at <= fallbacks_->size(); ++at) {
+        const auto& [tried, former] =
+            at == 0 ? std::pair<const std::string&, const std::string&>{key, formerKey_}
+                    : std::pair<const std::string&, const std::string&>{
+                          fallbackKeys_[at - 1].first, fallbackKeys_[at - 1].second};
+        if (tried.empty()) continue;
+        HistoryLookup hit = history_->lookupWithFormer(tried, former, longUrl);
+        if (!hit.status.ok()) {
+            suspendHistory(hit.status.reason());
+            return std::nullopt;
+        }
+        // A row edited by hand into something that is no address is converted again, and replaced.
+        if (!hit.shortUrl || !isWebAddress(*hit.shortUrl)) continue;
+        ConversionOutcome outcome = ConversionOutcome::success(std::move(*hit.shortUrl));
+        outcome.fromHistory = true;
+        if (chained)
+            outcome.service = at == 0 ? interfaceName(*snapshot_) : (*fallbacks_)[at - 1].name;
+        return outcome;
+    }
+    return std::nullopt;
 }
 
 void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutcome& outcome) {
     if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
-    const std::string& key = historyKey();
+    const std::string* key = &historyKey();
     if (!keyFailure_.ok()) {
         suspendHistory(keyFailure_.reason());
         return;
     }
-    if (const Status status = history_->record(key, longUrl, outcome.shortUrl); !status.ok())
+    if (!outcome.service.empty() && fallbacks_ && source_.selectedService() == kCustomService)
+        for (std::size_t at = 0; at < fallbacks_->size(); ++at)
+            if ((*fallbacks_)[at].name == outcome.service) key = &fallbackKeys_[at].first;
+    if (const Status status = history_->record(*key, longUrl, outcome.shortUrl); !status.ok())
         suspendHistory(status.reason());
 }
 
@@ -287,6 +327,39 @@ void ShortUrlConverter::suspendHistory(const std::string& reason) {
 }
 
 ConversionOutcome ShortUrlConverter::perform(const Task& task, const std::atomic<bool>* stop,
+                                             bool* throttled) const {
+    ConversionOutcome first = retried(task, stop, throttled);
+    if (task.service != kCustomService || !task.fallbacks || task.fallbacks->empty()) return first;
+    if (first.ok()) {
+        first.service = interfaceName(*task.definition);
+        return first;
+    }
+    // Each fallback with its own keys and retries, while the last one failed on its service's
+    // side; the reason keeps the first failure and adds what each fallback said.
+    std::string said;
+    bool passOn = passesToFallback(first);
+    for (const FallbackEntry& entry : *task.fallbacks) {
+        if (!passOn || (stop != nullptr && *stop)) break;
+        if (!entry.definition) {
+            said += "；备用接口“" + entry.name + "”：" + entry.problem;
+            continue;
+        }
+        Task next = task;
+        next.definition = entry.definition;
+        ConversionOutcome outcome = retried(next, stop, throttled);
+        if (outcome.ok()) {
+            outcome.service = entry.name;
+            return outcome;
+        }
+        if (outcome.failure == FailureKind::Stopped) return outcome;
+        said += "；备用接口“" + entry.name + "”：" + outcome.reason();
+        passOn = passesToFallback(outcome);
+    }
+    first.message += said;
+    return first;
+}
+
+ConversionOutcome ShortUrlConverter::retried(const Task& task, const std::atomic<bool>* stop,
                                              bool* throttled) const {
     static const std::atomic<bool> kNeverStopped{false};
     const std::atomic<bool>& stopped = stop != nullptr ? *stop : kNeverStopped;

@@ -9,11 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "history/conversionmemory.h"
 #include "services/builtinhosts.h"
 #include "services/conversionoutcome.h"
 #include "services/conversionsource.h"
+#include "services/fallbackchain.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -63,6 +66,9 @@ public:
         int service = kCustomService;
         std::string token;
         std::shared_ptr<const ShortUrlInterface> definition;
+        // The custom interface's "备用接口", asked in order after a failure on the
+        // service's side (null or empty: none).
+        std::shared_ptr<const FallbackChain> fallbacks = nullptr;
         RetryPolicy retry;
         // The slot's work for the first moment a request waits for its reply (null: none).
         std::function<void()>* whileWaiting = nullptr;
@@ -79,9 +85,10 @@ public:
     ConversionOutcome perform(const Task& task, const std::atomic<bool>* stop,
                               bool* throttled = nullptr) const;
     /// The history's short address for `longUrl`, when the history is in use
-    /// and has a good one.
+    /// and has a good one: under the chosen service, else under each of its fallbacks.
     std::optional<ConversionOutcome> recall(std::string_view longUrl);
-    /// Keeps a fresh success in the history (failures never).
+    /// Keeps a fresh success in the history (failures never), under the
+    /// interface that made it.
     void remember(std::string_view longUrl, const ConversionOutcome& outcome);
 
     /// The flag of the running job: a set flag aborts the request in flight
@@ -108,6 +115,9 @@ private:
     std::string serviceLabel(int service) const;
     // A run's tokens are its own: each snapshot starts without any.
     void renewTokens();
+    void snapshotPanel();
+    ConversionOutcome retried(const Task& task, const std::atomic<bool>* stop,
+                              bool* throttled) const;
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop,
@@ -124,6 +134,7 @@ private:
     // Shared with the tasks in flight, so a new snapshot never changes one under way.
     std::shared_ptr<const ShortUrlInterface> snapshot_;
     std::shared_ptr<TokenKeeper> tokens_;  // of the runs that start from snapshot_
+    std::shared_ptr<const FallbackChain> fallbacks_;  // the snapshot's, resolved with it
     // The Weibo relay keeps one request object for the life of the converter;
     // parallel slots take turns on it.
     std::unique_ptr<HttpRequestObject> weiboRequest_;
@@ -136,6 +147,8 @@ private:
     // The last history key, with the service and snapshot it was made for (held, so that a
     // new snapshot can never reuse the address of the one the key was made for).
     mutable std::string key_, formerKey_;
+    // The keys of the snapshot's fallbacks, in its order (empty for one that could not be had).
+    mutable std::vector<std::pair<std::string, std::string>> fallbackKeys_;
     mutable int keyService_ = -1;
     mutable std::shared_ptr<const ShortUrlInterface> keySnapshot_;
     mutable const ConversionMemory* keyHistory_ = nullptr;  // the history that tagged the token

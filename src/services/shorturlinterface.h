@@ -68,6 +68,12 @@ struct ShortUrlInterface {
     // "限流表达式": the same; when it holds the reply counts as a 429 (too many requests).
     std::string throttleRule;
     long pauseMs = 0;  // "间隔毫秒": least time between two requests
+    // "结果模板": the short address made of reply values: "#值(PATH)#" with JSON extraction,
+    // "#组(N)#" with a regular expression; empty: the extracted value alone.
+    std::string resultTemplate;
+    // "备用接口": names of saved interfaces, "|" between them, asked in order when this one
+    // fails on the service's side (no answer, 5xx, still throttled after the retries).
+    std::string fallbacks;
 
     bool operator==(const ShortUrlInterface&) const = default;
 };

@@ -8,6 +8,7 @@
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "services/resulttemplate.h"
 #include "services/sxcufile.h"
 #include "services/sxcusyntax.h"
 
@@ -46,6 +47,8 @@ private:
     std::string value(std::string_view gbkTemplate, bool formEncoded = false);
     Json fields(bool form);
     std::string readSyntax(ExtractKind kind, const std::string& expression);
+    // The result template as several "{json:…}" in one URL; regex groups have no counterpart.
+    std::string templateSyntax();
     void missing(std::string what) {
         if (std::find(missing_.begin(), missing_.end(), what) == missing_.end())
             missing_.push_back(std::move(what));
@@ -121,6 +124,19 @@ Json Exporter::fields(bool form) {
 }
 
 // The syntax that reads `expression` of `kind` from the reply.
+std::string Exporter::templateSyntax() {
+    const auto pieces = parseResultTemplate(d_.resultTemplate);
+    if (!pieces || d_.extractKind != ExtractKind::Json) {
+        missing("结果模板");
+        return readSyntax(d_.extractKind, d_.extractExpression);
+    }
+    std::string url;
+    for (const ResultPiece& piece : *pieces)
+        url += piece.kind == ResultPiece::Literal ? sxcu::escapePlain(toUtf8(piece.text))
+                                                  : readSyntax(ExtractKind::Json, piece.text);
+    return url;
+}
+
 std::string Exporter::readSyntax(ExtractKind kind, const std::string& expression) {
     const std::string utf8 = toUtf8(expression);
     switch (kind) {
@@ -183,7 +199,9 @@ Result<std::string> Exporter::run() {
         missing("成功状态码");
     if (d_.pauseMs > 0) missing("间隔毫秒");
     if (!d_.tokenUrl.empty()) missing("令牌地址");
-    std::string url = readSyntax(d_.extractKind, d_.extractExpression);
+    if (!d_.fallbacks.empty()) missing("备用接口");
+    std::string url = d_.resultTemplate.empty() ? readSyntax(d_.extractKind, d_.extractExpression)
+                                                : templateSyntax();
     if (d_.insertEnabled)
         url = sxcu::escapePlain(toUtf8(d_.prefix)) + url + sxcu::escapePlain(toUtf8(d_.suffix));
     std::string error;

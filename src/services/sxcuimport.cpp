@@ -103,6 +103,8 @@ private:
     std::string requestText(const std::string& value, Place place, const char* where);
     void readBody(const std::string& method);
     void readResponse();
+    bool readTemplate(const std::string& url);
+    void readErrorMessage();
     std::string regexFor(const Piece& piece);
     // The one piece of a response value that reads the reply, with the text around it.
     struct Extraction {
@@ -236,8 +238,27 @@ Importer::Extraction Importer::extraction(const std::string& value, const char* 
     return out;
 }
 
+// A URL made of several JSON values ("https://{json:domain}/{json:id}") is a result template;
+// false, changing nothing, for any other URL.
+bool Importer::readTemplate(const std::string& url) {
+    const std::vector<Piece> pieces = sxcu::parseValue(url);
+    int values = 0;
+    for (const Piece& piece : pieces) {
+        if (!piece.syntax) continue;
+        if (piece.text != "json") return false;
+        ++values;
+    }
+    if (values < 2) return false;
+    for (const Piece& piece : pieces)
+        d_.resultTemplate +=
+            piece.syntax ? "#值(" + fromUtf8(piece.argument) + ")#" : fromUtf8(piece.text);
+    d_.extractKind = ExtractKind::Json;
+    return true;
+}
+
 void Importer::readResponse() {
     const std::string url = member("URL");
+    if (readTemplate(url)) return readErrorMessage();
     Extraction result = extraction(url.empty() ? "{response}" : url, "URL");
     if (!result.found) return refuse("URL 中没有取自回复的部分");
     const Piece& piece = result.piece;
@@ -256,6 +277,10 @@ void Importer::readResponse() {
         d_.prefix = result.before;
         d_.suffix = result.after;
     }
+    readErrorMessage();
+}
+
+void Importer::readErrorMessage() {
     const std::string error = member("ErrorMessage");
     if (error.empty()) return;
     const Extraction words = extraction(error, "ErrorMessage");

@@ -50,6 +50,8 @@ struct AppSettings {
     bool watchClipboard = false;
     // "托盘": closing the main window hides it to the tray.
     bool tray = false;
+    // "追加参数": query parameters added to every long address of a run ("utm_source=a").
+    std::string addedQuery;
 };
 
 /// The most conversions a run may have under way at once.

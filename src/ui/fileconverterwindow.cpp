@@ -12,6 +12,7 @@
 #include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
+#include "ui/dialogs.h"
 #include "ui/infobox.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -85,6 +86,11 @@ bool FileConverterWindow::running() const {
 }
 
 void FileConverterWindow::startOrStop(bool bySearch) {
+    if (!running())
+        if (const Status usable = owner_.checkedAddedQuery(); !usable) {
+            MessageBox::warning(this, toQt(appTitle()), toQt(usable.reason()));
+            return;
+        }
     if (!engine_) engine_.emplace(*this, owner_.converter(), &jobLoop_);
     if (!engine_->running()) {
         // A new run: the last one's failures go, and the run's own rows show.

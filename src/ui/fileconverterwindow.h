@@ -35,6 +35,7 @@ public:
     FileConverterSettings settings() const override;
     std::string intervalText() const override;
     int parallelRequests() const override;
+    std::string addedQuery() const override;
     void showMessage(std::string_view text) override;
     void showProgress(bool visible) override;
     void setProgress(int position, int count, std::string_view caption) override;

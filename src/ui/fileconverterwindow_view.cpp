@@ -60,6 +60,10 @@ int FileConverterWindow::parallelRequests() const {
     return owner_.parallelRequests();
 }
 
+std::string FileConverterWindow::addedQuery() const {
+    return owner_.addedQuery();
+}
+
 void FileConverterWindow::showMessage(std::string_view text) {
     MessageBox::information(this, toQt(appTitle()), toQt(text));
 }

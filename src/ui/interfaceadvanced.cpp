@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,11 +31,13 @@ void addLabel(QWidget* parent, const QString& name, int x, int y, int width, con
         ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-// A label and its one-line field across the dialog's width, at `y`.
+// A label and its one-line field across the dialog's width, at `y`; `left` less in a group
+// box that starts that far into the dialog, so that every field lines up.
 QLineEdit* addTextRow(QWidget* parent, const QString& what, int y, const QString& caption,
-                      const QString& value, const QString& placeholder = {}) {
-    addLabel(parent, u"标签"_s + what, 16, y, 104, caption);
-    auto* edit = addControl<QLineEdit>(parent, u"编辑框"_s + what, QRect(120, y, 344, 24), value);
+                      const QString& value, const QString& placeholder = {}, int left = 0) {
+    addLabel(parent, u"标签"_s + what, 16 - left, y, 104, caption);
+    auto* edit =
+        addControl<QLineEdit>(parent, u"编辑框"_s + what, QRect(120 - left, y, 344, 24), value);
     edit->setPlaceholderText(placeholder);
     return edit;
 }
@@ -61,7 +64,7 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     setObjectName(u"对话框高级"_s);
     setWindowTitle(u"高级设置"_s);
     setFont(uiFont(FontFace::Song, 15));
-    resize(480 + CredentialGroups::kWidth + 16, 440);
+    resize(480 + CredentialGroups::kWidth + 16, 576);
 
     addLabel(this, u"标签接口名称"_s, 16, 16, 104, u"接口名称："_s);
     name_ = addControl<QLineEdit>(this, u"编辑框接口名称"_s, QRect(120, 16, 344, 24),
@@ -119,32 +122,46 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
                               current.pauseMs > 0 ? QString::number(current.pauseMs) : QString());
     acceptNumbersOnly(pause_, {0, kLongestPauseMs, 0, true});
 
+    auto* result = addControl<QGroupBox>(this, u"分组结果"_s, QRect(8, 384, 464, 60), u"结果"_s);
+    resultTemplate_ =
+        addTextRow(result, u"结果模板"_s, 24, u"结果模板："_s, toQt(current.resultTemplate),
+                   u"由回复拼成短网址，如 https://#值(domain)#/#值(id)#"_s, 8);
+    auto* fallback =
+        addControl<QGroupBox>(this, u"分组备用接口"_s, QRect(8, 452, 464, 60), u"备用接口"_s);
+    fallbacks_ = addTextRow(fallback, u"备用接口"_s, 24, u"备用接口："_s, toQt(current.fallbacks),
+                            u"本接口不可用、5xx 或限流时依次使用，如 备用一|备用二"_s, 8);
+
     credentials_.emplace(this, QPoint(480, 16), current);
 
-    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(752, 392, 88, 32), u"确定"_s);
-    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(856, 392, 88, 32), u"取消"_s);
+    auto* ok = addControl<QPushButton>(this, u"按钮确定"_s, QRect(752, 528, 88, 32), u"确定"_s);
+    auto* cancel = addControl<QPushButton>(this, u"按钮取消"_s, QRect(856, 528, 88, 32), u"取消"_s);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
     tieLabelsToFields(this);
 
-    // Wider, the fields take the room; taller, the headers.
+    // Wider, the fields of both columns take the room, half each; taller, the headers.
+    constexpr Follow kHalfGrow{0, 0.5F}, kHalfMove{0.5F, 0};
     auto* layout = new AnchorLayout(this);
     for (QWidget* field : std::initializer_list<QWidget*>{name_, token_, expression_, error_,
                                                           successRule_, throttleRule_})
-        layout->follow(field, kGrow, field == name_ ? kStay : kMove, {120, 24});
-    layout->follow(headers_, kGrow, kGrow, {120, 36});
-    layout->follow(showToken_, kMove, kMove);
+        layout->follow(field, kHalfGrow, field == name_ ? kStay : kMove, {120, 24});
+    layout->follow(headers_, kHalfGrow, kGrow, {120, 36});
+    layout->follow(showToken_, kHalfMove, kMove);
     for (const QString& label :
          {u"标签令牌"_s, u"标签提取方式"_s, u"标签提取表达式"_s, u"标签错误表达式"_s,
           u"标签成功表达式"_s, u"标签限流表达式"_s, u"标签成功状态码"_s})
         layout->follow(label, kStay, kMove);
     layout->follow(extract_, kStay, kMove);
     layout->follow(success_, kStay, kMove);
-    layout->follow(u"标签间隔毫秒"_s, kMove, kMove);
-    layout->follow(pause_, kMove, kMove);
-    layout->follow(u"标签请求格式"_s, kMove, kStay);
-    layout->follow(format_, kMove, kStay);
+    layout->follow(u"标签间隔毫秒"_s, kHalfMove, kMove);
+    layout->follow(pause_, kHalfMove, kMove);
+    layout->follow(u"标签请求格式"_s, kHalfMove, kStay);
+    layout->follow(format_, kHalfMove, kStay);
+    layout->follow(result, kHalfGrow, kMove);
+    layout->follow(fallback, kHalfGrow, kMove);
+    layout->follow(u"分组凭据"_s, kHalfMove, kStay);
+    layout->follow(u"分组令牌请求"_s, kHalfMove, kStay);
     layout->follow(ok, kMove, kMove);
     layout->follow(cancel, kMove, kMove);
     keepWindowPlace(this, PlacedWindow::Advanced);
@@ -164,6 +181,8 @@ ShortUrlInterface InterfaceAdvancedDialog::applyTo(ShortUrlInterface d) const {
     d.throttleRule = fromQt(throttleRule_->text());
     d.pauseMs = pauseOf(pause_->text());
     credentials_->applyTo(d);
+    d.resultTemplate = fromQt(resultTemplate_->text());
+    d.fallbacks = trimSpaces(fromQt(fallbacks_->text()));
     return d;
 }
 

@@ -44,6 +44,8 @@ private:
     QLineEdit* successRule_;
     QLineEdit* throttleRule_;
     QLineEdit* pause_;
+    QLineEdit* resultTemplate_;
+    QLineEdit* fallbacks_;
     // Made after the keys beside them, so that the tab key reaches them after those.
     std::optional<CredentialGroups> credentials_;
 };

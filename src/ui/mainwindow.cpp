@@ -11,9 +11,12 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
+#include "base/gbk.h"
 #include "history/conversionhistory.h"
 #include "jobs/clipboardshortener.h"
 #include "jobs/interval.h"
+#include "services/addedquery.h"
+#include "services/interfacestore.h"
 #include "services/panelinterface.h"
 #include "services/shorturlconverter.h"
 #include "store/controlstatestore.h"
@@ -101,6 +104,7 @@ void MainWindow::startUp() {
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
     parallelBox_->setValue(settings.parallel);
+    addedQueryEdit_->setText(toQt(settings.addedQuery));
     watchBox_->setChecked(settings.watchClipboard);
     trayBox_->setChecked(settings.tray);
     saveFolderEdit_->setText(toQt(settings.saveDir));
@@ -117,6 +121,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
     settings.parallel = parallelBox_->value();
+    settings.addedQuery = addedQuery();
     settings.watchClipboard = watchBox_->isChecked();
     settings.tray = trayBox_->isChecked();
     settings.saveDir = fromQt(saveFolderEdit_->text());
@@ -178,6 +183,10 @@ ShortUrlInterface MainWindow::readInterfaceFromPanel() const {
     return panel_->readInterface();
 }
 
+Result<ShortUrlInterface> MainWindow::savedInterface(std::string_view name) const {
+    return loadSavedInterface(name, settingsStore());
+}
+
 int MainWindow::rowCount() const {
     return resultsView_->topLevelItemCount();
 }
@@ -227,6 +236,18 @@ std::string MainWindow::intervalText() const {
 
 int MainWindow::parallelRequests() const {
     return parallelBox_->value();
+}
+
+std::string MainWindow::addedQuery() const {
+    return trimSpaces(fromQt(addedQueryEdit_->text()));
+}
+
+Status MainWindow::checkedAddedQuery() const {
+    return checkAddedQuery(addedQuery());
+}
+
+void MainWindow::setSentAddress(int row, std::string_view address) {
+    if (QTreeWidgetItem* item = resultsView_->topLevelItem(row)) item->setText(1, toQt(address));
 }
 
 bool MainWindow::autoSave() const {

@@ -50,6 +50,7 @@ public:
     std::string baiduToken() const override;
     std::string baiduTokenFailure() const override;
     ShortUrlInterface readInterfaceFromPanel() const override;
+    Result<ShortUrlInterface> savedInterface(std::string_view name) const override;
 
     int rowCount() const override;
     std::string longUrl(int row) const override;
@@ -60,6 +61,10 @@ public:
     void setPasteCopyEnabled(bool enabled) override;
     std::string intervalText() const override;
     int parallelRequests() const override;
+    std::string addedQuery() const override;
+    void setSentAddress(int row, std::string_view address) override;
+    /// Fails, saying why, when the "追加参数" field cannot be used.
+    Status checkedAddedQuery() const;
     /// Whether a batch is under way (it runs on in the event loop after the start click).
     bool batchRunning() const { return batch_ && batch_->running(); }
     bool autoSave() const override;
@@ -174,6 +179,7 @@ private:
     QTreeWidget* resultsView_ = nullptr;
     QLineEdit* intervalEdit_ = nullptr;
     QSpinBox* parallelBox_ = nullptr;
+    QLineEdit* addedQueryEdit_ = nullptr;
     QPushButton* generateButton_ = nullptr;
     QPushButton* pasteButton_ = nullptr;
     QPushButton* copyButton_ = nullptr;

@@ -50,7 +50,14 @@ void MainWindow::connectEvents() {
     connect(copyButton_, &QPushButton::clicked, this, &MainWindow::copyShortUrls);
     // The batch is a job on the window's loop: a click while it runs only
     // asks it to stop.
-    connect(generateButton_, &QPushButton::clicked, this, [this] { batch().generateClicked(); });
+    connect(generateButton_, &QPushButton::clicked, this, [this] {
+        if (!batchRunning())
+            if (const Status usable = checkedAddedQuery(); !usable) {
+                MessageBox::warning(this, toQt(appTitle()), toQt(usable.reason()));
+                return;
+            }
+        batch().generateClicked();
+    });
     connect(resultsView_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::openRow);
     connect(resultsView_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::copyRowAt);
     connect(panel_, &InterfacePanel::testRequested, this, &MainWindow::testInterface);

@@ -122,8 +122,10 @@ void MainWindow::testInterface() {
     if (!longUrl || interfaceTest_.busy()) return;
     // The panel as it is now; the converter's own snapshot stays the running batch's.
     ShortUrlConverter::Task task = converter().prepare(fromQt(*longUrl));
-    if (task.service == kCustomService)
+    if (task.service == kCustomService) {
         task.definition = std::make_shared<const ShortUrlInterface>(readInterfaceFromPanel());
+        task.fallbacks = nullptr;  // the test is of this interface alone
+    }
     const ShortUrlConverter& converter = this->converter();
     interfaceTest_.start([this, &converter, task = std::move(task),
                           shown = *longUrl](const std::atomic<bool>& stop) {

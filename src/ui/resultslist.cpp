@@ -39,7 +39,10 @@ void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
     if (outcome.ok()) {
         showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
         // Only the tooltip: the reason role would make a double click explain instead of open.
-        if (outcome.fromHistory) item->setToolTip(0, u"来自历史"_s);
+        QStringList notes;
+        if (!outcome.service.empty()) notes << u"由 "_s + toQt(outcome.service) + u" 生成"_s;
+        if (outcome.fromHistory) notes << u"来自历史"_s;
+        item->setToolTip(0, notes.join(u"，"_s));
         return;
     }
     showResultRow(item, toQt(conversionErrorText()), ResultRowState::Error);

@@ -72,9 +72,43 @@ INSTANTIATE_TEST_SUITE_P(EveryPreset, PresetOnTheCommandLine,
 TEST_F(CommandLine, PresetsListTheCatalogueOneALine) {
     const auto r = run({"interfaces", "presets"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 15);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'),
+              static_cast<long>(interfacePresets().size()));
+    EXPECT_NE(r.out.find(utf8("tiny.cc\thttps://tiny.cc\t用户名:API 密钥\t")), std::string::npos);
     EXPECT_NE(r.out.find(utf8("bitly\thttps://api-ssl.bitly.com\t访问令牌\t")), std::string::npos);
     EXPECT_NE(r.out.find(utf8("yourls\t(--host)\t签名（signature）\t")), std::string::npos);
+}
+
+TEST_F(CommandLine, AFallbackMakesTheAddressWithTheCampaignParametersWhenTheFirstIsDown) {
+    test::TestServer fake;
+    fake.route("/ok", [](test::Exchange& e) { e.answer(200, R"({"d":"s.test","id":"k1"})"); });
+    ASSERT_EQ(
+        run({"interfaces", "add", "--name", "backup", "--address", fake.url(utf8("/ok?u=#长网址#")),
+             "--extract", "json", "--result-template", utf8("https://#值(d)#/#值(id)#")})
+            .status,
+        0);
+    auto r = run({"interfaces", "add", "--name", "primary", "--address",
+                  utf8("http://127.0.0.1:1/x?u=#长网址#"), "--fallback", "nobody"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(utf8("备用接口“nobody”不存在")), std::string::npos) << r.err;
+    ASSERT_EQ(run({"interfaces", "add", "--name", "primary", "--address",
+                   utf8("http://127.0.0.1:1/x?u=#长网址#"), "--fallback", "backup"})
+                  .status,
+              0);
+
+    r = run({"convert", "--no-save", "--retries", "0", "--service", "custom", "--interface",
+             "primary", "--json", "--add-query", "utm_source=a&k=2", "http://a.test/p?k=1#f"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, R"({"long":"http://a.test/p?k=1&utm_source=a#f","short":"https://s.test/k1",)"
+                     R"("service":"backup"})"
+                     "\n");
+    ASSERT_EQ(fake.requests().size(), 1u);
+    EXPECT_NE(fake.requests()[0].target.find("utm_source%3Da%23f"), std::string::npos);
+    // The second run finds it in the history kept under the fallback: nobody is asked.
+    r = run({"convert", "--no-save", "--service", "custom", "--interface", "primary", "--json",
+             "--add-query", "utm_source=a", "http://a.test/p?k=1#f"});
+    EXPECT_NE(r.out.find(R"("service":"backup","history":true)"), std::string::npos) << r.out;
+    EXPECT_EQ(fake.requests().size(), 1u);
 }
 
 TEST_F(CommandLine, AddBuildsAnInterfaceFromOneOptionPerKey) {

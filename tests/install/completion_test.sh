@@ -68,7 +68,7 @@ expect "commands" "convert files history interfaces qr " ""
 expect "a command's prefix" "files " f
 expect "interfaces actions" "add delete export import list presets show test " interfaces ""
 expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test o
-expect "presets of the program" "shlink sink spoo.me " interfaces add --preset s
+expect "presets of the program" "shlink short.io sink spoo.me switchy " interfaces add --preset s
 expect "formats" "json " interfaces add --format j
 expect "add's own options" "--error --expression --extract " interfaces add --e
 expect "history actions" "export forget list " history ""
@@ -85,7 +85,7 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--clipboard --copy --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
+    "--add-query --clipboard --copy --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')

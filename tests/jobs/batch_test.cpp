@@ -70,6 +70,19 @@ TEST_F(SavingBatch, ConvertsEveryRowWritesSuccessesAndNamesTheFileAfterTheServic
               view.rows[0].text + "\r\n" + view.rows[2].text + "\r\n");
 }
 
+TEST_F(SavingBatch, RowsShowTheAddressAsSentWithTheAddedParameters) {
+    view.save = false;
+    view.added = "utm_source=news";
+    view.add("http://a.test/ok1#f");
+    view.add("http://a.test/ok2?utm_source=own");
+    BatchJob job(view, converter);
+    job.generateClicked();
+    EXPECT_EQ(view.rows[0].longUrl, "http://a.test/ok1?utm_source=news#f");
+    EXPECT_EQ(view.rows[1].longUrl, "http://a.test/ok2?utm_source=own");
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_NE(server.requests()[0].target.find("utm_source%3Dnews"), std::string::npos);
+}
+
 TEST_F(SavingBatch, ASecondBatchInTheSameSecondNeverReplacesTheFirstFile) {
     view.folder = gbkPath(dir.path()) + "/";
     view.add("http://a.test/ok");

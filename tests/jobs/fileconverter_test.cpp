@@ -97,6 +97,16 @@ TEST_F(ConverterFixture, DistinctAddressesAndThePrefixCase) {
     EXPECT_EQ(output("a.htm"), "http://s.test/1 http://s.test/2 http://s.test/1 http://s.test/3");
 }
 
+TEST_F(ConverterFixture, AddedParametersGoToTheServiceAndTheShortAddressReplacesTheOriginal) {
+    write("a.htm", "<a href=\"http://a.test/x#top\">http://a.test/y?utm_source=own</a>");
+    view.added = "utm_source=news";
+    run();
+    EXPECT_EQ(view.converted, (std::vector<std::string>{"http://a.test/x?utm_source=news#top",
+                                                        "http://a.test/y?utm_source=own"}));
+    EXPECT_NE(server.requests()[0].target.find("utm_source%3Dnews%23top"), std::string::npos);
+    EXPECT_EQ(output("a.htm"), "<a href=\"http://s.test/1\">http://s.test/2</a>");
+}
+
 TEST_F(ConverterFixture, PausesComeBetweenConversionsAcrossFilesAndNeverAfterTheLast) {
     write("a.htm", "http://a.test/1 http://a.test/2");
     write("b.htm", "http://a.test/3");

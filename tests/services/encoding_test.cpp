@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "services/addedquery.h"
 #include "services/conversionoutcome.h"
 #include "services/encoding.h"
 
@@ -53,4 +54,22 @@ TEST(ConversionResult, OnlyWebAddressesCount) {
     EXPECT_FALSE(isWebAddress(""));
     EXPECT_FALSE(isWebAddress("生成错误"));
     EXPECT_FALSE(isWebAddress("令牌无效"));
+}
+
+TEST(AddedQuery, GoesBeforeTheFragmentAndKeepsWhatTheAddressHas) {
+    const std::string utm = "utm_source=a&utm_medium=b";
+    EXPECT_EQ(withAddedQuery("http://a.test/p", utm), "http://a.test/p?utm_source=a&utm_medium=b");
+    EXPECT_EQ(withAddedQuery("http://a.test/p?x=1#top", utm),
+              "http://a.test/p?x=1&utm_source=a&utm_medium=b#top");
+    EXPECT_EQ(withAddedQuery("http://a.test/p?", utm), "http://a.test/p?utm_source=a&utm_medium=b");
+    EXPECT_EQ(withAddedQuery("http://a.test/p?utm_source=mine&y#f", utm),
+              "http://a.test/p?utm_source=mine&y&utm_medium=b#f");
+    // The alias after a tab stays the alias; an address holding every parameter is unchanged.
+    EXPECT_EQ(withAddedQuery("http://a.test/\tmy", "k=v"), "http://a.test/?k=v\tmy");
+    EXPECT_EQ(withAddedQuery("http://a.test/?k=1", "k=v"), "http://a.test/?k=1");
+    EXPECT_EQ(withAddedQuery("http://a.test/", ""), "http://a.test/");
+    EXPECT_TRUE(checkAddedQuery(utm));
+    EXPECT_FALSE(checkAddedQuery("a=1 b=2"));
+    EXPECT_FALSE(checkAddedQuery("=1"));
+    EXPECT_FALSE(checkAddedQuery("a=1#x"));
 }

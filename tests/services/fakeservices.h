@@ -3,6 +3,7 @@
 // source that plays the main window's part.
 
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "services/conversionsource.h"
@@ -19,6 +20,13 @@ struct FakeSource : ConversionSource {
     std::string baiduToken() const override { return token; }
     std::string baiduTokenFailure() const override { return tokenFailure; }
     ShortUrlInterface readInterfaceFromPanel() const override { return panel; }
+    // The saved interfaces a fallback is looked up in, by name.
+    std::map<std::string, ShortUrlInterface> saved;
+    Result<ShortUrlInterface> savedInterface(std::string_view name) const override {
+        const auto found = saved.find(std::string(name));
+        if (found == saved.end()) return Failure{0, "没有名为“" + std::string(name) + "”的接口"};
+        return found->second;
+    }
 };
 
 /// Trusts the HTTPS test server's certificate for as long as it lives.

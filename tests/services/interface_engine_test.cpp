@@ -166,6 +166,37 @@ TEST_P(BothEngines, ReplyRulesTellThrottlingAndRefusalsInASuccessfulReply) {
     EXPECT_EQ(server->requests().size(), 5u);
 }
 
+TEST_P(BothEngines, AResultTemplatePutsTwoReplyFieldsTogether) {
+    // Switchy's reply names the domain and the code apart; a missing part makes no address.
+    auto next = std::make_shared<std::atomic<int>>(0);
+    server->route("/t", [next](Exchange& e) {
+        e.answer(200, (*next)++ < 2 ? R"({"domain":"hi.switchy.io","id":"Ab1"})"
+                                    : R"({"domain":"hi.switchy.io"})");
+    });
+    ShortUrlInterface d;
+    d.address = server->url("/t?u=#长网址#");
+    d.extractKind = ExtractKind::Json;
+    d.resultTemplate = "https://#值(domain)#/#值(id)#";
+    d.insertEnabled = true;
+    d.suffix = "?s=1";
+    ASSERT_TRUE(checkInterfaceKeys(d));
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "https://hi.switchy.io/Ab1?s=1");
+    d.extractKind = ExtractKind::Regex;
+    d.extractExpression = R"re("domain":"([^"]+)","id":"(\w+)")re";
+    d.resultTemplate = "#组(1)#/x/#组(2)#";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).shortUrl, "http://hi.switchy.io/x/Ab1?s=1");
+    d.extractKind = ExtractKind::Json;
+    d.extractExpression.clear();
+    d.resultTemplate = "https://#值(domain)#/#值(id)#";
+    EXPECT_EQ(convertWithInterface("http://a.test/", d).failure, FailureKind::NothingExtracted);
+
+    d.resultTemplate = "https://#组(1)#";
+    EXPECT_EQ(checkInterfaceKeys(d).reason(),
+              "结果模板的“#组(…)#”须用正则表达式提取（提取方式 2）");
+    d.resultTemplate = "https://#值(domain";
+    EXPECT_EQ(checkInterfaceKeys(d).reason(), "结果模板：“#值(”没有以“)#”结束");
+}
+
 TEST_P(BothEngines, MultipartFieldsAreThePostTemplateLines) {
     test::serveMultipartShortener(*server);
     ShortUrlInterface d = posting(*server, "/", BodyFormat::Multipart,

@@ -37,6 +37,11 @@ inline const std::vector<SxcuCase>& cases() {
                               "url": "$input$"},
                "URL": "https://s.yourls.test/$json:url.keyword$", "ErrorMessage": "$json:message$"})js",
          [](TestServer& s) { serveYourls(s); }, "yourls", "https://s.yourls.test/fk1"},
+        {R"js({"Name": "switchy", "DestinationType": "URLShortener", "RequestMethod": "POST",
+               "RequestURL": "@/v1/links/create", "Headers": {"Api-Authorization": "tok-123"},
+               "Body": "JSON", "Data": "{\"link\":{\"url\":\"{input}\"}}",
+               "URL": "https://{json:domain}/{json:id}"})js",
+         [](TestServer& s) { serveSwitchy(s); }, "switchy", "https://hi.switchy.io/fk1"},
     };
     return all;
 }

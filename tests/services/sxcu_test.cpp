@@ -130,7 +130,8 @@ TEST(SxcuImport, RefusesWhatAnInterfaceCannotHoldByName) {
          "RequestURL 中的“{json:x}”要用到回复，不能用在请求中"},
         {R"js("RegexList": ["(a)(b)"], "URL": "{regex:1|2}"})js",
          "“{regex:1|2}”取的组无法对应（只能取第 0、1 组或命名的组）"},
-        {R"js("URL": "{json:a}{json:b}"})js", "URL 中只能有一处取自回复"},
+        // Several JSON values make a result template; mixed with another kind they cannot.
+        {R"js("RegexList": ["e"], "URL": "{json:a}{regex:1}"})js", "URL 中只能有一处取自回复"},
         {R"js("URL": "{regex:3}"})js", "“{regex:3}”指向 RegexList 中不存在的一项"},
         {R"js("RegexList": ["e"], "URL": "{json:a}", "ErrorMessage": "{regex:1}"})js",
          "ErrorMessage 的“{regex:1}”与 URL 的提取方式不同，无法对应（JSON 提取配 json，其余配 "

@@ -529,3 +529,245 @@ void serveMultipartShortener(TestServer& server) {
 }
 
 }  // namespace lianshuo::test
+
+namespace lianshuo::test {
+namespace {
+
+std::string base64Of(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const auto byte = [&](std::size_t at) {
+            return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0u;
+        };
+        const unsigned n = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+        out += kDigits[n >> 18 & 63];
+        out += kDigits[n >> 12 & 63];
+        out += i + 1 < bytes.size() ? kDigits[n >> 6 & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+    }
+    return out;
+}
+
+// A JSON request to `path` by POST with `credential` in `header` (its value whole); the
+// checks the services share, answered with `refuse(status, message)` when they fail.
+template <typename Refuse>
+bool acceptsJsonPost(const RecordedRequest& r, const std::string& header,
+                     const std::string& credential, Refuse refuse) {
+    if (r.method != "POST") return refuse(405, "Method not allowed"), false;
+    if (r.header(header) != credential) return refuse(401, "Unauthorized"), false;
+    if (!sendsJson(r) || objectOf(r).is_null()) return refuse(400, "Body must be JSON"), false;
+    return true;
+}
+
+}  // namespace
+
+void serveTinyCc(TestServer& server, std::string token) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/tiny/api/3/urls", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, status, {{"error", {{"code", 1002}, {"message", message}}}});
+        };
+        if (!acceptsJsonPost(r, "Authorization", "Basic " + base64Of(token), refuse)) return;
+        const json urls = objectOf(r).value("urls", json());
+        if (!urls.is_array() || urls.size() != 1) return refuse(400, "urls must be an array");
+        const std::string longUrl = stringMember(urls[0], "long_url");
+        // Every address of a batch gets its own error inside a 200.
+        json entry = {{"long_url", longUrl}, {"error", {{"code", 0}, {"message", ""}}}};
+        if (urls[0].contains("custom_hash") && stringMember(urls[0], "custom_hash").empty())
+            entry["error"] = {{"code", 1215}, {"message", "Empty custom hash"}};
+        else if (!isLongUrl(longUrl))
+            entry["error"] = {{"code", 1205}, {"message", "Invalid long URL"}};
+        else {
+            const std::string code = codes->codeFor(longUrl, false);
+            entry["hash"] = code;
+            entry["short_url"] = "tiny.cc/" + code;
+            entry["short_url_with_protocol"] = "https://tiny.cc/" + code;
+        }
+        answerJson(e, 200, {{"error", {{"code", 0}, {"message", ""}}}, {"urls", {entry}}});
+    });
+}
+
+void serveRebrandly(TestServer& server, std::string apiKey) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/v1/links", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, status, {{"code", "Refused"}, {"message", message}});
+        };
+        if (!acceptsJsonPost(r, "apikey", apiKey, refuse)) return;
+        const json body = objectOf(r);
+        const std::string destination = stringMember(body, "destination");
+        if (!isLongUrl(destination))
+            return answerJson(e, 403,
+                              {{"code", "InvalidFormat"},
+                               {"property", "destination"},
+                               {"message", "Cannot create link: destination is invalid"}});
+        if (body.contains("slashtag") && stringMember(body, "slashtag").empty())
+            return refuse(403, "Cannot create link: slashtag is empty");
+        const std::string code = codes->codeFor(destination, false);
+        answerJson(e, 200,
+                   {{"id", code},
+                    {"slashtag", code},
+                    {"destination", destination},
+                    {"shortUrl", "rebrand.ly/" + code},
+                    {"domainName", "rebrand.ly"}});
+    });
+}
+
+void serveShortIo(TestServer& server, std::string apiKey) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/links", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, status, {{"error", message}, {"statusCode", status}});
+        };
+        if (!acceptsJsonPost(r, "authorization", apiKey, refuse)) return;
+        const json body = objectOf(r);
+        if (stringMember(body, "domain").empty()) return refuse(400, "domain is required");
+        const std::string longUrl = stringMember(body, "originalURL");
+        if (!isLongUrl(longUrl)) return refuse(400, "originalURL is not a valid URL");
+        if (body.contains("path") && stringMember(body, "path").empty())
+            return refuse(400, "path must not be empty");
+        const std::string code = codes->codeFor(longUrl, true);
+        answerJson(e, 200,
+                   {{"idString", "lnk_" + code},
+                    {"path", code},
+                    {"originalURL", longUrl},
+                    {"shortURL", "https://" + stringMember(body, "domain") + "/" + code},
+                    {"secureShortURL", "https://" + stringMember(body, "domain") + "/" + code}});
+    });
+}
+
+void serveCuttly(TestServer& server, std::string key) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/api/api.php", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        const Fields query = queryOf(r);
+        // Every answer is a 200; url.status says what happened (7: shortened).
+        auto status = [&](int code) { answerJson(e, 200, {{"url", {{"status", code}}}}); };
+        if (r.method != "GET") return status(5);
+        if (field(query, "key") != key) return status(4);
+        const std::string longUrl = field(query, "short");
+        if (!isLongUrl(longUrl)) return status(2);
+        if (query.contains("name") && field(query, "name").empty()) return status(3);
+        const std::string code = codes->codeFor(longUrl, false);
+        answerJson(e, 200,
+                   {{"url",
+                     {{"status", 7},
+                      {"fullLink", longUrl},
+                      {"date", "2026-01-01"},
+                      {"shortLink", "https://cutt.ly/" + code},
+                      {"title", "a.test"}}}});
+    });
+}
+
+void serveZipline(TestServer& server, std::string token) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/api/user/urls", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, status, {{"error", message}, {"statusCode", status}});
+        };
+        if (!acceptsJsonPost(r, "Authorization", token, refuse)) return;
+        const json body = objectOf(r);
+        const std::string destination = stringMember(body, "destination");
+        if (!isLongUrl(destination)) return refuse(400, "destination: Invalid url");
+        if (body.contains("vanity") && stringMember(body, "vanity").empty())
+            return refuse(400, "vanity: String must contain at least 1 character(s)");
+        const std::string code = codes->codeFor(destination, false);
+        answerJson(e, 200,
+                   {{"id", "url_" + code},
+                    {"code", code},
+                    {"vanity", nullptr},
+                    {"destination", destination},
+                    {"url", "https://s.zipline.test/go/" + code}});
+    });
+}
+
+void serveSwitchy(TestServer& server, std::string token) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/v1/links/create", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, status, {{"message", message}});
+        };
+        if (!acceptsJsonPost(r, "Api-Authorization", token, refuse)) return;
+        const json link = objectOf(r).value("link", json());
+        const std::string longUrl = stringMember(link, "url");
+        if (!isLongUrl(longUrl)) return refuse(400, "link.url must be a valid URL");
+        if (link.contains("id") && stringMember(link, "id").empty())
+            return refuse(400, "link.id must not be empty");
+        const std::string domain = stringMember(link, "domain");
+        answerJson(e, 200,
+                   {{"id", codes->codeFor(longUrl, false)},
+                    {"domain", domain.empty() ? "hi.switchy.io" : domain},
+                    {"url", longUrl}});
+    });
+}
+
+void serveLstu(TestServer& server) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/a", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        if (r.method != "POST" || !sendsForm(r)) return answerText(e, 404, "Not found");
+        const Fields form = fieldsOf(r.body);
+        auto refuse = [&](const std::string& message) {
+            answerJson(e, 200, {{"success", false}, {"msg", message}});
+        };
+        if (field(form, "format") != "json") return answerText(e, 200, "<html>…</html>");
+        const std::string longUrl = field(form, "lsturl");
+        if (!isLongUrl(longUrl)) return refuse(longUrl + " is not a valid URL.");
+        if (form.contains("lsturl-custom") && field(form, "lsturl-custom").empty())
+            return refuse(
+                "The shortened text can contain only numbers, letters and the - and _ "
+                "character.");
+        const std::string code = codes->codeFor(longUrl, true);
+        answerJson(e, 200,
+                   {{"success", true}, {"url", longUrl}, {"short", "https://lstu.fr/" + code}});
+    });
+}
+
+void serve1pt(TestServer& server) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/addURL", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        const Fields query = queryOf(r);
+        if (r.method != "GET") return answerJson(e, 405, {{"message", "Method not allowed"}});
+        const std::string longUrl = field(query, "long");
+        if (!isLongUrl(longUrl)) return answerJson(e, 400, {{"message", "Bad request"}});
+        if (query.contains("short") && field(query, "short").empty())
+            return answerJson(e, 400, {{"message", "Bad request"}});
+        answerJson(
+            e, 201,
+            {{"message", "Added!"}, {"short", codes->codeFor(longUrl, false)}, {"long", longUrl}});
+    });
+}
+
+void serveXgd(TestServer& server, std::string key) {
+    auto codes = std::make_shared<Codes>();
+    server.route("/V1/shorten", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        const Fields query = queryOf(r);
+        // Failures are 200 replies with the status inside.
+        auto refuse = [&](int status, const std::string& message) {
+            answerJson(e, 200, {{"status", status}, {"message", message}});
+        };
+        if (r.method != "GET") return refuse(400, "Method not allowed.");
+        if (field(query, "key") != key) return refuse(401, "Invalid API key.");
+        const std::string longUrl = field(query, "url");
+        if (!isLongUrl(longUrl)) return refuse(400, "Invalid URL.");
+        if (query.contains("shortid") && field(query, "shortid").size() < 6)
+            return refuse(400, "Invalid shortid.");
+        answerJson(e, 200,
+                   {{"status", 200},
+                    {"shorturl", "https://x.gd/" + codes->codeFor(longUrl, false)},
+                    {"analytics", true},
+                    {"filterbots", false},
+                    {"originalurl", longUrl}});
+    });
+}
+
+}  // namespace lianshuo::test

@@ -72,6 +72,42 @@ void serveSpooMe(TestServer& server);
 /// the field "shorten"; the address and a line break as text; errors as text with 400.
 void serveMultipartShortener(TestServer& server);
 
+/// tiny.cc v3: POST /tiny/api/3/urls, HTTP Basic of `token`, JSON {"urls": [{"long_url", …}]};
+/// always 200, each address's own {"error": {"code", "message"}} beside its
+/// short_url_with_protocol.
+void serveTinyCc(TestServer& server, std::string token = kFakeToken);
+
+/// Rebrandly: POST /v1/links, "apikey", JSON {"destination", "domain"?}; 200 with "shortUrl"
+/// without a scheme; errors {"code", "message"}.
+void serveRebrandly(TestServer& server, std::string apiKey = kFakeToken);
+
+/// Short.io: POST /links, "authorization" (the key itself), JSON {"domain", "originalURL"};
+/// 200 with "shortURL"; errors {"error", "statusCode"}.
+void serveShortIo(TestServer& server, std::string apiKey = kFakeToken);
+
+/// Cutt.ly: GET /api/api.php?key=&short=; always 200 with "url.status" (7 shortened, 4 bad
+/// key, 2 not a link) and, when shortened, "url.shortLink".
+void serveCuttly(TestServer& server, std::string key = kFakeToken);
+
+/// Zipline v4: POST /api/user/urls, "Authorization" (the token itself), JSON {"destination",
+/// "vanity"?} where an empty vanity is refused; 200 with "url"; errors {"error", "statusCode"}.
+void serveZipline(TestServer& server, std::string token = kFakeToken);
+
+/// Switchy: POST /v1/links/create, "Api-Authorization", JSON {"link": {"url", "domain"?, "id"?}};
+/// 200 with "domain" and "id" apart; errors {"message"}.
+void serveSwitchy(TestServer& server, std::string token = kFakeToken);
+
+/// Lstu: POST /a as a form with lsturl and format=json; 200 with {"success": true, "short"}, or
+/// {"success": false, "msg"} for a refused address.
+void serveLstu(TestServer& server);
+
+/// 1pt: GET /addURL?long=; 201 with the code alone in "short"; errors {"message"} with 400.
+void serve1pt(TestServer& server);
+
+/// x.gd: GET /V1/shorten?url=&key=; always 200 with "status" inside (200, 400, 401, 429…),
+/// "shorturl" or "message".
+void serveXgd(TestServer& server, std::string key = kFakeToken);
+
 /// The fields of a multipart/form-data body under `contentType`, in order; empty when
 /// the body is no such thing.
 std::vector<std::pair<std::string, std::string>> multipartFields(const std::string& contentType,

@@ -31,6 +31,7 @@ struct RecordingBatchView : BatchView {
     std::string resultFile;
     bool pasteEnabled = true;
     std::optional<BatchSummary> summary;
+    std::string added;  // "追加参数"
 
     void add(const std::string& url) { rows.push_back({"等待转换", ResultRowState::Waiting, url}); }
     void add(const std::vector<std::string>& urls) {
@@ -58,6 +59,10 @@ struct RecordingBatchView : BatchView {
         fromHistory += outcome.fromHistory ? 1 : 0;
     }
     void batchFinished(const BatchSummary& s) override { summary = s; }
+    std::string addedQuery() const override { return added; }
+    void setSentAddress(int row, std::string_view address) override {
+        rows[static_cast<std::size_t>(row)].longUrl = address;
+    }
     void setGenerateCaption(std::string_view c) override {
         caption = c;
         captions.emplace_back(c);
@@ -81,7 +86,9 @@ struct RecordingFileView : FileConverterView {
     std::function<void(const std::string&)> onProgress;
     std::function<void()> onConverted;
 
+    std::string added;  // "追加参数"
     FileConverterSettings settings() const override { return input; }
+    std::string addedQuery() const override { return added; }
     void setStartCaption(std::string_view c) override { caption = c; }
     std::string intervalText() const override {
         ++pausesAsked;

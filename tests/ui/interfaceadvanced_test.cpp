@@ -192,6 +192,7 @@ private slots:
             control<QLineEdit>(dialog, u"编辑框错误表达式"_s)->setText(u"error.message"_s);
             control<QLineEdit>(dialog, u"编辑框成功状态码"_s)->setText(u"200,201"_s);
             control<QLineEdit>(dialog, u"编辑框间隔毫秒"_s)->setText(u"1500"_s);
+            control<QLineEdit>(dialog, u"编辑框结果模板"_s)->setText(u"https://#值(d)#/#值(id)#"_s);
             QTest::mouseClick(control<QPushButton>(dialog, u"按钮确定"_s), Qt::LeftButton);
         });
         QVERIFY(control<QRadioButton>(window_, u"单选框POST"_s)->isChecked());
@@ -200,6 +201,7 @@ private slots:
         QCOMPARE(edited.method, std::string("PATCH"));
         QCOMPARE(toQt(edited.headers), u"X-Key: #令牌#\r\nAccept: application/json"_s);
         QCOMPARE(edited.pauseMs, 1500L);
+        QCOMPARE(toQt(edited.resultTemplate), u"https://#值(d)#/#值(id)#"_s);
 
         click(u"按钮添加"_s);  // add or modify, under the given name
         auto* list = control<QListWidget>(window_, u"列表框"_s);

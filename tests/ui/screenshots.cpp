@@ -147,6 +147,7 @@ int main(int argc, char** argv) {
     ok &= save(window, folder, u"main-window-empty.png"_s);
     fillResults(window);
     control<QLineEdit>(&window, u"编辑框保存目录"_s)->setText(u"/home/user/生成目录"_s);
+    control<QLineEdit>(&window, u"编辑框追加参数"_s)->setText(u"utm_source=news"_s);
     ok &= save(window, folder, u"main-window.png"_s);
     if (QMenu* menu = window.trayMenu()) {
         menu->adjustSize();
@@ -184,6 +185,7 @@ int main(int argc, char** argv) {
     bitly.token = "0123abcd";
     bitly.extractKind = ExtractKind::Json;
     bitly.extractExpression = "link";
+    bitly.fallbacks = "kutt|is.gd";
     InterfaceAdvancedDialog advanced(bitly, &window);
     advanced.show();
     if (!QTest::qWaitForWindowExposed(&advanced)) return 1;
