@@ -133,7 +133,7 @@ private:
     BuiltinHosts hosts_;
     // Shared with the tasks in flight, so a new snapshot never changes one under way.
     std::shared_ptr<const ShortUrlInterface> snapshot_;
-    std::shared_ptr<TokenKeeper> tokens_;  // of the runs that start from snapshot_
+    std::shared_ptr<TokenKeeper> tokens_;             // of the runs that start from snapshot_
     std::shared_ptr<const FallbackChain> fallbacks_;  // the snapshot's, resolved with it
     // The Weibo relay keeps one request object for the life of the converter;
     // parallel slots take turns on it.
