@@ -18,6 +18,8 @@ constexpr const char* kUsage =
     "settings file to the front; --new-instance opens another window anyway.\n"
     "\n"
     "  convert [options] [URL ...]   convert long addresses, as the batch does\n"
+    "  expand [options] [URL ...]    the long address of each short one: LONG<TAB>SHORT, from\n"
+    "                                the history, else by following its redirects\n"
     "  files [options] FOLDER        rewrite the files of a folder, as the file converter does\n"
     "  interfaces list               the saved interfaces' names\n"
     "  interfaces show NAME          the keys of a saved interface\n"
@@ -58,12 +60,21 @@ constexpr const char* kUsage =
     "  --json              print one JSON object per address instead of text\n"
     "  --save-dir DIR      write the results file into DIR\n"
     "  --no-save           write no results file\n"
+    "  --shorten-short     convert short addresses too (else a known short address is left\n"
+    "                      as it is, printed ADDRESS<TAB>ADDRESS; also 转换短网址=1)\n"
+    "  --hosts H1,H2       more short-link hosts (host, or host:port)\n"
     "files only:\n"
+    "  --expand            replace every known short address by its long address\n"
+    "  --migrate-from H1,H2\n"
+    "                      expand the short addresses of these hosts and convert them\n"
+    "                      with the chosen service; what cannot move stays, and exit 1\n"
     "  --pattern P         which files (default from the settings, else *.htm)\n"
     "  --search            take every name matching one of the |-separated patterns, in\n"
     "                      pattern order (a file may be taken twice)\n"
     "  --white TEXT | --no-white, --white-regex\n"
     "  --black TEXT | --no-black, --black-regex\n"
+    "expand:\n"
+    "  --input FILE, --jobs N, --json, --hosts H1,H2, --retries N, --no-history, --quiet\n"
     "interfaces add:\n"
     "  --preset NAME       start from a preset; --host HOST for its host (self-hosted ones)\n"
     "  --token TOKEN       the secret put where #令牌# stands; --token - reads it from\n"
@@ -144,6 +155,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         return cli::kOk;
     }
     if (options->command == "convert") return cli::runConvert(*options, console);
+    if (options->command == "expand") return cli::runExpand(*options, console);
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
     if (options->command == "history") return cli::runHistory(*options, console);

@@ -45,7 +45,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--throttle-rule", &Options::throttleRule},
                                                       {"--pause", &Options::pause},
                                                       {"--png", &Options::png},
-                                                      {"--size", &Options::size}};
+                                                      {"--size", &Options::size},
+                                                      {"--hosts", &Options::hosts},
+                                                      {"--migrate-from", &Options::migrateFrom}};
     return options;
 }
 
@@ -71,7 +73,9 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--refresh", &Options::refresh},
                                                    {"--reverse", &Options::reverse},
                                                    {"--utf8", &Options::utf8},
-                                                   {"--with-token", &Options::withToken}};
+                                                   {"--with-token", &Options::withToken},
+                                                   {"--shorten-short", &Options::shortenShort},
+                                                   {"--expand", &Options::expand}};
     return flags;
 }
 

@@ -163,7 +163,7 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
     for (const FolderEntry& file : state.files) paths.push_back(file.path);
     state.ahead = std::make_unique<ScanAhead>(std::move(paths));
     view_.setStartCaption("停止转换");
-    job_.begin(view_.parallelRequests());
+    job_.begin(view_.parallelRequests(), s.rules);
     summary_.outputFolder = gbkPath(state.outputFolder) + "/";
     view_.showProgress(true);
     nextFile();
@@ -185,6 +185,12 @@ void FileConverterEngine::nextFile() {
         ++state.position;
     }
     finishRun();
+}
+
+// Whether the run's mode has anything to do with an address; hosts are ASCII in either encoding.
+bool FileConverterEngine::takes(std::string_view bytes) const {
+    const RunPlan* plan = job_.queue().plan();
+    return plan == nullptr || plan->takes(bytes);
 }
 
 bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
@@ -230,7 +236,8 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.listFailure.clear();
     state.listStopped = false;
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
-        if (state.seen.find(bytes) == AddressIndex::npos && keeps(bytes, state.utf8)) {
+        if (state.seen.find(bytes) == AddressIndex::npos && takes(bytes) &&
+            keeps(bytes, state.utf8)) {
             const FoundUrl& url =
                 state.urls.emplace_back(FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes),
                                                  std::string(bytes), std::nullopt});

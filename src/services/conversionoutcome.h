@@ -26,6 +26,13 @@ struct ConversionOutcome {
     bool retryable = false;       // a time-out, a reset, or status 429/502/503/504
     long retryAfterSeconds = -1;  // from the reply's Retry-After, -1 when absent
     bool fromHistory = false;     // made by an earlier run and reused: no request was sent
+    // "已是短网址" when the address was short already and left as it is (no request was sent).
+    std::string skipped;
+    // An expanding or migrating run: the long address the short one stood for (in an
+    // expanding run `shortUrl` holds it too, being what replaces the short address), and
+    // whether it was found by following redirects now rather than in the history.
+    std::string expandedUrl;
+    bool expandedNow = false;
 
     bool ok() const { return failure == FailureKind::None; }
 

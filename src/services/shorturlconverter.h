@@ -14,6 +14,7 @@
 #include "services/builtinhosts.h"
 #include "services/conversionoutcome.h"
 #include "services/conversionsource.h"
+#include "services/runplan.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -67,19 +68,34 @@ public:
         std::function<void()>* whileWaiting = nullptr;
         // Why the token could not be had: the conversion fails with it, sending nothing.
         std::string tokenFailure = std::string();
+        // An expanding or migrating run's plan (null: shorten `longUrl`), and the long
+        // address the history gave for the short one (empty: follow its redirects).
+        std::shared_ptr<const RunPlan> plan = nullptr;
+        std::string knownLong = std::string();
     };
-    /// The kConvert conversion of `longUrl` with the last snapshot.
-    Task prepare(std::string_view longUrl) const;
+    /// The kConvert conversion of `longUrl` with the last snapshot, under `plan` (null: a
+    /// plain conversion).
+    Task prepare(std::string_view longUrl,
+                 const std::shared_ptr<const RunPlan>& plan = nullptr) const;
     /// Carries out `task` with its retries; safe on any thread while the
     /// converter lives. A set `stop` aborts it; `throttled`, when given, is set
     /// once the service answered 429 (too many requests).
     ConversionOutcome perform(const Task& task, const std::atomic<bool>* stop,
                               bool* throttled = nullptr) const;
     /// The history's short address for `longUrl`, when the history is in use
-    /// and has a good one.
-    std::optional<ConversionOutcome> recall(std::string_view longUrl);
-    /// Keeps a fresh success in the history (failures never).
-    void remember(std::string_view longUrl, const ConversionOutcome& outcome);
+    /// and has a good one. Under a plan: a short address the run leaves as it
+    /// is, or the long address (expanding) or new short one (migrating) the
+    /// history gives for a short one.
+    std::optional<ConversionOutcome> recall(std::string_view longUrl,
+                                            const RunPlan* plan = nullptr);
+    /// Keeps a fresh success in the history (failures never); under a plan, the
+    /// pair an expansion found too.
+    void remember(std::string_view longUrl, const ConversionOutcome& outcome,
+                  const RunPlan* plan = nullptr);
+
+    /// A run's plan: the hosts of the built-in services and presets, `rules`'
+    /// hosts and the short addresses the history keeps (read once, here).
+    std::shared_ptr<const RunPlan> planRun(ShortAddressRules rules);
 
     /// The flag of the running job: a set flag aborts the request in flight
     /// and ends a retry wait at once. Null when nothing can stop a conversion.
@@ -104,6 +120,10 @@ public:
 private:
     std::string serviceLabel(int service) const;
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
+    ConversionOutcome expandAndConvert(const Task& task, const std::atomic<bool>* stop,
+                                       bool* throttled) const;
+    bool usesHistory() const;
+    void keep(std::string_view key, std::string_view longUrl, std::string_view shortUrl);
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop,
                                        std::function<void()>* whileWaiting) const;

@@ -50,6 +50,8 @@ struct AppSettings {
     bool watchClipboard = false;
     // "托盘": closing the main window hides it to the tray.
     bool tray = false;
+    // "转换短网址": set by hand only; converts addresses that are short already too.
+    bool shortenShort = false;
 };
 
 /// The most conversions a run may have under way at once.

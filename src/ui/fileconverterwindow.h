@@ -56,6 +56,7 @@ private:
     void buildFolderRow();
     void buildListAndButtons();
     void buildUrlLists();
+    void buildModeRow();
     void connectEvents();
 
     void showSettings(const FileConverterSettings& settings);
@@ -64,6 +65,7 @@ private:
     void applyBlackListRule();
     void chooseFolder();
     void startOrStop(bool bySearch);
+    void applyModeRule();
 
     MainWindow& owner_;
     // Made at the first start: the converter behind it starts the HTTP client,
@@ -90,6 +92,9 @@ private:
     QCheckBox* blackBox_ = nullptr;
     QLineEdit* blackEdit_ = nullptr;
     QComboBox* blackMode_ = nullptr;
+    QLabel* modeLabel_ = nullptr;
+    QComboBox* modeList_ = nullptr;  // shorten, expand or migrate, as RunKind counts them
+    QLineEdit* hostsEdit_ = nullptr;
 };
 
 /// Opens the file converter window owned by `owner`, or raises the one already open.

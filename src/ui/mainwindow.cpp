@@ -71,6 +71,7 @@ void MainWindow::startUp() {
     }
     baiduTokenStorage_ = settings.tokenStorage;
     retries_ = settings.retries;
+    shortenShort_ = settings.shortenShort;
     applyAppearance(static_cast<Appearance>(settings.appearance));
     {
         // The rules run once below, in their order, not once per restored control.
@@ -209,6 +210,12 @@ std::string MainWindow::intervalText() const {
 
 int MainWindow::parallelRequests() const {
     return parallelBox_->value();
+}
+
+ShortAddressRules MainWindow::shortAddressRules() const {
+    ShortAddressRules rules;
+    rules.shortenShort = shortenShort_;
+    return rules;
 }
 
 bool MainWindow::autoSave() const {

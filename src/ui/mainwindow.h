@@ -56,6 +56,7 @@ public:
     void setPasteCopyEnabled(bool enabled) override;
     std::string intervalText() const override;
     int parallelRequests() const override;
+    ShortAddressRules shortAddressRules() const override;
     /// Whether a batch is under way (it runs on in the event loop after the start click).
     bool batchRunning() const { return batch_ && batch_->running(); }
     bool autoSave() const override;
@@ -185,6 +186,7 @@ private:
     std::unique_ptr<ClipboardShortener> clipboardJob_;
     std::string resultFilePath_;
     int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
+    bool shortenShort_ = false;            // "转换短网址", read at start-up
     std::function<void()> fileConverterOpener_;
 };
 

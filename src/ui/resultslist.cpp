@@ -36,7 +36,10 @@ void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
     if (outcome.ok()) {
         showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
         // Only the tooltip: the reason role would make a double click explain instead of open.
-        if (outcome.fromHistory) item->setToolTip(0, u"来自历史"_s);
+        if (!outcome.skipped.empty())
+            item->setToolTip(0, toQt(outcome.skipped));
+        else if (outcome.fromHistory)
+            item->setToolTip(0, u"来自历史"_s);
         return;
     }
     showResultRow(item, toQt(conversionErrorText()), ResultRowState::Error);
