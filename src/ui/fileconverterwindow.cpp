@@ -98,7 +98,7 @@ void FileConverterWindow::startOrStop(bool bySearch) {
         const Result<std::vector<std::string>> hosts = parseHostList(fromQt(hostsEdit_->text()));
         const bool empty = trimSpaces(fromQt(hostsEdit_->text())).empty();
         if (kind == RunKind::Migrate && empty) {
-            showMessage("迁移短网址须填写要迁出的短网址主机");
+            showMessage(fromQt(u"迁移短网址须填写要迁出的短网址主机"_s));
             return;
         }
         if (!empty && !hosts) {

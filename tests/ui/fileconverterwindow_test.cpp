@@ -322,6 +322,7 @@ private slots:
         // Migrating without the hosts to move is refused before anything runs.
         modes->setCurrentIndex(2);
         QVERIFY(edit(window, u"编辑框短网址主机"_s)->isEnabled());
+        MessageBox::setNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(start(window), Qt::LeftButton);
         QVERIFY(!window->running());
         QCOMPARE(MessageBox::lastText(), u"迁移短网址须填写要迁出的短网址主机"_s);
