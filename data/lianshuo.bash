@@ -33,8 +33,10 @@ _lianshuo() {
     local global='--help --version --settings --new-instance'
     local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
                   --no-history --refresh --add-query'
-    local convert='--input --clipboard --copy --json --save-dir --no-save'
-    local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
+    local convert='--input --clipboard --copy --json --save-dir --no-save --shorten-short --hosts'
+    local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex
+                 --shorten-short --hosts --expand --migrate-from'
+    local expand='--settings --input --jobs --json --hosts --retries --no-history --quiet'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
                --extract --expression --left --right --reverse --replace --prefix --suffix --error
                --success --success-rule --throttle-rule --pause --username --password --token-url
@@ -46,7 +48,7 @@ _lianshuo() {
                       --replace --prefix --suffix --error --success --success-rule --throttle-rule
                       --pause --png --size --username --password --token-url --token-method
                       --token-header --token-format --token-body --token-path --token-ttl
-                      --add-query --result-template --fallback'
+                      --add-query --result-template --fallback --hosts --migrate-from'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
     local history_actions='list export forget'
@@ -105,7 +107,8 @@ _lianshuo() {
             case $command in
                 '') options=$global ;;
                 convert) options="$shared $convert" ;;
-                files) options="$shared $files" ;;
+                files) options="$shared ${files//$'\n'/ }" ;;
+                expand) options=$expand ;;
                 interfaces)
                     case ${words[0]:-} in
                         add) options="--settings ${add//$'\n'/ }" ;;
@@ -126,7 +129,7 @@ _lianshuo() {
             if [[ $cur == -* && -z $only_words ]]; then
                 _lianshuo_reply "${options// /$'\n'}" "$cur"
             elif [[ -z $command ]]; then
-                _lianshuo_reply $'convert\nfiles\ninterfaces\nhistory\nqr' "$cur"
+                _lianshuo_reply $'convert\nexpand\nfiles\ninterfaces\nhistory\nqr' "$cur"
             elif [[ $command == files ]]; then
                 compopt -o filenames 2>/dev/null
                 _lianshuo_reply "$(compgen -d -- "$cur")" "$cur"

@@ -54,6 +54,7 @@ int runCommandLine(const std::vector<std::string>& args, std::istream& in, std::
         return cli::kOk;
     }
     if (options->command == "convert") return cli::runConvert(*options, console);
+    if (options->command == "expand") return cli::runExpand(*options, console);
     if (options->command == "files") return cli::runFiles(*options, console);
     if (options->command == "interfaces") return cli::runInterfaces(*options, console);
     if (options->command == "history") return cli::runHistory(*options, console);

@@ -92,14 +92,16 @@ private:
 class ConsoleBatchView : public BatchView {
 public:
     ConsoleBatchView(Console& console, ProgressLine& progress, ConvertInput& input,
-                     std::string interval, bool autoSave, std::string folder, bool json)
+                     std::string interval, bool autoSave, std::string folder, bool json,
+                     ShortAddressRules rules)
         : console_(console),
           progress_(progress),
           input_(input),
           interval_(std::move(interval)),
           autoSave_(autoSave),
           folder_(std::move(folder)),
-          json_(json) {}
+          json_(json),
+          rules_(std::move(rules)) {}
 
     // The list is read as the batch goes: its length is known at its end only.
     int rowCount() const override { return input_.total(); }
@@ -132,7 +134,8 @@ public:
         // On one terminal the row goes where the line was, and the line is drawn again after it.
         if (console_.outTerminal) progress_.erase();
         if (json_) {
-            console_.out << outcomeJson(longUrl, outcome) << std::endl;
+            console_.out << outcomeJson(longUrl, outcome, rules_.kind == RunKind::Expand)
+                         << std::endl;
         } else {
             print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
             console_.out << '\t';
@@ -151,6 +154,7 @@ public:
     void setParallelRequests(int parallel) { parallel_ = parallel; }
     bool autoSave() const override { return autoSave_; }
     std::string saveFolder() const override { return folder_; }
+    ShortAddressRules shortAddressRules() const override { return rules_; }
 
     const BatchSummary& summary() const { return summary_; }
     const std::vector<std::string>& shortUrls() const { return shortUrls_; }
@@ -181,17 +185,27 @@ private:
     bool autoSave_;
     std::string folder_;
     bool json_;
+    ShortAddressRules rules_;
     BatchSummary summary_;
 };
 
 }  // namespace
 
-int runConvert(const Options& options, Console& console) {
+namespace {
+
+// convert, and expand (`expanding`), which takes the same input and slots and prints its rows
+// the same way, the result first.
+int runBatch(const Options& options, Console& console, bool expanding) {
     Session session;
     std::string error;
     if (!session.openSettings(options, false, error)) return fail(console, error);
     session.sayTokenPrivacy(console);
-    if (!session.resolveConversion(options, error)) return fail(console, error);
+    if (!session.resolveConversion(options, error, !expanding)) return fail(console, error);
+    ShortAddressRules rules;
+    if (!session.readShortAddressRules(options, rules, error)) return fail(console, error);
+    if (rules.kind != RunKind::Shorten)
+        return fail(console, "--expand and --migrate-from belong to files (see lianshuo expand)");
+    if (expanding) rules.kind = RunKind::Expand;
     session.attachHistory(options, console);
 
     if ((options.clipboard || options.copy) && clipboard() == nullptr)
@@ -237,10 +251,11 @@ int runConvert(const Options& options, Console& console) {
     ConvertInput input(std::move(lines), pastedAddresses(joinText(options.positional, "\n")));
 
     const AppSettings& app = session.appSettings();
-    const bool autoSave = !options.noSave && (options.saveDir || app.autoSave);
+    // An expansion makes nothing new to keep in a results file.
+    const bool autoSave = !expanding && !options.noSave && (options.saveDir || app.autoSave);
     ProgressLine progress(console.err, console.progress);
     ConsoleBatchView view(console, progress, input, session.interval(), autoSave,
-                          options.saveDir.value_or(app.saveDir), options.json);
+                          options.saveDir.value_or(app.saveDir), options.json, std::move(rules));
     view.setParallelRequests(session.parallel());
     view.setAddedQuery(session.addedQuery());
     if (options.copy) view.keepShortUrls();
@@ -291,6 +306,16 @@ int runConvert(const Options& options, Console& console) {
     }
     if (cutShort != kOk) return cutShort;
     return job.failed() > 0 ? kConversionFailed : kOk;
+}
+
+}  // namespace
+
+int runConvert(const Options& options, Console& console) {
+    return runBatch(options, console, false);
+}
+
+int runExpand(const Options& options, Console& console) {
+    return runBatch(options, console, true);
 }
 
 }  // namespace lianshuo::cli

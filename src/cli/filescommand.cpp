@@ -114,12 +114,16 @@ int runFiles(const Options& options, Console& console) {
     std::string error;
     if (!session.openSettings(options, false, error)) return fail(console, error);
     session.sayTokenPrivacy(console);
-    if (!session.resolveConversion(options, error)) return fail(console, error);
+    FileConverterSettings settings = settingsFor(options, session.store());
+    if (!session.readShortAddressRules(options, settings.rules, error)) return fail(console, error);
+    // Expanding asks no service: its token is not needed.
+    if (!session.resolveConversion(options, error, settings.rules.kind != RunKind::Expand))
+        return fail(console, error);
     session.attachHistory(options, console);
 
     ProgressLine progress(console.err, console.progress);
-    ConsoleFileView view(console, progress, settingsFor(options, session.store()),
-                         session.interval(), session.parallel(), session.addedQuery());
+    ConsoleFileView view(console, progress, std::move(settings), session.interval(),
+                         session.parallel(), session.addedQuery());
     if (options.verbose) setRequestObserver(verboseObserver(console, progress));
     PlainJobLoop loop;
     const StopOnInterrupt stopOnInterrupt(*loop.stopSignal());

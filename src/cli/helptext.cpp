@@ -33,6 +33,8 @@ const Section kSections[] = {
      32,
      {
          {"convert [选项] [URL ...]", "转换长网址，与主窗口的批量转换相同"},
+         {"expand [选项] [URL ...]",
+          "每个短网址的长网址：LONG<TAB>SHORT，先查历史，\n否则跟随它的重定向"},
          {"files [选项] FOLDER", "改写文件夹里的文件，与文件短网址转换器相同"},
          {"interfaces list", "已保存接口的名称"},
          {"interfaces show NAME", "已保存接口的各个键"},
@@ -69,6 +71,10 @@ const Section kSections[] = {
          {"--add-query TEXT",
           "查历史和转换之前加到每个长网址上的查询参数\n（utm_source=a&utm_medium=b）；"
           "网址已有的参数\n保留它的值（默认取设置 追加参数）"},
+         {"--shorten-short",
+          "短网址也转换（否则已知的短网址保持原样，打印为\nADDRESS<TAB>ADDRESS；也可设 "
+          "转换短网址=1）"},
+         {"--hosts H1,H2", "另外的短网址主机（主机，或 主机:端口）"},
      }},
     {"仅 convert：",
      22,
@@ -83,12 +89,22 @@ const Section kSections[] = {
     {"仅 files：",
      22,
      {
+         {"--expand", "把每个已知的短网址换成它的长网址"},
+         {"--migrate-from H1,H2",
+          "展开这些主机的短网址，再用所选的服务转换；\n迁移不了的保持原样，退出状态为 1"},
          {"--pattern P", "处理哪些文件（默认取设置，否则为 *.htm）"},
          {"--search", "按“|”分隔的各个模式依次选取名称匹配的文件\n（一个文件可能被选取两次）"},
          {"--white TEXT | --no-white, --white-regex",
           "白名单：只转换匹配 TEXT 的网址；--no-white 关闭它，\n--white-regex 把它读作正则表达式"},
          {"--black TEXT | --no-black, --black-regex",
           "黑名单：不转换匹配 TEXT 的网址；--no-black 关闭它，\n--black-regex 把它读作正则表达式"},
+     }},
+    {"expand：",
+     22,
+     {
+         {"--input FILE, --jobs N, --json", "与 convert 的相同"},
+         {"--hosts H1,H2, --retries N", "与 convert 的相同"},
+         {"--no-history, --quiet", "与 convert 的相同"},
      }},
     {"interfaces add：",
      22,

@@ -56,7 +56,9 @@ const std::map<std::string, Field>& valueOptions() {
                                                       {"--fallback", &Options::fallbacks},
                                                       {"--add-query", &Options::addQuery},
                                                       {"--png", &Options::png},
-                                                      {"--size", &Options::size}};
+                                                      {"--size", &Options::size},
+                                                      {"--hosts", &Options::hosts},
+                                                      {"--migrate-from", &Options::migrateFrom}};
     return options;
 }
 
@@ -84,7 +86,9 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--reverse", &Options::reverse},
                                                    {"--utf8", &Options::utf8},
                                                    {"--with-token", &Options::withToken},
-                                                   {"--plain", &Options::plain}};
+                                                   {"--plain", &Options::plain},
+                                                   {"--shorten-short", &Options::shortenShort},
+                                                   {"--expand", &Options::expand}};
     return flags;
 }
 

@@ -9,7 +9,7 @@
 namespace lianshuo::cli {
 
 struct Options {
-    // "convert", "files", "interfaces", "history", "qr", "--help", "--version"
+    // "convert", "expand", "files", "interfaces", "history", "qr", "--help", "--version"
     std::string command;
     std::vector<std::string> positional;
     std::optional<std::string> settings, service, interfaceName, interval, token, retries, jobs;
@@ -24,6 +24,9 @@ struct Options {
     std::optional<std::string> addQuery;
     bool clipboard = false,
          copy = false;  // read the addresses from / put the results on the clipboard
+    // convert and files: short addresses; files: the mode
+    bool shortenShort = false, expand = false;
+    std::optional<std::string> hosts, migrateFrom;
     // files
     std::optional<std::string> pattern, white, black;
     bool search = false, noWhite = false, noBlack = false, whiteRegex = false, blackRegex = false;

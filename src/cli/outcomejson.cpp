@@ -6,13 +6,15 @@
 
 namespace lianshuo::cli {
 
-std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& outcome) {
+std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& outcome,
+                        bool expanding) {
     nlohmann::ordered_json line;
-    line["long"] = toUtf8(longUrlGbk);
+    line[expanding ? "short" : "long"] = toUtf8(longUrlGbk);
     if (outcome.ok()) {
-        line["short"] = toUtf8(outcome.shortUrl);
+        line[expanding ? "long" : "short"] = toUtf8(outcome.shortUrl);
         if (!outcome.service.empty()) line["service"] = toUtf8(outcome.service);
         if (outcome.fromHistory) line["history"] = true;
+        if (!outcome.skipped.empty()) line["skipped"] = toUtf8(outcome.skipped);
     } else {
         nlohmann::ordered_json error;
         error["kind"] = failureKindName(outcome.failure);

@@ -9,7 +9,10 @@
 
 namespace lianshuo::cli {
 
-/// {"long": …, "short": …} or {"long": …, "error": {"kind", "status", "message"}}.
-std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& outcome);
+/// {"long": …, "short": …} or {"long": …, "error": {"kind", "status", "message"}};
+/// an address left as it is adds "skipped". `expanding`: the address given is
+/// the short one ({"short": …, "long": …}).
+std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& outcome,
+                        bool expanding = false);
 
 }  // namespace lianshuo::cli

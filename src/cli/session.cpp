@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <ostream>
 #include <system_error>
+#include <tuple>
 
 #include "base/charset.h"
 #include "base/paths.h"
@@ -118,7 +119,30 @@ Result<ShortUrlInterface> Session::savedInterface(std::string_view name) const {
     return loadSavedInterface(name, store_);
 }
 
-bool Session::resolveConversion(const Options& options, std::string& error) {
+bool Session::readShortAddressRules(const Options& options, ShortAddressRules& rules,
+                                    std::string& error) const {
+    rules.shortenShort = options.shortenShort || app_.shortenShort;
+    for (const auto& [given, name, into] :
+         {std::tuple{&options.hosts, "--hosts", &rules.hosts},
+          std::tuple{&options.migrateFrom, "--migrate-from", &rules.migrateFrom}}) {
+        if (!*given) continue;
+        Result<std::vector<std::string>> hosts = parseHostList(**given);
+        if (!hosts) {
+            error = std::string(name) + ": " + hosts.reason();
+            return false;
+        }
+        *into = std::move(*hosts);
+    }
+    if (options.expand && options.migrateFrom) {
+        error = "--expand 和 --migrate-from 不能一起使用";
+        return false;
+    }
+    if (options.expand) rules.kind = RunKind::Expand;
+    if (options.migrateFrom) rules.kind = RunKind::Migrate;
+    return true;
+}
+
+bool Session::resolveConversion(const Options& options, std::string& error, bool converting) {
     service_ = app_.service;
     if (options.service) {
         service_ = parseService(*options.service);
@@ -128,7 +152,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
             return false;
         }
     }
-    if (service_ == kBaiduService && !options.token) {
+    if (converting && service_ == kBaiduService && !options.token) {
         if (const Status fetched = fetchBaiduToken(store_, app_); !fetched) {
             error = fetched.reason();
             return false;
@@ -175,7 +199,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
         interface_ = initialPanelInterface(hosts);
     }
     // A token in the keyring that cannot be had fails here, before any request.
-    if (service_ == kCustomService && !interfaceName.empty()) {
+    if (converting && service_ == kCustomService && !interfaceName.empty()) {
         if (const Status fetched = fetchInterfaceSecrets(interfaceName, interface_, store_);
             !fetched) {
             error = fetched.reason();

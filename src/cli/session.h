@@ -62,7 +62,12 @@ public:
     void sayTokenPrivacy(Console& console) const;
 
     /// Resolves the service, token, interface and interval; false with `error` when one is bad.
-    bool resolveConversion(const Options& options, std::string& error);
+    /// Without `converting` (a run that only expands) no token is fetched.
+    bool resolveConversion(const Options& options, std::string& error, bool converting = true);
+    /// What the run does with short addresses: --shorten-short (or "转换短网址"),
+    /// --hosts, --expand and --migrate-from; false with `error` for a bad host list.
+    bool readShortAddressRules(const Options& options, ShortAddressRules& rules,
+                               std::string& error) const;
 
     /// Opens the history for the converter, with reuse as the settings and
     /// the options say. A history that cannot be used is one warning on
@@ -111,6 +116,8 @@ int fail(Console& console, const std::string& messageGbk, int status = kUsage);
 void print(std::ostream& stream, std::string_view gbk);
 
 int runConvert(const Options& options, Console& console);
+/// expand: the long address of each short one.
+int runExpand(const Options& options, Console& console);
 int runFiles(const Options& options, Console& console);
 int runInterfaces(const Options& options, Console& console);
 int runHistory(const Options& options, Console& console);

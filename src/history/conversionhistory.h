@@ -90,6 +90,9 @@ public:
     HistoryLookup lookupWithFormer(std::string_view serviceKey, std::string_view formerKey,
                                    std::string_view longUrl) override;
 
+    /// Every kept pair, in no particular order; reads the file once.
+    Status forEachKept(const KeptVisit& visit) override;
+
     /// Writes the use counts that look-ups gathered (they are batched: a hit
     /// must not cost a disk write).
     Status flushUses();

@@ -20,4 +20,8 @@ HistoryLookup ConversionMemory::lookupWithFormer(std::string_view serviceKey,
     return lookup(formerKey, longUrl);
 }
 
+Status ConversionMemory::forEachKept(const KeptVisit&) {
+    return {};
+}
+
 }  // namespace lianshuo

@@ -3,6 +3,7 @@
 // a long one, and a place to keep a new one. ConversionHistory keeps them in
 // SQLite; tests and benchmarks put stand-ins in its place.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,11 @@ public:
     /// service and long address; durable once it returns ok.
     virtual Status record(std::string_view serviceKey, std::string_view longUrl,
                           std::string_view shortUrl) = 0;
+
+    /// Calls `visit` with each kept long address and its short one (GBK),
+    /// until it returns false; a memory that cannot walk what it keeps gives nothing.
+    using KeptVisit = std::function<bool(std::string_view longUrl, std::string_view shortUrl)>;
+    virtual Status forEachKept(const KeptVisit& visit);
 };
 
 }  // namespace lianshuo

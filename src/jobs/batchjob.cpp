@@ -119,7 +119,7 @@ void BatchJob::start() {
     summary_ = {};
     rows_ = view_.rowCount();
     view_.setPasteCopyEnabled(false);
-    const std::string label = run_.begin(view_.parallelRequests());
+    const std::string label = run_.begin(view_.parallelRequests(), view_.shortAddressRules());
 
     file_.reset();
     if (view_.autoSave() && view_.saveFolder().empty()) {

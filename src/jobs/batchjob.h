@@ -16,6 +16,7 @@
 #include "jobs/jobrun.h"
 #include "jobs/resultrow.h"
 #include "services/conversionoutcome.h"
+#include "services/runplan.h"
 
 namespace lianshuo {
 
@@ -42,7 +43,8 @@ public:
     virtual AddressSource addressSource() { return {}; }
     /// Shows `text` and `state` in the row (and brings a converting row into view).
     virtual void setRow(int row, std::string_view text, ResultRowState state) = 0;
-    /// Shows a finished row: its short address, or "生成错误" and why.
+    /// Shows a finished row: its short address (an address left as it is shows
+    /// itself), or "生成错误" and why.
     virtual void showOutcome(int row, const ConversionOutcome& outcome) {
         setRow(row, outcome.ok() ? outcome.shortUrl : "生成错误",
                outcome.ok() ? ResultRowState::Done : ResultRowState::Error);
@@ -65,6 +67,8 @@ public:
     virtual std::string addedQuery() const { return {}; }
     /// Shows the address a row is converted as, once parameters were added to it.
     virtual void setSentAddress(int, std::string_view) {}
+    /// What the batch does with short addresses, read when a batch starts.
+    virtual ShortAddressRules shortAddressRules() const { return {}; }
     virtual bool autoSave() const { return false; }
     virtual std::string saveFolder() const { return {}; }
     /// Remembers the results file of this batch (the folder button opens it);

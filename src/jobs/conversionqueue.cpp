@@ -19,7 +19,7 @@ ConversionQueue::ConversionQueue(JobLoop& loop, ShortUrlConverter& converter)
 
 ConversionQueue::~ConversionQueue() {
     // Nobody is left to see its rows, but the conversion is done: the history keeps it.
-    if (keptBack_) converter_.remember(keptBack_->address, keptBack_->outcome);
+    if (keptBack_) converter_.remember(keptBack_->address, keptBack_->outcome, plan_.get());
     stop_ = true;
     {
         const std::lock_guard lock(mutex_);
@@ -30,8 +30,9 @@ ConversionQueue::~ConversionQueue() {
     for (std::thread& worker : workers_) worker.join();
 }
 
-void ConversionQueue::beginRun(int slots) {
+void ConversionQueue::beginRun(int slots, std::shared_ptr<const RunPlan> plan) {
     slots_ = limit_ = std::max(1, slots);
+    plan_ = std::move(plan);
     calm_ = 0;
     owedRests_ = 0;
     outcomes_.clear();
@@ -126,14 +127,15 @@ void ConversionQueue::pump() {
             taken.result = std::move(known);
         } else if (const auto under = waiting_.find(address); under != waiting_.end()) {
             under->second.push_back(row);
-        } else if (std::optional<ConversionOutcome> kept = converter_.recall(address)) {
+        } else if (std::optional<ConversionOutcome> kept =
+                       converter_.recall(address, plan_.get())) {
             outcomes_.insert(address, *kept);
             taken.result = std::move(kept);
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;
             ++inFlight_;
-            submit(converter_.prepare(address));
+            submit(converter_.prepare(address, plan_));
         }
         deliver();
     }
@@ -221,7 +223,7 @@ void ConversionQueue::conversionEnded(const std::string& address, const Conversi
         if (convertsInline() && !stopped() && pause <= 0 && hasMore()) {
             keptBack_ = KeptBack{address, outcome};
         } else {
-            converter_.remember(address, outcome);
+            converter_.remember(address, outcome, plan_.get());
             settle(address, outcome);
         }
     }
@@ -266,7 +268,7 @@ void ConversionQueue::recordKeptBack() {
     if (!keptBack_) return;
     const KeptBack kept = std::move(*keptBack_);
     keptBack_.reset();
-    converter_.remember(kept.address, kept.outcome);
+    converter_.remember(kept.address, kept.outcome, plan_.get());
     settle(kept.address, kept.outcome);
     deliver();
 }

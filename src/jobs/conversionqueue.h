@@ -44,9 +44,11 @@ public:
     ConversionQueue(const ConversionQueue&) = delete;
     ConversionQueue& operator=(const ConversionQueue&) = delete;
 
-    /// Starts a run on `slots` request slots (at least 1): no outcome of an
-    /// earlier run is reused, and no stop is pending.
-    void beginRun(int slots);
+    /// Starts a run on `slots` request slots (at least 1) under `plan` (null: every address
+    /// converted as it is): no outcome of an earlier run is reused, and no stop is pending.
+    void beginRun(int slots, std::shared_ptr<const RunPlan> plan = nullptr);
+    /// The plan of the run under way (null: none).
+    const RunPlan* plan() const { return plan_.get(); }
     /// Converts `addresses` and returns at once. `pauseAfterLast`: the last
     /// conversion's pause also comes before done(); without it, that pause is
     /// taken at the start of the run's next list instead, if one follows.
@@ -96,6 +98,7 @@ private:
 
     // The run, on the job's thread.
     int slots_ = 1, limit_ = 1, calm_ = 0;
+    std::shared_ptr<const RunPlan> plan_;
     OutcomeTable outcomes_;
     // The current list.
     bool running_ = false;

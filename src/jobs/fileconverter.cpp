@@ -167,7 +167,7 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
     for (const FolderEntry& file : state.files) paths.push_back(file.path);
     state.ahead = std::make_unique<ScanAhead>(std::move(paths));
     view_.setStartCaption("停止转换");
-    job_.begin(view_.parallelRequests());
+    job_.begin(view_.parallelRequests(), s.rules);
     summary_.outputFolder = gbkPath(state.outputFolder) + "/";
     view_.showProgress(true);
     nextFile();
@@ -189,6 +189,12 @@ void FileConverterEngine::nextFile() {
         ++state.position;
     }
     finishRun();
+}
+
+// Whether the run's mode has anything to do with an address; hosts are ASCII in either encoding.
+bool FileConverterEngine::takes(std::string_view bytes) const {
+    const RunPlan* plan = job_.queue().plan();
+    return plan == nullptr || plan->takes(bytes);
 }
 
 bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
@@ -235,7 +241,7 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.listStopped = false;
     state.leftOut.clear();
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
-        if (state.seen.find(bytes) != AddressIndex::npos) return bytes;
+        if (state.seen.find(bytes) != AddressIndex::npos || !takes(bytes)) return bytes;
         if (keeps(bytes, state.utf8)) {
             const FoundUrl& url =
                 state.urls.emplace_back(FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes),

@@ -14,6 +14,7 @@
 #include "jobs/resultrow.h"
 #include "script/folderlisting.h"
 #include "services/conversionoutcome.h"
+#include "services/runplan.h"
 
 namespace lianshuo {
 
@@ -32,6 +33,9 @@ struct FileConverterSettings {
     bool blackListOn = false;
     std::string blackList;
     ListMode blackListMode = ListMode::Wildcard;
+    // Shorten (leaving short addresses as they are), expand short addresses, or migrate
+    // those of retired hosts; addresses the mode does not take stay as they are.
+    ShortAddressRules rules;
 };
 
 /// How a run ended, for the completion question and the command line.
@@ -124,6 +128,7 @@ private:
     void writeFile(const FolderEntry& file);
     void finishRun();
     bool keeps(std::string_view bytes, bool utf8);
+    bool takes(std::string_view bytes) const;
     bool stopping() const;
 
     FileConverterView& view_;

@@ -17,10 +17,10 @@ JobRun::~JobRun() {
     queue_.reset();
 }
 
-std::string JobRun::begin(int slots) {
+std::string JobRun::begin(int slots, ShortAddressRules rules) {
     state_ = RunState::Running;
-    queue_->beginRun(slots);
     std::string label = converter_.convertUrl("", ShortUrlConverter::kSnapshotAndLabel);
+    queue_->beginRun(slots, converter_.planRun(std::move(rules)));
     converter_.setStopFlag(&queue_->stopFlag());
     return label;
 }

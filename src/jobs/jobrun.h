@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "services/runplan.h"
+
 namespace lianshuo {
 
 class ConversionQueue;
@@ -30,10 +32,12 @@ public:
     bool running() const { return state_ != RunState::Idle; }
     JobLoop& loop() { return loop_; }
     ConversionQueue& queue() { return *queue_; }
+    const ConversionQueue& queue() const { return *queue_; }
 
     /// Marks the run started on `slots` request slots: the converter takes a
-    /// snapshot of the chosen service and follows the queue's stop. Returns the service's label.
-    std::string begin(int slots);
+    /// snapshot of the chosen service and follows the queue's stop, and the
+    /// run's plan is made of `rules`. Returns the service's label.
+    std::string begin(int slots, ShortAddressRules rules = {});
     /// Stops at once (requests in flight are aborted); false when nothing runs.
     bool stop();
     /// Starts no more conversions; those under way finish first.

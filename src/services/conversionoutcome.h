@@ -30,6 +30,13 @@ struct ConversionOutcome {
     bool fromHistory = false;     // made by an earlier run and reused: no request was sent
     // The interface that made the short address, for an interface with fallbacks; else empty.
     std::string service;
+    // "已是短网址" when the address was short already and left as it is (no request was sent).
+    std::string skipped;
+    // An expanding or migrating run: the long address the short one stood for (in an
+    // expanding run `shortUrl` holds it too, being what replaces the short address), and
+    // whether it was found by following redirects now rather than in the history.
+    std::string expandedUrl;
+    bool expandedNow = false;
 
     bool ok() const { return failure == FailureKind::None; }
 

@@ -11,6 +11,7 @@
 #include "http/httprequestobject.h"
 #include "script/jsonreader.h"
 #include "services/encoding.h"
+#include "services/expansion.h"
 #include "services/historykey.h"
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
@@ -213,7 +214,8 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
     return outcome;
 }
 
-ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) const {
+ShortUrlConverter::Task ShortUrlConverter::prepare(
+    std::string_view longUrl, const std::shared_ptr<const RunPlan>& plan) const {
     const int service = source_.selectedService();
     Task task{std::string(longUrl),
               service,
@@ -223,12 +225,34 @@ ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) con
               retryPolicy_};
     if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
     task.tokens = tokens_;
+    if (plan && plan->rules.kind != RunKind::Shorten) {
+        task.plan = plan;
+        if (const std::string* known = plan->known.longOf(longUrl); known && usesHistory())
+            task.knownLong = *known;
+    }
     return task;
 }
 
 void ShortUrlConverter::renewTokens() {
     tokens_ =
         std::make_shared<TokenKeeper>(TokenRetry{retryPolicy_.retries, retryPolicy_.firstDelayMs});
+}
+
+std::shared_ptr<const RunPlan> ShortUrlConverter::planRun(ShortAddressRules rules) {
+    auto plan = std::make_shared<RunPlan>();
+    plan->known = standardShortAddresses(hosts_);
+    for (const std::string& host : rules.hosts) plan->known.addHost(host);
+    for (const std::string& host : rules.migrateFrom) {
+        plan->known.addHost(host);
+        plan->retired.addHost(host);
+    }
+    plan->rules = std::move(rules);
+    // A run that shortens every address has no use for what the history keeps.
+    const bool needsKept = plan->rules.kind != RunKind::Shorten || !plan->rules.shortenShort;
+    if (needsKept && history_ != nullptr && !historySuspended_)
+        if (const Status read = addKeptAddresses(plan->known, *history_); !read.ok())
+            suspendHistory(read.reason());
+    return plan;
 }
 
 void ShortUrlConverter::setHistory(ConversionMemory* history, bool reuse, bool refresh) {
@@ -271,8 +295,33 @@ const std::string& ShortUrlConverter::historyKey() const {
     return key_;
 }
 
-std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view longUrl) {
-    if (history_ == nullptr || historySuspended_ || !reuse_ || refresh_) return std::nullopt;
+bool ShortUrlConverter::usesHistory() const {
+    return history_ != nullptr && !historySuspended_ && reuse_ && !refresh_;
+}
+
+std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view longUrl,
+                                                           const RunPlan* plan) {
+    if (plan != nullptr && plan->leaves(longUrl)) {
+        ConversionOutcome outcome = ConversionOutcome::success(std::string(longUrl));
+        outcome.skipped = "已是短网址";
+        return outcome;
+    }
+    if (plan != nullptr && plan->rules.kind != RunKind::Shorten) {
+        const std::string* known = usesHistory() ? plan->known.longOf(longUrl) : nullptr;
+        if (known == nullptr || !isWebAddress(*known)) return std::nullopt;
+        ConversionOutcome outcome;
+        if (plan->rules.kind == RunKind::Expand) {
+            outcome = ConversionOutcome::success(*known);
+        } else {
+            std::optional<ConversionOutcome> kept = recall(*known);
+            if (!kept) return std::nullopt;  // the long address is converted with the service
+            outcome = std::move(*kept);
+        }
+        outcome.fromHistory = true;
+        outcome.expandedUrl = *known;
+        return outcome;
+    }
+    if (!usesHistory()) return std::nullopt;
     const std::string& key = historyKey();
     if (!keyFailure_.ok()) {
         suspendHistory(keyFailure_.reason());
@@ -302,8 +351,16 @@ std::optional<ConversionOutcome> ShortUrlConverter::recall(std::string_view long
     return std::nullopt;
 }
 
-void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutcome& outcome) {
-    if (history_ == nullptr || historySuspended_ || !outcome.ok() || outcome.fromHistory) return;
+void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutcome& outcome,
+                                 const RunPlan* plan) {
+    if (history_ == nullptr || historySuspended_ || !outcome.skipped.empty()) return;
+    if (plan != nullptr && plan->rules.kind != RunKind::Shorten) {
+        // An expansion is kept even when the new service then failed: the pair holds.
+        if (outcome.expandedNow) keep(expandedHistoryKey(longUrl), outcome.expandedUrl, longUrl);
+        if (plan->rules.kind == RunKind::Expand || outcome.expandedUrl.empty()) return;
+        longUrl = outcome.expandedUrl;
+    }
+    if (!outcome.ok() || outcome.fromHistory) return;
     const std::string* key = &historyKey();
     if (!keyFailure_.ok()) {
         suspendHistory(keyFailure_.reason());
@@ -312,7 +369,13 @@ void ShortUrlConverter::remember(std::string_view longUrl, const ConversionOutco
     if (!outcome.service.empty() && fallbacks_ && source_.selectedService() == kCustomService)
         for (std::size_t at = 0; at < fallbacks_->size(); ++at)
             if ((*fallbacks_)[at].name == outcome.service) key = &fallbackKeys_[at].first;
-    if (const Status status = history_->record(*key, longUrl, outcome.shortUrl); !status.ok())
+    keep(*key, longUrl, outcome.shortUrl);
+}
+
+void ShortUrlConverter::keep(std::string_view key, std::string_view longUrl,
+                             std::string_view shortUrl) {
+    if (historySuspended_) return;
+    if (const Status status = history_->record(key, longUrl, shortUrl); !status.ok())
         suspendHistory(status.reason());
 }
 
@@ -363,6 +426,7 @@ ConversionOutcome ShortUrlConverter::retried(const Task& task, const std::atomic
                                              bool* throttled) const {
     static const std::atomic<bool> kNeverStopped{false};
     const std::atomic<bool>& stopped = stop != nullptr ? *stop : kNeverStopped;
+    if (task.plan) return expandAndConvert(task, stop, throttled);
     ConversionOutcome outcome = performOnce(task, stop);
     long delayMs = task.retry.firstDelayMs;
     for (int retry = 0;; ++retry) {
@@ -376,6 +440,34 @@ ConversionOutcome ShortUrlConverter::retried(const Task& task, const std::atomic
         outcome = performOnce(task, stop);
         delayMs *= 2;
     }
+    return outcome;
+}
+
+ConversionOutcome ShortUrlConverter::expandAndConvert(const Task& task,
+                                                      const std::atomic<bool>* stop,
+                                                      bool* throttled) const {
+    const LinkHopOptions hops{.stop = stop,
+                              .retries = task.retry.retries,
+                              .firstDelayMs = task.retry.firstDelayMs,
+                              .whileWaiting = task.whileWaiting};
+    ConversionOutcome expanded = task.knownLong.empty()
+                                     ? expandByRedirects(task.longUrl, task.plan->known, hops)
+                                     : ConversionOutcome::success(task.knownLong);
+    if (!expanded.ok()) return stoppedOr(std::move(expanded), stop);
+    const std::string longUrl = expanded.shortUrl;
+    const bool now = task.knownLong.empty();
+    if (task.plan->rules.kind == RunKind::Expand) {
+        expanded.expandedUrl = longUrl;
+        expanded.expandedNow = now;
+        expanded.fromHistory = !now;
+        return expanded;
+    }
+    Task converting = task;
+    converting.plan = nullptr;
+    converting.longUrl = longUrl;
+    ConversionOutcome outcome = perform(converting, stop, throttled);
+    outcome.expandedUrl = longUrl;
+    outcome.expandedNow = now;
     return outcome;
 }
 

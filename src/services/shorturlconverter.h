@@ -17,6 +17,7 @@
 #include "services/conversionoutcome.h"
 #include "services/conversionsource.h"
 #include "services/fallbackchain.h"
+#include "services/runplan.h"
 #include "services/shorturlinterface.h"
 
 namespace lianshuo {
@@ -76,20 +77,35 @@ public:
         std::string tokenFailure = std::string();
         // The tokens the interface's token request obtains, shared by the run's tasks.
         std::shared_ptr<TokenKeeper> tokens = nullptr;
+        // An expanding or migrating run's plan (null: shorten `longUrl`), and the long
+        // address the history gave for the short one (empty: follow its redirects).
+        std::shared_ptr<const RunPlan> plan = nullptr;
+        std::string knownLong = std::string();
     };
-    /// The kConvert conversion of `longUrl` with the last snapshot.
-    Task prepare(std::string_view longUrl) const;
+    /// The kConvert conversion of `longUrl` with the last snapshot, under `plan` (null: a
+    /// plain conversion).
+    Task prepare(std::string_view longUrl,
+                 const std::shared_ptr<const RunPlan>& plan = nullptr) const;
     /// Carries out `task` with its retries; safe on any thread while the
     /// converter lives. A set `stop` aborts it; `throttled`, when given, is set
     /// once the service answered 429 (too many requests).
     ConversionOutcome perform(const Task& task, const std::atomic<bool>* stop,
                               bool* throttled = nullptr) const;
     /// The history's short address for `longUrl`, when the history is in use
-    /// and has a good one: under the chosen service, else under each of its fallbacks.
-    std::optional<ConversionOutcome> recall(std::string_view longUrl);
+    /// and has a good one: under the chosen service, else under each of its
+    /// fallbacks. Under a plan: a short address the run leaves as it is, or the
+    /// long address (expanding) or new short one (migrating) the history gives
+    /// for a short one.
+    std::optional<ConversionOutcome> recall(std::string_view longUrl,
+                                            const RunPlan* plan = nullptr);
     /// Keeps a fresh success in the history (failures never), under the
-    /// interface that made it.
-    void remember(std::string_view longUrl, const ConversionOutcome& outcome);
+    /// interface that made it; under a plan, the pair an expansion found too.
+    void remember(std::string_view longUrl, const ConversionOutcome& outcome,
+                  const RunPlan* plan = nullptr);
+
+    /// A run's plan: the hosts of the built-in services and presets, `rules`'
+    /// hosts and the short addresses the history keeps (read once, here).
+    std::shared_ptr<const RunPlan> planRun(ShortAddressRules rules);
 
     /// The flag of the running job: a set flag aborts the request in flight
     /// and ends a retry wait at once. Null when nothing can stop a conversion.
@@ -119,6 +135,10 @@ private:
     ConversionOutcome retried(const Task& task, const std::atomic<bool>* stop,
                               bool* throttled) const;
     ConversionOutcome performOnce(const Task& task, const std::atomic<bool>* stop) const;
+    ConversionOutcome expandAndConvert(const Task& task, const std::atomic<bool>* stop,
+                                       bool* throttled) const;
+    bool usesHistory() const;
+    void keep(std::string_view key, std::string_view longUrl, std::string_view shortUrl);
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop,
                                        std::function<void()>* whileWaiting) const;

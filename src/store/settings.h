@@ -52,6 +52,8 @@ struct AppSettings {
     bool tray = false;
     // "追加参数": query parameters added to every long address of a run ("utm_source=a").
     std::string addedQuery;
+    // "转换短网址": set by hand only; converts addresses that are short already too.
+    bool shortenShort = false;
 };
 
 /// The most conversions a run may have under way at once.

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include "base/gbk.h"
 #include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
@@ -34,6 +35,7 @@ FileConverterWindow::FileConverterWindow(MainWindow& owner)
     buildListAndButtons();
     buildUrlLists();
     buildFailureList();
+    buildModeRow();
     layOut();
     tieNamesAndKeys();
     connectEvents();
@@ -53,6 +55,7 @@ void FileConverterWindow::connectEvents() {
     // it to stop.
     connect(startButton_, &RightClickButton::clicked, this, [this] { startOrStop(false); });
     connect(startButton_, &RightClickButton::rightPressed, this, [this] { startOrStop(true); });
+    connect(modeList_, &QComboBox::currentIndexChanged, this, &FileConverterWindow::applyModeRule);
     connect(helpButton_, &QPushButton::clicked, this,
             [] { showInformation(fileConverterHelpText(), u"信息："_s, nullptr); });
     connect(failuresOnlyBox_, &QCheckBox::toggled, this, &FileConverterWindow::showFailuresOnly);
@@ -64,6 +67,19 @@ void FileConverterWindow::restoreSettings() {
     showSettings(s);
     applyWhiteListRule();
     applyBlackListRule();
+    applyModeRule();
+}
+
+void FileConverterWindow::applyModeRule() {
+    const auto kind = static_cast<RunKind>(modeList_->currentIndex());
+    hostsEdit_->setEnabled(kind != RunKind::Shorten);
+    hostsEdit_->setPlaceholderText(
+        kind == RunKind::Migrate ? u"要迁出的短网址主机，用逗号隔开（主机 或 主机:端口）"_s
+        : kind == RunKind::Expand ? u"另外的短网址主机，用逗号隔开（可不填）"_s
+                                  : QString());
+    startButton_->setToolTip(kind == RunKind::Expand ? u"把文件中的短网址换回长网址"_s
+                             : kind == RunKind::Migrate ? u"把旧服务的短网址换成当前服务的短网址"_s
+                                                        : QString());
 }
 
 void FileConverterWindow::applyWhiteListRule() {
@@ -86,6 +102,20 @@ bool FileConverterWindow::running() const {
 }
 
 void FileConverterWindow::startOrStop(bool bySearch) {
+    // The hosts are checked before a run starts; a run under way only hears the stop.
+    const auto kind = static_cast<RunKind>(modeList_->currentIndex());
+    if (!running() && kind != RunKind::Shorten) {
+        const Result<std::vector<std::string>> hosts = parseHostList(fromQt(hostsEdit_->text()));
+        const bool empty = trimSpaces(fromQt(hostsEdit_->text())).empty();
+        if (kind == RunKind::Migrate && empty) {
+            showMessage(fromQt(u"迁移短网址须填写要迁出的短网址主机"_s));
+            return;
+        }
+        if (!empty && !hosts) {
+            showMessage(hosts.reason());
+            return;
+        }
+    }
     if (!running())
         if (const Status usable = owner_.checkedAddedQuery(); !usable) {
             MessageBox::warning(this, toQt(appTitle()), toQt(usable.reason()));

@@ -61,6 +61,7 @@ private:
     void buildFailureList();
     void layOut();
     void tieNamesAndKeys();
+    void buildModeRow();
     void connectEvents();
 
     void showSettings(const FileConverterSettings& settings);
@@ -72,6 +73,7 @@ private:
     /// Adds a row to the run's failures: why, and the address or the file.
     void addFailure(const QString& reason, const QString& what, const QString& tip);
     void showFailuresOnly(bool only);
+    void applyModeRule();
 
     MainWindow& owner_;
     // Made at the first start: the converter behind it starts the HTTP client,
@@ -101,6 +103,9 @@ private:
     QCheckBox* blackBox_ = nullptr;
     QLineEdit* blackEdit_ = nullptr;
     QComboBox* blackMode_ = nullptr;
+    QLabel* modeLabel_ = nullptr;
+    QComboBox* modeList_ = nullptr;  // shorten, expand or migrate, as RunKind counts them
+    QLineEdit* hostsEdit_ = nullptr;
 };
 
 /// Opens the file converter window owned by `owner`, or raises the one already open.

@@ -91,6 +91,17 @@ void FileConverterWindow::buildUrlLists() {
     blackMode_ = addModeList(this, u"组合框黑名单通配"_s, 396);
 }
 
+// Below the lists, the one free row: what a run does with short addresses.
+void FileConverterWindow::buildModeRow() {
+    modeLabel_ = addControl<QLabel>(this, u"标签模式"_s, QRect(16, 436, 104, 30), u"转换模式"_s);
+    modeList_ = addControl<QComboBox>(this, u"组合框模式"_s, QRect(128, 436, 148, 30));
+    modeList_->addItems({u"缩短长网址"_s, u"展开短网址"_s, u"迁移短网址"_s});
+    modeList_->setFont(uiFont(FontFace::Song, 17));
+    modeLabel_->setBuddy(modeList_);
+    hostsEdit_ = addControl<QLineEdit>(this, u"编辑框短网址主机"_s, QRect(284, 436, 412, 30));
+    hostsEdit_->setFont(uiFont(FontFace::Song, 15));
+}
+
 }  // namespace lianshuo
 
 namespace lianshuo {

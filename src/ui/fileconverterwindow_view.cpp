@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "base/gbk.h"
 #include "jobs/fileconvertersettings.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
@@ -38,6 +39,15 @@ FileConverterSettings FileConverterWindow::settings() const {
     s.blackListOn = blackBox_->isChecked();
     s.blackList = fromQt(blackEdit_->text());
     s.blackListMode = static_cast<ListMode>(blackMode_->currentIndex());
+    s.rules = owner_.shortAddressRules();
+    s.rules.kind = static_cast<RunKind>(modeList_->currentIndex());
+    if (s.rules.kind != RunKind::Shorten && !trimSpaces(fromQt(hostsEdit_->text())).empty()) {
+        // Checked when the run was started.
+        Result<std::vector<std::string>> hosts = parseHostList(fromQt(hostsEdit_->text()));
+        if (hosts)
+            (s.rules.kind == RunKind::Migrate ? s.rules.migrateFrom : s.rules.hosts) =
+                std::move(*hosts);
+    }
     return s;
 }
 
@@ -77,6 +87,12 @@ void FileConverterWindow::showProgress(bool visible) {
         control->setVisible(!visible);
     progressBar_->setVisible(visible);
     progressLabel_->setVisible(visible);
+    // The mode is read when a run starts: it stays as it is until the run ends.
+    modeList_->setEnabled(!visible);
+    if (visible)
+        hostsEdit_->setEnabled(false);
+    else
+        applyModeRule();
 }
 
 void FileConverterWindow::setProgress(int position, int count, std::string_view caption) {

@@ -89,6 +89,7 @@ void MainWindow::startUp() {
     }
     baiduTokenStorage_ = settings.tokenStorage;
     retries_ = settings.retries;
+    shortenShort_ = settings.shortenShort;
     applyAppearance(static_cast<Appearance>(settings.appearance));
     {
         // The rules run once below, in their order, not once per restored control.
@@ -248,6 +249,12 @@ Status MainWindow::checkedAddedQuery() const {
 
 void MainWindow::setSentAddress(int row, std::string_view address) {
     if (QTreeWidgetItem* item = resultsView_->topLevelItem(row)) item->setText(1, toQt(address));
+}
+
+ShortAddressRules MainWindow::shortAddressRules() const {
+    ShortAddressRules rules;
+    rules.shortenShort = shortenShort_;
+    return rules;
 }
 
 bool MainWindow::autoSave() const {

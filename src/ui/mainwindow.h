@@ -65,6 +65,7 @@ public:
     void setSentAddress(int row, std::string_view address) override;
     /// Fails, saying why, when the "追加参数" field cannot be used.
     Status checkedAddedQuery() const;
+    ShortAddressRules shortAddressRules() const override;
     /// Whether a batch is under way (it runs on in the event loop after the start click).
     bool batchRunning() const { return batch_ && batch_->running(); }
     bool autoSave() const override;
@@ -220,6 +221,7 @@ private:
     std::unique_ptr<ClipboardShortener> clipboardJob_;
     std::string resultFilePath_;
     int retries_ = AppSettings{}.retries;  // "重试次数", read at start-up
+    bool shortenShort_ = false;            // "转换短网址", read at start-up
     std::function<void()> fileConverterOpener_;
 };
 

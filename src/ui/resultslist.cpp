@@ -40,6 +40,7 @@ void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
         showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
         // Only the tooltip: the reason role would make a double click explain instead of open.
         QStringList notes;
+        if (!outcome.skipped.empty()) notes << toQt(outcome.skipped);
         if (!outcome.service.empty()) notes << u"由 "_s + toQt(outcome.service) + u" 生成"_s;
         if (outcome.fromHistory) notes << u"来自历史"_s;
         item->setToolTip(0, notes.join(u"，"_s));

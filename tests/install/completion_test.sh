@@ -64,7 +64,7 @@ expect "interfaces delete" "other.test " interfaces --settings "$work/a.ini" del
 LIANSHUO_SETTINGS=$work/unrelated.ini expect "no saved interface" "" convert --interface ""
 
 # Commands, actions, services.
-expect "commands" "convert files history interfaces qr " ""
+expect "commands" "convert expand files history interfaces qr " ""
 expect "a command's prefix" "files " f
 expect "interfaces actions" "add delete export import list presets show test " interfaces ""
 expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test o
@@ -85,11 +85,12 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--add-query --clipboard --copy --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --token --verbose " \
+    "--add-query --clipboard --copy --hosts --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --shorten-short --token --verbose " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')
 offered=$({ complete_words --; complete_words convert --; complete_words files --
+            complete_words expand --
             complete_words interfaces --; complete_words interfaces add --
             complete_words interfaces export n f --; complete_words interfaces test n --
             complete_words history list --; complete_words history export f --
@@ -101,6 +102,8 @@ if [ "$offered" != "$help_options" ]; then
     failures=$((failures + 1))
 fi
 expect "files takes no convert option" "" files --no-s
+expect "expand's options" "--hosts --input --jobs --json --no-history --quiet --retries --settings " \
+    expand --
 expect "after --, no options" "" convert -- --no
 
 [ "$failures" -eq 0 ] || exit 1

@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
@@ -79,6 +80,18 @@ private slots:
         QCOMPARE(test::readFile(first.filePath().toStdString()), firstContent);
         QCOMPARE(test::readFile(window_->resultFilePath()),
                  std::string("https://s.example.test/r4\r\nhttps://s.example.test/r6\r\n"));
+    }
+
+    void aShortAddressIsLeftAsItIsWithoutARequest() {
+        test::pasteUrls(*window_, {u"http://t.cn/abc"_s, u"http://a.example.test/1"_s});
+        runBatch();
+        const QList<test::Row> expected = {
+            {u"http://t.cn/abc"_s, u"http://t.cn/abc"_s, 0},
+            {u"https://s.example.test/r1"_s, u"http://a.example.test/1"_s, 0}};
+        QCOMPARE(test::rowsOf(*window_), expected);
+        const auto* list = control<QTreeWidget>(window_, u"列表框转换"_s);
+        QCOMPARE(list->topLevelItem(0)->toolTip(0), u"已是短网址"_s);
+        QCOMPARE(service_->requestCount(), 1);
     }
 
     void stopDuringThePauseAfterRowTwoOfFive() {

@@ -357,6 +357,45 @@ private slots:
                     .contains(u"右击打开保存目录"_s));
     }
 
+    void modeChoiceExpandsOnlyShortAddressesAndMigrationNeedsItsHosts() {
+        test::TestServer old;
+        old.route("/s1", [](test::Exchange& e) {
+            e.answer(301, "", {"Location: http://long.example.test/1"});
+        });
+        const QString shortUrl = QString::fromStdString(old.url("/s1"));
+        test::writeFile(pages_ / "a.htm", fromQt(shortUrl + u" http://a.example.test/2"_s));
+        FileConverterWindow* window = open();
+        edit(window, u"编辑框文章目录"_s)->setText(folder_);
+        QTest::mouseClick(box(window, u"选择框白名单"_s), Qt::LeftButton);
+        QComboBox* modes = mode(window, u"组合框模式"_s);
+        QCOMPARE(modes->currentIndex(), 0);
+        QVERIFY(!edit(window, u"编辑框短网址主机"_s)->isEnabled());
+
+        // Migrating without the hosts to move is refused before anything runs.
+        modes->setCurrentIndex(2);
+        QVERIFY(edit(window, u"编辑框短网址主机"_s)->isEnabled());
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(start(window), Qt::LeftButton);
+        QVERIFY(!window->running());
+        QCOMPARE(MessageBox::lastText(), u"迁移短网址须填写要迁出的短网址主机"_s);
+
+        // Expanding: the given host's address is followed, the long address is left alone
+        // and nothing is shortened.
+        modes->setCurrentIndex(1);
+        edit(window, u"编辑框短网址主机"_s)
+            ->setText(QString::fromStdString("127.0.0.1:" + std::to_string(old.port())));
+        control<QCheckBox>(main_, u"选择框使用历史"_s)->setChecked(false);
+        MessageBox::setNextAnswer(QMessageBox::No);
+        bool lockedDuringRun = true;
+        watch([&] { lockedDuringRun &= !modes->isEnabled(); });
+        press(window, start(window));
+        QVERIFY(lockedDuringRun);
+        QVERIFY(modes->isEnabled());
+        QCOMPARE(output(u"a.htm"_s),
+                 std::string("http://long.example.test/1 http://a.example.test/2"));
+        QCOMPARE(service_->requestCount(), 0);
+    }
+
 private:
     // Opens the window through the banner's link.
     FileConverterWindow* open() {

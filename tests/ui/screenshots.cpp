@@ -222,6 +222,13 @@ int main(int argc, char** argv) {
     ok &= save(converter, folder, u"file-converter.png"_s);
     endRunWithFailures(converter);
     ok &= save(converter, folder, u"file-converter-failures.png"_s);
+    // Idle again, set to move a retired service's short addresses.
+    converter.showProgress(false);
+    converter.clearRows();
+    converter.setStartCaption(FileConverterEngine::idleCaption());
+    control<QComboBox>(&converter, u"组合框模式"_s)->setCurrentIndex(2);
+    control<QLineEdit>(&converter, u"编辑框短网址主机"_s)->setText(u"old.example.test"_s);
+    ok &= save(converter, folder, u"file-converter-migrate.png"_s);
 
     fillHistory(window.historyPath());
     showHistoryWindow(&window, window.historyPath());
@@ -243,6 +250,8 @@ int main(int argc, char** argv) {
     applyAppearance(Appearance::Dark);
     control<QComboBox>(&window, u"组合框短网址"_s)->setCurrentIndex(1);
     ok &= save(window, folder, u"main-window-dark.png"_s);
+    control<QComboBox>(&converter, u"组合框模式"_s)->setCurrentIndex(0);
+    showRun(converter);
     ok &= save(converter, folder, u"file-converter-dark.png"_s);
     ok &= save(*history, folder, u"history-window-dark.png"_s);
     return ok ? 0 : 1;
