@@ -25,12 +25,19 @@ std::atomic<double> timeScale{1.0};
 struct Sink {
     std::string body;
     std::string headerBlock;
+    std::size_t bodyLimit = 0;  // 0: kMaxResponseBytes, a refusal past it
     bool tooLarge = false;
+    bool capped = false;  // the caller's limit was reached: the rest stays unread
 };
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     const std::size_t n = size * count;
+    if (sink->bodyLimit > 0 && n >= sink->bodyLimit - sink->body.size()) {
+        sink->body.append(data, sink->bodyLimit - sink->body.size());
+        sink->capped = true;
+        return 0;
+    }
     if (n > kMaxResponseBytes - sink->body.size()) {
         sink->tooLarge = true;
         return 0;  // anything short of n makes libcurl stop with a write error
@@ -140,6 +147,7 @@ Outcome performOne(const PooledHandle& handle, const Request& request, const Sto
     const curl::Easy& h = handle.easy;
     h.reset();
     Sink sink;
+    sink.bodyLimit = request.bodyLimit;
     curl::StringList headers;
     for (const std::string& line : request.headerLines) headers.add(line.c_str());
     for (const char* line : kSuppressedHeaders) headers.add(line);
@@ -159,12 +167,16 @@ Outcome performOne(const PooledHandle& handle, const Request& request, const Sto
     Outcome result;
     h.info(CURLINFO_RESPONSE_CODE, &result.status);
     result.error = stopped                             ? TransferError::Aborted
+                   : sink.capped                       ? TransferError::None
                    : code != CURLE_OK && sink.tooLarge ? TransferError::TooLarge
                    : code != CURLE_OK && headerTooLarge(code, sink, message)
                        ? TransferError::HeaderTooLarge
                        : errorOf(code, osErrno, message);
     result.detail = detailOf(result.error, code, message);
-    if (result.error == TransferError::None) checkBody(result, sink);
+    if (sink.capped)
+        result.body = std::move(sink.body);
+    else if (result.error == TransferError::None)
+        checkBody(result, sink);
     result.headerBlock = std::move(sink.headerBlock);
     const long s = result.status;
     char* location = nullptr;

@@ -46,6 +46,9 @@ struct Request {
     long inactivitySeconds = 0;       // no byte moving for this long ends the transfer; 0 = never
     long totalTimeoutMs = 0;          // 0 = no limit
     CookieUse cookies = CookieUse::None;
+    // The most body bytes read (0: up to kMaxResponseBytes, past which the reply is refused);
+    // past a set limit the rest is left unread, the connection closed and the cut body kept.
+    std::size_t bodyLimit = 0;
 };
 
 /// How one exchange ended: the reply, or why there is none.

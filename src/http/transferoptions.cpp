@@ -103,7 +103,9 @@ void setLimits(const curl::Easy& h, const Request& request) {
         const long seconds = (scaledMs(request.inactivitySeconds * 1000) + 999) / 1000;
         h.set(CURLOPT_LOW_SPEED_TIME, std::max(1L, seconds));
     }
-    h.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
+    // A reader of only the start of a body does not mind how long the whole one would be.
+    if (request.bodyLimit == 0)
+        h.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBytes));
 }
 
 void setCookies(const curl::Easy& h, CookieUse use) {

@@ -125,6 +125,40 @@ WebResponse webRequest(const WebRequestParams& params) {
     return responseOf(std::move(result));
 }
 
+WebResponse bareRequest(const BareRequestParams& params) {
+    if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl, "blank address");
+    const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
+    const std::string tooLate = "no reply within " + std::to_string(params.timeoutSeconds) + " s";
+    if (timeoutMs <= 0) return failure(TransferError::Timeout, tooLate);
+    if (params.cancel != nullptr && *params.cancel)
+        return failure(TransferError::Aborted, "aborted by the caller");
+    std::string url = params.url;
+    if (!transfer::hasHttpScheme(url)) url.insert(0, "http://");
+    transfer::Request request;
+    request.url = transfer::escapeUrl(url);
+    request.method = params.head ? "HEAD" : "GET";
+    request.userAgent = transfer::kBrowserAgent;
+    request.proxyMode = transfer::ProxyMode::Environment;
+    request.trustedCertificates = transfer::trustedCertificatesFromEnvironment();
+    request.followRedirects = false;
+    request.totalTimeoutMs = timeoutMs + kLibcurlGraceMs;
+    request.cookies = transfer::CookieUse::None;
+    request.bodyLimit = params.head ? 0 : params.bodyLimit;
+
+    const auto deadline = Clock::now() + std::chrono::milliseconds(transfer::scaledMs(timeoutMs));
+    bool late = false;
+    const auto stop = [&] {
+        return (params.cancel != nullptr && *params.cancel) || (late = Clock::now() >= deadline);
+    };
+    transfer::Outcome result = transfer::perform(request, stop, params.whileWaiting);
+    if (result.error == TransferError::Aborted && params.cancel != nullptr && *params.cancel)
+        return failure(TransferError::Aborted, "aborted by the caller");
+    if (late) return failure(TransferError::Timeout, tooLate);
+    WebResponse response = responseOf(std::move(result));
+    response.cookies.clear();
+    return response;
+}
+
 void setTimeoutScale(double factor) {
     transfer::setTimeScale(factor);
 }

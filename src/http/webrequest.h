@@ -65,6 +65,20 @@ struct WebResponse {
 /// params.proxy for plain HTTP when given, else what the environment names.
 WebResponse webRequest(const WebRequestParams& params);
 
+/// A request that carries nothing of the caller's: no cookies (none sent, none kept), no header
+/// line but the user agent, no body, no credentials; a redirect is the reply, never followed.
+struct BareRequestParams {
+    std::string url{};
+    bool head = true;                   // HEAD; false: GET, reading at most bodyLimit bytes
+    std::size_t bodyLimit = 64 * 1024;  // past it the rest is left unread, the body kept cut
+    int timeoutSeconds = 60;            // the whole request, waiting included
+    const std::atomic<bool>* cancel = nullptr;  // once true, the request ends as Aborted
+    std::function<void()>* whileWaiting = nullptr;
+};
+
+/// One bare request on the calling thread, on the same pooled connections as webRequest.
+WebResponse bareRequest(const BareRequestParams& params);
+
 /// Stretches or shortens every time-out of both request engines by `factor` (1: as set).
 /// Tests use it to watch a service that never answers fail in a fraction of a second.
 void setTimeoutScale(double factor);
