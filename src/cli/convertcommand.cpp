@@ -125,6 +125,11 @@ public:
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        if (outcome.verification == Verification::Unverifiable) {
+            progress_.erase();
+            console_.err << toUtf8("未能验证: " + longUrl + ": " + outcome.unverifiedReason)
+                         << '\n';
+        }
         if (console_.outTerminal) progress_.erase();
         progress_.update(row + 1, input_.total(), failed_, row + 1 == input_.total());
         if (json_) {

@@ -48,6 +48,11 @@ public:
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        if (outcome.verification == Verification::Unverifiable) {
+            progress_.erase();
+            console_.err << toUtf8("未能验证: " + longUrl + ": " + outcome.unverifiedReason)
+                         << '\n';
+        }
         if (console_.outTerminal) progress_.erase();
         progress_.update(filesDone_, filesTotal_, failed_);
         print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());

@@ -20,6 +20,7 @@ struct Options {
     bool quiet = false, verbose = false;
     bool noHistory = false;  // convert every address, even one the history holds
     bool refresh = false;    // convert again and replace what the history holds
+    bool verify = false;     // ask each new short address where it leads (convert, files)
     bool clipboard = false,
          copy = false;  // read the addresses from / put the results on the clipboard
     // files

@@ -97,9 +97,6 @@ void Session::sayTokenPrivacy(Console& console) const {
         console.err << toUtf8("蓝棠：") << ' ' << toUtf8(tokenPrivacy_.reason()) << '\n';
 }
 
-namespace {
-
-// A whole number from `least` to `most`, written as plain digits.
 bool readWholeNumber(std::string_view option, const std::string& text, int least, int most,
                      int& value, std::string& error) {
     const bool digits = !text.empty() && text.size() <= 3 &&
@@ -110,8 +107,6 @@ bool readWholeNumber(std::string_view option, const std::string& text, int least
             std::to_string(most) + ", not '" + text + "'";
     return false;
 }
-
-}  // namespace
 
 bool Session::resolveConversion(const Options& options, std::string& error) {
     service_ = app_.service;
@@ -174,6 +169,7 @@ bool Session::resolveConversion(const Options& options, std::string& error) {
     }
     converter_ = std::make_unique<ShortUrlConverter>(*this, hosts);
     converter_->setRetryPolicy({.retries = retries});
+    converter_->setVerify(options.verify || app_.verify);
     return true;
 }
 

@@ -12,7 +12,7 @@ namespace lianshuo {
 /// when it holds a comma, a double quote, a CR or an LF.
 std::string csvField(std::string_view utf8);
 
-/// The header line: service, long, short, created, last used, uses.
+/// The header line: service, long, short, created, last used, uses, state, target, checked.
 std::string_view csvHeader();
 
 /// One entry's line, UTF-8, with the times in local time.

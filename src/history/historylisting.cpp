@@ -13,7 +13,8 @@ using namespace historydb;
 
 namespace {
 
-constexpr const char* kColumns = "id, service, long_url, short_url, created, last_used, uses";
+constexpr const char* kColumns =
+    "id, service, long_url, short_url, created, last_used, uses, link_state, link_target, checked";
 
 // "%" + the text with LIKE's own characters escaped by "\" + "%".
 std::string likePattern(std::string_view utf8) {
@@ -60,6 +61,9 @@ HistoryEntry entryAt(const sqlite::Statement& row) {
     entry.created = row.integer(4);
     entry.lastUsed = row.integer(5);
     entry.uses = row.integer(6);
+    entry.linkState = row.isNull(7) ? -1 : static_cast<int>(row.integer(7));
+    entry.linkTarget = row.isNull(8) ? std::string() : gbkOf(row.text(8));
+    entry.checked = row.isNull(9) ? 0 : row.integer(9);
     return entry;
 }
 
@@ -125,6 +129,48 @@ Status ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* remo
     if (code != SQLITE_DONE) return failure(code, "删除历史");
     if (removed) *removed = sqlite3_changes64(db_->handle);
     return {};
+}
+
+std::string_view linkStateName(int state) {
+    switch (state) {
+        case 0:
+            return "未能验证";
+        case 1:
+            return "有效";
+        case 2:
+            return "失效";
+        case 3:
+            return "指向别处";
+        default:
+            return {};
+    }
+}
+
+Status ConversionHistory::recordChecks(const std::vector<LinkCheckRecord>& records) {
+    if (!db_ || records.empty()) return {};
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
+    sqlite::Statement statement;
+    int code =
+        statement.prepare(db_->handle,
+                          "UPDATE conversions SET link_state = ?2, link_target = ?3, checked = ?4"
+                          " WHERE id = ?1 AND short_url = ?5");
+    if (code == SQLITE_OK) code = db_->execute("BEGIN IMMEDIATE");
+    std::string buffer, shortBuffer;
+    for (std::size_t i = 0; code == SQLITE_OK && i < records.size(); ++i) {
+        const LinkCheckRecord& record = records[i];
+        const sqlite::StatementUse use(statement);
+        statement.bind(1, record.id);
+        statement.bind(2, static_cast<std::int64_t>(record.state));
+        if (!record.target.empty()) statement.bind(3, utf8Of(record.target, buffer));
+        statement.bind(4, record.checked);
+        statement.bind(5, utf8Of(record.shortUrl, shortBuffer));
+        code = statement.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_->handle);
+    }
+    if (code == SQLITE_OK) code = db_->execute("COMMIT");
+    if (code == SQLITE_OK) return {};
+    Status status = failure(code, "记录检查结果");
+    if (sqlite3_get_autocommit(db_->handle) == 0) db_->execute("ROLLBACK");
+    return status;
 }
 
 Status ConversionHistory::remove(const std::vector<std::int64_t>& ids) {

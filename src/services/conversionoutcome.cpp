@@ -185,6 +185,9 @@ std::string ConversionOutcome::reason() const {
             return "请求过大：" + message;
         case FailureKind::Stopped:
             return "已停止";
+        case FailureKind::PointsElsewhere:
+        case FailureKind::DeadLink:
+            return message;
     }
     return message;
 }
@@ -212,6 +215,10 @@ std::string_view failureKindName(FailureKind kind) {
             return "too-large";
         case FailureKind::Stopped:
             return "stopped";
+        case FailureKind::PointsElsewhere:
+            return "points-elsewhere";
+        case FailureKind::DeadLink:
+            return "dead-link";
     }
     return "unknown";
 }

@@ -16,6 +16,16 @@ enum class FailureKind {
     NotWebAddress,     // what was extracted is no http(s) address
     TooLarge,          // the filled-in request exceeded its cap
     Stopped,           // the run was stopped while the request was in flight
+    PointsElsewhere,   // asked, the new short address led to another address
+    DeadLink,          // asked, the new short address answered 404 or 410
+};
+
+/// What asking a short address where it leads found.
+enum class Verification {
+    NotAsked,
+    Verified,      // it leads to the long address
+    Unverifiable,  // a page, an error status, no reply: `unverifiedReason` says which
+    Wrong,         // it leads elsewhere or nowhere: the outcome is a failure saying so
 };
 
 struct ConversionOutcome {
@@ -26,6 +36,9 @@ struct ConversionOutcome {
     bool retryable = false;       // a time-out, a reset, or status 429/502/503/504
     long retryAfterSeconds = -1;  // from the reply's Retry-After, -1 when absent
     bool fromHistory = false;     // made by an earlier run and reused: no request was sent
+    Verification verification = Verification::NotAsked;
+    std::string target;            // where the short address was found to lead, GBK
+    std::string unverifiedReason;  // GBK: why it could not be verified
 
     bool ok() const { return failure == FailureKind::None; }
 

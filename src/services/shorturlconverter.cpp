@@ -14,6 +14,7 @@
 #include "services/historykey.h"
 #include "services/interfacerequest.h"
 #include "services/interfacestore.h"
+#include "services/linkcheck.h"
 #include "services/replyreader.h"
 #include "services/requestpacer.h"
 #include "services/secretmask.h"
@@ -132,6 +133,35 @@ ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlI
     return masked(convertUnmasked(longUrl, d, cancel, whileWaiting), interfaceSecrets(d));
 }
 
+ConversionOutcome verifiedOutcome(ConversionOutcome outcome, std::string_view longUrl,
+                                  const LinkHopOptions& options) {
+    if (!outcome.ok()) return outcome;
+    const LinkCheck check = checkShortLink(outcome.shortUrl, longUrl, options);
+    if (check.stopped) return ConversionOutcome::failed(FailureKind::Stopped, {});
+    switch (check.state) {
+        case LinkState::Valid:
+            outcome.verification = Verification::Verified;
+            break;
+        case LinkState::Unknown:
+            outcome.verification = Verification::Unverifiable;
+            outcome.unverifiedReason = check.reason;
+            break;
+        case LinkState::Elsewhere:
+        case LinkState::Dead: {
+            ConversionOutcome wrong = ConversionOutcome::failed(check.state == LinkState::Dead
+                                                                    ? FailureKind::DeadLink
+                                                                    : FailureKind::PointsElsewhere,
+                                                                check.reason, check.status);
+            wrong.verification = Verification::Wrong;
+            wrong.fromHistory = outcome.fromHistory;
+            outcome = std::move(wrong);
+            break;
+        }
+    }
+    outcome.target = check.target;
+    return outcome;
+}
+
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
     ShortUrlInterface d;
     d.postMode = false;
@@ -170,7 +200,10 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
             snapshot_ = std::make_shared<const ShortUrlInterface>(source_.readInterfaceFromPanel());
         return perform(prepare(longUrl), stopFlag_);
     }
-    if (std::optional<ConversionOutcome> kept = recall(longUrl)) return *kept;
+    if (std::optional<ConversionOutcome> kept = recall(longUrl)) {
+        if (!verify_) return *kept;
+        return perform(prepareVerification(longUrl, std::move(*kept)), stopFlag_);
+    }
     ConversionOutcome outcome = perform(prepare(longUrl), stopFlag_);
     remember(longUrl, outcome);
     return outcome;
@@ -182,6 +215,17 @@ ShortUrlConverter::Task ShortUrlConverter::prepare(std::string_view longUrl) con
               service == kBaiduService ? source_.baiduToken() : std::string(), snapshot_,
               retryPolicy_};
     if (service == kBaiduService) task.tokenFailure = source_.baiduTokenFailure();
+    task.verify = verify_;
+    return task;
+}
+
+ShortUrlConverter::Task ShortUrlConverter::prepareVerification(std::string_view longUrl,
+                                                               ConversionOutcome known) const {
+    Task task;
+    task.longUrl = std::string(longUrl);
+    task.retry = retryPolicy_;
+    task.verify = true;
+    task.known = std::move(known);
     return task;
 }
 
@@ -256,6 +300,19 @@ void ShortUrlConverter::suspendHistory(const std::string& reason) {
 
 ConversionOutcome ShortUrlConverter::perform(const Task& task, const std::atomic<bool>* stop,
                                              bool* throttled) const {
+    ConversionOutcome outcome =
+        task.known ? *task.known : convertWithRetries(task, stop, throttled);
+    if (!task.verify || !outcome.ok()) return outcome;
+    return verifiedOutcome(std::move(outcome), splitAddressLine(task.longUrl).longUrl,
+                           {.stop = stop,
+                            .retries = task.retry.retries,
+                            .firstDelayMs = task.retry.firstDelayMs,
+                            .whileWaiting = task.whileWaiting});
+}
+
+ConversionOutcome ShortUrlConverter::convertWithRetries(const Task& task,
+                                                        const std::atomic<bool>* stop,
+                                                        bool* throttled) const {
     static const std::atomic<bool> kNeverStopped{false};
     const std::atomic<bool>& stopped = stop != nullptr ? *stop : kNeverStopped;
     ConversionOutcome outcome = performOnce(task, stop);

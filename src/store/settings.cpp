@@ -52,6 +52,7 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     // Switches stored as 1 (and 0 read back), as a user types them by hand.
     numberSetting<&AppSettings::watchClipboard>("监视剪贴板", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::tray>("托盘", {0, 1}, Written::AwayFromDefault),
+    numberSetting<&AppSettings::verify>("验证短网址", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
 };
 

@@ -50,6 +50,8 @@ struct AppSettings {
     bool watchClipboard = false;
     // "托盘": closing the main window hides it to the tray.
     bool tray = false;
+    // "验证短网址": each new short address is asked where it leads.
+    bool verify = false;
 };
 
 /// The most conversions a run may have under way at once.

@@ -133,7 +133,8 @@ TEST_F(CliHistory, TheHistoryCommandListsExportsAndForgets) {
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
     EXPECT_EQ(r.out.rfind("http://s.test/1\thttp://a.test/1\tcustom:127.0.0.1\t", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\t1\n"), std::string::npos);
+    // The uses, then "-": never checked.
+    EXPECT_NE(r.out.find("\t1\t-\n"), std::string::npos) << r.out;
     EXPECT_EQ(run({"history", "list", "--service", "127.0.0.1"}).out, r.out);
     EXPECT_EQ(run({"history", "list", "--service", "custom"}).out, r.out);
     EXPECT_EQ(run({"history", "list", "--service", "baidu"}).out, "");
@@ -142,7 +143,8 @@ TEST_F(CliHistory, TheHistoryCommandListsExportsAndForgets) {
     r = run({"history", "export", (dir / "h.csv").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string csv = test::readFile(dir / "h.csv");
-    EXPECT_EQ(csv.rfind("service,long,short,created,last used,uses\r\n", 0), 0u);
+    EXPECT_EQ(csv.rfind("service,long,short,created,last used,uses,state,target,checked\r\n", 0),
+              0u);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
 
     for (const auto& bad :
