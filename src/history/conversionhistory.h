@@ -52,10 +52,14 @@ struct HistoryFilter {
     std::int64_t usedBefore = 0;  // rows last used before this moment (0: no bound)
 };
 
+/// A page query's state that takes every row.
+inline constexpr int kAnyLinkState = -2;
+
 /// One step of the newest-first walk the history window makes.
 struct HistoryPageQuery {
     std::int64_t below = INT64_MAX;  // rows whose id is under this
     std::string search;              // GBK; rows whose long or short address holds it
+    int state = kAnyLinkState;       // rows whose last check found this (-1: never checked)
     int limit = 200;                 // at most this many rows
     std::int64_t span = 20000;       // at most this many ids examined, so one step stays short
 };

@@ -215,6 +215,8 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
         std::string("SELECT ") + kColumns + " FROM conversions WHERE id < ?1 AND id >= ?2";
     if (!query.search.empty())
         sql += " AND (long_url LIKE ?3 ESCAPE '\\' OR short_url LIKE ?3 ESCAPE '\\')";
+    // An unbound ?5 is NULL, which IS matches in the rows never checked.
+    if (query.state != kAnyLinkState) sql += " AND link_state IS ?5";
     sql += " ORDER BY id DESC LIMIT ?4";
     int code = select.prepare(db.handle, sql);
     if (code != SQLITE_OK) {
@@ -228,6 +230,7 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
     select.bind(2, lowest);
     if (!query.search.empty()) select.bind(3, pattern);
     select.bind(4, static_cast<std::int64_t>(std::max(query.limit, 1)));
+    if (query.state >= 0) select.bind(5, static_cast<std::int64_t>(query.state));
     while ((code = select.step()) == SQLITE_ROW) page.entries.push_back(entryAt(select));
     if (code != SQLITE_DONE) {
         page.status = failure(code, "读取历史");

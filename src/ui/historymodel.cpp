@@ -18,7 +18,7 @@ int HistoryTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int HistoryTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 6;
+    return parent.isValid() ? 0 : 7;
 }
 
 QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
@@ -40,6 +40,10 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(formatHistoryTime(e.lastUsed));
         case UsesColumn:
             return QVariant::fromValue(static_cast<qlonglong>(e.uses));
+        case StateColumn:
+            if (role == Qt::ToolTipRole && !e.linkTarget.empty())
+                return toQt(std::string(linkStateName(e.linkState))) + u"："_s + toQt(e.linkTarget);
+            return toQt(std::string(linkStateName(e.linkState)));
         default:
             return {};
     }
@@ -47,8 +51,8 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const QStringList headers = {u"短网址"_s,   u"长网址"_s,   u"服务"_s,
-                                        u"生成时间"_s, u"最后使用"_s, u"次数"_s};
+    static const QStringList headers = {u"短网址"_s,   u"长网址"_s, u"服务"_s, u"生成时间"_s,
+                                        u"最后使用"_s, u"次数"_s,   u"状态"_s};
     return headers.value(section);
 }
 
@@ -66,6 +70,11 @@ void HistoryTableModel::fetchMore(const QModelIndex& parent) {
 
 void HistoryTableModel::setSearch(const QString& text) {
     search_ = fromQt(text);
+    reload();
+}
+
+void HistoryTableModel::setStateFilter(int state) {
+    state_ = state;
     reload();
 }
 
@@ -89,6 +98,7 @@ void HistoryTableModel::step() {
     }
     const HistoryPage page = history_.page({.below = next_,
                                             .search = search_,
+                                            .state = state_,
                                             .limit = static_cast<int>(wanted_ - rows_.size()),
                                             .span = kStepSpan});
     if (!page.status.ok()) {

@@ -83,6 +83,7 @@ void MainWindow::startUp() {
     tokenEdit_->setText(toQt(settings.baiduToken));
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
+    verifyBox_->setChecked(settings.verify);
     parallelBox_->setValue(settings.parallel);
     watchBox_->setChecked(settings.watchClipboard);
     trayBox_->setChecked(settings.tray);
@@ -99,6 +100,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.interval = fromQt(intervalEdit_->text());
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
+    settings.verify = verifyBox_->isChecked();
     settings.parallel = parallelBox_->value();
     settings.watchClipboard = watchBox_->isChecked();
     settings.tray = trayBox_->isChecked();
@@ -130,6 +132,7 @@ ShortUrlConverter& MainWindow::converter() {
     if (!converter_) {
         converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
         converter_->setRetryPolicy({.retries = retries_});
+        converter_->setVerify(verifyBox_->isChecked());
         attachHistory();
     }
     return *converter_;

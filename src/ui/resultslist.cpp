@@ -36,7 +36,12 @@ void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
     if (outcome.ok()) {
         showResultRow(item, toQt(outcome.shortUrl), ResultRowState::Done);
         // Only the tooltip: the reason role would make a double click explain instead of open.
-        if (outcome.fromHistory) item->setToolTip(0, u"来自历史"_s);
+        QString tip = outcome.fromHistory ? u"来自历史"_s : QString();
+        if (outcome.verification == Verification::Unverifiable) {
+            if (!tip.isEmpty()) tip += u"；"_s;
+            tip += u"未能验证："_s + toQt(outcome.unverifiedReason);
+        }
+        item->setToolTip(0, tip);
         return;
     }
     showResultRow(item, toQt(conversionErrorText()), ResultRowState::Error);
