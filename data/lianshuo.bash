@@ -32,7 +32,7 @@ _lianshuo_reply() {
 _lianshuo() {
     local global='--help --version --settings --new-instance'
     local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
-                  --no-history --refresh'
+                  --no-history --refresh --verify'
     local convert='--input --clipboard --copy --json --save-dir --no-save'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex'
     local add='--preset --host --token --name --address --method --body --header --format --utf8
@@ -45,7 +45,7 @@ _lianshuo() {
                       --pause --png --size'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
-    local history_actions='list export forget'
+    local history_actions='list export forget check'
 
     local cur=${COMP_WORDS[COMP_CWORD]-} option=
     # COMP_WORDBREAKS splits "--service=weibo" into "--service" "=" "weibo".
@@ -111,6 +111,7 @@ _lianshuo() {
                 history)
                     case ${words[0]:-} in
                         forget) options='--settings --service --before' ;;
+                        check) options='--settings --service --since --before --jobs --retries' ;;
                         *) options='--settings --service --since' ;;
                     esac
                     ;;

@@ -137,7 +137,12 @@ ConversionOutcome verifiedOutcome(ConversionOutcome outcome, std::string_view lo
                                   const LinkHopOptions& options) {
     if (!outcome.ok()) return outcome;
     const LinkCheck check = checkShortLink(outcome.shortUrl, longUrl, options);
-    if (check.stopped) return ConversionOutcome::failed(FailureKind::Stopped, {});
+    // The service has made the address: a stop during the check must not lose it.
+    if (check.stopped) {
+        outcome.verification = Verification::Unverifiable;
+        outcome.unverifiedReason = ConversionOutcome::failed(FailureKind::Stopped, {}).reason();
+        return outcome;
+    }
     switch (check.state) {
         case LinkState::Valid:
             outcome.verification = Verification::Verified;
