@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     std::printf("%d %s\n", server.port(),
                 server.certificateFile().empty() ? "-" : server.certificateFile().c_str());
     std::fflush(stdout);
-    std::thread([] {
+    std::thread([redirect] {
         std::this_thread::sleep_for(std::chrono::minutes(redirect ? 60 : 10));
         std::_Exit(0);
     }).detach();

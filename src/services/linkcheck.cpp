@@ -140,10 +140,11 @@ LinkCheck checkShortLink(std::string_view shortUrl, std::string_view longUrl,
                     hop.status,
                     false};
         if (!hop.redirected()) {
-            const bool redirectStatus = hop.status >= 300 && hop.status < 400;
+            const std::string status = std::to_string(hop.status);
             LinkCheck check =
-                unknown((redirectStatus ? "跳转没有目标（HTTP " : "短网址没有跳转（HTTP ") +
-                        std::to_string(hop.status) + "）");
+                unknown(hop.status >= 400   ? "HTTP " + status
+                        : hop.status >= 300 ? "跳转没有目标（HTTP " + status + "）"
+                                            : "短网址没有跳转（HTTP " + status + "）");
             check.status = hop.status;
             return check;
         }
