@@ -32,7 +32,7 @@ _lianshuo_reply() {
 _lianshuo() {
     local global='--help --version --settings --new-instance'
     local shared='--settings --service --interface --interval --retries --jobs --token --quiet --verbose
-                  --no-history --refresh --add-query'
+                  --no-history --refresh --add-query --verify'
     local convert='--input --clipboard --copy --json --save-dir --no-save --shorten-short --hosts'
     local files='--pattern --search --white --no-white --white-regex --black --no-black --black-regex
                  --shorten-short --hosts --expand --migrate-from'
@@ -51,7 +51,7 @@ _lianshuo() {
                       --add-query --result-template --fallback --hosts --migrate-from'
     local services='custom baidu weibo tinyurl'
     local actions='list show export import delete presets add test'
-    local history_actions='list export forget'
+    local history_actions='list export forget check'
 
     local cur=${COMP_WORDS[COMP_CWORD]-} option=
     # COMP_WORDBREAKS splits "--service=weibo" into "--service" "=" "weibo".
@@ -121,6 +121,7 @@ _lianshuo() {
                     case ${words[0]:-} in
                         forget) options='--settings --service --before' ;;
                         export) options='--settings --service --since --plain' ;;
+                        check) options='--settings --service --since --before --jobs --retries' ;;
                         *) options='--settings --service --since' ;;
                     esac
                     ;;

@@ -14,8 +14,8 @@ export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
 # The scan references read bytes, as the program does: no locale-aware matching.
 export LC_ALL=C
 
-# BENCH_ONLY="batch keepalive token json files store window micro" picks sections (all by default).
-only=${BENCH_ONLY:-batch keepalive token json files store window micro}
+# BENCH_ONLY="batch keepalive token links json files store window micro" picks sections (all by default).
+only=${BENCH_ONLY:-batch keepalive token links json files store window micro}
 wanted() { [[ " $only " == *" $1 "* ]]; }
 # row MEASURE PROGRAM REFERENCE GOAL-RATIO REFERENCE-COMMAND ("" as goal: no ratio)
 row() {
@@ -57,7 +57,7 @@ converting() {
 
 # ---- The local short-link service (keeps connections alive, as real ones do) --
 svc_pid=
-start_service() {  # scheme [delay-ms [json-bytes]]; sets port, cert, base
+start_service() {  # scheme [delay-ms [json-bytes [redirect]]]; sets port, cert, base
     rm -f "$work/svc.txt"
     exec {svc_in}> >(exec "$bin/fakeservice" "$@" > "$work/svc.txt")
     svc_pid=$!
@@ -165,6 +165,34 @@ if wanted token; then
     pairs token_ours token_plain
     row "Batch of 1,000 with a token request, #md5(…)# and 成功表达式 vs a plain GET interface" "$ours s" "$theirs s" 1.20 \
         "lianshuo convert --input urls1000.txt (the plain GET interface on the same service)"
+    stop_service
+fi
+
+# ---- Links: verifying each new short address, checking the stored ones ------
+# The service's short addresses redirect to their long ones, as real ones do.
+if wanted links; then
+    start_service http 0 0 redirect
+    addresses 1000 "$work/urls1000.txt"
+    verify_ours() { converting convert --settings "$work/settings.ini" --no-save --interval 0 --verify --input "$work/urls1000.txt"; }
+    verify_plain() { converting convert --settings "$work/settings.ini" --no-save --interval 0 --input "$work/urls1000.txt"; }
+    pairs verify_ours verify_plain
+    row "convert --verify of 1,000 (a redirecting service) vs the same without --verify" "$ours s" "$theirs s" 2.20 \
+        "lianshuo convert --no-save --interval 0 --input urls1000.txt"
+    stop_service
+
+    # LINKS_CHECKED shortens the run on a busy machine; the goal is for 100,000.
+    links=${LINKS_CHECKED:-100000}
+    start_service http 20 0 redirect
+    checking() {
+        rm -f "$work"/checked.sqlite*
+        "$bin/checkfill" "$work/checked.sqlite" "$links" "$port" || echo "checkfill" >> "$work/failures.txt"
+        LIANSHUO_HISTORY=$work/checked.sqlite seconds "$bin/lianshuo" history check --settings "$work/settings.ini" --jobs 8
+    }
+    ideal=$(awk -v n="$links" 'BEGIN { printf "%.2f", n * 0.020 / 8 }')
+    # Each run takes minutes: three of them, against the computed ideal.
+    check_runs=("$(checking)" "$(checking)" "$(checking)")
+    row "history check of $links stored links, --jobs 8, 20 ms replies, vs $links x 20 ms / 8" \
+        "$(median "${check_runs[@]}") s" "$ideal s" 1.30 "(computed: $links * 0.020 s / 8)"
     stop_service
 fi
 

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "history/conversionhistory.h"
@@ -19,8 +20,11 @@ inline std::string benchLongUrl(std::int64_t n) {
            "&ref=list";
 }
 
-/// Creates the history at `path` (GBK, ASCII in practice) holding `rows` conversions.
-inline bool fillHistory(const std::string& path, std::int64_t rows) {
+/// Creates the history at `path` (GBK, ASCII in practice) holding `rows` conversions, the short
+/// address of row n made by `shortUrlOf` (n, its long address) when given.
+inline bool fillHistory(
+    const std::string& path, std::int64_t rows,
+    const std::function<std::string(std::int64_t, const std::string&)>& shortUrlOf = {}) {
     {
         ConversionHistory history;
         if (!history.open(path).ok()) return false;
@@ -36,7 +40,8 @@ inline bool fillHistory(const std::string& path, std::int64_t rows) {
     bool ok = insert != nullptr;
     for (std::int64_t n = 0; ok && n < rows; ++n) {
         const std::string longUrl = benchLongUrl(n);
-        const std::string shortUrl = "http://s.test/" + std::to_string(n);
+        const std::string shortUrl =
+            shortUrlOf ? shortUrlOf(n, longUrl) : "http://s.test/" + std::to_string(n);
         sqlite3_bind_text(insert, 1, kBenchServiceKey, -1, SQLITE_STATIC);
         sqlite3_bind_text(insert, 2, longUrl.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, shortUrl.c_str(), -1, SQLITE_TRANSIENT);

@@ -131,6 +131,11 @@ public:
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        if (outcome.verification == Verification::Unverifiable) {
+            progress_.erase();
+            console_.err << toUtf8("未能验证: " + longUrl + ": " + outcome.unverifiedReason)
+                         << '\n';
+        }
         // On one terminal the row goes where the line was, and the line is drawn again after it.
         if (console_.outTerminal) progress_.erase();
         if (json_) {

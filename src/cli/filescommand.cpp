@@ -50,6 +50,11 @@ public:
             progress_.erase();
             console_.err << toUtf8("失败: " + longUrl + ": " + outcome.reason()) << '\n';
         }
+        if (outcome.verification == Verification::Unverifiable) {
+            progress_.erase();
+            console_.err << toUtf8("未能验证: " + longUrl + ": " + outcome.unverifiedReason)
+                         << '\n';
+        }
         if (console_.outTerminal) progress_.erase();
         print(console_.out, outcome.ok() ? outcome.shortUrl : conversionErrorText());
         console_.out << '\t';

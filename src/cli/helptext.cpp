@@ -49,6 +49,10 @@ const Section kSections[] = {
           "把保存的转换写入 CSV 文件（UTF-8，带字节顺序\n标记，"
           "中文表头，列序同历史记录窗口）"},
          {"history forget", "删除保存的转换（不带选项时全部删除）"},
+         {"history check",
+          "询问每个保存的短网址指向哪里：每个一行\nSTATE<TAB>SHORT<TAB>"
+          "LONG（有效、失效、指向别处、\n"
+          "未能验证）和一行汇总；有失效或指向别处时退出\n状态为 1"},
          {"qr [--png FILE] [--size N] TEXT",
           "用半格字符打印 TEXT 的二维码（浅色模块画成方块，\n适合深色终端），或写入 PNG 文件 "
           "FILE，每个模块\nN 像素（1 到 64，默认 8）；TEXT 放不下或 FILE\n写入失败时退出状态为 1"},
@@ -75,6 +79,9 @@ const Section kSections[] = {
           "短网址也转换（否则已知的短网址保持原样，打印为\nADDRESS<TAB>ADDRESS；也可设 "
           "转换短网址=1）"},
          {"--hosts H1,H2", "另外的短网址主机（主机，或 主机:端口）"},
+         {"--verify",
+          "询问每个短网址指向哪里（不带凭据）：指向别处或\n回复 404/410 的算失败；"
+          "无法判断的保留，并在标准\n错误上打印“未能验证: ADDRESS: REASON”"},
      }},
     {"仅 convert：",
      22,
@@ -159,8 +166,9 @@ const Section kSections[] = {
      22,
      {
          {"--service S", "一个服务的转换：custom、baidu、weibo、tinyurl，\n或接口的名称"},
-         {"--since DATE", "list 或 export 自 DATE 起用过的转换\n（YYYY-MM-DD [HH:MM]）"},
-         {"--before DATE", "forget 自 DATE 起没有用过的转换"},
+         {"--since DATE", "list、export 或 check 自 DATE 起用过的转换\n（YYYY-MM-DD [HH:MM]）"},
+         {"--before DATE", "forget 自 DATE 起没有用过的转换；check 在它\n之前生成的转换"},
+         {"--jobs N", "history check 同时询问的链接数（1 到 32，默认 1）"},
          {"--plain", "export 写给脚本读的 CSV：英文表头，没有字节顺序标记"},
      }},
     {"转换过的网址保存在设置文件旁边的 历史.sqlite 里（LIANSHUO_HISTORY 可指定别的\n"
@@ -214,7 +222,8 @@ std::string usageLine(std::string_view command) {
     static constexpr std::pair<std::string_view, std::string_view> kForms[] = {
         {"history",
          "list [--service S] [--since DATE] | export FILE [--plain] [--service S] [--since DATE]"
-         " | forget [--service S] [--before DATE]"},
+         " | forget [--service S] [--before DATE]"
+         " | check [--service S] [--since DATE] [--before DATE] [--jobs N]"},
         {"interfaces",
          "list | show NAME | export NAME FILE | import FILE | delete NAME | presets | "
          "add [选项] | test NAME [URL]"},

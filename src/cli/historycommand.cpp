@@ -7,8 +7,10 @@
 #include "base/charset.h"
 #include "base/paths.h"
 #include "cli/helptext.h"
+#include "cli/progressline.h"
 #include "cli/session.h"
 #include "history/historytime.h"
+#include "jobs/linkcheckjob.h"
 
 namespace lianshuo::cli {
 namespace {
@@ -37,9 +39,12 @@ bool readDate(const std::optional<std::string>& text, const char* option, std::i
 
 int list(ConversionHistory& history, const HistoryFilter& filter, Console& console) {
     const Status status = history.forEach(filter, [&console](const HistoryEntry& e) {
+        // The last check's state closes the line; "-" when the link was never checked.
+        const std::string_view state = linkStateName(e.linkState);
         print(console.out, e.shortUrl + '\t' + e.longUrl + '\t' + e.service + '\t' +
                                formatHistoryTime(e.created) + '\t' + formatHistoryTime(e.lastUsed) +
-                               '\t' + std::to_string(e.uses));
+                               '\t' + std::to_string(e.uses) + '\t' +
+                               (state.empty() ? std::string("-") : std::string(state)));
         console.out << '\n';
         // A reader that went away (`| head`) ends the listing.
         return static_cast<bool>(console.out);
@@ -65,18 +70,75 @@ int forget(ConversionHistory& history, const HistoryFilter& filter, Console& con
     return kOk;
 }
 
+int check(ConversionHistory& history, const HistoryFilter& filter, const Options& options,
+          Console& console) {
+    int jobs = 1, retries = 2;
+    std::string error;
+    if (options.jobs && !readWholeNumber("--jobs", *options.jobs, 1, 32, jobs, error))
+        return fail(console, error);
+    if (options.retries && !readWholeNumber("--retries", *options.retries, 0, 10, retries, error))
+        return fail(console, error);
+    std::vector<StoredLink> links;
+    if (const Status read = history.forEach(filter,
+                                            [&links](const HistoryEntry& e) {
+                                                links.push_back({e.id, e.shortUrl, e.longUrl});
+                                                return true;
+                                            });
+        !read.ok())
+        return fail(console, read.reason(), kConversionFailed);
+
+    PlainJobLoop loop;
+    const StopOnInterrupt stopOnInterrupt(*loop.stopSignal());
+    ProgressLine progress(console.err, console.progress);
+    LinkCheckJob job(loop, history.isOpen() ? &history : nullptr);
+    const int total = static_cast<int>(links.size());
+    int counts[4] = {};
+    int done = 0, bad = 0;
+    LinkCheckJob::Events events;
+    events.checked = [&](std::size_t, const StoredLink& link, const LinkCheck& found) {
+        ++counts[static_cast<int>(found.state)];
+        ++done;
+        if (found.state == LinkState::Dead || found.state == LinkState::Elsewhere) ++bad;
+        progress.erase();
+        print(console.out,
+              std::string(linkStateText(found.state)) + '\t' + link.shortUrl + '\t' + link.longUrl);
+        console.out << '\n';
+        if (found.state != LinkState::Valid)
+            console.err << toUtf8(std::string(linkStateText(found.state)) + ": " + link.shortUrl +
+                                  ": " + found.reason)
+                        << '\n';
+        progress.update(done, total, bad, done == total);
+        // A reader that went away (`| head`) ends the check.
+        if (!console.out) job.stop();
+    };
+    bool finished = false;
+    events.done = [&finished] { finished = true; };
+    job.start(std::move(links), jobs, {.retries = retries}, std::move(events));
+    loop.runUntil([&finished] { return finished; });
+    progress.erase();
+    console.out.flush();
+    console.err << toUtf8("有效 " + std::to_string(counts[1]) + "，失效 " +
+                          std::to_string(counts[2]) + "，指向别处 " + std::to_string(counts[3]) +
+                          "，未能验证 " + std::to_string(counts[0]))
+                << '\n';
+    if (!job.historyStatus().ok()) fail(console, job.historyStatus().reason(), kConversionFailed);
+    if (interrupted) return kInterrupted;
+    if (!console.out) return kReaderGone;
+    return bad > 0 || !job.historyStatus().ok() ? kConversionFailed : kOk;
+}
+
 }  // namespace
 
 int runHistory(const Options& options, Console& console) {
     const std::vector<std::string>& args = options.positional;
     const std::string action = args.empty() ? std::string() : args.front();
-    const std::size_t wanted = action == "list" || action == "forget" ? 1
-                               : action == "export"                   ? 2
-                                                                      : 0;
+    const std::size_t wanted = action == "list" || action == "forget" || action == "check" ? 1
+                               : action == "export"                                        ? 2
+                                                                                           : 0;
     if (wanted == 0 || args.size() != wanted) return fail(console, usageLine("history"));
     if (action == "forget" && options.since)
         return fail(console, "history forget 用 --before，不用 --since");
-    if (action != "forget" && options.before)
+    if (action != "forget" && action != "check" && options.before)
         return fail(console, "history " + action + " 用 --since，不用 --before");
     if (action != "export" && options.plain) return fail(console, "--plain 只用于 history export");
 
@@ -103,6 +165,7 @@ int runHistory(const Options& options, Console& console) {
     if (action == "export")
         return exportTo(history, filter, args[1],
                         options.plain ? CsvForm::Plain : CsvForm::Spreadsheet, console);
+    if (action == "check") return check(history, filter, options, console);
     if (!exists) {
         print(console.err, "已删除 0 条历史\n");
         return kOk;

@@ -83,6 +83,7 @@ const std::map<std::string, Flag>& flagOptions() {
                                                    {"--black-regex", &Options::blackRegex},
                                                    {"--no-history", &Options::noHistory},
                                                    {"--refresh", &Options::refresh},
+                                                   {"--verify", &Options::verify},
                                                    {"--reverse", &Options::reverse},
                                                    {"--utf8", &Options::utf8},
                                                    {"--with-token", &Options::withToken},

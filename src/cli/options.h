@@ -22,6 +22,7 @@ struct Options {
     bool refresh = false;    // convert again and replace what the history holds
     // --add-query: parameters added to every long address
     std::optional<std::string> addQuery;
+    bool verify = false;  // ask each new short address where it leads (convert, files)
     bool clipboard = false,
          copy = false;  // read the addresses from / put the results on the clipboard
     // convert and files: short addresses; files: the mode

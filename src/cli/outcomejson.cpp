@@ -22,6 +22,16 @@ std::string outcomeJson(std::string_view longUrlGbk, const ConversionOutcome& ou
         error["message"] = toUtf8(outcome.reason());
         line["error"] = std::move(error);
     }
+    if (outcome.verification != Verification::NotAsked) {
+        line["verified"] =
+            outcome.verification == Verification::Verified ? nlohmann::ordered_json(true)
+            : outcome.verification == Verification::Wrong  ? nlohmann::ordered_json(false)
+                                                           : nlohmann::ordered_json();
+        line["target"] = outcome.target.empty() ? nlohmann::ordered_json()
+                                                : nlohmann::ordered_json(toUtf8(outcome.target));
+        if (!outcome.unverifiedReason.empty())
+            line["unverified"] = toUtf8(outcome.unverifiedReason);
+    }
     // Replacement characters instead of an exception: a reply is never trusted to be UTF-8.
     return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

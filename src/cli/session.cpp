@@ -99,9 +99,6 @@ void Session::sayTokenPrivacy(Console& console) const {
         console.err << toUtf8("蓝棠：") << ' ' << toUtf8(tokenPrivacy_.reason()) << '\n';
 }
 
-namespace {
-
-// A whole number from `least` to `most`, written as plain digits.
 bool readWholeNumber(std::string_view option, const std::string& text, int least, int most,
                      int& value, std::string& error) {
     const bool digits = !text.empty() && text.size() <= 3 &&
@@ -112,8 +109,6 @@ bool readWholeNumber(std::string_view option, const std::string& text, int least
             " 之间的整数，而不是“" + text + "”";
     return false;
 }
-
-}  // namespace
 
 Result<ShortUrlInterface> Session::savedInterface(std::string_view name) const {
     return loadSavedInterface(name, store_);
@@ -208,6 +203,7 @@ bool Session::resolveConversion(const Options& options, std::string& error, bool
     }
     converter_ = std::make_unique<ShortUrlConverter>(*this, hosts);
     converter_->setRetryPolicy({.retries = retries});
+    converter_->setVerify(options.verify || app_.verify);
     return true;
 }
 

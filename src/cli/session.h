@@ -112,6 +112,10 @@ RequestObserver verboseObserver(Console& console, ProgressLine& progress);
 /// The command's one-line error, printed as the terminal expects.
 int fail(Console& console, const std::string& messageGbk, int status = kUsage);
 
+/// A whole number from `least` to `most`, written as plain digits; false with `error` when not.
+bool readWholeNumber(std::string_view option, const std::string& text, int least, int most,
+                     int& value, std::string& error);
+
 /// Prints a GBK text as UTF-8.
 void print(std::ostream& stream, std::string_view gbk);
 

@@ -240,6 +240,10 @@ Status ConversionHistory::prepare() {
             " created = CASE WHEN short_url = excluded.short_url THEN created ELSE"
             " excluded.created END,"
             " uses = CASE WHEN short_url = excluded.short_url THEN uses + 1 ELSE 1 END,"
+            // A new short address has not been checked yet.
+            " link_state = CASE WHEN short_url = excluded.short_url THEN link_state END,"
+            " link_target = CASE WHEN short_url = excluded.short_url THEN link_target END,"
+            " checked = CASE WHEN short_url = excluded.short_url THEN checked END,"
             " short_url = excluded.short_url, last_used = excluded.last_used");
     if (code == SQLITE_OK)
         code = db.addUses.prepare(db.handle,

@@ -24,6 +24,23 @@ struct HistoryEntry {
     std::string service, longUrl, shortUrl;
     std::int64_t created = 0, lastUsed = 0;  // seconds since 1970 (UTC)
     std::int64_t uses = 0;                   // the making counts as the first use
+    // What the last check of the short address found (see linkStateName); -1 never checked.
+    int linkState = -1;
+    std::string linkTarget;    // GBK: where it led, when it led off its host
+    std::int64_t checked = 0;  // when, seconds since 1970 (UTC); 0 never
+};
+
+/// "有效" (1), "失效" (2), "指向别处" (3) or "未能验证" (0) for a stored check state; empty for
+/// -1, never checked.
+std::string_view linkStateName(int state);
+
+/// One check's findings for a stored conversion.
+struct LinkCheckRecord {
+    std::int64_t id = 0;
+    std::string shortUrl;  // GBK: the address checked
+    int state = 0;
+    std::string target;  // GBK
+    std::int64_t checked = 0;
 };
 
 /// Which rows a listing, an export or a forget takes; empty members take all.
@@ -39,11 +56,14 @@ struct HistoryFilter {
 /// window's columns under their Chinese titles, each link on a line of its own)
 /// or for scripts (no mark, the English header and column order of earlier versions).
 enum class CsvForm { Spreadsheet, Plain };
+/// A page query's state that takes every row.
+inline constexpr int kAnyLinkState = -2;
 
 /// One step of the newest-first walk the history window makes.
 struct HistoryPageQuery {
     std::int64_t below = INT64_MAX;  // rows whose id is under this
     std::string search;              // GBK; rows whose long or short address holds it
+    int state = kAnyLinkState;       // rows whose last check found this (-1: never checked)
     int limit = 200;                 // at most this many rows
     std::int64_t span = 20000;       // at most this many ids examined, so one step stays short
 };
@@ -108,6 +128,10 @@ public:
                      std::int64_t* written = nullptr, CsvForm form = CsvForm::Spreadsheet);
     /// Deletes the rows the filter takes; `removed` counts them.
     Status forget(const HistoryFilter& filter, std::int64_t* removed = nullptr);
+    /// Keeps each record's state, target and time with its row, in one transaction; a row
+    /// deleted or given a new short address meanwhile is left as it is.
+    Status recordChecks(const std::vector<LinkCheckRecord>& records);
+
     /// Deletes the rows with these ids, in one transaction.
     Status remove(const std::vector<std::int64_t>& ids);
 

@@ -27,10 +27,20 @@ const Column kLastUsed{"最后使用", "last used", [](const HistoryEntry& e, Cs
                        }};
 const Column kUses{"次数", "uses",
                    [](const HistoryEntry& e, CsvForm) { return std::to_string(e.uses); }};
+const Column kState{"状态", "state", [](const HistoryEntry& e, CsvForm) {
+                        return std::string(linkStateName(e.linkState));
+                    }};
+const Column kTarget{"指向", "target", [](const HistoryEntry& e, CsvForm) { return e.linkTarget; }};
+const Column kChecked{"检查时间", "checked", [](const HistoryEntry& e, CsvForm) {
+                          return e.checked != 0 ? formatHistoryTime(e.checked) : std::string();
+                      }};
 
-// The window's order, and the order the plain form has always had.
-const Column* const kWindowOrder[] = {&kShort, &kLong, &kService, &kCreated, &kLastUsed, &kUses};
-const Column* const kPlainOrder[] = {&kService, &kLong, &kShort, &kCreated, &kLastUsed, &kUses};
+// The window's order (what its columns show, then what a check found besides), and the
+// order the plain form has always had, the check's columns after it.
+const Column* const kWindowOrder[] = {&kShort, &kLong,  &kService, &kCreated, &kLastUsed,
+                                      &kUses,  &kState, &kTarget,  &kChecked};
+const Column* const kPlainOrder[] = {&kService, &kLong,  &kShort,  &kCreated, &kLastUsed,
+                                     &kUses,    &kState, &kTarget, &kChecked};
 
 template <typename Each>
 void forColumns(CsvForm form, Each each) {

@@ -17,7 +17,7 @@ namespace lianshuo {
 namespace historydb {
 
 // The schema version this program writes (PRAGMA user_version).
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 // This program's mark on its history files (PRAGMA application_id): "LShy".
 inline constexpr std::int32_t kApplicationId = 0x4C536879;
 

@@ -18,7 +18,12 @@ namespace {
 // The statements that bring a file of schema version N to N + 1, at index
 // N - 1. A change of the schema appends its step here, its tables to
 // schemas() and raises kSchemaVersion.
-constexpr std::array<const char*, kSchemaVersion - 1> kUpgrades = {};
+constexpr std::array<const char*, kSchemaVersion - 1> kUpgrades = {
+    // 1 to 2: what the last check of each short address found.
+    "ALTER TABLE conversions ADD COLUMN link_state INTEGER;"
+    " ALTER TABLE conversions ADD COLUMN link_target TEXT;"
+    " ALTER TABLE conversions ADD COLUMN checked INTEGER;",
+};
 
 struct Table {
     std::string_view name;
@@ -31,6 +36,11 @@ const std::vector<std::vector<Table>>& schemas() {
     static const std::vector<std::vector<Table>> known = {
         // Version 1; programs before the tag key wrote it without one.
         {{"conversions", "id,service,long_url,short_url,created,last_used,uses", true},
+         {"tag_key", "id,key", false}},
+        // Version 2: the last check's state, target and time.
+        {{"conversions",
+          "id,service,long_url,short_url,created,last_used,uses,link_state,link_target,checked",
+          true},
          {"tag_key", "id,key", false}},
     };
     return known;
@@ -45,6 +55,9 @@ constexpr const char* kCreateTables =
     " created INTEGER NOT NULL,"
     " last_used INTEGER NOT NULL,"
     " uses INTEGER NOT NULL DEFAULT 1,"
+    " link_state INTEGER,"
+    " link_target TEXT,"
+    " checked INTEGER,"
     " UNIQUE (service, long_url));";
 
 constexpr const char* kCreateTagKey =

@@ -13,7 +13,8 @@ using namespace historydb;
 
 namespace {
 
-constexpr const char* kColumns = "id, service, long_url, short_url, created, last_used, uses";
+constexpr const char* kColumns =
+    "id, service, long_url, short_url, created, last_used, uses, link_state, link_target, checked";
 
 // "%" + the text with LIKE's own characters escaped by "\" + "%".
 std::string likePattern(std::string_view utf8) {
@@ -60,6 +61,9 @@ HistoryEntry entryAt(const sqlite::Statement& row) {
     entry.created = row.integer(4);
     entry.lastUsed = row.integer(5);
     entry.uses = row.integer(6);
+    entry.linkState = row.isNull(7) ? -1 : static_cast<int>(row.integer(7));
+    entry.linkTarget = row.isNull(8) ? std::string() : gbkOf(row.text(8));
+    entry.checked = row.isNull(9) ? 0 : row.integer(9);
     return entry;
 }
 
@@ -127,6 +131,48 @@ Status ConversionHistory::forget(const HistoryFilter& filter, std::int64_t* remo
     return {};
 }
 
+std::string_view linkStateName(int state) {
+    switch (state) {
+        case 0:
+            return "未能验证";
+        case 1:
+            return "有效";
+        case 2:
+            return "失效";
+        case 3:
+            return "指向别处";
+        default:
+            return {};
+    }
+}
+
+Status ConversionHistory::recordChecks(const std::vector<LinkCheckRecord>& records) {
+    if (!db_ || records.empty()) return {};
+    if (Status flushed = flushUses(); !flushed.ok()) return flushed;
+    sqlite::Statement statement;
+    int code =
+        statement.prepare(db_->handle,
+                          "UPDATE conversions SET link_state = ?2, link_target = ?3, checked = ?4"
+                          " WHERE id = ?1 AND short_url = ?5");
+    if (code == SQLITE_OK) code = db_->execute("BEGIN IMMEDIATE");
+    std::string buffer, shortBuffer;
+    for (std::size_t i = 0; code == SQLITE_OK && i < records.size(); ++i) {
+        const LinkCheckRecord& record = records[i];
+        const sqlite::StatementUse use(statement);
+        statement.bind(1, record.id);
+        statement.bind(2, static_cast<std::int64_t>(record.state));
+        if (!record.target.empty()) statement.bind(3, utf8Of(record.target, buffer));
+        statement.bind(4, record.checked);
+        statement.bind(5, utf8Of(record.shortUrl, shortBuffer));
+        code = statement.step() == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_->handle);
+    }
+    if (code == SQLITE_OK) code = db_->execute("COMMIT");
+    if (code == SQLITE_OK) return {};
+    Status status = failure(code, "记录检查结果");
+    if (sqlite3_get_autocommit(db_->handle) == 0) db_->execute("ROLLBACK");
+    return status;
+}
+
 Status ConversionHistory::remove(const std::vector<std::int64_t>& ids) {
     if (!db_ || ids.empty()) return {};
     if (Status flushed = flushUses(); !flushed.ok()) return flushed;
@@ -169,6 +215,8 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
         std::string("SELECT ") + kColumns + " FROM conversions WHERE id < ?1 AND id >= ?2";
     if (!query.search.empty())
         sql += " AND (long_url LIKE ?3 ESCAPE '\\' OR short_url LIKE ?3 ESCAPE '\\')";
+    // An unbound ?5 is NULL, which IS matches in the rows never checked.
+    if (query.state != kAnyLinkState) sql += " AND link_state IS ?5";
     sql += " ORDER BY id DESC LIMIT ?4";
     int code = select.prepare(db.handle, sql);
     if (code != SQLITE_OK) {
@@ -182,6 +230,7 @@ HistoryPage ConversionHistory::page(const HistoryPageQuery& query) {
     select.bind(2, lowest);
     if (!query.search.empty()) select.bind(3, pattern);
     select.bind(4, static_cast<std::int64_t>(std::max(query.limit, 1)));
+    if (query.state >= 0) select.bind(5, static_cast<std::int64_t>(query.state));
     while ((code = select.step()) == SQLITE_ROW) page.entries.push_back(entryAt(select));
     if (code != SQLITE_DONE) {
         page.status = failure(code, "读取历史");

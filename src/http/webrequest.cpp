@@ -107,7 +107,7 @@ WebResponse responseOf(transfer::Outcome result) {
 WebResponse webRequest(const WebRequestParams& params) {
     if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl, "blank address");
     const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
-    const std::string tooLate = "no reply within " + std::to_string(params.timeoutSeconds) + " s";
+    const std::string tooLate = std::to_string(params.timeoutSeconds) + " 秒内没有回复";
     if (timeoutMs <= 0) return failure(TransferError::Timeout, tooLate);
     if (cancelled(params)) return failure(TransferError::Aborted, "aborted by the caller");
     std::string url = params.url;
@@ -128,7 +128,7 @@ WebResponse webRequest(const WebRequestParams& params) {
 WebResponse bareRequest(const BareRequestParams& params) {
     if (trimSpaces(params.url).empty()) return failure(TransferError::BlankUrl, "blank address");
     const long timeoutMs = static_cast<long>(params.timeoutSeconds) * 1000;
-    const std::string tooLate = "no reply within " + std::to_string(params.timeoutSeconds) + " s";
+    const std::string tooLate = std::to_string(params.timeoutSeconds) + " 秒内没有回复";
     if (timeoutMs <= 0) return failure(TransferError::Timeout, tooLate);
     if (params.cancel != nullptr && *params.cancel)
         return failure(TransferError::Aborted, "aborted by the caller");

@@ -129,8 +129,16 @@ void ConversionQueue::pump() {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept =
                        converter_.recall(address, plan_.get())) {
-            outcomes_.insert(address, *kept);
-            taken.result = std::move(kept);
+            if (converter_.verifies() && kept->skipped.empty() && !plan_) {
+                // The service may have changed since: the kept address is asked on a slot.
+                waiting_[address].push_back(row);
+                ++busySlots_;
+                ++inFlight_;
+                submit(converter_.prepareVerification(address, std::move(*kept)));
+            } else {
+                outcomes_.insert(address, *kept);
+                taken.result = std::move(kept);
+            }
         } else {
             waiting_[address].push_back(row);
             ++busySlots_;

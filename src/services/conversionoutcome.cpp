@@ -188,6 +188,8 @@ std::string ConversionOutcome::reason() const {
         case FailureKind::TokenRequest:
             return "获取令牌失败：" + message;
         case FailureKind::Refused:
+        case FailureKind::PointsElsewhere:
+        case FailureKind::DeadLink:
             return message;
     }
     return message;
@@ -220,6 +222,10 @@ std::string_view failureKindName(FailureKind kind) {
             return "token";
         case FailureKind::Refused:
             return "refused";
+        case FailureKind::PointsElsewhere:
+            return "points-elsewhere";
+        case FailureKind::DeadLink:
+            return "dead-link";
     }
     return "unknown";
 }

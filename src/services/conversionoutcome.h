@@ -18,6 +18,16 @@ enum class FailureKind {
     Stopped,           // the run was stopped while the request was in flight
     TokenRequest,      // the interface's token request failed: its own reason is the message
     Refused,           // the listed entry is no address: nothing was sent; the message says why
+    PointsElsewhere,   // asked, the new short address led to another address
+    DeadLink,          // asked, the new short address answered 404 or 410
+};
+
+/// What asking a short address where it leads found.
+enum class Verification {
+    NotAsked,
+    Verified,      // it leads to the long address
+    Unverifiable,  // a page, an error status, no reply: `unverifiedReason` says which
+    Wrong,         // it leads elsewhere or nowhere: the outcome is a failure saying so
 };
 
 struct ConversionOutcome {
@@ -37,6 +47,9 @@ struct ConversionOutcome {
     // whether it was found by following redirects now rather than in the history.
     std::string expandedUrl;
     bool expandedNow = false;
+    Verification verification = Verification::NotAsked;
+    std::string target;            // where the short address was found to lead, GBK
+    std::string unverifiedReason;  // GBK: why it could not be verified
 
     bool ok() const { return failure == FailureKind::None; }
 

@@ -16,6 +16,7 @@
 #include "services/interfacerequest.h"
 #include "services/interfacerules.h"
 #include "services/interfacestore.h"
+#include "services/linkcheck.h"
 #include "services/replyreader.h"
 #include "services/requestpacer.h"
 #include "services/secretmask.h"
@@ -156,6 +157,40 @@ ConversionOutcome convertWithInterface(std::string_view longUrl, const ShortUrlI
     return masked(std::move(outcome), secrets);
 }
 
+ConversionOutcome verifiedOutcome(ConversionOutcome outcome, std::string_view longUrl,
+                                  const LinkHopOptions& options) {
+    if (!outcome.ok()) return outcome;
+    const LinkCheck check = checkShortLink(outcome.shortUrl, longUrl, options);
+    // The service has made the address: a stop during the check must not lose it.
+    if (check.stopped) {
+        outcome.verification = Verification::Unverifiable;
+        outcome.unverifiedReason = ConversionOutcome::failed(FailureKind::Stopped, {}).reason();
+        return outcome;
+    }
+    switch (check.state) {
+        case LinkState::Valid:
+            outcome.verification = Verification::Verified;
+            break;
+        case LinkState::Unknown:
+            outcome.verification = Verification::Unverifiable;
+            outcome.unverifiedReason = check.reason;
+            break;
+        case LinkState::Elsewhere:
+        case LinkState::Dead: {
+            ConversionOutcome wrong = ConversionOutcome::failed(check.state == LinkState::Dead
+                                                                    ? FailureKind::DeadLink
+                                                                    : FailureKind::PointsElsewhere,
+                                                                check.reason, check.status);
+            wrong.verification = Verification::Wrong;
+            wrong.fromHistory = outcome.fromHistory;
+            outcome = std::move(wrong);
+            break;
+        }
+    }
+    outcome.target = check.target;
+    return outcome;
+}
+
 ShortUrlInterface tinyUrlInterface(std::string_view host) {
     ShortUrlInterface d;
     d.postMode = false;
@@ -208,7 +243,10 @@ ConversionOutcome ShortUrlConverter::convert(std::string_view longUrl, Mode mode
         renewTokens();
         return perform(prepare(longUrl), stopFlag_);
     }
-    if (std::optional<ConversionOutcome> kept = recall(longUrl)) return *kept;
+    if (std::optional<ConversionOutcome> kept = recall(longUrl)) {
+        if (!verify_) return *kept;
+        return perform(prepareVerification(longUrl, std::move(*kept)), stopFlag_);
+    }
     ConversionOutcome outcome = perform(prepare(longUrl), stopFlag_);
     remember(longUrl, outcome);
     return outcome;
@@ -230,6 +268,17 @@ ShortUrlConverter::Task ShortUrlConverter::prepare(
         if (const std::string* known = plan->known.longOf(longUrl); known && usesHistory())
             task.knownLong = *known;
     }
+    task.verify = verify_;
+    return task;
+}
+
+ShortUrlConverter::Task ShortUrlConverter::prepareVerification(std::string_view longUrl,
+                                                               ConversionOutcome known) const {
+    Task task;
+    task.longUrl = std::string(longUrl);
+    task.retry = retryPolicy_;
+    task.verify = true;
+    task.known = std::move(known);
     return task;
 }
 
@@ -391,6 +440,21 @@ void ShortUrlConverter::suspendHistory(const std::string& reason) {
 
 ConversionOutcome ShortUrlConverter::perform(const Task& task, const std::atomic<bool>* stop,
                                              bool* throttled) const {
+    ConversionOutcome outcome =
+        task.known ? *task.known : convertWithFallbacks(task, stop, throttled);
+    // An expanding run makes no short address, and a migrating one verified its new one
+    // against the expanded address as it made it.
+    if (!task.verify || task.plan || !outcome.ok()) return outcome;
+    return verifiedOutcome(std::move(outcome), splitAddressLine(task.longUrl).longUrl,
+                           {.stop = stop,
+                            .retries = task.retry.retries,
+                            .firstDelayMs = task.retry.firstDelayMs,
+                            .whileWaiting = task.whileWaiting});
+}
+
+ConversionOutcome ShortUrlConverter::convertWithFallbacks(const Task& task,
+                                                          const std::atomic<bool>* stop,
+                                                          bool* throttled) const {
     ConversionOutcome first = retried(task, stop, throttled);
     if (task.service != kCustomService || !task.fallbacks || task.fallbacks->empty()) return first;
     if (first.ok()) {

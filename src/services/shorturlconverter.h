@@ -17,6 +17,7 @@
 #include "services/conversionoutcome.h"
 #include "services/conversionsource.h"
 #include "services/fallbackchain.h"
+#include "services/linkhop.h"
 #include "services/runplan.h"
 #include "services/shorturlinterface.h"
 
@@ -81,11 +82,24 @@ public:
         // address the history gave for the short one (empty: follow its redirects).
         std::shared_ptr<const RunPlan> plan = nullptr;
         std::string knownLong = std::string();
+        // Ask the new short address where it leads (see setVerify()).
+        bool verify = false;
+        // A short address the history gave: only verified, never converted again.
+        std::optional<ConversionOutcome> known = std::nullopt;
     };
     /// The kConvert conversion of `longUrl` with the last snapshot, under `plan` (null: a
     /// plain conversion).
     Task prepare(std::string_view longUrl,
                  const std::shared_ptr<const RunPlan>& plan = nullptr) const;
+    /// The verification of a short address `known` the history gave for `longUrl`.
+    Task prepareVerification(std::string_view longUrl, ConversionOutcome known) const;
+
+    /// Asks every short address a conversion gives (or the history, which may be out of date)
+    /// where it leads, on the same slot, with the same stop and retries: one that leads
+    /// elsewhere or answers 404/410 makes the conversion fail; one that cannot tell stays a
+    /// success that says why.
+    void setVerify(bool verify) { verify_ = verify; }
+    bool verifies() const { return verify_; }
     /// Carries out `task` with its retries; safe on any thread while the
     /// converter lives. A set `stop` aborts it; `throttled`, when given, is set
     /// once the service answered 429 (too many requests).
@@ -139,6 +153,8 @@ private:
                                        bool* throttled) const;
     bool usesHistory() const;
     void keep(std::string_view key, std::string_view longUrl, std::string_view shortUrl);
+    ConversionOutcome convertWithFallbacks(const Task& task, const std::atomic<bool>* stop,
+                                           bool* throttled) const;
     ConversionOutcome convertWithBaidu(std::string_view longUrl, std::string_view token,
                                        const std::atomic<bool>* stop,
                                        std::function<void()>* whileWaiting) const;
@@ -160,6 +176,7 @@ private:
     std::unique_ptr<HttpRequestObject> weiboRequest_;
     mutable std::mutex weiboMutex_;
     RetryPolicy retryPolicy_;
+    bool verify_ = false;
     const std::atomic<bool>* stopFlag_ = nullptr;
     ConversionMemory* history_ = nullptr;
     bool reuse_ = true, refresh_ = false;
@@ -187,6 +204,11 @@ ConversionOutcome convertWithInterface(std::string_view longUrl,
                                        const std::atomic<bool>* cancel = nullptr,
                                        std::function<void()>* whileWaiting = nullptr,
                                        TokenKeeper* tokens = nullptr);
+
+/// `outcome` (a success for `longUrl`) after asking its short address where it leads; see
+/// ShortUrlConverter::setVerify.
+ConversionOutcome verifiedOutcome(ConversionOutcome outcome, std::string_view longUrl,
+                                  const LinkHopOptions& options);
 
 /// The most bytes a filled-in address or body may have.
 inline constexpr std::size_t kLongestFilledTemplate = 1024 * 1024;

@@ -53,6 +53,7 @@ constexpr SettingKey<AppSettings> kBasicKeys[] = {
     numberSetting<&AppSettings::watchClipboard>("监视剪贴板", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::tray>("托盘", {0, 1}, Written::AwayFromDefault),
     textSetting<&AppSettings::addedQuery>("追加参数", Written::AwayFromDefault),
+    numberSetting<&AppSettings::verify>("验证短网址", {0, 1}, Written::AwayFromDefault),
     numberSetting<&AppSettings::retries>("重试次数", {0, 10}, Written::ByHand),
     numberSetting<&AppSettings::shortenShort>("转换短网址", {0, 1}, Written::ByHand),
 };

@@ -54,6 +54,8 @@ struct AppSettings {
     std::string addedQuery;
     // "转换短网址": set by hand only; converts addresses that are short already too.
     bool shortenShort = false;
+    // "验证短网址": each new short address is asked where it leads.
+    bool verify = false;
 };
 
 /// The most conversions a run may have under way at once.

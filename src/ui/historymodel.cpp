@@ -22,7 +22,7 @@ int HistoryTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int HistoryTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 6;
+    return parent.isValid() ? 0 : 7;
 }
 
 QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
@@ -44,6 +44,10 @@ QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
             return QString::fromStdString(formatHistoryTime(e.lastUsed));
         case UsesColumn:
             return QVariant::fromValue(static_cast<qlonglong>(e.uses));
+        case StateColumn:
+            if (role == Qt::ToolTipRole && !e.linkTarget.empty())
+                return toQt(std::string(linkStateName(e.linkState))) + u"："_s + toQt(e.linkTarget);
+            return toQt(std::string(linkStateName(e.linkState)));
         default:
             return {};
     }
@@ -53,7 +57,7 @@ QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     // The export's titles, so that its columns read as the window's do.
     const std::vector<std::string>& titles = historyColumnTitles();
-    if (section < 0 || static_cast<std::size_t>(section) >= titles.size()) return {};
+    if (section < 0 || section >= columnCount()) return {};
     return toQt(titles[static_cast<std::size_t>(section)]);
 }
 
@@ -77,6 +81,8 @@ bool HistoryTableModel::before(const HistoryEntry& a, const HistoryEntry& b) con
             return ordered(a.lastUsed, b.lastUsed);
         case UsesColumn:
             return ordered(a.uses, b.uses);
+        case StateColumn:
+            return ordered(a.linkState, b.linkState);
         default:
             return a.id > b.id;
     }
@@ -127,6 +133,11 @@ void HistoryTableModel::setSearch(const QString& text) {
     reload();
 }
 
+void HistoryTableModel::setStateFilter(int state) {
+    state_ = state;
+    reload();
+}
+
 void HistoryTableModel::reload() {
     ++generation_;
     beginResetModel();
@@ -148,6 +159,7 @@ void HistoryTableModel::step() {
     }
     const HistoryPage page = history_.page({.below = next_,
                                             .search = search_,
+                                            .state = state_,
                                             .limit = static_cast<int>(wanted_ - rows_.size()),
                                             .span = kStepSpan});
     if (!page.status.ok()) {

@@ -22,7 +22,8 @@ public:
         ServiceColumn,
         CreatedColumn,
         LastUsedColumn,
-        UsesColumn
+        UsesColumn,
+        StateColumn,  // what the last check found; its target as the tooltip
     };
 
     explicit HistoryTableModel(ConversionHistory& history, QObject* parent = nullptr);
@@ -42,6 +43,8 @@ public:
     /// Starts the walk again over the rows whose long or short address holds
     /// `text` (every row when empty), and loads the first page.
     void setSearch(const QString& text);
+    /// Starts the walk again over the rows whose last check found `state` (kAnyLinkState: all).
+    void setStateFilter(int state);
     /// Loads the first page again, as after a change made elsewhere.
     void reload();
     /// The entry shown in `row`.
@@ -71,6 +74,7 @@ private:
     ConversionHistory& history_;
     std::vector<HistoryEntry> rows_;
     std::string search_;
+    int state_ = kAnyLinkState;
     std::int64_t next_ = INT64_MAX;
     bool finished_ = false;
     bool walking_ = false;

@@ -1,6 +1,7 @@
 #include "ui/historywindow.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,6 +13,7 @@
 #include <algorithm>
 
 #include "history/conversionhistory.h"
+#include "jobs/linkcheckjob.h"
 #include "store/settings.h"
 #include "ui/anchorlayout.h"
 #include "ui/controls.h"
@@ -19,6 +21,7 @@
 #include "ui/historymodel.h"
 #include "ui/qrcodedialog.h"
 #include "ui/qtext.h"
+#include "ui/qtjobloop.h"
 #include "ui/shell.h"
 #include "ui/windowplace.h"
 
@@ -43,25 +46,40 @@ HistoryWindow::HistoryWindow(std::unique_ptr<ConversionHistory> history, QWidget
 void HistoryWindow::layOut() {
     auto* layout = new AnchorLayout(this);
     layout->follow(searchEdit_, kGrow, kStay, {120, 24});
+    layout->follow(stateFilter_, kMove, kStay);
     layout->follow(stateLabel_, kMove, kStay);
     layout->follow(table_, kGrow, kGrow, {300, 100});
     layout->follow(exportButton_, kMove, kMove);
-    for (QPushButton* button : {copyButton_, openButton_, deleteButton_})
+    for (QPushButton* button : {copyButton_, openButton_, deleteButton_, checkButton_})
         layout->follow(button, kStay, kMove);
     // The addresses and the service share the width; times and counts keep theirs.
     shareColumns(table_, table_->horizontalHeader(), 3);
     table_->setAccessibleName(u"历史记录"_s);
     tieLabelsToFields(this);
-    setTabOrderOf({searchEdit_, table_, copyButton_, openButton_, deleteButton_, exportButton_});
+    setTabOrderOf({searchEdit_, stateFilter_, table_, copyButton_, openButton_, deleteButton_,
+                   checkButton_, exportButton_});
 }
 
-HistoryWindow::~HistoryWindow() = default;
+// The check's threads go first: their findings are posted to the loop.
+HistoryWindow::~HistoryWindow() {
+    checkJob_.reset();
+}
+
+bool HistoryWindow::checking() const {
+    return checkJob_ && checkJob_->running();
+}
 
 void HistoryWindow::buildControls() {
     addControl<QLabel>(this, u"标签搜索"_s, QRect(12, 12, 48, 24), u"搜索："_s);
-    searchEdit_ = addControl<QLineEdit>(this, u"编辑框搜索"_s, QRect(60, 12, 420, 24));
+    searchEdit_ = addControl<QLineEdit>(this, u"编辑框搜索"_s, QRect(60, 12, 300, 24));
     searchEdit_->setPlaceholderText(u"长网址或短网址中的文字"_s);
     searchEdit_->setClearButtonEnabled(true);
+    // What the last check found: the states as the history stores them, "未检查" as -1.
+    stateFilter_ = addControl<QComboBox>(this, u"组合框状态"_s, QRect(368, 12, 116, 24));
+    stateFilter_->addItem(u"全部状态"_s, kAnyLinkState);
+    for (const int state : {1, 2, 3, 0})
+        stateFilter_->addItem(toQt(std::string(linkStateName(state))), state);
+    stateFilter_->addItem(u"未检查"_s, -1);
     stateLabel_ = addControl<QLabel>(this, u"标签状态"_s, QRect(492, 12, 256, 24));
     stateLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
@@ -76,8 +94,10 @@ void HistoryWindow::buildControls() {
     // Fixed heights: the view never measures a million rows to lay them out.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(22);
-    const int widths[] = {190, 250, 150, 140, 140, 48};
-    for (int column = 0; column < 6; ++column) table_->setColumnWidth(column, widths[column]);
+    const int widths[] = {190, 200, 128, 140, 140, 48, 72};
+    for (int column = 0; column < 7; ++column) table_->setColumnWidth(column, widths[column]);
+    // The state beside the address it is about, in view without scrolling.
+    table_->horizontalHeader()->moveSection(HistoryTableModel::StateColumn, 1);
     // A header click sorts; a third click on it goes back to newest first.
     table_->horizontalHeader()->setSortIndicatorClearable(true);
     table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -89,6 +109,9 @@ void HistoryWindow::buildControls() {
         addControl<QPushButton>(this, u"按钮打开"_s, QRect(140, 440, 120, 28), u"打开短网址"_s);
     deleteButton_ =
         addControl<QPushButton>(this, u"按钮删除"_s, QRect(268, 440, 120, 28), u"删除所选"_s);
+    checkButton_ =
+        addControl<QPushButton>(this, u"按钮检查"_s, QRect(396, 440, 120, 28), u"检查"_s);
+    checkButton_->setToolTip(u"请求所选（未选时全部）短网址，看它们是否仍跳转到长网址"_s);
     exportButton_ =
         addControl<QPushButton>(this, u"按钮导出"_s, QRect(628, 440, 120, 28), u"导出CSV.."_s);
     searchDelay_.setSingleShot(true);
@@ -109,6 +132,9 @@ void HistoryWindow::connectEvents() {
     connect(openButton_, &QPushButton::clicked, this, &HistoryWindow::openCurrent);
     connect(deleteButton_, &QPushButton::clicked, this, &HistoryWindow::deleteSelected);
     connect(exportButton_, &QPushButton::clicked, this, &HistoryWindow::exportAll);
+    connect(checkButton_, &QPushButton::clicked, this, &HistoryWindow::checkClicked);
+    connect(stateFilter_, &QComboBox::currentIndexChanged, this,
+            [this] { model_->setStateFilter(stateFilter_->currentData().toInt()); });
 }
 
 QList<int> HistoryWindow::selectedRows() const {
@@ -168,9 +194,66 @@ void HistoryWindow::showRowMenu(const QPoint& position) {
     menu->popup(table_->viewport()->mapToGlobal(position));
 }
 
+void HistoryWindow::checkClicked() {
+    if (checking()) {
+        checkButton_->setText(u"正在停止.."_s);
+        checkJob_->stop();
+        return;
+    }
+    std::vector<StoredLink> links;
+    for (const int row : selectedRows()) {
+        const HistoryEntry& e = model_->entry(row);
+        links.push_back({e.id, e.shortUrl, e.longUrl});
+    }
+    if (links.empty()) {
+        const Status read = history_->forEach({}, [&links](const HistoryEntry& e) {
+            links.push_back({e.id, e.shortUrl, e.longUrl});
+            return true;
+        });
+        if (!read.ok()) {
+            MessageBox::warning(this, toQt(appTitle()), toQt(read.reason()));
+            return;
+        }
+    }
+    if (!checkLoop_) checkLoop_ = std::make_unique<QtJobLoop>();
+    checkJob_ = std::make_unique<LinkCheckJob>(*checkLoop_, history_.get());
+    checkTotal_ = static_cast<int>(links.size());
+    checkDone_ = 0;
+    std::fill(std::begin(checkCounts_), std::end(checkCounts_), 0);
+    LinkCheckJob::Events events;
+    events.checked = [this](std::size_t, const StoredLink&, const LinkCheck& found) {
+        ++checkCounts_[static_cast<int>(found.state)];
+        ++checkDone_;
+        showState();
+    };
+    events.done = [this] { checkEnded(); };
+    checkButton_->setText(u"停止检查"_s);
+    // As many at once as a batch may convert: the services see no more than from a batch.
+    constexpr int kChecksAtOnce = 4;
+    checkJob_->start(std::move(links), kChecksAtOnce, {}, std::move(events));
+    showState();
+}
+
+void HistoryWindow::checkEnded() {
+    checkButton_->setText(u"检查"_s);
+    const bool stopped = checkJob_->stopped();
+    model_->reload();
+    QString text = (stopped ? u"检查已停止，已检查 %1 个：\r\n"_s : u"检查完毕，共 %1 个：\r\n"_s)
+                       .arg(checkDone_);
+    text += u"有效 %1，失效 %2，指向别处 %3，未能验证 %4"_s.arg(checkCounts_[1])
+                .arg(checkCounts_[2])
+                .arg(checkCounts_[3])
+                .arg(checkCounts_[0]);
+    if (!checkJob_->historyStatus().ok())
+        text += u"\r\n\r\n"_s + toQt(checkJob_->historyStatus().reason());
+    MessageBox::information(this, toQt(appTitle()), text);
+}
+
 void HistoryWindow::showState() {
     const int rows = model_->rowCount();
-    if (model_->walking())
+    if (checking())
+        stateLabel_->setText(u"检查中 %1/%2"_s.arg(checkDone_).arg(checkTotal_));
+    else if (model_->walking())
         stateLabel_->setText(u"已显示 %1 条，查找中.."_s.arg(rows));
     else if (model_->canFetchMore({}))
         stateLabel_->setText(u"已显示 %1 条，向下滚动显示更多"_s.arg(rows));

@@ -3,7 +3,9 @@
 // filters by long or short address, with copy, open, delete and export, and
 // a row's QR code from its context menu.
 // It reads the history through a connection of its own, so a batch in the
-// main window and a command-line run can write while it is open.
+// main window and a command-line run can write while it is open. Its 检查
+// button asks the selected short addresses (or all of them) where they lead,
+// as a job of the window that a second click stops.
 
 #include <QList>
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,6 +23,8 @@ namespace lianshuo {
 
 class ConversionHistory;
 class HistoryTableModel;
+class LinkCheckJob;
+class QtJobLoop;
 
 class HistoryWindow : public QWidget {
     Q_OBJECT
@@ -29,6 +34,8 @@ public:
     ~HistoryWindow() override;
 
     HistoryTableModel& model() const { return *model_; }
+    /// Whether a check runs.
+    bool checking() const;
 
 private:
     void buildControls();
@@ -41,6 +48,8 @@ private:
     void exportAll();
     void showRowMenu(const QPoint& position);
     void showState();
+    void checkClicked();
+    void checkEnded();
 
     std::unique_ptr<ConversionHistory> history_;
     HistoryTableModel* model_ = nullptr;
@@ -51,6 +60,12 @@ private:
     QPushButton* openButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
     QPushButton* exportButton_ = nullptr;
+    QPushButton* checkButton_ = nullptr;
+    QComboBox* stateFilter_ = nullptr;
+    std::unique_ptr<QtJobLoop> checkLoop_;
+    std::unique_ptr<LinkCheckJob> checkJob_;
+    int checkTotal_ = 0, checkDone_ = 0;
+    int checkCounts_[4] = {};
     // Typing waits for a pause before the walk starts again.
     QTimer searchDelay_;
 };

@@ -104,6 +104,7 @@ void MainWindow::startUp() {
     tokenEdit_->setText(toQt(settings.baiduToken));
     autoSaveBox_->setChecked(settings.autoSave);
     useHistoryBox_->setChecked(settings.useHistory);
+    verifyBox_->setChecked(settings.verify);
     parallelBox_->setValue(settings.parallel);
     addedQueryEdit_->setText(toQt(settings.addedQuery));
     watchBox_->setChecked(settings.watchClipboard);
@@ -121,6 +122,7 @@ AppSettings MainWindow::settingsInControls() const {
     settings.interval = fromQt(numberInRange(intervalEdit_->text(), kIntervalField));
     settings.autoSave = autoSaveBox_->isChecked();
     settings.useHistory = useHistoryBox_->isChecked();
+    settings.verify = verifyBox_->isChecked();
     settings.parallel = parallelBox_->value();
     settings.addedQuery = addedQuery();
     settings.watchClipboard = watchBox_->isChecked();
@@ -153,6 +155,7 @@ ShortUrlConverter& MainWindow::converter() {
     if (!converter_) {
         converter_ = std::make_unique<ShortUrlConverter>(*this, hosts_);
         converter_->setRetryPolicy({.retries = retries_});
+        converter_->setVerify(verifyBox_->isChecked());
         attachHistory();
     }
     return *converter_;

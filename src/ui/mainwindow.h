@@ -175,6 +175,7 @@ private:
     QListWidget* interfaceList_ = nullptr;
     QCheckBox* autoSaveBox_ = nullptr;
     QCheckBox* useHistoryBox_ = nullptr;
+    QCheckBox* verifyBox_ = nullptr;
     QLineEdit* saveFolderEdit_ = nullptr;
     RightClickButton* saveFolderButton_ = nullptr;
     QTreeWidget* resultsView_ = nullptr;

@@ -136,6 +136,12 @@ void MainWindow::buildResultsColumn() {
         u"大于 1 时每一路各自暂停"_s);
     // The rest of the strip: the last batch's counts, until the next batch.
     summaryLabel_ = addControl<QLabel>(this, u"标签批量摘要"_s, QRect(336, 528, 416, 24));
+    // Under the interface list, where nothing else stands.
+    verifyBox_ = addControl<QCheckBox>(this, u"选择框验证短网址"_s, QRect(12, 528, 200, 24),
+                                       u"验证短网址"_s);
+    verifyBox_->setToolTip(
+        u"生成后请求短网址（不带凭据），看它是否跳转到长网址；"
+        u"指向别处或已失效的算作失败"_s);
 }
 
 void tieLabelsToFields(QWidget* parent) {

@@ -20,6 +20,7 @@
 
 #include "base/makerlinks.h"
 #include "jobs/pastedaddresses.h"
+#include "services/shorturlconverter.h"
 #include "store/settings.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
@@ -83,6 +84,10 @@ void MainWindow::connectBanner() {
             &MainWindow::openHistoryWindow);
     connect(link(u"链接历史记录"_s), &LinkLabel::pressed, this, &MainWindow::openHistoryWindow);
     connect(useHistoryBox_, &QCheckBox::toggled, this, &MainWindow::applyHistoryChoice);
+    // Read by each conversion as it is taken: a batch under way follows the box from then on.
+    connect(verifyBox_, &QCheckBox::toggled, this, [this](bool on) {
+        if (converter_) converter_->setVerify(on);
+    });
 }
 
 void MainWindow::applyServiceChoice() {

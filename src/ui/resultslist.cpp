@@ -43,6 +43,8 @@ void showOutcomeRow(QTreeWidgetItem* item, const ConversionOutcome& outcome) {
         if (!outcome.skipped.empty()) notes << toQt(outcome.skipped);
         if (!outcome.service.empty()) notes << u"由 "_s + toQt(outcome.service) + u" 生成"_s;
         if (outcome.fromHistory) notes << u"来自历史"_s;
+        if (outcome.verification == Verification::Unverifiable)
+            notes << u"未能验证："_s + toQt(outcome.unverifiedReason);
         item->setToolTip(0, notes.join(u"，"_s));
         return;
     }

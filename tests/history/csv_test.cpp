@@ -38,24 +38,34 @@ TEST(HistoryCsv, TheSpreadsheetFormHasAMarkTheWindowsColumnsAndALineALink) {
     ASSERT_TRUE(history.open(gbkPath(dir / "h.sqlite")).ok());
     ASSERT_TRUE(history.record("custom:短网:0a", "http://a.test/?q=a,b", "http://s.test/1").ok());
     ASSERT_TRUE(history.record("k", "http://a.test/\"x\"\r\nnext", "http://s.test/2").ok());
+    std::vector<HistoryEntry> rows;
+    ASSERT_TRUE(history.list({}, rows).ok());
+    ASSERT_TRUE(
+        history.recordChecks({{rows[0].id, "http://s.test/1", 3, "http://p.test/a,b", 86400 * 365}})
+            .ok());
     std::int64_t written = 0;
     ASSERT_TRUE(history.exportCsv(gbkPath(dir / "out.csv"), {}, &written).ok());
     EXPECT_EQ(written, 2);
     const std::string when = formatHistoryTime(86400 * 365);
+    // The last check's state, target and time close each line; empty when never checked.
     EXPECT_EQ(test::readFile(dir / "out.csv"),
-              "\xEF\xBB\xBF" + toUtf8("短网址,长网址,服务,生成时间,最后使用,次数\r\n") +
+              "\xEF\xBB\xBF" +
+                  toUtf8("短网址,长网址,服务,生成时间,最后使用,次数,状态,指向,检查时间\r\n") +
                   "http://s.test/1,\"http://a.test/?q=a,b\"," + toUtf8("短网") + "," + when + "," +
-                  when + ",1\r\n" + "http://s.test/2,\"http://a.test/\"\"x\"\"%0D%0Anext\",k," +
-                  when + "," + when + ",1\r\n");
+                  when + ",1," + toUtf8("指向别处") + ",\"http://p.test/a,b\"," + when + "\r\n" +
+                  "http://s.test/2,\"http://a.test/\"\"x\"\"%0D%0Anext\",k," + when + "," + when +
+                  ",1,,,\r\n");
 
     // The plain form is byte for byte what scripts have always read.
     ASSERT_TRUE(history.exportCsv(gbkPath(dir / "plain.csv"), {}, &written, CsvForm::Plain).ok());
     EXPECT_EQ(test::readFile(dir / "plain.csv"),
-              "service,long,short,created,last used,uses\r\n"
+              "service,long,short,created,last used,uses,state,target,checked\r\n"
               "custom:\xE7\x9F\xAD\xE7\xBD\x91,\"http://a.test/?q=a,b\",http://s.test/1," +
-                  when + "," + when + ",1\r\n" +
-                  "k,\"http://a.test/\"\"x\"\"\r\nnext\",http://s.test/2," + when + "," + when +
-                  ",1\r\n");
+                  when + "," + when +
+                  ",1,\xE6\x8C\x87\xE5\x90\x91\xE5\x88\xAB\xE5\xA4\x84,"
+                  "\"http://p.test/a,b\"," +
+                  when + "\r\n" + "k,\"http://a.test/\"\"x\"\"\r\nnext\",http://s.test/2," + when +
+                  "," + when + ",1,,,\r\n");
     // Only the filter's rows.
     ASSERT_TRUE(history.exportCsv(gbkPath(dir / "k.csv"), {.service = "k"}, &written).ok());
     EXPECT_EQ(written, 1);

@@ -86,6 +86,8 @@ TEST_F(History, ReplacingKeepsTheAgeOfTheSameAddressAndRestartsANewOne) {
     EXPECT_EQ(rows[0].created, 1000);
     EXPECT_EQ(rows[0].lastUsed, 2000);
     EXPECT_EQ(rows[0].uses, 2);
+    ASSERT_TRUE(history.recordChecks({{rows[0].id, "http://s.test/1", 1, "", 2500}}).ok());
+    EXPECT_EQ(all()[0].linkState, 1);
     clock = 3000;
     ASSERT_TRUE(history.record("k", "http://a.test/1", "http://s.test/new").ok());
     rows = all();
@@ -93,6 +95,10 @@ TEST_F(History, ReplacingKeepsTheAgeOfTheSameAddressAndRestartsANewOne) {
     EXPECT_EQ(rows[0].shortUrl, "http://s.test/new");
     EXPECT_EQ(rows[0].created, 3000);
     EXPECT_EQ(rows[0].uses, 1);
+    // The check was of the address replaced: neither it nor a late one for it holds any more.
+    EXPECT_EQ(rows[0].linkState, -1);
+    ASSERT_TRUE(history.recordChecks({{rows[0].id, "http://s.test/1", 2, "", 3500}}).ok());
+    EXPECT_EQ(all()[0].linkState, -1);
 }
 
 TEST_F(History, HitsCountAsUsesOnceWritten) {
@@ -371,6 +377,22 @@ void makeEarlierVersionsHistory(const fs::path& file) {
         " VALUES ('k', 'http://a.test/1', 'http://s.test/1', 1, 1)");
 }
 
+// The first schema, in a file that already carries this program's id.
+void makeOwnFirstSchemaHistory(const fs::path& file) {
+    makeEarlierVersionsHistory(file);
+    RawConnection(file).exec("PRAGMA application_id=1280534649");
+}
+
+// Today's schema without the id, as a program that wrote it before the id may leave it.
+void makeTodaysSchemaWithoutId(const fs::path& file) {
+    {
+        ConversionHistory ours;
+        ASSERT_TRUE(ours.open(gbkPath(file)).ok());
+        ASSERT_TRUE(ours.record("k", "http://a.test/1", "http://s.test/1").ok());
+    }
+    RawConnection(file).exec("PRAGMA application_id=0");
+}
+
 void makeLaterVersionsHistory(const fs::path& file) {
     makeEarlierVersionsHistory(file);
     RawConnection(file).exec("PRAGMA user_version=7");
@@ -423,8 +445,25 @@ TEST_P(HistoryFile, IsAdoptedRefusedOrPutAsideButNeverWrittenWhenNotOurs) {
         case FileCase::Adopted:
             ASSERT_TRUE(status.ok()) << status.reason();
             EXPECT_EQ(history.lookup("k", "http://a.test/1").shortUrl, "http://s.test/1");
+            {
+                // The check's columns are there, whatever schema the file had.
+                std::vector<HistoryEntry> rows;
+                ASSERT_TRUE(history.list({}, rows).ok());
+                ASSERT_EQ(rows.size(), 1u);
+                EXPECT_EQ(rows[0].linkState, -1);
+                ASSERT_TRUE(history
+                                .recordChecks({{rows[0].id, "http://s.test/1", 3,
+                                                "http://parked.test/", 1700000000}})
+                                .ok());
+                rows.clear();
+                ASSERT_TRUE(history.list({}, rows).ok());
+                EXPECT_EQ(rows[0].linkState, 3);
+                EXPECT_EQ(rows[0].linkTarget, "http://parked.test/");
+                EXPECT_EQ(rows[0].checked, 1700000000);
+            }
             EXPECT_TRUE(history.close());
             EXPECT_EQ(RawConnection(file).text("PRAGMA application_id"), "1280534649");
+            EXPECT_EQ(RawConnection(file).text("PRAGMA user_version"), "2");
             break;
         case FileCase::Refused:
             EXPECT_FALSE(status.ok());
@@ -460,6 +499,8 @@ INSTANTIATE_TEST_SUITE_P(
     EveryKind, HistoryFile,
     ::testing::Values(
         FileCase{"EarlierVersion", makeEarlierVersionsHistory, FileCase::Adopted},
+        FileCase{"OwnFirstSchema", makeOwnFirstSchemaHistory, FileCase::Adopted},
+        FileCase{"TodaysSchemaWithoutId", makeTodaysSchemaWithoutId, FileCase::Adopted},
         FileCase{"LaterVersion", makeLaterVersionsHistory, FileCase::Refused},
         FileCase{"AnotherProgramsId", makeAnotherProgramsDatabase, FileCase::PutAside},
         FileCase{"UnknownSchema", makeUnknownDatabase, FileCase::PutAside},

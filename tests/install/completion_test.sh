@@ -71,11 +71,12 @@ expect "interfaces test" "other.test " interfaces --settings "$work/a.ini" test 
 expect "presets of the program" "shlink short.io sink spoo.me switchy " interfaces add --preset s
 expect "formats" "json " interfaces add --format j
 expect "add's own options" "--error --expression --extract " interfaces add --e
-expect "history actions" "export forget list " history ""
+expect "history actions" "check export forget list " history ""
 expect "history list's options" "--service --settings --since " history list --s
 expect "history forget's options" "--before --service --settings " history forget --
 expect "history export's options" "--plain --service --settings --since " history export f --
 expect "-h is no command" "convert files history interfaces qr " -h ""
+expect "history check's options" "--before --jobs --retries --service --settings --since " history check --
 expect "qr's options" "--png --size " qr --
 expect "a service to forget" "baidu " history forget --service b
 expect "services" "baidu custom tinyurl weibo " convert --service ""
@@ -85,7 +86,7 @@ expect "no value offered for a free option" "" convert --interval ""
 # Options: each command its own, and all of them together exactly those of --help
 # (which does not name itself and --version).
 expect "convert's options" \
-    "--add-query --clipboard --copy --hosts --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --shorten-short --token --verbose " \
+    "--add-query --clipboard --copy --hosts --input --interface --interval --jobs --json --no-history --no-save --quiet --refresh --retries --save-dir --service --settings --shorten-short --token --verbose --verify " \
     convert --service baidu --
 help_options=$({ "$program" --help | grep -oE -- '--[a-z][a-z0-9-]*'; echo --help; echo --version; } |
                sort -u | tr '\n' ' ')
@@ -94,7 +95,7 @@ offered=$({ complete_words --; complete_words convert --; complete_words files -
             complete_words interfaces --; complete_words interfaces add --
             complete_words interfaces export n f --; complete_words interfaces test n --
             complete_words history list --; complete_words history export f --
-            complete_words history forget --
+            complete_words history forget --; complete_words history check --
             complete_words qr --; } |
           tr ' ' '\n' | grep . | sort -u | tr '\n' ' ')
 if [ "$offered" != "$help_options" ]; then

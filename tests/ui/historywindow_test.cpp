@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "history/conversionhistory.h"
 #include "store/controlstatestore.h"
 #include "store/settings.h"
+#include "support/fake_shortlinks.h"
 #include "ui/clickables.h"
 #include "ui/dialogs.h"
 #include "ui/historymodel.h"
@@ -143,8 +145,9 @@ private slots:
         MessageBox::setNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(control<QPushButton>(historyWindow, u"按钮导出"_s), Qt::LeftButton);
         const std::string text = test::readFile(csv);
-        QVERIFY(text.starts_with("\xEF\xBB\xBF" +
-                                 u"短网址,长网址,服务,生成时间,最后使用,次数\r\n"_s.toStdString()));
+        QVERIFY(text.starts_with(
+            "\xEF\xBB\xBF" +
+            u"短网址,长网址,服务,生成时间,最后使用,次数,状态,指向,检查时间\r\n"_s.toStdString()));
         QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1000);
         historyWindow->close();
     }
@@ -198,6 +201,65 @@ private slots:
         QCOMPARE(model.index(3, HistoryTableModel::ServiceColumn).data().toString(), u"TinyURL"_s);
         // The entry behind a sorted row is the one it shows.
         QCOMPARE(model.entry(0).shortUrl, std::string("http://s.test/9"));
+    }
+
+    // A new short address is asked where it leads; the box is kept only while on.
+    void theVerifyBoxFailsAWrongTargetAndSaysWhyOneCouldNotBeVerified() {
+        test::TestServer server;
+        test::FakeShortener shortener(server);
+        shortener.answer("wrong", test::FakeShortener::Answer::Elsewhere);
+        shortener.answer("page", test::FakeShortener::Answer::Page);
+        test::useCustomInterface(
+            *window_, QString::fromStdString(shortener.interfaceAddress()) + u"#长网址#"_s);
+        control<QCheckBox>(window_, u"选择框验证短网址"_s)->setChecked(true);
+        test::pasteUrls(*window_, {u"http://a.test/right"_s, u"http://a.test/wrong"_s,
+                                   u"http://a.test/page"_s});
+        generate();
+        const QList<test::Row> rows = test::rowsOf(*window_);
+        QCOMPARE(rows[0].state, 0);
+        QVERIFY(rows[0].text.startsWith(QString::fromStdString(server.url("/s/"))));
+        QCOMPARE(rows[1].state, 1);
+        QCOMPARE(results()->topLevelItem(1)->toolTip(0),
+                 u"短网址指向了别处：http://parked.test/landing"_s);
+        QCOMPARE(rows[2].state, 0);
+        QCOMPARE(results()->topLevelItem(2)->toolTip(0), u"未能验证：短网址没有跳转（HTTP 200）"_s);
+        window_->close();
+        settingsStore().selectSection(fromQt(u"基本配置"_s));
+        QCOMPARE(settingsStore().readText(fromQt(u"验证短网址"_s), "missing"), std::string("1"));
+    }
+
+    // 检查 runs in the background, keeps what it found, and the filter shows one state.
+    void theCheckButtonFindsADeadLinkAndTheFilterShowsIt() {
+        test::TestServer server;
+        test::FakeShortener shortener(server);
+        shortener.answer("dead", test::FakeShortener::Answer::NotFound);
+        {
+            ConversionHistory history;
+            QVERIFY(history.open(window_->historyPath()).ok());
+            for (const std::string longUrl : {"http://a.test/live", "http://a.test/dead"})
+                QVERIFY(history.record("k", longUrl, shortener.shortUrlFor(longUrl)).ok());
+        }
+        QTest::mousePress(control<LinkLabel>(window_, u"链接历史记录"_s), Qt::LeftButton);
+        auto* historyWindow = window_->findChild<HistoryWindow*>();
+        QVERIFY(historyWindow);
+        HistoryTableModel& model = historyWindow->model();
+        QTRY_VERIFY(!model.walking());
+        auto* check = control<QPushButton>(historyWindow, u"按钮检查"_s);
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(historyWindow->checking());
+        QCOMPARE(check->text(), u"停止检查"_s);
+        QTRY_VERIFY(!historyWindow->checking());
+        QVERIFY2(MessageBox::lastText().contains(u"有效 1，失效 1"_s),
+                 qPrintable(MessageBox::lastText()));
+        QCOMPARE(check->text(), u"检查"_s);
+
+        auto* filter = control<QComboBox>(historyWindow, u"组合框状态"_s);
+        filter->setCurrentIndex(filter->findText(u"失效"_s));
+        QTRY_VERIFY(!model.walking() && model.rowCount() == 1);
+        QCOMPARE(model.entry(0).longUrl, std::string("http://a.test/dead"));
+        QCOMPARE(model.data(model.index(0, HistoryTableModel::StateColumn)).toString(), u"失效"_s);
+        historyWindow->close();
     }
 
 private:
