@@ -129,7 +129,8 @@ void ConversionQueue::pump() {
             under->second.push_back(row);
         } else if (std::optional<ConversionOutcome> kept =
                        converter_.recall(address, plan_.get())) {
-            if (converter_.verifies() && kept->skipped.empty() && !plan_) {
+            if (converter_.verifies() && kept->skipped.empty() &&
+                (!plan_ || plan_->rules.kind == RunKind::Shorten)) {
                 // The service may have changed since: the kept address is asked on a slot.
                 waiting_[address].push_back(row);
                 ++busySlots_;

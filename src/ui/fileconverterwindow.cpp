@@ -77,9 +77,13 @@ void FileConverterWindow::applyModeRule() {
         kind == RunKind::Migrate ? u"要迁出的短网址主机，用逗号隔开（主机 或 主机:端口）"_s
         : kind == RunKind::Expand ? u"另外的短网址主机，用逗号隔开（可不填）"_s
                                   : QString());
-    startButton_->setToolTip(kind == RunKind::Expand ? u"把文件中的短网址换回长网址"_s
-                             : kind == RunKind::Migrate ? u"把旧服务的短网址换成当前服务的短网址"_s
-                                                        : QString());
+    // What a left click does in this mode; the right click's search stays the same.
+    const QString left = kind == RunKind::Expand ? u"左击：把文件中的短网址换回长网址"_s
+                         : kind == RunKind::Migrate
+                             ? u"左击：把旧服务的短网址换成当前服务的短网址"_s
+                             : u"左击：转换目录中符合文件类型的文件"_s;
+    startButton_->setToolTip(
+        left + u"（Alt+K）\n右击：按操作系统的文件搜索列出文件，“|”隔开的每组类型依次搜索"_s);
 }
 
 void FileConverterWindow::applyWhiteListRule() {

@@ -75,7 +75,8 @@ void HistoryWindow::buildControls() {
     searchEdit_->setPlaceholderText(u"长网址或短网址中的文字"_s);
     searchEdit_->setClearButtonEnabled(true);
     // What the last check found: the states as the history stores them, "未检查" as -1.
-    stateFilter_ = addControl<QComboBox>(this, u"组合框状态"_s, QRect(368, 12, 116, 24));
+    stateFilter_ = addControl<QComboBox>(this, u"组合框状态筛选"_s, QRect(368, 12, 116, 24));
+    stateFilter_->setAccessibleName(u"按状态筛选"_s);
     stateFilter_->addItem(u"全部状态"_s, kAnyLinkState);
     for (const int state : {1, 2, 3, 0})
         stateFilter_->addItem(toQt(std::string(linkStateName(state))), state);

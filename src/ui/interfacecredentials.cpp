@@ -1,5 +1,7 @@
 #include "ui/interfacecredentials.h"
 
+#include "ui/anchorlayout.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -88,6 +90,7 @@ CredentialGroups::CredentialGroups(QWidget* dialog, QPoint origin,
     tokenHeaders_ = addControl<QPlainTextEdit>(request, u"编辑框令牌请求头"_s,
                                                QRect(kFieldX, 88, kFieldWidth, 48));
     tokenHeaders_->setPlainText(withWidgetBreaks(toQt(current.tokenHeaders)));
+    tokenHeaders_->setTabChangesFocus(true);
     tokenHeaders_->setPlaceholderText(u"如 Authorization: Basic #base64(#用户名#:#密码#)#"_s);
     tokenBody_ = addTextRow(request, u"令牌请求正文"_s, 144, u"正文："_s, toQt(current.tokenBody),
                             u"如 {\"email\":\"#用户名#\",\"password\":\"#密码#\"}"_s);
@@ -98,6 +101,18 @@ CredentialGroups::CredentialGroups(QWidget* dialog, QPoint origin,
                    current.tokenLifetimeSeconds != 0 ? QString::number(current.tokenLifetimeSeconds)
                                                      : QString(),
                    u"0：整个运行"_s, 120);
+
+    // Narrower or wider with the dialog, the fields give or take the width.
+    auto* inCredentials = new AnchorLayout(credentials);
+    inCredentials->follow(username_, kGrow, kStay, {80, 24});
+    inCredentials->follow(password_, kGrow, kStay, {80, 24});
+    inCredentials->follow(showSecrets_, kMove, kStay);
+    auto* inRequest = new AnchorLayout(request);
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{tokenUrl_, tokenHeaders_, tokenBody_, tokenPath_})
+        inRequest->follow(field, kGrow, kStay, {80, 24});
+    inRequest->follow(tokenFormat_, kMove, kStay);
+    inRequest->follow(u"标签令牌请求格式"_s, kMove, kStay);
 }
 
 void CredentialGroups::applyTo(ShortUrlInterface& d) const {

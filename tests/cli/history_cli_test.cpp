@@ -157,7 +157,7 @@ TEST_F(CliHistory, TheHistoryCommandListsExportsAndForgets) {
     r = run({"history", "export", "--plain", (dir / "p.csv").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::readFile(dir / "p.csv")
-                  .rfind("service,long,short,created,last used,uses\r\n"
+                  .rfind("service,long,short,created,last used,uses,state,target,checked\r\n"
                          "custom:127.0.0.1,http://a.test/1,http://s.test/1,",
                          0),
               0u);

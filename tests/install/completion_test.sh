@@ -75,7 +75,7 @@ expect "history actions" "check export forget list " history ""
 expect "history list's options" "--service --settings --since " history list --s
 expect "history forget's options" "--before --service --settings " history forget --
 expect "history export's options" "--plain --service --settings --since " history export f --
-expect "-h is no command" "convert files history interfaces qr " -h ""
+expect "-h is no command" "convert expand files history interfaces qr " -h ""
 expect "history check's options" "--before --jobs --retries --service --settings --since " history check --
 expect "qr's options" "--png --size " qr --
 expect "a service to forget" "baidu " history forget --service b

@@ -254,7 +254,7 @@ private slots:
                  qPrintable(MessageBox::lastText()));
         QCOMPARE(check->text(), u"检查"_s);
 
-        auto* filter = control<QComboBox>(historyWindow, u"组合框状态"_s);
+        auto* filter = control<QComboBox>(historyWindow, u"组合框状态筛选"_s);
         filter->setCurrentIndex(filter->findText(u"失效"_s));
         QTRY_VERIFY(!model.walking() && model.rowCount() == 1);
         QCOMPARE(model.entry(0).longUrl, std::string("http://a.test/dead"));

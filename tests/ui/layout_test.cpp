@@ -83,13 +83,18 @@ private slots:
              {u"列表框"_s, u"按钮开始转换"_s, u"按钮使用说明"_s, u"编辑框白名单"_s,
               u"组合框黑名单通配"_s, u"编辑框文章目录"_s, u"编辑框过滤"_s, u"按钮选择"_s}},
             {history, {u"列表框历史"_s, u"编辑框搜索"_s, u"按钮复制"_s, u"按钮导出"_s}},
-            {&advanced, {u"编辑框请求头"_s, u"编辑框令牌"_s, u"编辑框间隔毫秒"_s, u"按钮取消"_s}},
+            // The rest of its keys scroll, as the panel's do.
+            {&advanced, {u"编辑框请求头"_s, u"编辑框令牌"_s, u"滚动框高级"_s, u"按钮取消"_s}},
             {&box, {u"编辑框正文"_s, u"按钮取消"_s}},
         };
         for (const Case& c : cases) {
             QVERIFY(QTest::qWaitForWindowExposed(c.window));
-            QVERIFY2(freeArea().contains(c.window->frameGeometry()),
-                     qPrintable(c.window->objectName() + c.window->windowTitle()));
+            QVERIFY2(
+                freeArea().contains(c.window->frameGeometry()),
+                qPrintable(c.window->windowTitle() + u" %1x%2, least %3x%4"_s.arg(c.window->width())
+                                                         .arg(c.window->height())
+                                                         .arg(c.window->minimumWidth())
+                                                         .arg(c.window->minimumHeight())));
             QVERIFY(controlsInside(c.window, c.controls));
             // Smaller still, down to a minimum that a small screen holds.
             const QSize least = c.window->minimumSize();
