@@ -151,29 +151,24 @@ InterfaceAdvancedDialog::InterfaceAdvancedDialog(const ShortUrlInterface& curren
     connect(ok, &QPushButton::clicked, this, &InterfaceAdvancedDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &InterfaceAdvancedDialog::reject);
 
-    // Wider, the fields of both columns take the room, half each; taller, the headers.
-    constexpr Follow kHalfGrow{0, 0.5F}, kHalfMove{0.5F, 0};
+    // The left column keeps its width; the right one's fields take any room beyond the
+    // default. Taller, the headers take the room.
     auto* layout = new AnchorLayout(page);
-    for (QWidget* field : std::initializer_list<QWidget*>{name_, token_, expression_, error_,
-                                                          successRule_, throttleRule_})
-        layout->follow(field, kHalfGrow, field == name_ ? kStay : kMove, {120, 24});
-    layout->follow(headers_, kHalfGrow, kGrow, {120, 36});
-    layout->follow(showToken_, kHalfMove, kMove);
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{token_, expression_, error_, successRule_, throttleRule_})
+        layout->follow(field, kStay, kMove);
+    layout->follow(headers_, kStay, kGrow, {344, 36});
+    layout->follow(showToken_, kStay, kMove);
     for (const QString& label :
          {u"标签令牌"_s, u"标签提取方式"_s, u"标签提取表达式"_s, u"标签错误表达式"_s,
-          u"标签成功表达式"_s, u"标签限流表达式"_s, u"标签成功状态码"_s})
+          u"标签成功表达式"_s, u"标签限流表达式"_s, u"标签成功状态码"_s, u"标签间隔毫秒"_s})
         layout->follow(label, kStay, kMove);
-    layout->follow(extract_, kStay, kMove);
-    layout->follow(success_, kStay, kMove);
-    layout->follow(u"标签间隔毫秒"_s, kHalfMove, kMove);
-    layout->follow(pause_, kHalfMove, kMove);
-    layout->follow(u"标签请求格式"_s, kHalfMove, kStay);
-    layout->follow(format_, kHalfMove, kStay);
-    layout->follow(result, kHalfGrow, kMove);
-    layout->follow(fallback, kHalfGrow, kMove);
-    // The right column's groups move and grow by half, so that they keep the right edge.
-    layout->follow(u"分组凭据"_s, Follow{0.5F, 0.5F}, kStay, {240, 96});
-    layout->follow(u"分组令牌请求"_s, Follow{0.5F, 0.5F}, kStay, {240, 240});
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{extract_, success_, pause_, result, fallback})
+        layout->follow(field, kStay, kMove);
+    // Narrower than its method and format side by side, the page scrolls instead.
+    layout->follow(u"分组凭据"_s, kGrow, kStay, {CredentialGroups::kWidth - 8, 96});
+    layout->follow(u"分组令牌请求"_s, kGrow, kStay, {CredentialGroups::kWidth - 8, 240});
     area->setWidget(page);
     tieLabelsToFields(this);
     auto* outer = new AnchorLayout(this);

@@ -111,8 +111,6 @@ CredentialGroups::CredentialGroups(QWidget* dialog, QPoint origin,
     for (QWidget* field :
          std::initializer_list<QWidget*>{tokenUrl_, tokenHeaders_, tokenBody_, tokenPath_})
         inRequest->follow(field, kGrow, kStay, {80, 24});
-    inRequest->follow(tokenFormat_, kMove, kStay);
-    inRequest->follow(u"标签令牌请求格式"_s, kMove, kStay);
 }
 
 void CredentialGroups::applyTo(ShortUrlInterface& d) const {

@@ -51,7 +51,8 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(u"蓝棠·链梭 v"_s + QLatin1StringView(kWindowVersion) +
                    u" - 内置主流短网址，支持自定义短网址接口"_s);
     // The default size; the layout keeps every control in its place at it.
-    resize(770, 565);
+    // The Parts' 565 rows, and a strip below them for the campaign parameters.
+    resize(770, 597);
     setFont(uiFont(FontFace::Song, 15));
     buildBanner();
     buildDesktopControls();

@@ -93,8 +93,8 @@ void MainWindow::buildServiceColumn() {
     interfaceList_ = addControl<QListWidget>(this, u"列表框"_s, QRect(12, 168, 200, 352));
     interfaceList_->setFont(uiFont(FontFace::Hei, 29));
     // Under the interface list, level with the strip of the parallel count.
-    addControl<QLabel>(this, u"标签追加参数"_s, QRect(12, 528, 72, 24), u"追加参数："_s);
-    addedQueryEdit_ = addControl<QLineEdit>(this, u"编辑框追加参数"_s, QRect(84, 528, 128, 23));
+    addControl<QLabel>(this, u"标签追加参数"_s, QRect(12, 562, 72, 24), u"追加参数："_s);
+    addedQueryEdit_ = addControl<QLineEdit>(this, u"编辑框追加参数"_s, QRect(84, 562, 668, 23));
     addedQueryEdit_->setPlaceholderText(u"utm_source=…"_s);
     addedQueryEdit_->setToolTip(
         u"加在每个长网址查询部分的参数，如 utm_source=a&utm_medium=b；"

@@ -56,6 +56,9 @@ void MainWindow::layOut() {
     layout->follow(u"标签并发数"_s, kStay, kMove);
     layout->follow(parallelBox_, kStay, kMove);
     layout->follow(summaryLabel_, kGrow, kMove, {100, 24});
+    layout->follow(verifyBox_, kStay, kMove);
+    layout->follow(u"标签追加参数"_s, kStay, kMove);
+    layout->follow(addedQueryEdit_, kGrow, kMove, {120, 23});
     layout->follow(tokenGroup_, kGrow, kGrow, {240, 96});
     layout->follow(panel_->wrapInScrollArea(), kGrow, kGrow, {240, 96});
 }
@@ -117,6 +120,7 @@ void MainWindow::tieNamesAndKeys() {
     const QStringList rest = {u"列表框"_s,           u"选择框自动保存到目录"_s,
                               u"编辑框保存目录"_s,   u"按钮保存目录"_s,
                               u"编辑框生成间隔秒"_s, u"编辑框并发数"_s,
+                              u"选择框验证短网址"_s, u"编辑框追加参数"_s,
                               u"列表框转换"_s,       u"按钮生成"_s,
                               u"按钮粘贴"_s,         u"按钮复制"_s,
                               u"链接历史记录"_s,     u"超级链接框文件短网址转换器"_s,
