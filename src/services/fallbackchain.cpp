@@ -77,8 +77,7 @@ FallbackChain resolveFallbacks(const ShortUrlInterface& primary,
 }
 
 bool tokenRequestFailed(const ConversionOutcome& outcome) {
-    // The token request reports its failure under this reason until it has a kind of its own.
-    return outcome.message.starts_with("获取令牌失败");
+    return outcome.failure == FailureKind::TokenRequest;
 }
 
 bool passesToFallback(const ConversionOutcome& outcome) {
@@ -86,7 +85,7 @@ bool passesToFallback(const ConversionOutcome& outcome) {
         case FailureKind::Request:
             return true;
         case FailureKind::HttpStatus:
-            return outcome.status >= 500 || outcome.status == 429 || tokenRequestFailed(outcome);
+            return outcome.status >= 500 || outcome.status == 429;
         default:
             return tokenRequestFailed(outcome);
     }

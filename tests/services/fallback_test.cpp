@@ -143,7 +143,10 @@ TEST(FallbackRules, OnlyFailuresOnTheServiceSideArePassedOn) {
     EXPECT_TRUE(passesToFallback(ConversionOutcome::failed(K::Request, "timed out")));
     EXPECT_TRUE(passesToFallback(ConversionOutcome::failed(K::HttpStatus, "", 502)));
     EXPECT_TRUE(passesToFallback(ConversionOutcome::failed(K::HttpStatus, "", 429)));
-    EXPECT_TRUE(passesToFallback(ConversionOutcome::failed(K::HttpStatus, "获取令牌失败：x", 401)));
+    EXPECT_TRUE(passesToFallback(ConversionOutcome::failed(K::TokenRequest, "HTTP 503：down")));
+    // The kind tells, not words a service could send back.
+    EXPECT_FALSE(
+        passesToFallback(ConversionOutcome::failed(K::HttpStatus, "获取令牌失败：x", 401)));
     EXPECT_FALSE(passesToFallback(ConversionOutcome::failed(K::HttpStatus, "", 401)));
     EXPECT_FALSE(passesToFallback(ConversionOutcome::failed(K::NothingExtracted, "")));
     EXPECT_FALSE(passesToFallback(ConversionOutcome::failed(K::NotWebAddress, "")));
