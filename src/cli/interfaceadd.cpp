@@ -261,7 +261,8 @@ int printPresets(Console& console) {
         return fail(console, loaded.reason(), kConversionFailed);
     for (const InterfacePreset& preset : interfacePresets()) {
         const std::string host = preset.host.empty() ? "(--host)" : preset.host;
-        const std::string token = preset.tokenLabel.empty() ? "-" : preset.tokenLabel;
+        const std::string needs = presetNeeds(preset);
+        const std::string token = needs.empty() ? "-" : needs;
         print(console.out,
               preset.name + "\t" + host + "\t" + token + "\t" + preset.description + "\n");
     }

@@ -62,6 +62,8 @@ Catalogue readCatalogue() {
         preset.description = textOf(entry, "说明");
         preset.host = textOf(entry, "主机");
         preset.tokenLabel = textOf(entry, "令牌");
+        preset.usernameLabel = textOf(entry, "用户名");
+        preset.passwordLabel = textOf(entry, "密码");
         const auto keys = entry.find(toUtf8("接口"));
         std::string problem = preset.name.empty() ? "缺少名称" : "";
         if (problem.empty() && (keys == entry.end() || !keys->is_object())) problem = "缺少“接口”";
@@ -103,6 +105,18 @@ const InterfacePreset* findPreset(std::string_view name) {
     return nullptr;
 }
 
+std::string presetNeeds(const InterfacePreset& preset) {
+    std::string needs = preset.tokenLabel;
+    const auto add = [&](std::string_view what, const std::string& label) {
+        if (label.empty()) return;
+        if (!needs.empty()) needs += "，";
+        needs += std::string(what) + "：" + label;
+    };
+    add("用户名", preset.usernameLabel);
+    add("密码", preset.passwordLabel);
+    return needs;
+}
+
 Result<ShortUrlInterface> instantiatePreset(const InterfacePreset& preset, std::string_view host,
                                             std::string_view token) {
     std::string base = trimSpaces(host.empty() ? std::string_view(preset.host) : host);
@@ -116,6 +130,7 @@ Result<ShortUrlInterface> instantiatePreset(const InterfacePreset& preset, std::
         return Failure{0, "主机“" + std::string(host) + "”不是有效的地址"};
     ShortUrlInterface out = preset.definition;
     out.address = replaceAll(out.address, kHostPlaceholder, base);
+    out.tokenUrl = replaceAll(out.tokenUrl, kHostPlaceholder, base);
     out.token = token;
     return out;
 }

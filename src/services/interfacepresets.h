@@ -16,6 +16,9 @@ struct InterfacePreset {
     std::string description;  // GBK, one line
     std::string host;         // "https://api-ssl.bitly.com"; empty: self-hosted, the user names it
     std::string tokenLabel;  // what "#令牌#" stands for ("访问令牌"); empty when none is needed
+    std::string
+        usernameLabel;  // what "#用户名#" stands for ("电子邮箱"); empty when none is needed
+    std::string passwordLabel;     // what "#密码#" stands for; empty when none is needed
     ShortUrlInterface definition;  // its address starts with "#主机#"
 };
 
@@ -28,8 +31,12 @@ const Status& interfacePresetsLoaded();
 /// The preset called `name` (any letter case), or null.
 const InterfacePreset* findPreset(std::string_view name);
 
+/// What the user still has to give: "访问令牌", "用户名：电子邮箱，密码：…"; empty when nothing.
+std::string presetNeeds(const InterfacePreset& preset);
+
 /// The preset's interface at `host` ("s.example.test", "http://127.0.0.1:8080",
-/// "https://example.com/yourls"; empty: the preset's own host) with `token`.
+/// "https://example.com/yourls"; empty: the preset's own host) with `token`; a token
+/// request is sent to the same host.
 /// A bare host name gets "https://"; a "/" at the end is dropped. Fails, saying
 /// why, without a host for a self-hosted preset or with one that is no address.
 Result<ShortUrlInterface> instantiatePreset(const InterfacePreset& preset, std::string_view host,

@@ -71,6 +71,14 @@ void InterfacePanel::showPresetHint() {
         needs << u"需要主机"_s;
     if (!preset.tokenLabel.empty() && token_->text().isEmpty())
         needs << u"需要令牌："_s + toQt(preset.tokenLabel);
+    // A service that logs in first takes its credentials in the 高级… dialog.
+    if (!preset.usernameLabel.empty() || !preset.passwordLabel.empty()) {
+        const ShortUrlInterface definition = readInterface();
+        if (!preset.usernameLabel.empty() && definition.username.empty())
+            needs << u"需要用户名："_s + toQt(preset.usernameLabel);
+        if (!preset.passwordLabel.empty() && definition.password.empty())
+            needs << u"需要密码："_s + toQt(preset.passwordLabel);
+    }
     presetHint_->setText(u"已载入预设 "_s + toQt(preset.name) + u"："_s +
                          (needs.isEmpty() ? u"可以测试或保存"_s : needs.join(u"，"_s)));
     presetHint_->setToolTip(toQt(preset.description));

@@ -27,12 +27,17 @@ class PresetOnTheCommandLine : public CommandLine,
                                public ::testing::WithParamInterface<std::size_t> {
 protected:
     const presets::PresetCase& preset() const { return presets::cases()[GetParam()]; }
-    bool needsToken() const { return !findPreset(preset().preset)->tokenLabel.empty(); }
+    bool logsIn() const { return presets::logsIn(*findPreset(preset().preset)); }
+    bool needsToken() const { return !findPreset(preset().preset)->tokenLabel.empty() || logsIn(); }
+    // `token` is the password of a preset that logs in, read from standard input.
     test::ProcessResult add(const std::string& token) {
         std::vector<std::string> args{"interfaces", "add",        "--preset", preset().preset,
                                       "--host",     fake.url(""), "--name",   "p"};
-        if (!token.empty()) args.insert(args.end(), {"--token", token});
-        return run(args);
+        if (logsIn())
+            args.insert(args.end(), {"--username", test::kFakeUser, "--password", "-"});
+        else if (!token.empty())
+            args.insert(args.end(), {"--token", token});
+        return run(args, logsIn() ? token + "\n" : std::string());
     }
     test::TestServer fake;
 };
@@ -49,9 +54,13 @@ TEST_P(PresetOnTheCommandLine, AddsConvertsAndShowsTheServiceOwnWordsOnFailure) 
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, preset().shortUrl + "\t" + utf8(presets::kLongUrl) + "\n");
     const auto requests = fake.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].requestLine, presets::filled(preset().requestLine));
-    EXPECT_EQ(requests[0].body, presets::filled(preset().body));
+    const std::size_t logins = preset().loginLine.empty() ? 0 : 1;
+    ASSERT_EQ(requests.size(), 1u + logins);
+    if (logins) {
+        EXPECT_EQ(requests[0].body, preset().loginBody);
+    }
+    EXPECT_EQ(requests[logins].requestLine, presets::filled(preset().requestLine));
+    EXPECT_EQ(requests[logins].body, presets::filled(preset().body));
 
     ASSERT_EQ(add(needsToken() ? "wrong" : "").status, 0);
     const std::string longUrl = needsToken() ? utf8(presets::kLongUrl) : "ftp://a.test/x";
@@ -77,6 +86,8 @@ TEST_F(CommandLine, PresetsListTheCatalogueOneALine) {
     EXPECT_NE(r.out.find(utf8("tiny.cc\thttps://tiny.cc\t用户名:API 密钥\t")), std::string::npos);
     EXPECT_NE(r.out.find(utf8("bitly\thttps://api-ssl.bitly.com\t访问令牌\t")), std::string::npos);
     EXPECT_NE(r.out.find(utf8("yourls\t(--host)\t签名（signature）\t")), std::string::npos);
+    EXPECT_NE(r.out.find(utf8("bl.ink\thttps://app.bl.ink\t用户名：电子邮箱，密码：BL.INK 密码\t")),
+              std::string::npos);
 }
 
 TEST_F(CommandLine, AFallbackMakesTheAddressWithTheCampaignParametersWhenTheFirstIsDown) {

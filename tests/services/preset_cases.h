@@ -9,6 +9,7 @@
 #include "base/charset.h"
 #include "base/gbk.h"
 #include "services/encoding.h"
+#include "services/interfacepresets.h"
 #include "support/fake_apis.h"
 
 namespace lianshuo::test::presets {
@@ -32,8 +33,17 @@ struct PresetCase {
     std::vector<std::string> headers;  // "Name: value" lines the request must hold
     std::string body;                  // "{json}": the long address in a JSON string
     std::string shortUrl;
-    std::string failureReason;  // with a wrong token, or a long address the service refuses
+    std::string failureReason;  // with a wrong token or password, or a long address it refuses
+    // A service that logs in first: the exact log-in, made once before the conversion.
+    std::string loginLine = {};
+    std::string loginBody = {};
 };
+
+// Whether the preset logs in with a user name and password (kFakeUser, and kFakeToken as the
+// password) rather than taking a token.
+inline bool logsIn(const InterfacePreset& preset) {
+    return !preset.usernameLabel.empty() || !preset.passwordLabel.empty();
+}
 
 inline std::string filled(std::string text) {
     text = replaceAll(text, "{url}", encodedLongUrl());
@@ -212,6 +222,15 @@ inline const std::vector<PresetCase>& cases() {
          "",
          "https://x.gd/fk1",
          "回复中找不到短网址：Invalid API key."},
+        {"bl.ink",
+         [](auto& s) { test::serveBlink(s); },
+         "POST /api/v4/12345/links HTTP/1.1",
+         {"Authorization: Bearer at-1", "Content-Type: application/json; charset=utf-8"},
+         R"({"url":"{json}"})",
+         "https://bl.ink/fk1",
+         "获取令牌失败：HTTP 401：The input auth data was invalid",
+         "POST /api/v4/access_token HTTP/1.1",
+         R"({"email":"ann@example.test","password":"tok-123"})"},
     };
     return all;
 }

@@ -29,9 +29,16 @@ protected:
         const InterfacePreset* found = findPreset(preset().preset);
         EXPECT_NE(found, nullptr) << preset().preset;
         if (!found) return {};
-        const Result<ShortUrlInterface> made = instantiatePreset(*found, server.url(""), token);
+        const Result<ShortUrlInterface> made =
+            instantiatePreset(*found, server.url(""), logsIn(*found) ? "" : token);
         EXPECT_EQ(made.reason(), "");
-        return made ? *made : ShortUrlInterface{};
+        if (!made) return {};
+        ShortUrlInterface out = *made;
+        if (logsIn(*found)) {
+            out.username = test::kFakeUser;
+            out.password = token;
+        }
+        return out;
     }
 };
 
@@ -51,19 +58,26 @@ TEST_P(Presets, ConvertWithTheExactRequestTheServiceDocuments) {
     EXPECT_EQ(outcome.shortUrl, preset().shortUrl);
 
     const auto requests = server->requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].requestLine, filled(preset().requestLine));
+    const std::size_t logins = preset().loginLine.empty() ? 0 : 1;
+    ASSERT_EQ(requests.size(), 1u + logins);
+    if (logins) {
+        EXPECT_EQ(requests[0].requestLine, preset().loginLine);
+        EXPECT_EQ(requests[0].body, preset().loginBody);
+    }
+    const test::RecordedRequest& request = requests[logins];
+    EXPECT_EQ(request.requestLine, filled(preset().requestLine));
     for (const std::string& line : preset().headers) {
         const std::size_t colon = line.find(": ");
-        EXPECT_EQ(requests[0].header(line.substr(0, colon)), line.substr(colon + 2)) << line;
+        EXPECT_EQ(request.header(line.substr(0, colon)), line.substr(colon + 2)) << line;
     }
-    EXPECT_EQ(requests[0].body, filled(preset().body));
+    EXPECT_EQ(request.body, filled(preset().body));
 }
 
 TEST_P(Presets, AFailureShowsTheServiceOwnWordsAsTheReason) {
     const auto server = serverFor(secure());
     preset().serve(*server);
-    const bool tokenNeeded = !findPreset(preset().preset)->tokenLabel.empty();
+    const InterfacePreset& found = *findPreset(preset().preset);
+    const bool tokenNeeded = !found.tokenLabel.empty() || logsIn(found);
     const ConversionOutcome outcome = convertWithInterface(
         tokenNeeded ? kLongUrl : "ftp://a.test/x", fromPreset(*server, tokenNeeded ? "wrong" : ""));
     EXPECT_FALSE(outcome.ok());

@@ -770,4 +770,52 @@ void serveXgd(TestServer& server, std::string key) {
     });
 }
 
+void serveBlink(TestServer& server, std::string email, std::string password, std::string domainId) {
+    struct Session {
+        std::mutex mutex;
+        int issued = 0;
+        std::string token;
+    };
+    auto session = std::make_shared<Session>();
+    auto refuse = [](Exchange& e, int status, const std::string& message) {
+        answerJson(e, status, {{"success", 0}, {"message", message}});
+    };
+    server.route("/api/v4/access_token", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        if (r.method != "POST") return refuse(e, 405, "Method Not Allowed");
+        if (!sendsJson(r)) return refuse(e, 400, "The input data was invalid");
+        const json body = objectOf(r);
+        if (stringMember(body, "email") != email || stringMember(body, "password") != password)
+            return refuse(e, 401, "The input auth data was invalid");
+        std::lock_guard lock(session->mutex);
+        session->token = "at-" + std::to_string(++session->issued);
+        answerJson(e, 200, {{"success", 1}, {"access_token", session->token}});
+    });
+    auto codes = std::make_shared<Codes>();
+    server.route("/api/v4/" + domainId + "/links", [=](Exchange& e) {
+        const RecordedRequest& r = e.request();
+        if (r.method != "POST") return refuse(e, 405, "Method Not Allowed");
+        {
+            std::lock_guard lock(session->mutex);
+            if (session->token.empty() || bearerOf(r) != session->token)
+                return refuse(e, 401, "Unauthorized");
+        }
+        if (!sendsJson(r)) return refuse(e, 400, "The input data was invalid");
+        const json body = objectOf(r);
+        const std::string url = stringMember(body, "url");
+        if (!isLongUrl(url)) return refuse(e, 400, "The url field must be a valid URL.");
+        if (body.contains("alias") && stringMember(body, "alias").empty())
+            return refuse(e, 400, "The alias field must be a non-empty string.");
+        const std::string code = stringMember(body, "alias").empty() ? codes->codeFor(url, false)
+                                                                     : stringMember(body, "alias");
+        answerJson(e, 200,
+                   {{"success", 1},
+                    {"objects",
+                     {{{"id", 1},
+                       {"url", url},
+                       {"alias", code},
+                       {"short_link", "https://bl.ink/" + code}}}}});
+    });
+}
+
 }  // namespace lianshuo::test

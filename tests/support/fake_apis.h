@@ -15,6 +15,8 @@ namespace lianshuo::test {
 
 /// The credentials the fakes accept unless told otherwise.
 inline constexpr const char* kFakeToken = "tok-123";
+// The user name of the fakes that log in first; kFakeToken is then the password.
+inline constexpr const char* kFakeUser = "ann@example.test";
 
 /// Bitly v4: POST /v4/shorten, "Authorization: Bearer", JSON {"long_url", "domain"?};
 /// 201 (200 for a known address) with "link"; errors {"message", "description", …}.
@@ -107,6 +109,14 @@ void serve1pt(TestServer& server);
 /// x.gd: GET /V1/shorten?url=&key=; always 200 with "status" inside (200, 400, 401, 429…),
 /// "shorturl" or "message".
 void serveXgd(TestServer& server, std::string key = kFakeToken);
+
+/// BL.INK v4: POST /api/v4/access_token with JSON {"email", "password"} answers 200
+/// {"success": 1, "access_token"}, a wrong pair 401 {"success": 0, "message"}; POST
+/// /api/v4/DOMAIN/links needs "Authorization: Bearer" with the token issued last and JSON
+/// {"url", "alias"?} (401, or 400 for a bad url or an empty alias, each {"success": 0,
+/// "message"}); 200 with {"success": 1, "objects": [{"short_link", …}]}.
+void serveBlink(TestServer& server, std::string email = kFakeUser,
+                std::string password = kFakeToken, std::string domainId = "12345");
 
 /// The fields of a multipart/form-data body under `contentType`, in order; empty when
 /// the body is no such thing.
