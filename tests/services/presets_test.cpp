@@ -13,6 +13,7 @@
 #include "services/interfacepresets.h"
 #include "services/preset_cases.h"
 #include "services/shorturlconverter.h"
+#include "services/tokenkeeper.h"
 #include "support/fake_apis.h"
 
 using namespace lianshuo;
@@ -119,4 +120,24 @@ TEST(PresetCatalogue, HostsAreCompletedAndSelfHostedServicesNeedOne) {
     EXPECT_EQ(made->address, "https://api-ssl.bitly.com/v4/shorten");
     EXPECT_FALSE(instantiatePreset(yourls, "http://a b", ""));
     EXPECT_FALSE(instantiatePreset(yourls, "https://", ""));
+}
+
+TEST(PresetCatalogue, BlinkLogsInOnceForARunAndSendsTheAliasOnlyWhenTheLineHasOne) {
+    test::TestServer server;
+    test::serveBlink(server);
+    Result<ShortUrlInterface> made = instantiatePreset(*findPreset("bl.ink"), server.url(""), "");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->tokenUrl, server.url("/api/v4/access_token"));
+    made->username = test::kFakeUser;
+    made->password = test::kFakeToken;
+    TokenKeeper tokens;
+    EXPECT_EQ(
+        convertWithInterface("http://a.test/1\tmine", *made, nullptr, nullptr, &tokens).shortUrl,
+        "https://bl.ink/mine");
+    EXPECT_EQ(convertWithInterface("ftp://a.test/x", *made, nullptr, nullptr, &tokens).reason(),
+              "HTTP 400：The url field must be a valid URL.");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].body, R"({"url":"http://a.test/1","alias":"mine"})");
+    EXPECT_EQ(requests[2].body, R"({"url":"ftp://a.test/x"})");
 }
