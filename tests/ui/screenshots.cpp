@@ -186,6 +186,9 @@ int main(int argc, char** argv) {
     auto* presets = control<QComboBox>(&window, u"组合框预设"_s);
     emit presets->activated(presets->findText(u"bitly"_s));
     ok &= save(window, folder, u"interface-panel-preset.png"_s);
+    // One that logs in first asks for its user name and password, and shows no token row.
+    emit presets->activated(presets->findText(u"bl.ink"_s));
+    ok &= save(window, folder, u"interface-panel-preset-login.png"_s);
 
     ShortUrlInterface bitly;
     bitly.address = "https://api-ssl.bitly.com/v4/shorten";
