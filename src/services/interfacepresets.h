@@ -16,9 +16,8 @@ struct InterfacePreset {
     std::string description;  // GBK, one line
     std::string host;         // "https://api-ssl.bitly.com"; empty: self-hosted, the user names it
     std::string tokenLabel;  // what "#令牌#" stands for ("访问令牌"); empty when none is needed
-    std::string
-        usernameLabel;  // what "#用户名#" stands for ("电子邮箱"); empty when none is needed
-    std::string passwordLabel;     // what "#密码#" stands for; empty when none is needed
+    std::string usernameLabel;  // what "#用户名#" stands for ("电子邮箱"); empty: not needed
+    std::string passwordLabel;  // what "#密码#" stands for; empty: not needed
     ShortUrlInterface definition;  // its address starts with "#主机#"
 };
 
