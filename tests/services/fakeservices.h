@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "services/conversionsource.h"
@@ -37,5 +38,11 @@ public:
     }
     ~TrustedServer() { unsetenv("SSL_CERT_FILE"); }
 };
+
+/// A plain or a trusted HTTPS test server: the request engines' tests run on both.
+inline std::unique_ptr<TestServer> serverFor(bool secure) {
+    if (secure) return std::make_unique<TrustedServer>();
+    return std::make_unique<TestServer>();
+}
 
 }  // namespace lianshuo::test

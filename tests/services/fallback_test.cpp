@@ -46,10 +46,7 @@ struct MapMemory : ConversionMemory {
 class Fallbacks : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        if (GetParam())
-            server = std::make_unique<test::TrustedServer>();
-        else
-            server = std::make_unique<test::TestServer>();
+        server = test::serverFor(GetParam());
         auto backups = backupRequests;
         server->route("/down", [](Exchange& e) { e.answer(503, R"({"message":"maintenance"})"); });
         server->route("/busy", [](Exchange& e) { e.answer(429, "slow down"); });

@@ -43,14 +43,9 @@ void answerWith(test::TestServer& server, const std::string& path, int status,
     server.route(path, [=](Exchange& e) { e.answer(status, body, headers); });
 }
 
-std::unique_ptr<test::TestServer> serverFor(bool secure) {
-    if (secure) return std::make_unique<test::TrustedServer>();
-    return std::make_unique<test::TestServer>();
-}
-
 class BothEngines : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override { server = serverFor(GetParam()); }
+    void SetUp() override { server = test::serverFor(GetParam()); }
     std::unique_ptr<test::TestServer> server;
 };
 

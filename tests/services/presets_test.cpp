@@ -43,15 +43,10 @@ protected:
     }
 };
 
-std::unique_ptr<test::TestServer> serverFor(bool secure) {
-    if (secure) return std::make_unique<test::TrustedServer>();
-    return std::make_unique<test::TestServer>();
-}
-
 }  // namespace
 
 TEST_P(Presets, ConvertWithTheExactRequestTheServiceDocuments) {
-    const auto server = serverFor(secure());
+    const auto server = test::serverFor(secure());
     preset().serve(*server);
     const ConversionOutcome outcome =
         convertWithInterface(kLongUrl, fromPreset(*server, test::kFakeToken));
@@ -75,7 +70,7 @@ TEST_P(Presets, ConvertWithTheExactRequestTheServiceDocuments) {
 }
 
 TEST_P(Presets, AFailureShowsTheServiceOwnWordsAsTheReason) {
-    const auto server = serverFor(secure());
+    const auto server = test::serverFor(secure());
     preset().serve(*server);
     const InterfacePreset& found = *findPreset(preset().preset);
     const bool tokenNeeded = !found.tokenLabel.empty() || logsIn(found);

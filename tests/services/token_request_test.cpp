@@ -21,12 +21,7 @@ namespace {
 
 class TokenEngines : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override {
-        if (GetParam())
-            server = std::make_unique<test::TrustedServer>();
-        else
-            server = std::make_unique<test::TestServer>();
-    }
+    void SetUp() override { server = test::serverFor(GetParam()); }
 
     // BL.INK's way: log in with e-mail and password, then send the token as a bearer.
     ShortUrlInterface loggingIn() const {
