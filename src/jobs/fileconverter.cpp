@@ -72,8 +72,11 @@ struct FileConverterEngine::Run {
     bool utf8 = false;
     std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
     AddressIndex seen;          // each address's place in `urls`
-    // The distinct addresses of the file under way that the lists left out.
+    // The distinct addresses of the file under way that the lists left out. A huge page may
+    // leave out millions: the set is emptied into `leftOutCounted` as it fills, so memory
+    // stays flat (an address met again after an emptying counts twice).
     std::unordered_set<std::string, TextHash, std::equal_to<>> leftOut;
+    std::size_t leftOutCounted = 0;
     std::size_t replaced = 0;  // addresses with a replacement
     // A list cut short on an address of the file under way: why (time), or the stop.
     std::string listFailure;
@@ -240,6 +243,7 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.listFailure.clear();
     state.listStopped = false;
     state.leftOut.clear();
+    state.leftOutCounted = 0;
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
         if (state.seen.find(bytes) != AddressIndex::npos || !takes(bytes)) return bytes;
         if (keeps(bytes, state.utf8)) {
@@ -250,6 +254,10 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
         } else if (state.listFailure.empty() && !state.listStopped &&
                    state.leftOut.find(bytes) == state.leftOut.end()) {
             state.leftOut.emplace(bytes);
+            if (state.leftOut.size() >= kMostVerdicts) {
+                state.leftOutCounted += state.leftOut.size();
+                state.leftOut.clear();
+            }
         }
         return bytes;
     };
@@ -275,8 +283,9 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
         return false;
     }
     // Counted once the file's addresses were all judged.
-    summary_.leftOut += static_cast<int>(state.leftOut.size());
+    summary_.leftOut += static_cast<int>(state.leftOutCounted + state.leftOut.size());
     state.leftOut.clear();
+    state.leftOutCounted = 0;
     view_.clearRows();
     if (state.urls.empty()) writeFile(file);
     return true;
