@@ -175,14 +175,15 @@ TEST(TokenRequestRules, SavingRefusesWhatTheTokenRequestCouldNeverSendNamingTheK
     EXPECT_EQ(checkInterfaceKeys(d).reason(), "令牌请求的各项要有令牌地址才能使用");
     d.tokenUrl = "https://a.test/token?u=#长网址#";
     d.tokenMethod = "PUT";
-    d.tokenHeaders = "no colon";
+    d.password = "pw-secret";
+    d.tokenHeaders = "no colon pw-secret";
     d.tokenBody = "#md5(#别名#)#";
     d.tokenBodyFormat = BodyFormat::Multipart;
     d.tokenPath = "a..b";
     d.tokenLifetimeSeconds = -1;
     EXPECT_EQ(checkInterfaceKeys(d).reason(),
               "令牌请求方法“PUT”不受支持（GET 或 POST）\n"
-              "令牌请求头“no colon”不是“名称: 值”的形式\n"
+              "令牌请求头“no colon ********”不是“名称: 值”的形式\n"
               "令牌地址：令牌请求中不能用 #长网址#\n"
               "令牌请求正文：令牌请求中不能用 #别名#\n"
               "令牌请求格式 2 不受支持（0 表单或 1 JSON）\n"
