@@ -83,6 +83,20 @@ Result<std::FILE*> openRegularFile(const std::filesystem::path& path);
 /// the end of the file), or why the read failed.
 Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size);
 
+/// A whole small file read into memory; `whole` is false (and nothing read)
+/// when the file holds `below` bytes or more, for the caller to stream it.
+struct SmallFile {
+    bool whole = false;
+    std::size_t size = 0;
+};
+
+/// Reads the regular file at `path` into `buffer` (grown, never shrunk) when it
+/// is smaller than `below` bytes: one open, one status and one read where the
+/// stream path takes a dozen calls, which shows on a site of small pages.
+/// Refuses what openRegularFile refuses, unread.
+Result<SmallFile> readSmallFile(const std::filesystem::path& path, std::string& buffer,
+                                std::uintmax_t below);
+
 /// Renames `from` over `to`, replacing a link there, never what it points to.
 Status renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -253,6 +253,37 @@ Result<std::size_t> readBlock(std::FILE* stream, char* buffer, std::size_t size)
     return got;
 }
 
+Result<SmallFile> readSmallFile(const std::filesystem::path& path, std::string& buffer,
+                                std::uintmax_t below) {
+    // O_NONBLOCK changes nothing for a regular file, and anything else is refused before a read.
+    Result<int> fd = openFile(path, O_RDONLY | O_NONBLOCK);
+    if (!fd) return fd.status();
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{*fd};
+    struct stat info {};
+    if (fstat(*fd, &info) != 0) return systemFailure(errno);
+    if (kindOf(info) != FileKind::Regular) return notRegular(kindOf(info));
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size >= below) return SmallFile{};
+    if (const int error = intercept(Call::Read)) return systemFailure(error);
+    // One byte more than the size: a file that grew since is seen to have, and read on.
+    const std::size_t want = static_cast<std::size_t>(size) + 1;
+    if (buffer.size() < want) buffer.resize(want);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::read(*fd, buffer.data() + got, want - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return systemFailure(errno);
+        if (n == 0) return SmallFile{true, got};
+        got += static_cast<std::size_t>(n);
+        // A regular file's read comes short only at its end: no second call to hear so.
+        if (got == size) return SmallFile{true, got};
+    }
+    return SmallFile{};
+}
+
 Status renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
     return renameFile(from.string(), to);
 }

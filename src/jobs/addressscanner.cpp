@@ -235,30 +235,27 @@ Status streamFile(const std::filesystem::path& path, const OutputSink& out, std:
     return {};
 }
 
+Result<bool> scanSmallFile(const std::filesystem::path& path, bool& utf8,
+                           const AddressVisitor& visit, std::uintmax_t below) {
+    // A site is thousands of small files: a buffer kept by each thread and only ever grown
+    // spares each of them an allocation and the zeroing of bytes about to be read over.
+    thread_local std::string scratch;
+    const Result<platform::SmallFile> read = platform::readSmallFile(path, scratch, below);
+    if (!read) return openFailure(read.status());
+    if (!read->whole) return false;
+    const std::string_view buffer(scratch.data(), read->size);
+    utf8 = isValidUtf8(buffer);
+    scanAddresses(buffer, utf8, true,
+                  [&visit](std::size_t offset, std::string_view bytes) { visit(offset, bytes); });
+    return true;
+}
+
 Status scanFileOfEitherEncoding(const std::filesystem::path& path, bool& utf8,
                                 const AddressVisitor& visit, std::size_t block) {
     utf8 = false;
-    const std::size_t first = blockFor(path, block);
-    if (first < block) {
-        const Result<std::FILE*> opened = platform::openRegularFile(path);
-        if (!opened) return openFailure(opened.status());
-        const FilePtr file(*opened);
-        // A site is thousands of small files: a buffer kept by each thread and only ever grown
-        // spares each of them an allocation and the zeroing of bytes about to be read over.
-        thread_local std::string scratch;
-        if (scratch.size() < first) scratch.resize(first);
-        const Result<std::size_t> got = platform::readBlock(file.get(), scratch.data(), first);
-        if (!got) return got.status();
-        // The whole file is in memory unless it grew since its size was taken.
-        if (*got < first) {
-            const std::string_view buffer(scratch.data(), *got);
-            utf8 = isValidUtf8(buffer);
-            scanAddresses(buffer, utf8, true, [&visit](std::size_t offset, std::string_view bytes) {
-                visit(offset, bytes);
-            });
-            return {};
-        }
-    }
+    const Result<bool> small = scanSmallFile(path, utf8, visit, block);
+    if (!small) return small.status();
+    if (*small) return {};
     const Result<bool> check = fileIsUtf8(path, block);
     if (!check) return check.status();
     utf8 = *check;

@@ -74,6 +74,11 @@ Status streamFile(const std::filesystem::path& path, const OutputSink& out,
 /// Whether the whole file is valid UTF-8, read in blocks.
 Result<bool> fileIsUtf8(const std::filesystem::path& path, std::size_t block = kScanBlockSize);
 
+/// As scanFileOfEitherEncoding() for a file smaller than `below` bytes, read
+/// once; false, with nothing read or seen, for a larger one.
+Result<bool> scanSmallFile(const std::filesystem::path& path, bool& utf8,
+                           const AddressVisitor& visit, std::uintmax_t below);
+
 /// Decides whether the file at `path` is UTF-8 (as fileIsUtf8() does) and
 /// sets `utf8` before `visit` sees the first address, then sees its addresses
 /// (as scanFile() does, writing nothing). A file that fits in one block is read

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <system_error>
 
 #include "jobs/addressscanner.h"
 
@@ -16,14 +15,19 @@ constexpr std::size_t kAhead = 16;
 
 std::atomic<std::uintmax_t> scanAheadLimit{4u << 20};
 
-ScannedFile scanWhole(const std::filesystem::path& path) {
+// A file too large is left to the caller, which streams it.
+ScannedFile scanWhole(const std::filesystem::path& path, std::uintmax_t below) {
     ScannedFile file;
+    const Result<bool> small = scanSmallFile(
+        path, file.utf8,
+        [&file](std::size_t offset, std::string_view bytes) {
+            file.addresses.emplace_back(offset, bytes);
+            return bytes;
+        },
+        below);
+    if (small && !*small) return {};
     file.scanned = true;
-    file.read = scanFileOfEitherEncoding(path, file.utf8,
-                                         [&file](std::size_t offset, std::string_view bytes) {
-                                             file.addresses.emplace_back(offset, bytes);
-                                             return bytes;
-                                         });
+    file.read = small.status();
     return file;
 }
 
@@ -57,9 +61,13 @@ ScannedFile ScanAhead::next() {
     std::unique_lock lock(mutex_);
     if (taken_ >= slots_.size()) return {};
     Slot& slot = slots_[taken_];
-    nextWaits_ = true;
-    ready_.wait(lock, [&slot] { return slot.done; });
-    nextWaits_ = false;
+    if (!slot.done) {
+        // Woken once for a few files, not once for each: on a site of small pages the
+        // hand-over costs about as much as the scan.
+        waitsFor_ = std::min(taken_ + kAhead / 4, slots_.size()) - 1;
+        ready_.wait(lock, [this] { return readyFrom(taken_); });
+        waitsFor_ = kNobody;
+    }
     ScannedFile file = std::move(slot.file);
     slot.file = {};
     ++taken_;
@@ -68,6 +76,12 @@ ScannedFile ScanAhead::next() {
     lock.unlock();
     if (wake) room_.notify_all();
     return file;
+}
+
+bool ScanAhead::readyFrom(std::size_t first) const {
+    for (std::size_t index = first; index <= waitsFor_ && index < slots_.size(); ++index)
+        if (!slots_[index].done) return false;
+    return true;
 }
 
 void ScanAhead::work() {
@@ -81,14 +95,11 @@ void ScanAhead::work() {
         if (quit_ || claimed_ >= slots_.size()) return;
         const std::size_t index = claimed_++;
         lock.unlock();
-        std::error_code ec;
-        const std::uintmax_t size = std::filesystem::file_size(files_[index], ec);
-        // A file whose size cannot be taken is left to the caller too: its scan says why.
-        ScannedFile file = !ec && size < largest_ ? scanWhole(files_[index]) : ScannedFile{};
+        ScannedFile file = scanWhole(files_[index], largest_);
         lock.lock();
         slots_[index].file = std::move(file);
         slots_[index].done = true;
-        if (nextWaits_ && index == taken_) ready_.notify_one();
+        if (waitsFor_ != kNobody && index <= waitsFor_ && readyFrom(taken_)) ready_.notify_one();
     }
 }
 

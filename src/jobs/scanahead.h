@@ -51,6 +51,7 @@ private:
         ScannedFile file;
     };
     void work();
+    bool readyFrom(std::size_t first) const;
 
     const std::vector<std::filesystem::path> files_;
     const std::uintmax_t largest_;
@@ -59,8 +60,10 @@ private:
     std::vector<Slot> slots_;  // one per file
     std::size_t claimed_ = 0;  // files a thread has taken up
     std::size_t taken_ = 0;    // files handed out by next()
-    bool nextWaits_ = false;   // next() sleeps until its file is done
-    int threadsWaiting_ = 0;   // threads asleep until there is room ahead
+    static constexpr std::size_t kNobody = static_cast<std::size_t>(-1);
+    // next() sleeps until the files from its own up to this one are done.
+    std::size_t waitsFor_ = kNobody;
+    int threadsWaiting_ = 0;  // threads asleep until there is room ahead
     bool quit_ = false;
     std::vector<std::thread> threads_;
 };

@@ -47,6 +47,25 @@ TEST_F(Platform, WholeFileReadsRefuseWhatIsNotARegularFileWithoutReadingIt) {
     EXPECT_EQ(*platform::fileKind(dir / "missing" / "x"), FileKind::Missing);
 }
 
+TEST_F(Platform, ASmallFileIsReadWholeALargerOneLeftUnreadAndAPipeRefused) {
+    test::writeFile(dir / "f", "abcdef");
+    std::string buffer(2, 'z');
+    Result<platform::SmallFile> read = platform::readSmallFile(dir / "f", buffer, 7);
+    ASSERT_TRUE(read) << read.reason();
+    EXPECT_TRUE(read->whole);
+    EXPECT_EQ(std::string_view(buffer.data(), read->size), "abcdef");
+    read = platform::readSmallFile(dir / "f", buffer, 6);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->whole);
+    EXPECT_EQ(platform::readSmallFile(dir / "missing", buffer, 7).code(), ENOENT);
+    ASSERT_EQ(mkfifo((dir / "p").c_str(), 0644), 0);
+    EXPECT_FALSE(platform::readSmallFile(dir / "p", buffer, 7));
+    fs::create_directory(dir / "d");
+    EXPECT_FALSE(platform::readSmallFile(dir / "d", buffer, 7));
+    platform::faults::failNext(Call::Read, EIO);
+    EXPECT_EQ(platform::readSmallFile(dir / "f", buffer, 7).code(), EIO);
+}
+
 TEST_F(Platform, ANewFileIsNeverCreatedThroughALinkOrOverAnotherFile) {
     fs::create_symlink(dir / "target", dir / "link");
     EXPECT_EQ(platform::createNewFile(dir / "link").code(), EEXIST);

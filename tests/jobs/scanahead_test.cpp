@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,10 @@ TEST(ScanAhead, GivesEveryFileInOrderWithItsEncodingAndAddressesAndLeavesLargeOn
         EXPECT_EQ(file.addresses[0].second, "http://a.test/" + std::to_string(n));
         EXPECT_EQ(file.addresses[1].second, "https://b.test/x");
     }
-    // A file whose size cannot be taken and one too large are the caller's to scan.
-    EXPECT_FALSE(ahead.next().scanned);
+    const ScannedFile missing = ahead.next();
+    EXPECT_TRUE(missing.scanned);
+    EXPECT_EQ(missing.read.code(), ENOENT);
+    // One too large is the caller's to scan.
     EXPECT_FALSE(ahead.next().scanned);
 }
 
