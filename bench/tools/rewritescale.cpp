@@ -1,7 +1,8 @@
 // The file converter's rewrite of one 10 MB file holding 10,000 addresses,
 // once with 10,000 distinct ones and once with 100 (the same bytes otherwise),
 // every address converted at no cost: prints "seconds-10000 seconds-100", each
-// the best of ROUNDS runs (3 unless given). Equal costs mean the rewrite costs
+// the median of ROUNDS runs (9 unless given) taken in turns, so that a slow
+// moment of the disk falls on both alike. Equal costs mean the rewrite costs
 // the same per address whatever the number of distinct ones.
 // Usage: rewritescale [ROUNDS]
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "jobs/fileconvertersettings.h"
 #include "stubconversions.h"
@@ -35,35 +37,46 @@ void writePage(const std::filesystem::path& folder, int distinct) {
     }
 }
 
-double bestOf(int rounds, const std::filesystem::path& folder) {
+struct Case {
+    explicit Case(const std::filesystem::path& folder) {
+        view.input = defaultFileConverterSettings();
+        view.input.folder = folder.string();
+        view.input.pattern = "*.html";
+        view.input.whiteListOn = false;
+        view.input.blackListOn = false;
+    }
+    double run() { return timedRun(converter, view, stub); }
+
     QuietView view;
-    view.input = defaultFileConverterSettings();
-    view.input.folder = folder.string();
-    view.input.pattern = "*.html";
-    view.input.whiteListOn = false;
-    view.input.blackListOn = false;
     StubSource source;
-    ShortUrlConverter converter(source, defaultBuiltinHosts());
+    ShortUrlConverter converter{source, defaultBuiltinHosts()};
     StubMemory stub;
-    double best = 1e9;
-    for (int round = 0; round < rounds; ++round)
-        best = std::min(best, timedRun(converter, view, stub));
-    return best;
+    std::vector<double> times;
+};
+
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    const std::size_t middle = times.size() / 2;
+    return times.size() % 2 != 0 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
     const std::filesystem::path work = std::filesystem::temp_directory_path() /
                                        ("lianshuo-rewritescale-" + std::to_string(getpid()));
     writePage(work / "many", kAddresses);
     writePage(work / "few", 100);
-    // Alternating which goes first, so that neither always runs on a warmer cache.
-    const double few1 = bestOf(rounds, work / "few");
-    const double many = bestOf(rounds, work / "many");
-    const double few2 = bestOf(rounds, work / "few");
+    Case many(work / "many"), few(work / "few");
+    // Which goes first changes each round, so that neither always runs on a warmer cache.
+    for (int round = 0; round < rounds; ++round) {
+        Case& first = round % 2 == 0 ? few : many;
+        Case& second = round % 2 == 0 ? many : few;
+        first.times.push_back(first.run());
+        second.times.push_back(second.run());
+    }
     std::filesystem::remove_all(work);
-    std::printf("%.4f %.4f\n", many, std::min(few1, few2));
+    std::printf("%.4f %.4f\n", median(many.times), median(few.times));
     return 0;
 }

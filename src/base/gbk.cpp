@@ -97,7 +97,18 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
-    return toLowerAscii(text.substr(0, prefix.size())) == toLowerAscii(prefix);
+    // As toLowerAscii() of both would compare them, without the copies: a lead byte is
+    // matched as it is, and so is the byte after it.
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (isLeadByte(text[i])) {
+            if (text[i] != prefix[i] || (i + 1 < prefix.size() && text[i + 1] != prefix[i + 1]))
+                return false;
+            ++i;
+        } else if (lowerByte(text[i]) != lowerByte(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string trimSpaces(std::string_view text, bool fullWidth) {

@@ -13,6 +13,16 @@
 
 namespace lianshuo {
 
+/// Where the authority of a URL that runs on from `from` ends (0-based, as in
+/// the text layer): at the first "/", "?" or "#", else at the end. A loop of
+/// its own, for it runs on every address of a run, where find_first_of() asks
+/// memchr once per character.
+inline std::size_t authorityEnd(std::string_view url, std::size_t from) {
+    for (std::size_t i = from; i < url.size(); ++i)
+        if (url[i] == '/' || url[i] == '?' || url[i] == '#') return i;
+    return url.size();
+}
+
 /// The host of a URL, lower-cased, without scheme, path and (unless keepPort) port.
 std::string hostOfUrl(std::string_view url, bool keepPort = false);
 

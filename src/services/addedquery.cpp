@@ -27,6 +27,7 @@ std::vector<std::string_view> pairsOf(std::string_view query) {
 }  // namespace
 
 std::string withAddedQuery(std::string_view line, std::string_view parameters) {
+    if (parameters.empty()) return std::string(line);
     const std::size_t tab = line.find('\t');
     const std::string_view rest = tab == std::string_view::npos ? "" : line.substr(tab);
     const std::string_view address = line.substr(0, tab);

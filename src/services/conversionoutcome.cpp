@@ -10,6 +10,7 @@
 
 #include "base/charset.h"
 #include "base/gbk.h"
+#include "base/helpers.h"
 #include "services/jsonpath.h"
 
 namespace lianshuo {
@@ -243,8 +244,7 @@ bool isWebAddress(std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c <= 0x20 || c == 0x7F || c == '<' || c == '>' || c == '"') return false;
     }
-    const std::size_t end = text.find_first_of("/?#", start);
-    std::string_view authority = text.substr(start, end == npos ? npos : end - start);
+    std::string_view authority = text.substr(start, authorityEnd(text, start) - start);
     if (const std::size_t at = authority.rfind('@'); at != npos) authority.remove_prefix(at + 1);
     std::string_view host = authority;
     const std::size_t colon = authority.rfind(':');

@@ -1,6 +1,7 @@
 #include "services/shortaddresses.h"
 
 #include "base/gbk.h"
+#include "base/helpers.h"
 #include "history/conversionmemory.h"
 
 namespace lianshuo {
@@ -22,8 +23,7 @@ char lower(char c) {
 std::string addressKey(std::string_view url) {
     const std::size_t slashes = url.find("://");
     if (slashes == std::string_view::npos || slashes > 5) return {};
-    std::size_t end = url.find_first_of("/?#", slashes + 3);
-    if (end == std::string_view::npos) end = url.size();
+    const std::size_t end = authorityEnd(url, slashes + 3);
     std::string key(url);
     for (std::size_t i = 0; i < end; ++i) key[i] = lower(key[i]);
     // "https://s.example" and "https://s.example/" are one address.
@@ -36,11 +36,11 @@ std::string addressKey(std::string_view url) {
 bool splitAuthority(std::string_view url, std::string& host, std::string& port) {
     const std::size_t slashes = url.find("://");
     if (slashes == std::string_view::npos || slashes > 5) return false;
-    const std::string_view scheme = url.substr(0, slashes);
-    if (toLowerAscii(scheme) != "http" && toLowerAscii(scheme) != "https") return false;
-    std::size_t start = slashes + 3;
-    std::size_t end = url.find_first_of("/?#", start);
-    if (end == std::string_view::npos) end = url.size();
+    if (!(slashes == 4 && startsWithNoCase(url, "http")) &&
+        !(slashes == 5 && startsWithNoCase(url, "https")))
+        return false;
+    const std::size_t start = slashes + 3;
+    const std::size_t end = authorityEnd(url, start);
     std::string_view authority = url.substr(start, end - start);
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
         authority.remove_prefix(at + 1);

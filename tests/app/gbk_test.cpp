@@ -33,6 +33,8 @@ TEST(GbkSearch, CaseBlindSearchLowersOnlyAsciiLetters) {
     EXPECT_EQ(toLowerAscii(text), "\xC4\x41xhttp://");
     EXPECT_TRUE(startsWithNoCase("HtTpS://x", "https://"));
     EXPECT_FALSE(startsWithNoCase("http", "https://"));
+    EXPECT_TRUE(startsWithNoCase(text, "\xC4\x41XH"));
+    EXPECT_FALSE(startsWithNoCase(text, "\xC4\x61"));
 }
 
 TEST(GbkSearch, ReverseFindAndReplaceAll) {
