@@ -39,11 +39,11 @@ void flatten(const ShortUrlInterface& d, const SavedInterfaceLookup& saved,
         seen.push_back(name);
         Result<ShortUrlInterface> next = saved(name);
         if (!next) {
-            chain.push_back({name, nullptr, next.reason()});
+            chain.push_back({name, next.status()});
             continue;
         }
         auto definition = std::make_shared<const ShortUrlInterface>(std::move(*next));
-        chain.push_back({name, definition, {}});
+        chain.push_back({name, definition});
         flatten(*definition, saved, seen, chain);
     }
 }

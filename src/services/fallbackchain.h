@@ -29,9 +29,8 @@ Status checkFallbacks(const ShortUrlInterface& definition, const SavedInterfaceL
 
 struct FallbackEntry {
     std::string name;
-    // Null when the interface could not be had; `problem` then says why.
-    std::shared_ptr<const ShortUrlInterface> definition;
-    std::string problem;
+    // Or why the interface could not be had.
+    Result<std::shared_ptr<const ShortUrlInterface>> definition;
 };
 using FallbackChain = std::vector<FallbackEntry>;
 

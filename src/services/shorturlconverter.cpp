@@ -332,9 +332,9 @@ const std::string& ShortUrlConverter::historyKey() const {
         if (service == kCustomService && fallbacks_)
             for (const FallbackEntry& entry : *fallbacks_)
                 fallbackKeys_.emplace_back(
-                    entry.definition ? historyServiceKey(service, hosts_, *entry.definition, tag)
+                    entry.definition ? historyServiceKey(service, hosts_, **entry.definition, tag)
                                      : std::string(),
-                    entry.definition ? formerHistoryServiceKey(service, *entry.definition)
+                    entry.definition ? formerHistoryServiceKey(service, **entry.definition)
                                      : std::string());
         // A key without its tag is made again next time.
         keyService_ = keyFailure_.ok() ? service : -1;
@@ -468,11 +468,11 @@ ConversionOutcome ShortUrlConverter::convertWithFallbacks(const Task& task,
     for (const FallbackEntry& entry : *task.fallbacks) {
         if (!passOn || (stop != nullptr && *stop)) break;
         if (!entry.definition) {
-            said += "；备用接口“" + entry.name + "”：" + entry.problem;
+            said += "；备用接口“" + entry.name + "”：" + entry.definition.reason();
             continue;
         }
         Task next = task;
-        next.definition = entry.definition;
+        next.definition = *entry.definition;
         ConversionOutcome outcome = retried(next, stop, throttled);
         if (outcome.ok()) {
             outcome.service = entry.name;
