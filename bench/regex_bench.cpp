@@ -91,7 +91,10 @@ double measuredRatio = 0;
 void executeVersusDirect(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     lianshuo::RegexObject url;
-    url.create(kUrlPattern);
+    if (const lianshuo::Status compiled = url.create(kUrlPattern); !compiled) {
+        state.SkipWithError(compiled.reason().c_str());
+        return;
+    }
     DirectEngine direct;
     const std::string utf8 = lianshuo::toUtf8(gbkText());
     Clock::duration ours{}, engine{};

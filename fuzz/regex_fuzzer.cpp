@@ -41,10 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string pattern =
         raw ? std::string(mask) : lianshuo::RegexObject::wildcardToPattern(mask);
     lianshuo::RegexObject regex;
-    regex.create(pattern, flags & 1, flags & 2, flags & 4);
+    const lianshuo::Status compiled = regex.create(pattern, flags & 1, flags & 2, flags & 4);
     // A mask escapes everything but its wildcards, so it always compiles.
-    if (!raw && !regex.isValid()) std::abort();
-    if (regex.isValid() != regex.errorMessage().empty()) std::abort();
+    if (!raw && !compiled) std::abort();
+    if (regex.isValid() != static_cast<bool>(compiled) || regex.errorMessage() != compiled.reason())
+        std::abort();
 
     const long count = regex.execute(subject, encoding);
     for (long n = 0; n <= count + 1 && n < 2000; ++n) {

@@ -130,17 +130,14 @@ FileConverterEngine::Outcome FileConverterEngine::begin(bool bySearch) {
     // (white) or keep (black) every address: refuse before touching anything.
     state.white.bound(kListRegexTime, &job_.queue().stopFlag());
     state.black.bound(kListRegexTime, &job_.queue().stopFlag());
-    state.white.create(s.whiteListMode == ListMode::RegularExpression
-                           ? s.whiteList
-                           : RegexObject::wildcardToPattern(s.whiteList));
-    state.black.create(s.blackListMode == ListMode::RegularExpression
-                           ? s.blackList
-                           : RegexObject::wildcardToPattern(s.blackList));
-    for (const auto& [on, object, name] : {std::tuple{s.whiteListOn, &state.white, "网址白名单"},
-                                           std::tuple{s.blackListOn, &state.black, "网址黑名单"}}) {
-        if (on && !object->isValid()) {
+    for (const auto& [on, object, name, mode, rules] :
+         {std::tuple{s.whiteListOn, &state.white, "网址白名单", s.whiteListMode, &s.whiteList},
+          std::tuple{s.blackListOn, &state.black, "网址黑名单", s.blackListMode, &s.blackList}}) {
+        const Status compiled = object->create(
+            mode == ListMode::RegularExpression ? *rules : RegexObject::wildcardToPattern(*rules));
+        if (on && !compiled) {
             view_.showMessage(std::string(name) + "的规则不是有效的正则表达式：" +
-                              object->errorMessage());
+                              compiled.reason());
             return Outcome::InvalidList;
         }
     }

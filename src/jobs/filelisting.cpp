@@ -30,7 +30,10 @@ Result<std::vector<FolderEntry>> listFilesByPattern(std::string_view folderText,
     const std::string extension = toLowerAscii(std::string_view(pattern).substr(1));
     RegexObject mask;
     if (!everyFile && !byExtension)
-        mask.create(RegexObject::wildcardToPattern(pattern), true, true, false);
+        if (Status compiled =
+                mask.create(RegexObject::wildcardToPattern(pattern), true, true, false);
+            !compiled)
+            return compiled;
 
     Result<std::vector<FolderEntry>> entries = listFolderEntries(nativePath(folder), false);
     if (!entries) return entries;

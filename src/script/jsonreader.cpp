@@ -1,5 +1,8 @@
 #include "script/jsonreader.h"
 
+#include <cstdlib>
+#include <utility>
+
 #include "script/jsonscan.h"
 
 namespace lianshuo {
@@ -42,10 +45,12 @@ std::size_t itemNumber(std::string_view segment, bool zeroBased) {
 }  // namespace
 
 JsonReader::JsonReader() {
-    quoteTrimmer_.create(kQuoteTrimmer);
-    spaceTrimmer_.create(kSpaceTrimmer);
-    openerCompactor_.create(kOpenerCompactor);
-    closerCompactor_.create(kCloserCompactor);
+    // Fixed patterns, compiled by every test of the reader: none of them can fail here.
+    for (const auto& [object, pattern] :
+         {std::pair{&quoteTrimmer_, kQuoteTrimmer}, std::pair{&spaceTrimmer_, kSpaceTrimmer},
+          std::pair{&openerCompactor_, kOpenerCompactor},
+          std::pair{&closerCompactor_, kCloserCompactor}})
+        if (const Status compiled = object->create(pattern); !compiled) std::abort();
 }
 
 // Both trimmers run once per member name or value, so texts that the

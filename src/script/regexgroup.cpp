@@ -1,7 +1,11 @@
 #include "script/regexgroup.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/charset.h"
 #include "script/gbkunits.h"
@@ -55,39 +59,84 @@ std::uint32_t chosenGroup(pcre2_code* code) {
     return captures > 0 ? 1 : 0;
 }
 
+// A pattern compiled for a watched search, with what a search of it needs.
+struct Watched {
+    Code code;
+    std::string error;
+    std::unique_ptr<pcre2_match_data, DataDeleter> data;
+};
+
+// The replies of a run are read by the same few rules thousands of times, and compiling
+// one (JIT included) costs more than reading a reply: each thread keeps the last patterns
+// it compiled, the match context and the compiled code's stack. Nothing is shared between
+// threads, so nothing is locked.
+class PatternCache {
+public:
+    Watched* find(std::string_view pattern) {
+        for (std::size_t at = 0; at < entries_.size(); ++at) {
+            if (entries_[at].first != pattern) continue;
+            // The most recent first: a run's rules stay at the front.
+            std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(at),
+                        entries_.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+            return entries_.front().second.get();
+        }
+        auto made = std::make_unique<Watched>();
+        made->code = compile(pattern, made->error, PCRE2_AUTO_CALLOUT);
+        if (made->code) {
+            pcre2_jit_compile(made->code.get(), PCRE2_JIT_COMPLETE);  // else the interpreter runs
+            made->data.reset(pcre2_match_data_create_from_pattern(made->code.get(), nullptr));
+        }
+        if (entries_.size() == kKept) entries_.pop_back();
+        entries_.emplace(entries_.begin(), std::string(pattern), std::move(made));
+        return entries_.front().second.get();
+    }
+    pcre2_match_context* context() {
+        if (!context_) {
+            context_.reset(pcre2_match_context_create(nullptr));
+            stack_.reset(pcre2_jit_stack_create(32 * 1024, kJitStackBytes, nullptr));
+            if (!context_ || !stack_) return nullptr;
+            pcre2_set_heap_limit(context_.get(), kHeapLimitKiB);
+            pcre2_jit_stack_assign(context_.get(), nullptr, stack_.get());
+        }
+        return context_.get();
+    }
+
+private:
+    static constexpr std::size_t kKept = 16;
+    std::vector<std::pair<std::string, std::unique_ptr<Watched>>> entries_;
+    std::unique_ptr<pcre2_match_context, ContextDeleter> context_;
+    std::unique_ptr<pcre2_jit_stack, StackDeleter> stack_;
+};
+
 // The first match of `pattern` in `subject`, handed to `take` with the match data and the
 // UTF-8 text the offsets point into; `take` is not called without a match.
 template <typename Take>
 void matchFirst(std::string_view pattern, std::string_view subject, const RegexBudget& budget,
                 std::string& error, RegexInterruption& interruption, Take take) {
-    const Code code = compile(pattern, error, PCRE2_AUTO_CALLOUT);
-    if (!code) return;
-    pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
-    const std::unique_ptr<pcre2_match_data, DataDeleter> data(
-        pcre2_match_data_create_from_pattern(code.get(), nullptr));
-    const std::unique_ptr<pcre2_match_context, ContextDeleter> context(
-        pcre2_match_context_create(nullptr));
-    const std::unique_ptr<pcre2_jit_stack, StackDeleter> stack(
-        pcre2_jit_stack_create(32 * 1024, kJitStackBytes, nullptr));
-    if (!data || !context || !stack) return;
-    pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
-    pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
-    regexdetail::Watch watch(budget, context.get());
+    thread_local PatternCache cache;
+    Watched* const watched = cache.find(pattern);
+    if (!watched->code) {
+        error = watched->error;
+        return;
+    }
+    pcre2_match_context* const context = cache.context();
+    if (!watched->data || context == nullptr) return;
+    regexdetail::Watch watch(budget, context);
     if (!watch.check()) {
         interruption = watch.interruption();
         return;
     }
     const std::string text = gbkunits::toUtf8Units(subject);
     auto run = [&](std::uint32_t options) {
-        return pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0,
-                           options, data.get(), context.get());
+        return pcre2_match(watched->code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()),
+                           text.size(), 0, options, watched->data.get(), context);
     };
     int rc = run(0);
     // The interpreter keeps its frames on the heap, where a pattern the compiled
     // code's stack is too small for still fits.
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);
     interruption = watch.interruption();
-    if (rc >= 0) take(code.get(), data.get(), text);
+    if (rc >= 0) take(watched->code.get(), watched->data.get(), text);
 }
 
 // Group `group` of a match; nullopt when it took no part (unset, not empty).

@@ -89,7 +89,7 @@ void RegexObject::bound(std::chrono::steady_clock::duration perRun, const std::a
     stop_ = stop;
 }
 
-bool RegexObject::create(std::string_view pattern, bool ignoreCase, bool multiline, bool global) {
+Status RegexObject::create(std::string_view pattern, bool ignoreCase, bool multiline, bool global) {
     compiled_.reset();
     scratch_.reset();
     last_.reset();
@@ -117,11 +117,11 @@ bool RegexObject::create(std::string_view pattern, bool ignoreCase, bool multili
         const std::size_t offset = gbkunits::walkTo(pattern, {}, errorOffset).gbk;
         error_ = std::string(reinterpret_cast<const char*>(buffer)) + " at offset " +
                  std::to_string(offset);
-        return false;
+        return Status::failed(error_);
     }
     pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
     compiled_ = std::make_shared<const Compiled>(code);
-    return true;
+    return {};
 }
 
 bool RegexObject::isValid() const {

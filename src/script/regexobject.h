@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/result.h"
 #include "script/regexbudget.h"
 
 namespace lianshuo {
@@ -40,9 +41,10 @@ public:
     /// Cuts each later execute or replace short after `perRun`, or when `stop` is set;
     /// takes effect at the next create (a watched pattern is compiled for it).
     void bound(std::chrono::steady_clock::duration perRun, const std::atomic<bool>* stop);
-    /// Compiles `pattern` (GBK); returns isValid(). Flags default to true, as the component did.
-    bool create(std::string_view pattern, bool ignoreCase = true, bool multiline = true,
-                bool global = true);
+    /// Compiles `pattern` (GBK), or says why it cannot (errorMessage()). Flags default to
+    /// true, as the component did.
+    Status create(std::string_view pattern, bool ignoreCase = true, bool multiline = true,
+                  bool global = true);
     /// True when the last create compiled its pattern.
     bool isValid() const;
     /// The engine's reason when not valid, e.g. "missing closing parenthesis at offset 3"

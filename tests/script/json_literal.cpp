@@ -1,5 +1,7 @@
 #include "json_literal.h"
 
+#include <gtest/gtest.h>
+
 namespace lianshuo::reference {
 namespace {
 
@@ -30,10 +32,10 @@ std::string stored(std::string_view pattern) {
 }  // namespace
 
 LiteralJsonReader::LiteralJsonReader() {
-    quoteTrimmer_.create(stored("[\\s　]+''|''[\\s　]+|^[ 　''\\t]+|[ 　''\\t]+$"));
-    spaceTrimmer_.create(stored("^[ 　\\t]+|[ 　\\t]+$"));
-    openerCompactor_.create(stored("[\\s　]+(\\[|{|'')"));
-    closerCompactor_.create(stored("(\\]|}|'')[\\s　]+"));
+    EXPECT_TRUE(quoteTrimmer_.create(stored("[\\s　]+''|''[\\s　]+|^[ 　''\\t]+|[ 　''\\t]+$")));
+    EXPECT_TRUE(spaceTrimmer_.create(stored("^[ 　\\t]+|[ 　\\t]+$")));
+    EXPECT_TRUE(openerCompactor_.create(stored("[\\s　]+(\\[|{|'')")));
+    EXPECT_TRUE(closerCompactor_.create(stored("(\\]|}|'')[\\s　]+")));
 }
 
 void LiteralJsonReader::load(std::string_view text) {

@@ -10,7 +10,7 @@ namespace {
 
 bool found(std::string_view pattern, std::string_view subject) {
     RegexObject regex;
-    regex.create(pattern);
+    EXPECT_TRUE(regex.create(pattern)) << pattern;
     return regex.execute(subject) > 0;
 }
 
@@ -49,17 +49,17 @@ TEST(Wildcards, EscapeEverythingButStarQuestionMarkAndBar) {
 
 TEST(RegexFlags, DefaultToCaselessMultilineGlobal) {
     RegexObject regex;
-    regex.create("^ab$");
+    ASSERT_TRUE(regex.create("^ab$"));
     EXPECT_EQ(regex.execute("AB\nab\r\nAb"), 3);  // CRLF ends a line as LF does
     EXPECT_EQ(regex.matchValue(3), "Ab");
 
-    regex.create("ab", false);
+    ASSERT_TRUE(regex.create("ab", false));
     EXPECT_EQ(regex.execute("AB ab"), 1);
-    regex.create("^ab", true, false);
+    ASSERT_TRUE(regex.create("^ab", true, false));
     EXPECT_EQ(regex.execute("x\nab"), 0);
-    regex.create("ab$", true, false);
+    ASSERT_TRUE(regex.create("ab$", true, false));
     EXPECT_EQ(regex.execute("ab\n"), 0);  // without multi-line "$" is the very end only
-    regex.create("a", true, true, false);
+    ASSERT_TRUE(regex.create("a", true, true, false));
     EXPECT_EQ(regex.execute("a a a"), 1);
     EXPECT_EQ(regex.replace("a a a", "b"), "b a a");
 }
@@ -67,9 +67,10 @@ TEST(RegexFlags, DefaultToCaselessMultilineGlobal) {
 TEST(RegexErrors, InvalidPatternIsReportedAndOtherwiseSilent) {
     RegexObject regex;
     EXPECT_FALSE(regex.isValid());
-    EXPECT_FALSE(regex.create("\xD6\xD0(ab"));  // the offset counts GBK bytes
+    const Status refused = regex.create("\xD6\xD0(ab");  // the offset counts GBK bytes
+    EXPECT_EQ(refused.reason(), "missing closing parenthesis at offset 5");
     EXPECT_FALSE(regex.isValid());
-    EXPECT_EQ(regex.errorMessage(), "missing closing parenthesis at offset 5");
+    EXPECT_EQ(regex.errorMessage(), refused.reason());
     EXPECT_EQ(regex.execute("ab"), 0);
     EXPECT_EQ(regex.matchValue(1), "");
     EXPECT_EQ(regex.replace("ab", "x"), "");
@@ -80,7 +81,7 @@ TEST(RegexErrors, InvalidPatternIsReportedAndOtherwiseSilent) {
 
 TEST(RegexGbk, CjkRangesAndMatchBytesOnGbkSubjects) {
     RegexObject url;
-    url.create("[a-zA-z]+://[^\\s\"'<>\\u4e00-\\u9fa5]+");
+    ASSERT_TRUE(url.create("[a-zA-z]+://[^\\s\"'<>\\u4e00-\\u9fa5]+"));
     // "\xD6\xD0\xCE\xC4" is two ideographs; "\xA3\xAC" a full-width comma outside the range.
     const std::string subject =
         "\xD6\xD0http://a.cn/x\xD6\xD0\xCE\xC4 HTTPS://b.com/y\"z ftp://c/\xA3\xAC'q";
@@ -92,7 +93,7 @@ TEST(RegexGbk, CjkRangesAndMatchBytesOnGbkSubjects) {
     EXPECT_EQ(url.matchValue(4), "");
 
     RegexObject han;
-    han.create("[\\u4e00-\\u9fa5]+");
+    ASSERT_TRUE(han.create("[\\u4e00-\\u9fa5]+"));
     EXPECT_EQ(han.execute("ab\xD6\xD0\xCE\xC4"
                           "cd"),
               1);
@@ -126,7 +127,7 @@ TEST(RegexGbk, EveryCharacterDecodesAsIconvDoesAndMapsBack) {
     EXPECT_EQ(gbkunits::toUtf8Units(text), toUtf8(text));
 
     RegexObject any;
-    any.create(".");
+    ASSERT_TRUE(any.create("."));
     ASSERT_EQ(any.execute(text), static_cast<long>(pairs + 5 + 5));
     for (std::size_t n = 1; n <= pairs; n += 97)
         ASSERT_EQ(any.matchBytes(static_cast<long>(n)), text.substr(2 * (n - 1), 2)) << n;
@@ -136,35 +137,35 @@ TEST(RegexGbk, EveryCharacterDecodesAsIconvDoesAndMapsBack) {
 
 TEST(RegexReplace, GroupReferencesAndCompactors) {
     RegexObject opener;
-    opener.create("[\\s\xA1\xA1]+(\\[|{|\")");  // "\xA1\xA1" is the full-width space
+    ASSERT_TRUE(opener.create("[\\s\xA1\xA1]+(\\[|{|\")"));  // "\xA1\xA1" is the full-width space
     EXPECT_EQ(opener.replace("{ \"a\" :\t[ 1,\xA1\xA1{}]", "$1"), "{\"a\" :[ 1,{}]");
     RegexObject closer;
-    closer.create("(\\]|}|\")[\\s\xA1\xA1]+");
+    ASSERT_TRUE(closer.create("(\\]|}|\")[\\s\xA1\xA1]+"));
     EXPECT_EQ(closer.replace("[1] , {} \xA1\xA1\"x\" :", "$1"), "[1], {}\"x\":");
 
     RegexObject pair;
-    pair.create("(\\w)(\\w)");
+    ASSERT_TRUE(pair.create("(\\w)(\\w)"));
     EXPECT_EQ(pair.replace("ab cd", "$2$1"), "ba dc");
     EXPECT_EQ(pair.replace("ab", "[$10|$&|$$|$x|$3|$]"), "[a0|ab|$|$x|$3|$]");
     EXPECT_EQ(pair.replace("-ab-", "<$`|$'>"), "-<-|->-");
 
     RegexObject empty;
-    empty.create("x*");
+    ASSERT_TRUE(empty.create("x*"));
     EXPECT_EQ(empty.replace("abc", "-"), "-a-b-c-");
     EXPECT_EQ(empty.execute("axxb"), 4);  // "", "xx", "", "" as the scripting engine finds them
     // Bytes outside the matches survive even when they are not GBK.
     RegexObject space;
-    space.create(" +");
+    ASSERT_TRUE(space.create(" +"));
     EXPECT_EQ(space.replace("\x80  \xD3\x5C \xFF", "_"), "\x80_\xD3\x5C_\xFF");
 }
 
 TEST(RegexCopy, CopiesShareResultsAndRunIndependently) {
     RegexObject original;
-    original.create("\\d+");
+    ASSERT_TRUE(original.create("\\d+"));
     ASSERT_EQ(original.execute("1 22 333"), 3);
     RegexObject copy = original;
     EXPECT_EQ(copy.matchValue(2), "22");
-    original.create("[a-z]+");
+    ASSERT_TRUE(original.create("[a-z]+"));
     EXPECT_EQ(original.execute("ab 1"), 1);
     EXPECT_EQ(copy.matchValue(3), "333");
     EXPECT_EQ(copy.execute("4 5"), 2);
