@@ -113,8 +113,10 @@ void MainWindow::tieNamesAndKeys() {
     setTabOrderOf(this, head);
     // The panel's fields, in the order they were made, follow the buttons that open it.
     QList<QWidget*> panelOrder = {clearButton_};
+    // A drop-down's list is a window of its own, which Tab never reaches.
     for (QWidget* control : panel_->findChildren<QWidget*>())
-        if (control->focusPolicy() & Qt::TabFocus) panelOrder.append(control);
+        if ((control->focusPolicy() & Qt::TabFocus) && control->window() == this)
+            panelOrder.append(control);
     panelOrder.append(interfaceList_);
     setTabOrderOf(panelOrder);
     const QStringList rest = {u"列表框"_s,           u"选择框自动保存到目录"_s,
