@@ -113,12 +113,27 @@ QScrollArea* InterfacePanel::wrapInScrollArea() {
     return area_;
 }
 
+void InterfacePanel::showEvent(QShowEvent* event) {
+    fillPresets();
+    QFrame::showEvent(event);
+}
+
 void InterfacePanel::setVisible(bool visible) {
     if (area_) {
         area_->setVisible(visible);
         if (visible) area_->raise();
     }
     QFrame::setVisible(visible);
+}
+
+void InterfacePanel::fillPresets() {
+    // Read when the panel first shows, not while the window opens: most starts never show it.
+    if (presets_->count() > 0) return;
+    for (const InterfacePreset& preset : interfacePresets()) {
+        presets_->addItem(toQt(preset.name));
+        presets_->setItemData(presets_->count() - 1, toQt(preset.description), Qt::ToolTipRole);
+    }
+    presets_->setCurrentIndex(presetIndex_);
 }
 
 void InterfacePanel::buildSendGroup() {
@@ -142,11 +157,6 @@ void InterfacePanel::buildSendGroup() {
     // In the gap of the first row: the catalogue, its name shown until one is chosen.
     presets_ = addControl<QComboBox>(group, u"组合框预设"_s, QRect(250, 24, 60, 24));
     presets_->setPlaceholderText(u"预设"_s);
-    for (const InterfacePreset& preset : interfacePresets()) {
-        presets_->addItem(toQt(preset.name));
-        presets_->setItemData(presets_->count() - 1, toQt(preset.description), Qt::ToolTipRole);
-    }
-    presets_->setCurrentIndex(-1);
     presets_->view()->setMinimumWidth(160);
     connect(presets_, &QComboBox::activated, this, &InterfacePanel::choosePreset);
     connect(get_, &QRadioButton::clicked, this, &InterfacePanel::applyEnableRule);

@@ -52,8 +52,12 @@ signals:
     void testRequested();
     void closeRequested();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void buildSendGroup();
+    void fillPresets();
     void buildReplyGroup();
     void buildButtons();
     void layOut();

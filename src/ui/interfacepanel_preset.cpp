@@ -56,6 +56,7 @@ void InterfacePanel::buildPresetRows() {
 
 void InterfacePanel::markPreset(int index) {
     presetIndex_ = index;
+    if (index >= 0) fillPresets();
     presets_->setCurrentIndex(index);
     showPresetHint();
 }
