@@ -395,7 +395,7 @@ std::tm localTime(std::time_t moment) {
 }
 
 Result<void*> loadLibrary(const char* name) {
-    if (void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) return handle;
+    if (void* handle = dlopen(name, RTLD_LAZY | RTLD_LOCAL)) return handle;
     const char* reason = dlerror();
     return Status::failed(reason ? reason : "unknown error");
 }
