@@ -2,8 +2,8 @@
 # Everything `make test` checks: the core compiled for Windows (syntax only),
 # the whole suite in the dev build, the Debian package unpacked and run, the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# request engines' tests (their worker threads, shared handles and locks) under
-# ThreadSanitizer, then a short run of every fuzz target.
+# tests of everything that starts a thread under ThreadSanitizer, then a short
+# run of every fuzz target.
 # Usage: scripts/test.sh [fuzz-seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,13 +37,14 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 suite asan
 
-echo "== Requests, history and jobs under ThreadSanitizer"
-# Every test folder whose tests start threads (request slots, the history's other writers,
-# files scanned ahead, the file converter); the windows' tests stay out of this build.
+echo "== Requests, history, services, jobs and the command line under ThreadSanitizer"
+# Every test folder whose tests start threads (request slots, local services, the history's
+# other writers, a token shared by slots, files scanned ahead, the file converter, the
+# program itself with --jobs); the windows' tests stay out of this build.
 [ -f build/tsan/build.ninja ] || cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
-for dir in http history jobs; do
-    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+for dir in http history services jobs cli; do
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp \
         ctest --test-dir "build/tsan/tests/$dir" --output-on-failure -j "$jobs"
 done
 
