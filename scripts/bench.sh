@@ -39,11 +39,12 @@ measure() {
 }
 seconds() { local m; m=$(measure "$@"); echo "${m% *}"; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
-# pairs OURS THEIRS: the two functions run in turns, five times each (a slow moment of a
-# shared machine falls on both sides alike); sets ours and theirs to the medians.
+# pairs OURS THEIRS: the two functions run in turns, five times each unless BENCH_PAIRS
+# asks for more (a slow moment of a shared machine falls on both sides alike); sets ours
+# and theirs to the medians.
 pairs() {
     local a=() b=()
-    for _ in 1 2 3 4 5; do
+    for _ in $(seq 1 "${BENCH_PAIRS:-5}"); do
         a+=("$("$1")")
         b+=("$("$2")")
     done
@@ -325,7 +326,7 @@ fi
 
 # ---- The window: responsiveness during a batch, start-up time and memory --
 if wanted window && [ -x "$bin/ui_responsiveness" ] && [ -x "$bin/windowreference" ]; then
-    bash "$(dirname "$0")/bench-ui.sh" "$build" 5 > "$work/ui.txt" 2>/dev/null || true
+    bash "$(dirname "$0")/bench-ui.sh" "$build" "${BENCH_PAIRS:-5}" > "$work/ui.txt" 2>/dev/null || true
     while IFS= read -r line; do rows+=("| Window: $line | | | | | |"); done < "$work/ui.txt"
 fi
 
