@@ -7,7 +7,6 @@
 #include <random>
 #include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "base/charset.h"
@@ -63,8 +62,13 @@ struct FileConverterEngine::Run {
     FileConverterSettings settings;
     std::filesystem::path outputFolder;
     RegexObject white, black;
-    // Per run, not per file: a site repeats its addresses across pages.
-    TextMap<bool> keptUtf8, keptGbk;  // the lists' verdict on an address's bytes
+    // The lists' verdict on an address's bytes, and the last file (from 1) that counted it
+    // as left out. Per run, not per file: a site repeats its addresses across pages.
+    struct Verdict {
+        bool kept;
+        int countedIn;
+    };
+    TextMap<Verdict> keptUtf8, keptGbk;
     std::vector<FolderEntry> files;
     std::unique_ptr<ScanAhead> ahead;  // the files, read and scanned in order
     int position = 0;                  // the file under way, from 0
@@ -72,11 +76,9 @@ struct FileConverterEngine::Run {
     bool utf8 = false;
     std::deque<FoundUrl> urls;  // never moves what it holds: `seen` views its bytes
     AddressIndex seen;          // each address's place in `urls`
-    // The distinct addresses of the file under way that the lists left out. A huge page may
-    // leave out millions: the set is emptied into `leftOutCounted` as it fills, so memory
-    // stays flat (an address met again after an emptying counts twice).
-    std::unordered_set<std::string, TextHash, std::equal_to<>> leftOut;
-    std::size_t leftOutCounted = 0;
+    // The distinct addresses of the file under way that the lists left out, counted with
+    // their verdicts (an address met again after the verdicts were emptied counts twice).
+    std::size_t leftOut = 0;
     std::size_t replaced = 0;  // addresses with a replacement
     // A list cut short on an address of the file under way: why (time), or the stop.
     std::string listFailure;
@@ -201,8 +203,16 @@ bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
     Run& state = *run_;
     if (!state.settings.whiteListOn && !state.settings.blackListOn) return true;
     if (state.listStopped || !state.listFailure.empty()) return false;  // the file fails anyway
-    TextMap<bool>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
-    if (const auto found = verdicts.find(bytes); found != verdicts.end()) return found->second;
+    TextMap<Run::Verdict>& verdicts = utf8 ? state.keptUtf8 : state.keptGbk;
+    const int file = state.position + 1;
+    if (const auto found = verdicts.find(bytes); found != verdicts.end()) {
+        Run::Verdict& verdict = found->second;
+        if (!verdict.kept && verdict.countedIn != file) {
+            verdict.countedIn = file;
+            ++state.leftOut;
+        }
+        return verdict.kept;
+    }
     const auto encoding = utf8 ? RegexObject::Encoding::Utf8 : RegexObject::Encoding::Gbk;
     // A list cut short has no verdict on the address: none is kept, and the file fails.
     const auto cutShort = [&](const RegexObject& list, std::string_view name) {
@@ -226,7 +236,8 @@ bool FileConverterEngine::keeps(std::string_view bytes, bool utf8) {
     // A site repeats a few thousand addresses; a huge file of addresses that never repeat
     // must not grow the memory of verdicts with its size.
     if (verdicts.size() >= kMostVerdicts) verdicts.clear();
-    verdicts.emplace(bytes, kept);
+    verdicts.emplace(bytes, Run::Verdict{kept, kept ? 0 : file});
+    if (!kept) ++state.leftOut;
     return kept;
 }
 
@@ -239,8 +250,7 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
     state.replaced = 0;
     state.listFailure.clear();
     state.listStopped = false;
-    state.leftOut.clear();
-    state.leftOutCounted = 0;
+    state.leftOut = 0;
     const auto visit = [&state, this](std::size_t, std::string_view bytes) {
         if (state.seen.find(bytes) != AddressIndex::npos || !takes(bytes)) return bytes;
         if (keeps(bytes, state.utf8)) {
@@ -248,13 +258,6 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
                 state.urls.emplace_back(FoundUrl{state.utf8 ? fromUtf8(bytes) : std::string(bytes),
                                                  std::string(bytes), std::nullopt});
             state.seen.add(url.bytes);
-        } else if (state.listFailure.empty() && !state.listStopped &&
-                   state.leftOut.find(bytes) == state.leftOut.end()) {
-            state.leftOut.emplace(bytes);
-            if (state.leftOut.size() >= kMostVerdicts) {
-                state.leftOutCounted += state.leftOut.size();
-                state.leftOut.clear();
-            }
         }
         return bytes;
     };
@@ -280,9 +283,8 @@ bool FileConverterEngine::scanFile(const FolderEntry& file) {
         return false;
     }
     // Counted once the file's addresses were all judged.
-    summary_.leftOut += static_cast<int>(state.leftOutCounted + state.leftOut.size());
-    state.leftOut.clear();
-    state.leftOutCounted = 0;
+    summary_.leftOut += static_cast<int>(state.leftOut);
+    state.leftOut = 0;
     view_.clearRows();
     if (state.urls.empty()) writeFile(file);
     return true;
