@@ -54,12 +54,6 @@ struct Case {
     std::vector<double> times;
 };
 
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    const std::size_t middle = times.size() / 2;
-    return times.size() % 2 != 0 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -3,9 +3,11 @@
 // source with one custom interface, and a history that answers every address
 // at no cost, so that a run measures the converter's own work.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "history/conversionmemory.h"
 #include "jobs/fileconverter.h"
@@ -42,6 +44,13 @@ struct StubMemory : ConversionMemory {
     }
     Status record(std::string_view, std::string_view, std::string_view) override { return {}; }
 };
+
+/// The median of `times` (not empty).
+inline double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    const std::size_t middle = times.size() / 2;
+    return times.size() % 2 != 0 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+}
 
 inline double timedRun(ShortUrlConverter& converter, QuietView& view, ConversionMemory& memory) {
     converter.setHistory(&memory);
