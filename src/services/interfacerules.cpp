@@ -8,6 +8,7 @@
 #include "services/jsonpath.h"
 #include "services/replyreader.h"
 #include "services/resulttemplate.h"
+#include "services/secretmask.h"
 #include "services/templatesyntax.h"
 #include "services/tokenrequest.h"
 
@@ -186,7 +187,9 @@ Status checkInterfaceKeys(const ShortUrlInterface& d, std::string_view separator
         problems.push_back("间隔毫秒应在 0 到 600000 之间");
     addTokenRequestProblems(d, problems);
     if (problems.empty()) return {};
-    return Status::failed(joinText(problems, separator));
+    // Refusals quote what was written (a header line, a template): a secret written into one
+    // stays masked, whoever shows the refusal.
+    return Status::failed(SecretMask(interfaceSecrets(d)).apply(joinText(problems, separator)));
 }
 
 }  // namespace lianshuo
