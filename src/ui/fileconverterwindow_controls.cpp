@@ -70,9 +70,6 @@ void FileConverterWindow::buildListAndButtons() {
 
     startButton_ = addControl<RightClickButton>(this, u"按钮开始转换"_s, QRect(16, 296, 608, 40),
                                                 toQt(FileConverterEngine::idleCaption()));
-    startButton_->setToolTip(
-        u"左击：转换目录中符合文件类型的文件（Alt+K）\n"
-        u"右击：按操作系统的文件搜索列出文件，“|”隔开的每组类型依次搜索"_s);
     startButton_->setFont(uiFont(FontFace::Hei, 21, true));
     helpButton_ =
         addControl<QPushButton>(this, u"按钮使用说明"_s, QRect(628, 296, 68, 40), u"帮助？"_s);

@@ -92,7 +92,7 @@ void MainWindow::buildServiceColumn() {
     tokenButton_->hide();
     interfaceList_ = addControl<QListWidget>(this, u"列表框"_s, QRect(12, 168, 200, 352));
     interfaceList_->setFont(uiFont(FontFace::Hei, 29));
-    // Under the interface list, level with the strip of the parallel count.
+    // A strip of its own under the rows above, as wide as the window.
     addControl<QLabel>(this, u"标签追加参数"_s, QRect(12, 562, 72, 24), u"追加参数："_s);
     addedQueryEdit_ = addControl<QLineEdit>(this, u"编辑框追加参数"_s, QRect(84, 562, 668, 23));
     addedQueryEdit_->setPlaceholderText(u"utm_source=…"_s);
