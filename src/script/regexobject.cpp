@@ -58,7 +58,6 @@ RegexObject& RegexObject::operator=(RegexObject&& other) noexcept = default;
 // their own scratch on first use.
 RegexObject::RegexObject(const RegexObject& other)
     : compiled_(other.compiled_),
-      error_(other.error_),
       global_(other.global_),
       bounded_(other.bounded_),
       runTime_(other.runTime_),
@@ -70,7 +69,6 @@ RegexObject::RegexObject(const RegexObject& other)
 RegexObject& RegexObject::operator=(const RegexObject& other) {
     if (this != &other) {
         compiled_ = other.compiled_;
-        error_ = other.error_;
         global_ = other.global_;
         bounded_ = other.bounded_;
         runTime_ = other.runTime_;
@@ -94,7 +92,6 @@ Status RegexObject::create(std::string_view pattern, bool ignoreCase, bool multi
     scratch_.reset();
     last_.reset();
     cursor_ = {0, 0};
-    error_.clear();
     global_ = global;
 
     const std::string utf8 = gbkunits::toUtf8Units(pattern);
@@ -115,9 +112,8 @@ Status RegexObject::create(std::string_view pattern, bool ignoreCase, bool multi
         PCRE2_UCHAR buffer[256];
         if (pcre2_get_error_message(errorCode, buffer, sizeof buffer) < 0) buffer[0] = 0;
         const std::size_t offset = gbkunits::walkTo(pattern, {}, errorOffset).gbk;
-        error_ = std::string(reinterpret_cast<const char*>(buffer)) + " at offset " +
-                 std::to_string(offset);
-        return Status::failed(error_);
+        return Status::failed(std::string(reinterpret_cast<const char*>(buffer)) + " at offset " +
+                              std::to_string(offset));
     }
     pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);  // without JIT the interpreter runs
     compiled_ = std::make_shared<const Compiled>(code);
@@ -126,10 +122,6 @@ Status RegexObject::create(std::string_view pattern, bool ignoreCase, bool multi
 
 bool RegexObject::isValid() const {
     return compiled_ != nullptr;
-}
-
-const std::string& RegexObject::errorMessage() const {
-    return error_;
 }
 
 long RegexObject::execute(std::string_view subject, Encoding encoding) {

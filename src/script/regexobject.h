@@ -41,15 +41,13 @@ public:
     /// Cuts each later execute or replace short after `perRun`, or when `stop` is set;
     /// takes effect at the next create (a watched pattern is compiled for it).
     void bound(std::chrono::steady_clock::duration perRun, const std::atomic<bool>* stop);
-    /// Compiles `pattern` (GBK), or says why it cannot (errorMessage()). Flags default to
-    /// true, as the component did.
+    /// Compiles `pattern` (GBK), or says why it cannot: the engine's reason, e.g. "missing
+    /// closing parenthesis at offset 3" (offset in bytes of the GBK pattern). Flags default
+    /// to true, as the component did.
     Status create(std::string_view pattern, bool ignoreCase = true, bool multiline = true,
                   bool global = true);
     /// True when the last create compiled its pattern.
     bool isValid() const;
-    /// The engine's reason when not valid, e.g. "missing closing parenthesis at offset 3"
-    /// (offset in bytes of the GBK pattern); empty otherwise.
-    const std::string& errorMessage() const;
     /// Runs the pattern over `subject`; returns the number of matches (0 when invalid).
     long execute(std::string_view subject, Encoding encoding = Encoding::Gbk);
     /// Why the last execute or replace ended before the end of its subject; its
@@ -71,7 +69,6 @@ private:
     std::pair<std::size_t, std::size_t> gbkSpan(std::size_t utf8Begin, std::size_t utf8End) const;
 
     std::shared_ptr<const regexdetail::Compiled> compiled_;
-    std::string error_;
     bool global_ = true;
     bool bounded_ = false;
     std::chrono::steady_clock::duration runTime_{};
