@@ -28,7 +28,7 @@ class PresetOnTheCommandLine : public CommandLine,
 protected:
     const presets::PresetCase& preset() const { return presets::cases()[GetParam()]; }
     bool logsIn() const { return presets::logsIn(*findPreset(preset().preset)); }
-    bool needsToken() const { return !findPreset(preset().preset)->tokenLabel.empty() || logsIn(); }
+    bool needsToken() const { return presets::needsSecret(*findPreset(preset().preset)); }
     // `token` is the password of a preset that logs in, read from standard input.
     test::ProcessResult add(const std::string& token) {
         std::vector<std::string> args{"interfaces", "add",        "--preset", preset().preset,

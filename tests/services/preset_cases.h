@@ -45,6 +45,11 @@ inline bool logsIn(const InterfacePreset& preset) {
     return !preset.usernameLabel.empty() || !preset.passwordLabel.empty();
 }
 
+// Whether the preset takes a secret of some kind: a token, or a log-in.
+inline bool needsSecret(const InterfacePreset& preset) {
+    return !preset.tokenLabel.empty() || logsIn(preset);
+}
+
 inline std::string filled(std::string text) {
     text = replaceAll(text, "{url}", encodedLongUrl());
     return replaceAll(text, "{json}", jsonLongUrl());

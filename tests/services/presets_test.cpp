@@ -73,7 +73,7 @@ TEST_P(Presets, AFailureShowsTheServiceOwnWordsAsTheReason) {
     const auto server = test::serverFor(secure());
     preset().serve(*server);
     const InterfacePreset& found = *findPreset(preset().preset);
-    const bool tokenNeeded = !found.tokenLabel.empty() || logsIn(found);
+    const bool tokenNeeded = needsSecret(found);
     const ConversionOutcome outcome = convertWithInterface(
         tokenNeeded ? kLongUrl : "ftp://a.test/x", fromPreset(*server, tokenNeeded ? "wrong" : ""));
     EXPECT_FALSE(outcome.ok());

@@ -67,7 +67,7 @@ private slots:
                 address_->setText(address_->text().replace(toQt(entry.host), base));
             QVERIFY2(address_->text().startsWith(base), qPrintable(address_->text()));
             const bool logsIn = test::presets::logsIn(entry);
-            const bool needsToken = !entry.tokenLabel.empty() || logsIn;
+            const bool needsToken = test::presets::needsSecret(entry);
             if (logsIn)
                 logIn(toQt(entry.host), base, u"tok-123"_s);
             else if (needsToken)
