@@ -29,7 +29,7 @@ FileConverterWindow::FileConverterWindow(MainWindow& owner)
     : QWidget(&owner, Qt::Window), owner_(owner) {
     setWindowTitle(u"文件短网址转换器 - 使用当前短网址设定，转换文本文件中的长网址为短网址"_s);
     // The default size; the layout keeps every control in its place at it.
-    resize(716, 474);
+    resize(716, 506);
     setFont(uiFont(FontFace::Song, 15));
     buildFolderRow();
     buildListAndButtons();
@@ -191,7 +191,7 @@ QString fileConverterHelpText() {
         u""_s,
         u"右击“开始转换”按钮：按操作系统的文件搜索列出文件，文件类型中用“|”隔开的每一组依次搜索（同时符合两组的文件会处理两次）；左击则按文件类型筛选目录中的文件。"_s,
         u""_s,
-        u"处理完成后会说明写入、未改动和失败的文件数，以及转换、失败和被白名单或黑名单排除的网址数。勾选列表下的“只看失败”可以查看本次每个转换失败的网址及原因。"_s,
+        u"处理完成后会说明写入、未改动和失败的文件数，以及转换、失败和被白名单或黑名单排除的网址数。勾选窗口底部的“只看失败”可以查看本次每个转换失败的网址及原因。"_s,
         u""_s,
         u"主窗口中“..”按钮：左击选择保存目录，右击打开保存目录（生成过结果文件时选中该文件）。"_s,
         u""_s,

@@ -109,8 +109,9 @@ void FileConverterWindow::buildFailureList() {
     failuresView_ =
         addResultsList(this, u"列表框失败"_s, resultsView_->geometry(), u"失败原因"_s, 300, 376);
     failuresView_->hide();
+    // A strip of its own under the mode row.
     failuresOnlyBox_ =
-        addControl<QCheckBox>(this, u"选择框只看失败"_s, QRect(16, 438, 120, 24), u"只看失败"_s);
+        addControl<QCheckBox>(this, u"选择框只看失败"_s, QRect(16, 474, 120, 24), u"只看失败"_s);
     failuresOnlyBox_->setToolTip(u"列表只显示本次转换失败的网址和文件，以及原因"_s);
 }
 
@@ -131,6 +132,9 @@ void FileConverterWindow::layOut() {
         layout->follow(edit, kGrow, kMove, {120, 32});
     for (QWidget* mode : std::initializer_list<QWidget*>{whiteMode_, blackMode_})
         layout->follow(mode, kMove, kMove);
+    layout->follow(modeLabel_, kStay, kMove);
+    layout->follow(modeList_, kStay, kMove);
+    layout->follow(hostsEdit_, kGrow, kMove, {120, 30});
 }
 
 void FileConverterWindow::tieNamesAndKeys() {
@@ -151,8 +155,8 @@ void FileConverterWindow::tieNamesAndKeys() {
     connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, helpButton_,
             &QPushButton::click);
     setTabOrderOf({folderEdit_, patternEdit_, chooseButton_, whiteBox_, whiteEdit_, whiteMode_,
-                   blackBox_, blackEdit_, blackMode_, resultsView_, failuresView_, failuresOnlyBox_,
-                   startButton_, helpButton_});
+                   blackBox_, blackEdit_, blackMode_, modeList_, hostsEdit_, resultsView_,
+                   failuresView_, failuresOnlyBox_, startButton_, helpButton_});
 }
 
 }  // namespace lianshuo

@@ -70,7 +70,7 @@ private slots:
         FileConverterWindow* window = open();
         QCOMPARE(window->windowTitle(),
                  u"文件短网址转换器 - 使用当前短网址设定，转换文本文件中的长网址为短网址"_s);
-        QCOMPARE(window->size(), QSize(716, 474));
+        QCOMPARE(window->size(), QSize(716, 506));
         // The banner's picture raises the open window rather than a second one.
         QTest::mouseClick(control<ClickableImage>(main_, u"图片框文件短网址转换器"_s),
                           Qt::LeftButton);
